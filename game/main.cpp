@@ -1,0 +1,2 @@
+// Quarry's process entry point.
+int main() { return 0; }

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs the tests twice: a normal
+# build, and a build under AddressSanitizer and UndefinedBehaviorSanitizer that
+# stops at the first error.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+
+JOBS=$(nproc)
+export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j"$JOBS"
+(cd build && ctest -j"$JOBS" --output-on-failure --timeout 300)
+
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON -DVX_BENCH=OFF
+cmake --build build-asan -j"$JOBS"
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:suppressions=$PWD/tools/lsan.supp"
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+(cd build-asan && ctest -j"$JOBS" --output-on-failure --timeout 600)
