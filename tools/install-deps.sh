@@ -10,6 +10,7 @@ PACKAGES=(
   libogg-dev libvorbis-dev libtheora-dev libmpg123-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libmp3lame-dev
+  python3
 )
 
 missing=()

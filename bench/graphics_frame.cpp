@@ -1,0 +1,112 @@
+// One whole play-screen frame as the game draws it (background, both wells,
+// panels, pieces, previews, texts) plus the flip's upload to the window, at
+// 16 and 32 bits, against the 16 ms frame; and the drawing entry's cost on
+// one 20 x 20 cell beside the software renderer's blit of the same cell.
+// Run from the directory holding "graphic" (the build's bin directory), with
+// SDL_VIDEODRIVER=dummy when there is no display.
+#include <benchmark/benchmark.h>
+
+#include "backend/display.h"
+#include "game_globals.h"
+#include "graphics/drawstate.h"
+#include "screens.h"
+#include "softrender/memimg_draw.h"
+#include "softrender/memimg_tables.h"
+#include "vexlo.h"
+
+namespace {
+
+bool StartLibrary(int bits, benchmark::State& state) {
+  SetLogFileOutput(0);
+  SetMainWindowTitle("VexloGraphicsBench");
+  ChangeWindowMode(1);
+  SetScreenModeSetting(640, 480, bits);
+  if (InitLibrary() != 0) {
+    state.SkipWithError("the library did not start");
+    return false;
+  }
+  SetFlipWaitVBlank(0);  // measure the work, not the display's refresh
+  LoadGameImages();
+  if (gGame.imageHandles[kImageBlocks] < 0) {
+    state.SkipWithError("run from the directory holding graphic/");
+    EndLibrary();
+    return false;
+  }
+  SetDrawTarget(-2);
+  return true;
+}
+
+void PlayFrame(benchmark::State& state) {
+  const int bits = int(state.range(0));
+  if (!StartLibrary(bits, state)) return;
+  static GameSession session;
+  StartSession(session);
+  StartRound(session);
+  session.screen = kScreenPlay;
+  int frames = 0;
+  for (auto _ : state) {
+    RunPlayScreen(session);
+    FlipScreen();
+    ClearDrawTarget();
+    // Keep the round going: a fresh round every few hundred frames.
+    if (++frames % 600 == 0 || session.screen != kScreenPlay) {
+      StartRound(session);
+      session.screen = kScreenPlay;
+    }
+  }
+  EndLibrary();
+}
+BENCHMARK(PlayFrame)->Arg(16)->Arg(32)->Unit(benchmark::kMicrosecond);
+
+// The public part-draw of one cell, through every check and the clip narrowing.
+void DrawGraphPartCell(benchmark::State& state) {
+  if (!StartLibrary(int(state.range(0)), state)) return;
+  const int blocks = gGame.imageHandles[kImageBlocks];
+  int i = 0;
+  for (auto _ : state) {
+    DrawGraphPart(20 + (i & 15) * 20, 60 + ((i >> 4) & 15) * 20, 20, 20, 20, 20, blocks, 1, 0);
+    ++i;
+  }
+  EndLibrary();
+}
+BENCHMARK(DrawGraphPartCell)->Arg(16)->Arg(32);
+
+// The same cell as a 20 x 20 view blitted straight by the software renderer.
+void DrawMemImgCell(benchmark::State& state) {
+  if (!StartLibrary(int(state.range(0)), state)) return;
+  const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(gGame.imageHandles[kImageBlocks]));
+  MEMIMG cell{};
+  DeriveMemImg(&cell, sheet, 20, 20, 20, 20);
+  MEMIMG* target = GetDrawTargetImage();
+  int i = 0;
+  for (auto _ : state) {
+    DrawMemImg(target, &cell, 20 + (i & 15) * 20, 60 + ((i >> 4) & 15) * 20, 1, nullptr);
+    ++i;
+  }
+  TerminateMemImg(&cell);
+  EndLibrary();
+}
+BENCHMARK(DrawMemImgCell)->Arg(16)->Arg(32);
+
+// The whole sheet drawn through a 20 x 20 clip: what the entry asks of the
+// renderer, without the entry.
+void DrawMemImgSheetClipped(benchmark::State& state) {
+  if (!StartLibrary(int(state.range(0)), state)) return;
+  const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(gGame.imageHandles[kImageBlocks]));
+  MEMIMG* target = GetDrawTargetImage();
+  const Rect saved = SoftDrawState.ClipRect;
+  int i = 0;
+  for (auto _ : state) {
+    const int x = 20 + (i & 15) * 20, y = 60 + ((i >> 4) & 15) * 20;
+    SoftDrawState.ClipRect = Rect{x, y, x + 20, y + 20};
+    DrawMemImg(target, sheet, x - 20, y - 20, 1, nullptr);
+    ++i;
+  }
+  SoftDrawState.ClipRect = saved;
+  EndLibrary();
+}
+BENCHMARK(DrawMemImgSheetClipped)->Arg(16)->Arg(32);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,93 @@
+// The drawing state: draw target and its rectangles, clip rectangle, blend
+// mode, tint, blend graph, the settings new graphs are made with, the flip
+// counter and the transforms. Every drawing entry and both back-end sides
+// read it.
+#pragma once
+#include <cstdint>
+
+#include "graphics/geometry.h"
+#include "graphics/graph.h"
+#include "graphics/lights.h"
+
+struct GraphicsStateBlock {
+  GraphRestoreCallback RestoreCallback;   // survives InitGraphicsState
+  int32_t DrawTarget;                     // -4 front, -2 back, else a graph
+  Rect DrawTargetRect;                    // where the target lies on the screen
+  Rect ClipRect;                          // right and bottom exclusive
+  float ClipRectF[4];
+  int32_t TargetWidth, TargetHeight;
+  int32_t Draw3DWords[4];
+  float Draw3DFloat;
+  int32_t FilterMode;
+  int32_t BlendMode;
+  int32_t BlendParam;
+  int32_t BlendGraph;                     // -1 none
+  int32_t BlendGraphParam[2];
+  uint32_t Tint;                          // 0xRRGGBB; 0xFFFFFF no tint
+  int32_t NewGraphColorBitDepth;          // 0: the screen's
+  int32_t TextureGraphSetting;
+  int32_t NewGraphDrawValid;
+  int32_t NewGraphAlphaCh;
+  int32_t NewGraphAlphaTest;
+  int32_t NewGraphSystemMem;
+  int32_t NewGraphNoManageTexture;
+  int32_t NoVBlankWait;
+  uint32_t TransparentColor;              // 0xRRGGBB
+  int32_t EmptyClip;                      // 1 while the clip rectangle has no area
+  uint64_t FlipCount;
+  Matrix4 World, View, Projection, Viewport;
+  int32_t ClipArgs[4];                    // the last SetDrawClipRect arguments as given
+  LightBlock Lights;
+};
+
+extern GraphicsStateBlock GraphicsState;
+
+int SetNewGraphColorBitDepth(int bits);
+int GetNewGraphColorBitDepth();
+int SetNewGraphDrawValid(int flag);
+int SetNewGraphAlphaTest(int flag);
+int GetNewGraphAlphaTest();
+int SetNewGraphAlphaCh(int flag);
+int GetNewGraphAlphaCh();
+int SetNewGraphNoManageTexture(int flag);
+int GetNewGraphNoManageTexture();
+int SetNewGraphSystemMem(int flag);
+int GetNewGraphSystemMem();
+int SetNewGraphVideoMem(int flag);
+int SetTextureGraphMode(int flag);
+int IsTextureGraphMode();
+int SetFlipWaitVBlank(int flag);
+int GetFlipWaitVBlank();
+int ResetFlipCount();
+int IncrementFlipCount();
+uint64_t GetFlipCount();
+int GetDrawTarget();
+int SetDrawTargetRect(const Rect* rect);
+int GetDrawClipRect(Rect* rect);
+int SetDrawFilterMode(int mode);
+int GetDrawFilterMode();
+int SetBlendModeParam(int mode, int parameter);
+int SelectBlendGraph(int graph, int parameter1, int parameter2);
+int CompareWithBlendGraphSize(const GraphRecord* record);
+int SetDrawTint(int r, int g, int b);
+void SetDrawTintPacked(uint32_t rgb);
+int SetDrawClipRect(int x1, int y1, int x2, int y2);
+int SetDrawTargetImpl(int target);
+int ClearDrawTargetImpl();
+int MakeColorImpl(int r, int g, int b);
+int SplitColorValue(uint32_t value, int* r, int* g, int* b);
+int GetScreenModeInfo(int* width, int* height, int* bits);
+int FillDrawRectWhiteBegin(const Rect* rect);
+int FillDrawRectWhiteEnd(const Rect* rect);
+int SetWorldMatrix(const Matrix4* matrix, int index);
+int SetViewMatrix(const Matrix4* matrix);
+int SetProjectionMatrix(const Matrix4* matrix);
+int DrawRectangleImpl(int x1, int y1, int x2, int y2, int color, int filled);
+int InitGraphicsState();
+int ReapplyGraphicsSettings();
+
+// Copies the clip rectangle, blend mode, parameter and tint into the block
+// the software renderer reads.
+void SyncSoftDrawState();
+// Refreshes the float copy of the clip rectangle.
+void RefreshClipRectFloat();

@@ -1,0 +1,123 @@
+// The graph table: slots, handles and their validity, and deletion.
+#include <cstring>
+
+#include "backend/display.h"
+#include "core/alloc.h"
+#include "core/log.h"
+#include "core/startup.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/graphics_manager.h"
+
+int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, int alpha, int palette) {
+  GraphicsManagerBlock& m = GraphicsManager;
+  if (m.GraphCount >= GRAPH_TABLE_SIZE) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
+  const int slot = FindFreeHandleSlot(m.Graphs, GRAPH_TABLE_SIZE, m.GraphEndMark);
+  if (slot < 0) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
+  auto* g = static_cast<GraphRecord*>(TrackedAllocZeroed(sizeof(GraphRecord), "", 0));
+  if (!g) FatalErrorExit("メモリの確保に失敗しました");
+
+  g->Check = m.GraphCheckCounter;
+  m.GraphCheckCounter = (m.GraphCheckCounter + 1) % HANDLE_CHECK_LIMIT;
+  g->Handle = int32_t(((g->Check | 0x0800u) << 16) | uint32_t(slot));
+  g->Width = width;
+  g->Height = height;
+  g->Movie = -1;
+  m.Graphs[slot] = g;
+  ++m.GraphCount;
+  if (slot == m.GraphEndMark) m.GraphEndMark = slot + 1;
+
+  const GraphicsStateBlock& s = GraphicsState;
+  SurfaceFormatRequest& f = g->Format;
+  f.Texture = (textureAllowed && s.TextureGraphSetting && m.Direct3DUsable && !IsSoftwareDrawing()) ? 1 : 0;
+  f.NoTextureManage = uint8_t(s.NewGraphNoManageTexture ? 1 : 0);
+  f.Palette = 0;
+  if (s.NewGraphDrawValid == 1) {
+    f.DrawValid = 1;
+    f.AlphaTestFlag = 0;
+    f.AlphaChFlag = 0;
+  } else {
+    f.AlphaChFlag = uint8_t(alpha ? 1 : 0);
+    f.DrawValid = 0;
+    f.AlphaTestFlag = uint8_t(s.NewGraphAlphaTest ? 1 : 0);
+  }
+  int depth = s.NewGraphColorBitDepth;
+  if (f.Texture) {
+    if (depth == 0) depth = alpha == 1 ? 32 : GetScreenColorBits();
+    f.SystemMemory = 0;
+  } else {
+    if (depth == 0 || !HasDirectDrawOutput()) depth = GetScreenColorBits();
+    f.SystemMemory = uint8_t(s.NewGraphSystemMem ? 1 : 0);
+    f.Palette = uint8_t(palette ? 1 : 0);
+    f.NoTextureManage = 0;
+  }
+  f.ColorBitDepth = uint8_t(depth);
+  if (out) *out = g;
+  return g->Handle;
+}
+
+GraphRecord* GetGraphRecord(int handle) {
+  if (handle < 0 || (handle & HANDLE_KIND_MASK) != GRAPH_HANDLE_TAG) return nullptr;
+  const int slot = handle & 0xFFFF;
+  if (slot >= GRAPH_TABLE_SIZE) return nullptr;
+  GraphRecord* g = GraphicsManager.Graphs[slot];
+  if (!g || int32_t(g->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
+  return g;
+}
+
+int IsGraphHandleValid(int handle) { return GetGraphRecord(handle) ? 1 : 0; }
+
+int GetGraphDimensions(int handle, int* width, int* height) {
+  int w, h;
+  if (handle == -4 || handle == -2) {
+    GetScreenSize(&w, &h);
+  } else {
+    const GraphRecord* g = GetGraphRecord(handle);
+    if (!g) return -1;
+    w = g->Width;
+    h = g->Height;
+  }
+  if (width) *width = w;
+  if (height) *height = h;
+  return 0;
+}
+
+int SetGraphLostFlagPtr(int handle, int* flag) {
+  GraphRecord* g = GetGraphRecord(handle);
+  if (!g) return -1;
+  g->LostFlag = flag;
+  if (flag) *flag = 0;
+  return 0;
+}
+
+int FreeGraphHandle(int handle, int logFlag) {
+  GraphRecord* g = GetGraphRecord(handle);
+  if (!g) return -1;
+  // A deleted graph must not stay the draw target or the blend graph: the
+  // back end would keep drawing into (or reading) freed pixels.
+  if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(-2);
+  if (GraphicsState.BlendGraph == handle) SelectBlendGraph(-1, 0, 0);
+
+  if (g->Format.Texture)
+    DeleteGraphSurface3D(g);
+  else
+    DeleteGraphSurface2D(g);
+  if (logFlag) LogPrintf("グラフィック %s の削除", g->FileName);
+
+  GraphicsManagerBlock& m = GraphicsManager;
+  const int slot = handle & 0xFFFF;
+  m.Graphs[slot] = nullptr;
+  --m.GraphCount;
+  m.GraphEndMark = EndMarkAfterFree(m.Graphs, slot, m.GraphEndMark);
+  if (g->LostFlag) *g->LostFlag = 1;
+  TrackedFree(g);
+  return 0;
+}
+
+int FreeAllGraphHandles(int logFlag) {
+  GraphicsManagerBlock& m = GraphicsManager;
+  if (!m.Initialised) return 0;
+  for (int slot = m.GraphEndMark - 1; slot >= 0; --slot)
+    if (m.Graphs[slot]) FreeGraphHandle(m.Graphs[slot]->Handle, logFlag);
+  return 0;
+}

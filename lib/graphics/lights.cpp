@@ -1,0 +1,75 @@
+// Light handles over the light block of the drawing state.
+#include "graphics/lights.h"
+
+#include <cmath>
+
+#include "core/alloc.h"
+#include "core/startup.h"
+#include "graphics/drawstate.h"
+#include "graphics/graphics_manager.h"
+
+int AllocLightHandle() {
+  LightBlock& b = GraphicsState.Lights;
+  const int slot = FindFreeHandleSlot(b.Records, LIGHT_TABLE_SIZE, b.EndMark);
+  if (slot < 0) return -1;  // every slot holds a light
+  auto* l = static_cast<LightRecord*>(TrackedAllocZeroed(sizeof(LightRecord), "", 0));
+  if (!l) FatalErrorExit("ライト用のメモリの確保に失敗しました");
+  l->Light.Ambient = LightColor{0.33f, 0.33f, 0.33f, 0.33f};
+  l->Light.Diffuse = LightColor{1.0f, 1.0f, 1.0f, 1.0f};
+  l->Light.Specular = LightColor{1.0f, 1.0f, 1.0f, 1.0f};
+  l->DeviceIndex = -1;
+  l->Check = b.CheckCounter;
+  b.CheckCounter = (b.CheckCounter + 1) % HANDLE_CHECK_LIMIT;
+  l->Handle = int32_t(((l->Check | 0x6000u) << 16) | uint32_t(slot));
+  b.Records[slot] = l;
+  ++b.Count;
+  if (slot == b.EndMark) b.EndMark = slot + 1;
+  l->Enabled = 1;
+  l->Changed = 1;
+  b.LightsChanged = 1;
+  return l->Handle;
+}
+
+LightRecord* GetLightRecord(int handle) {
+  if (handle < 0 || (handle & HANDLE_KIND_MASK) != LIGHT_HANDLE_TAG) return nullptr;
+  const int slot = handle & 0xFFFF;
+  if (slot >= LIGHT_TABLE_SIZE) return nullptr;
+  LightRecord* l = GraphicsState.Lights.Records[slot];
+  if (!l || int32_t(l->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
+  return l;
+}
+
+int AddDirectionalLight(float x, float y, float z) {
+  const Vector3 d{x, y, z};
+  const double lengthSquared = VectorDot(&d, &d);
+  // A zero (or non-finite) direction has no normalised form.
+  if (!(lengthSquared > 0.0) || !std::isfinite(lengthSquared)) return -1;
+  const int handle = AllocLightHandle();
+  LightRecord* l = GetLightRecord(handle);
+  if (!l) return -1;
+  const float k = float(1.0 / std::sqrt(lengthSquared));
+  l->Light.Type = LIGHT_TYPE_DIRECTIONAL;
+  l->Light.Direction = Vector3{x * k, y * k, z * k};
+  return handle;
+}
+
+int FreeLightHandle(int handle) {
+  LightRecord* l = GetLightRecord(handle);
+  if (!l) return -1;
+  LightBlock& b = GraphicsState.Lights;
+  if (l->DeviceIndex != -1) b.LightsChanged = 1;
+  const int slot = handle & 0xFFFF;
+  b.Records[slot] = nullptr;
+  --b.Count;
+  b.EndMark = EndMarkAfterFree(b.Records, slot, b.EndMark);
+  TrackedFree(l);
+  b.LightsChanged = 1;
+  return 0;
+}
+
+int FreeAllLightHandles() {
+  LightBlock& b = GraphicsState.Lights;
+  for (int slot = b.EndMark - 1; slot >= 0; --slot)
+    if (b.Records[slot]) FreeLightHandle(b.Records[slot]->Handle);
+  return 0;
+}

@@ -1,0 +1,16 @@
+#include "input/input_state.h"
+
+#include "core/main_window.h"
+
+InputStateBlock InputState;
+
+namespace {
+InputActiveQuery gActiveQuery = nullptr;
+}  // namespace
+
+void SetInputActiveQuery(InputActiveQuery query) { gActiveQuery = query; }
+
+int InputWindowIsActive() {
+  if (gActiveQuery != nullptr) return gActiveQuery() ? 1 : 0;
+  return IsWindowActive();
+}

@@ -1,0 +1,334 @@
+// The pixel loops of the software blits. Each combination of depth, source
+// kind, blend mode and option is one instantiation of BlitRows<Cfg<...>>, so
+// that inside a loop nothing is tested per pixel but the colour key or the
+// alpha value.
+#pragma once
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "softrender/blit_rules.h"
+
+namespace softblit {
+
+// ---- SSE2 twins of the MMX loops (same pixels as the rules) -------------
+
+template <class C>
+inline __m128i Gather4(const uint8_t* s, const BlitJob& j) {
+  if constexpr (C::S == SrcKind::Palette) {
+    return _mm_setr_epi32(static_cast<int>(Resolve<C>(s[0], j)), static_cast<int>(Resolve<C>(s[1], j)),
+                          static_cast<int>(Resolve<C>(s[2], j)), static_cast<int>(Resolve<C>(s[3], j)));
+  } else {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  }
+}
+
+// Lanes whose source is the key; all zero without a key.
+template <class C>
+inline __m128i KeyMask4(const uint8_t* s, const BlitJob& j) {
+  if constexpr (!C::Key) {
+    return _mm_setzero_si128();
+  } else if constexpr (C::S == SrcKind::Palette) {
+    return _mm_setr_epi32(s[0] == j.Key ? -1 : 0, s[1] == j.Key ? -1 : 0, s[2] == j.Key ? -1 : 0,
+                          s[3] == j.Key ? -1 : 0);
+  } else {
+    return _mm_cmpeq_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s)),
+                           _mm_set1_epi32(static_cast<int>(j.Key)));
+  }
+}
+
+template <class C>
+inline __m128i Mmx4(__m128i s, __m128i d) {
+  if constexpr (C::Mode == 2) {
+    return _mm_adds_epu8(d, s);
+  } else if constexpr (C::Mode == 3) {
+    return _mm_subs_epu8(d, s);
+  } else {
+    const __m128i m = _mm_set1_epi32(0x7F7F7F);
+    return _mm_add_epi32(_mm_and_si128(_mm_srli_epi32(s, 1), m), _mm_and_si128(_mm_srli_epi32(d, 1), m));
+  }
+}
+
+template <class C>
+inline void SpanMmx(uint8_t* d, const uint8_t* s, int n, const BlitJob& j) {
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const uint8_t* sp = s + i * C::SrcStep;
+    uint8_t* dp = d + i * 4;
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
+    __m128i r = Mmx4<C>(Gather4<C>(sp, j), dv);
+    if constexpr (C::Key) {
+      const __m128i m = KeyMask4<C>(sp, j);
+      r = _mm_or_si128(_mm_and_si128(m, dv), _mm_andnot_si128(m, r));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), r);
+  }
+  for (; i < n; ++i) {
+    const uint8_t* sp = s + i * C::SrcStep;
+    const uint32_t raw = LoadRaw<C>(sp);
+    if (C::Key && raw == j.Key) continue;
+    const __m128i r = Mmx4<C>(_mm_cvtsi32_si128(static_cast<int>(Resolve<C>(raw, j))),
+                              _mm_cvtsi32_si128(static_cast<int>(LoadDst<C>(d + i * 4))));
+    StoreDst<C>(d + i * 4, static_cast<uint32_t>(_mm_cvtsi128_si32(r)));
+  }
+}
+
+// ---- spans --------------------------------------------------------------
+
+// Unscaled 16-bit add and subtract: two pixels per step.
+template <class C>
+inline void SpanPairs16(uint8_t* d, const uint8_t* s, int n, const BlitJob& j) {
+  int i = 0;
+  for (; i + 2 <= n; i += 2) {
+    const uint32_t r0 = LoadRaw<C>(s + i * C::SrcStep), r1 = LoadRaw<C>(s + (i + 1) * C::SrcStep);
+    const bool draw0 = !C::Key || r0 != j.Key, draw1 = !C::Key || r1 != j.Key;
+    const uint32_t d0 = LoadDst<C>(d + i * 2), d1 = LoadDst<C>(d + i * 2 + 2);
+    const uint32_t s0 = Resolve<C>(r0, j), s1 = Resolve<C>(r1, j);
+    if (draw0 && draw1) {
+      const uint32_t r = PackedPair16<C::Mode>(d0 | d1 << 16, s0 | s1 << 16);
+      StoreDst<C>(d + i * 2, r);
+      StoreDst<C>(d + i * 2 + 2, r >> 16);
+    } else if (draw0) {
+      StoreDst<C>(d + i * 2, Packed16<C::Mode, false>(d0, s0));
+    } else if (draw1) {
+      StoreDst<C>(d + i * 2 + 2, Packed16<C::Mode, false>(d1, s1));
+    }
+  }
+  if (i < n) {
+    const uint32_t r0 = LoadRaw<C>(s + i * C::SrcStep);
+    if (!C::Key || r0 != j.Key)
+      StoreDst<C>(d + i * 2, Packed16<C::Mode, false>(LoadDst<C>(d + i * 2), Resolve<C>(r0, j)));
+  }
+}
+
+// A plain copy of a direct (or alpha, raw) source without key.
+template <class C>
+inline void SpanRawCopy(uint8_t* d, const uint8_t* s, int n) {
+  if constexpr (C::SrcStep == C::DstStep) {
+    const size_t bytes = static_cast<size_t>(n) * C::DstStep;
+    if (n <= 4) {
+      for (int i = 0; i < n; ++i) std::memcpy(d + i * C::DstStep, s + i * C::DstStep, C::DstStep);
+    } else {
+      std::memmove(d, s, bytes);  // a view may be drawn onto its own image
+    }
+  } else {
+    for (int i = 0; i < n; ++i) std::memcpy(d + i * C::DstStep, s + i * C::SrcStep, C::DstStep);
+  }
+}
+
+// Keyed plain copy of a direct source.
+template <class C>
+inline void SpanKeyCopy(uint8_t* d, const uint8_t* s, int n, const BlitJob& j) {
+  int i = 0;
+  if constexpr (C::Bits == 32) {
+    const __m128i key = _mm_set1_epi32(static_cast<int>(j.Key));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4));
+      const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4));
+      const __m128i m = _mm_cmpeq_epi32(sv, key);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4),
+                       _mm_or_si128(_mm_and_si128(m, dv), _mm_andnot_si128(m, sv)));
+    }
+  } else {
+    const __m128i key = _mm_set1_epi16(static_cast<short>(j.Key));
+    for (; i + 8 <= n; i += 8) {
+      const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 2));
+      const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 2));
+      const __m128i m = _mm_cmpeq_epi16(sv, key);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 2),
+                       _mm_or_si128(_mm_and_si128(m, dv), _mm_andnot_si128(m, sv)));
+    }
+  }
+  for (; i < n; ++i) {
+    const uint32_t v = LoadRaw<C>(s + i * C::SrcStep);
+    if (v != j.Key) StoreDst<C>(d + i * C::DstStep, v);
+  }
+}
+
+// The general per-pixel loop of one row.
+template <class C>
+inline void SpanPixels(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
+  for (int i = 0; i < n; ++i) {
+    const uint8_t* sp = s + i * C::SrcStep;
+    uint8_t* dp = d + i * C::DstStep;
+    const uint32_t raw = LoadRaw<C>(sp);
+    if constexpr (C::Key && C::S != SrcKind::Alpha) {
+      if (raw == j.Key) continue;
+    }
+    const uint32_t sv = Resolve<C>(raw, j);
+    const uint32_t L = C::Graph ? j.Levels[g[i]] : 0u;
+    if constexpr (C::S == SrcKind::Alpha) {
+      const uint32_t a = LoadAlpha<C>(sp);
+      if constexpr (C::Key) {
+        if (a == 255) {
+          StoreDst<C>(dp, Compute<C, false>(sv, LoadDst<C>(dp), 0, L, j));
+          continue;
+        }
+        // Alpha 0 is left alone, except in multiply, which weighs it as 0.
+        if (a == 0 && C::Mode != 4) continue;
+        StoreDst<C>(dp, Compute<C, true>(sv, LoadDst<C>(dp), a, L, j));
+      } else if constexpr (C::RawCopy) {
+        StoreDst<C>(dp, sv);
+      } else {
+        StoreDst<C>(dp, Compute<C, true>(sv, LoadDst<C>(dp), a, L, j));
+      }
+    } else {
+      StoreDst<C>(dp, Compute<C, false>(sv, LoadDst<C>(dp), 0, L, j));
+    }
+  }
+}
+
+}  // namespace softblit
+
+#include "softrender/blit_simd.h"
+
+namespace softblit {
+
+template <class C>
+inline void SpanPP(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
+  if constexpr (C::RawCopy && !C::Key && C::S != SrcKind::Palette) {
+    SpanRawCopy<C>(d, s, n);
+  } else if constexpr (C::RawCopy && C::Key && C::S == SrcKind::Direct) {
+    SpanKeyCopy<C>(d, s, n, j);
+  } else if constexpr (C::Fast && C::Mmx && C::Bits == 32) {
+    SpanMmx<C>(d, s, n, j);
+  } else if constexpr (C::Fast && C::Bits == 16 && (C::Mode == 2 || C::Mode == 3)) {
+    SpanPairs16<C>(d, s, n, j);
+  } else if constexpr (kVec32<C>) {
+    SpanVec32<C>(d, s, g, n, j);
+  } else if constexpr (kVec16<C>) {
+    SpanVec16<C>(d, s, g, n, j);
+  } else {
+    SpanPixels<C>(d, s, g, n, j);
+  }
+}
+
+// Run-table spans: opaque runs drop the alpha and test nothing; translucent
+// runs weigh by the alpha.
+template <class C, bool UseA>
+inline void SpanRun(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
+  if constexpr (!UseA && C::RawCopy && C::S != SrcKind::Palette) {
+    SpanRawCopy<C>(d, s, n);
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const uint8_t* sp = s + i * C::SrcStep;
+      uint8_t* dp = d + i * C::DstStep;
+      const uint32_t sv = Resolve<C>(LoadRaw<C>(sp), j);
+      const uint32_t L = C::Graph ? j.Levels[g[i]] : 0u;
+      const uint32_t a = UseA ? LoadAlpha<C>(sp) : 0u;
+      StoreDst<C>(dp, Compute<C, UseA>(sv, LoadDst<C>(dp), a, L, j));
+    }
+  }
+}
+
+template <class C>
+void BlitRows(const BlitJob& j) {
+  uint8_t* d = j.Dst;
+  const uint8_t* s = j.Src;
+  const uint8_t* g = j.Graph;
+  if constexpr (!C::Run) {
+    for (int y = 0; y < j.Height; ++y) {
+      SpanPP<C>(d, s, g, j.Width, j);
+      d += j.DstPitch;
+      s += j.SrcPitch;
+      if constexpr (C::Graph) g += j.GraphPitch;
+    }
+  } else if constexpr (kVecTranslucentRun<C>) {
+    // A plain copy of an alpha source: the per-pixel vector loop gives every
+    // drawn kind its run-table pixels (alpha 255 copied, between weighed), so
+    // neighbouring opaque and translucent runs go to it as one stretch and
+    // only transparent runs are skipped.
+    const uint8_t* run = j.Runs;
+    for (int y = 0; y < j.Height; ++y) {
+      int x = 0;
+      for (;;) {
+        uint8_t b = *run++;
+        if ((b >> 6) == 3) break;
+        int len = (b & 63) + 1;
+        if (len > j.Width - x) len = j.Width - x;
+        if ((b >> 6) == MEMIMG_RUN_TRANSPARENT) {
+          x += len;
+          continue;
+        }
+        const int start = x;
+        x += len;
+        while ((*run >> 6) == MEMIMG_RUN_OPAQUE || (*run >> 6) == MEMIMG_RUN_TRANSLUCENT) {
+          b = *run++;
+          len = (b & 63) + 1;
+          x += len > j.Width - x ? j.Width - x : len;
+        }
+        if (x - start < 4) SpanPixels<PixelTwin<C>>(d + start * C::DstStep, s + start * 4, nullptr, x - start, j);
+        else if constexpr (C::Bits == 32) SpanVec32<PixelTwin<C>>(d + start * 4, s + start * 4, nullptr, x - start, j);
+        else SpanVec16<PixelTwin<C>>(d + start * 2, s + start * 4, nullptr, x - start, j);
+      }
+      d += j.DstPitch;
+      s += j.SrcPitch;
+    }
+  } else {
+    const uint8_t* run = j.Runs;
+    for (int y = 0; y < j.Height; ++y) {
+      int x = 0;
+      for (;;) {
+        const uint8_t b = *run++;
+        const int kind = b >> 6;
+        if (kind == 3) break;  // the row end, whatever its length bits
+        int len = (b & 63) + 1;
+        if (len > j.Width - x) len = j.Width - x;
+        const uint8_t* gx = C::Graph ? g + x : nullptr;
+        if (kind == MEMIMG_RUN_OPAQUE || (kind == MEMIMG_RUN_TRANSLUCENT && C::S != SrcKind::Alpha)) {
+          SpanRun<C, false>(d + x * C::DstStep, s + x * C::SrcStep, gx, len, j);
+        } else if (kind == MEMIMG_RUN_TRANSLUCENT) {
+          if constexpr (C::S == SrcKind::Alpha) {
+            SpanRun<C, true>(d + x * C::DstStep, s + x * C::SrcStep, gx, len, j);
+          }
+        }
+        x += len;
+      }
+      d += j.DstPitch;
+      s += j.SrcPitch;
+      if constexpr (C::Graph) g += j.GraphPitch;
+    }
+  }
+}
+
+// ---- choosing the loop --------------------------------------------------
+
+template <int B, SrcKind S, int M, bool G, bool T, bool K, bool R>
+BlitFn PickFast(const BlitChoice& c) {
+  constexpr bool canFast = !G && !T && !R && S != SrcKind::Alpha && (M == 1 || M == 2 || M == 3);
+  if constexpr (canFast) {
+    if (c.Fast) {
+      if constexpr (B == 32) {
+        if (c.Mmx) return &BlitRows<Cfg<B, S, M, G, T, K, R, true, true>>;
+      }
+      return &BlitRows<Cfg<B, S, M, G, T, K, R, true, false>>;
+    }
+  }
+  return &BlitRows<Cfg<B, S, M, G, T, K, R, false, false>>;
+}
+
+template <int B, SrcKind S, int M, bool G, bool T, bool K>
+BlitFn PickRun(const BlitChoice& c) {
+  if constexpr (K) {
+    if (c.Run) return PickFast<B, S, M, G, T, K, true>(c);
+  }
+  return PickFast<B, S, M, G, T, K, false>(c);
+}
+
+template <int B, SrcKind S, int M, bool G, bool T>
+BlitFn PickKey(const BlitChoice& c) {
+  return c.Key ? PickRun<B, S, M, G, T, true>(c) : PickRun<B, S, M, G, T, false>(c);
+}
+
+template <int B, SrcKind S, int M, bool G>
+BlitFn PickTint(const BlitChoice& c) {
+  return c.Tint ? PickKey<B, S, M, G, true>(c) : PickKey<B, S, M, G, false>(c);
+}
+
+template <int B, SrcKind S, int M>
+BlitFn PickMode(const BlitChoice& c) {
+  return c.Graph ? PickTint<B, S, M, true>(c) : PickTint<B, S, M, false>(c);
+}
+
+}  // namespace softblit

@@ -1,0 +1,186 @@
+// SSE2 forms of the busiest plain loops. Each gives exactly the pixels of the
+// per-pixel rule it stands for (the tests compare both against one model):
+//   d + floor((x - d) * w / 256)    = (d * (256 - w) + x * w) >> 8
+//   floor(d * s / 2^n)              = (d * s) >> n
+//   floor((r * k + c * (63 - k)) / 63) = ((r * k + c * (63 - k)) * 8323) >> 19
+// (the last exact for every sum up to 63 * 126). All intermediate values fit
+// unsigned 16-bit lanes. Included by blit_kernel.h after the scalar spans,
+// which finish the last pixels of a row.
+#pragma once
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace softblit {
+
+// 32-bit: interpolation by one weight (the parameter, or the source alpha
+// under the transparent flag), and multiply.
+template <class C>
+constexpr bool kVec32 = C::Bits == 32 && !C::Graph && !C::Tint && !C::Run && !C::Fast &&
+                        ((C::Mode == 1 && C::S == SrcKind::Direct) || (C::Mode == 0 && C::S == SrcKind::Alpha && C::Key) ||
+                         (C::Mode == 4 && C::S == SrcKind::Direct));
+// 16-bit: mode 1 through the 64-level lerp, multiply, and alpha under the flag.
+template <class C>
+constexpr bool kVec16 = C::Bits == 16 && !C::Graph && !C::Tint && !C::Run && !C::Fast &&
+                        ((C::Mode == 1 && C::S == SrcKind::Direct) || (C::Mode == 0 && C::S == SrcKind::Alpha && C::Key) ||
+                         (C::Mode == 4 && C::S == SrcKind::Direct));
+
+// The per-pixel twin of a run-table configuration.
+template <class C>
+using PixelTwin = Cfg<C::Bits, C::S, C::Mode, C::Graph, C::Tint, C::Key, false, false, false>;
+
+// Translucent runs of an alpha source in a plain copy: the vector alpha loop
+// gives the same pixels (every lane is translucent there).
+template <class C>
+constexpr bool kVecTranslucentRun = C::Run && C::S == SrcKind::Alpha && C::Mode == 0 && !C::Graph && !C::Tint;
+
+inline __m128i Blend8(__m128i s, __m128i d, __m128i w) {
+  const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(256), w);
+  return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inv), _mm_mullo_epi16(s, w)), 8);
+}
+
+template <class C>
+inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  const __m128i key = _mm_set1_epi32(static_cast<int>(j.Key));
+  const __m128i wp = _mm_set1_epi16(static_cast<short>(j.P));
+  auto compute = [&](const __m128i sv, const __m128i dv) {
+    const __m128i slo = _mm_unpacklo_epi8(sv, zero), shi = _mm_unpackhi_epi8(sv, zero);
+    const __m128i dlo = _mm_unpacklo_epi8(dv, zero), dhi = _mm_unpackhi_epi8(dv, zero);
+    __m128i r;
+    __m128i keep = _mm_setzero_si128();  // lanes that stay as they are
+    if constexpr (C::Mode == 4) {
+      r = _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(slo, dlo), 8), _mm_srli_epi16(_mm_mullo_epi16(shi, dhi), 8));
+      r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
+      if constexpr (C::Key) keep = _mm_cmpeq_epi32(sv, key);
+    } else if constexpr (C::Mode == 1) {
+      r = _mm_packus_epi16(Blend8(slo, dlo, wp), Blend8(shi, dhi, wp));
+      r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
+      if constexpr (C::Key) keep = _mm_cmpeq_epi32(sv, key);
+    } else {
+      // Source alpha: 0 stays, 255 copies the pixel, between weighs by it.
+      __m128i a = _mm_srli_epi32(sv, 24);
+      const __m128i opaque = _mm_cmpeq_epi32(a, _mm_set1_epi32(255));
+      keep = _mm_cmpeq_epi32(a, zero);
+      a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+      r = _mm_packus_epi16(Blend8(slo, dlo, _mm_unpacklo_epi32(a, a)), Blend8(shi, dhi, _mm_unpackhi_epi32(a, a)));
+      r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
+      r = _mm_or_si128(_mm_and_si128(opaque, sv), _mm_andnot_si128(opaque, r));
+    }
+    return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, r));
+  };
+  (void)g;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i r = compute(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4)),
+                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), r);
+  }
+  // The last pixels in the low lanes; lanes are independent.
+  if (i + 2 <= n) {
+    const __m128i r = compute(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 4)),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d + i * 4)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 4), r);
+    i += 2;
+  }
+  if (i < n) {
+    uint32_t sv, dv;
+    std::memcpy(&sv, s + i * 4, 4);
+    std::memcpy(&dv, d + i * 4, 4);
+    const uint32_t r = static_cast<uint32_t>(
+        _mm_cvtsi128_si32(compute(_mm_cvtsi32_si128(static_cast<int>(sv)), _mm_cvtsi32_si128(static_cast<int>(dv)))));
+    std::memcpy(d + i * 4, &r, 4);
+  }
+}
+
+// Eight 16-bit pixels of an alpha source (4 bytes each): colours and alphas.
+inline void LoadAlpha16x8(const uint8_t* s, __m128i* colour, __m128i* alpha) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
+  const __m128i bias = _mm_set1_epi32(0x8000);
+  const __m128i lo16 = _mm_set1_epi32(0xFFFF);
+  // Signed packing needs the colours biased into -32768..32767.
+  const __m128i ca = _mm_sub_epi32(_mm_and_si128(a, lo16), bias);
+  const __m128i cb = _mm_sub_epi32(_mm_and_si128(b, lo16), bias);
+  *colour = _mm_xor_si128(_mm_packs_epi32(ca, cb), _mm_set1_epi16(static_cast<short>(0x8000)));
+  const __m128i aa = _mm_and_si128(_mm_srli_epi32(a, 16), _mm_set1_epi32(0xFF));
+  const __m128i ab = _mm_and_si128(_mm_srli_epi32(b, 16), _mm_set1_epi32(0xFF));
+  *alpha = _mm_packs_epi32(aa, ab);
+}
+
+// Four of them, in the low lanes.
+inline void LoadAlpha16x4(const uint8_t* s, __m128i* colour, __m128i* alpha) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  const __m128i ca = _mm_sub_epi32(_mm_and_si128(a, _mm_set1_epi32(0xFFFF)), _mm_set1_epi32(0x8000));
+  *colour = _mm_xor_si128(_mm_packs_epi32(ca, ca), _mm_set1_epi16(static_cast<short>(0x8000)));
+  const __m128i aa = _mm_and_si128(_mm_srli_epi32(a, 16), _mm_set1_epi32(0xFF));
+  *alpha = _mm_packs_epi32(aa, aa);
+}
+
+template <class C>
+inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
+  const __m128i m5 = _mm_set1_epi16(31), m6 = _mm_set1_epi16(63);
+  const __m128i key = _mm_set1_epi16(static_cast<short>(j.Key));
+  const int k = static_cast<int>(j.P >> 2);
+  const __m128i wk = _mm_set1_epi16(static_cast<short>(k)), wk1 = _mm_set1_epi16(static_cast<short>(63 - k));
+  const __m128i div63 = _mm_set1_epi16(static_cast<short>(8323));
+  // sv: eight colours, a: their alphas (alpha sources), dv: destination.
+  auto compute = [&](const __m128i sv, const __m128i a, const __m128i dv) {
+    const __m128i sb = _mm_and_si128(sv, m5), sg = _mm_and_si128(_mm_srli_epi16(sv, 5), m6), sr = _mm_srli_epi16(sv, 11);
+    const __m128i db = _mm_and_si128(dv, m5), dg = _mm_and_si128(_mm_srli_epi16(dv, 5), m6), dr = _mm_srli_epi16(dv, 11);
+    __m128i rb, rg, rr;
+    __m128i keep = _mm_setzero_si128();
+    if constexpr (C::Mode == 4) {
+      rb = _mm_srli_epi16(_mm_mullo_epi16(db, sb), 5);
+      rg = _mm_srli_epi16(_mm_mullo_epi16(dg, sg), 6);
+      rr = _mm_srli_epi16(_mm_mullo_epi16(dr, sr), 5);
+      if constexpr (C::Key) keep = _mm_cmpeq_epi16(sv, key);
+    } else if constexpr (C::Mode == 1) {
+      auto lerp = [&](__m128i x, __m128i y) {
+        const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(x, wk), _mm_mullo_epi16(y, wk1));
+        return _mm_srli_epi16(_mm_mulhi_epu16(sum, div63), 3);
+      };
+      rb = lerp(sb, db);
+      rg = lerp(sg, dg);
+      rr = lerp(sr, dr);
+      if constexpr (C::Key) keep = _mm_cmpeq_epi16(sv, key);
+    } else {
+      rb = Blend8(sb, db, a);
+      rg = Blend8(sg, dg, a);
+      rr = Blend8(sr, dr, a);
+      keep = _mm_cmpeq_epi16(a, _mm_setzero_si128());
+    }
+    __m128i r = _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
+    if constexpr (C::S == SrcKind::Alpha) {
+      const __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
+      r = _mm_or_si128(_mm_and_si128(opaque, sv), _mm_andnot_si128(opaque, r));
+    }
+    return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, r));
+  };
+  int i = 0;
+  __m128i sv, a = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8) {
+    if constexpr (C::S == SrcKind::Alpha) {
+      LoadAlpha16x8(s + i * 4, &sv, &a);
+    } else {
+      sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 2));
+    }
+    const __m128i r = compute(sv, a, _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 2)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 2), r);
+  }
+  if (i + 4 <= n) {  // four pixels in the low lanes
+    if constexpr (C::S == SrcKind::Alpha) {
+      LoadAlpha16x4(s + i * 4, &sv, &a);
+    } else {
+      sv = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 2));
+    }
+    const __m128i r = compute(sv, a, _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d + i * 2)));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 2), r);
+    i += 4;
+  }
+  if (i < n) SpanPixels<C>(d + i * 2, s + i * C::SrcStep, g, n - i, j);  // one to three
+}
+
+}  // namespace softblit

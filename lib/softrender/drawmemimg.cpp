@@ -1,0 +1,115 @@
+// The one-to-one blit: validate, clip, take every decision once, then run the
+// one loop made for that combination.
+#include "core/system_state.h"
+#include "softrender/blit_select.h"
+#include "softrender/blit_setup.h"
+#include "softrender/memimg_draw.h"
+
+namespace softblit {
+
+bool ResolveDrawMode(DrawModeSetup* out) {
+  const SoftDrawStateBlock& st = SoftDrawState;
+  int mode = st.BlendMode;
+  int p = st.BlendParam < 0 ? 0 : st.BlendParam > 255 ? 255 : st.BlendParam;
+  if (mode < 0 || (mode >= 5 && mode <= 9) || mode > 11) return false;
+  if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return false;
+  if (mode == 1 && p == 255) mode = 0;  // exactly a copy
+  out->Mode = mode;
+  out->P = static_cast<uint32_t>(p);
+  out->Tint = (st.Tint & 0xFFFFFFu) != 0xFFFFFFu;
+  return true;
+}
+
+void SetJobTables(BlitJob* j, const DrawModeSetup& m) {
+  const uint32_t t = SoftDrawState.Tint;
+  j->P = m.P;
+  j->Pp = MemImgProductTable[m.P];
+  j->Sp = &MemImgSignedProductTable[m.P][255];
+  j->Lerp = &MemImgLerp64Table[(m.P >> 2) * 4096];
+  j->Tint[0] = MemImgProductTable[t & 0xFF];
+  j->Tint[1] = MemImgProductTable[(t >> 8) & 0xFF];
+  j->Tint[2] = MemImgProductTable[(t >> 16) & 0xFF];
+  j->Levels = BlendGraphLevelTable;
+}
+
+bool ClipToTarget(const MEMIMG* dest, int64_t left, int64_t top, int64_t right, int64_t bottom, Rect* out) {
+  // The clip rectangle is meant to lie inside the target; the image's own
+  // bounds are applied too so that a stale clip rectangle cannot write outside.
+  const Rect& c = SoftDrawState.ClipRect;
+  int64_t l = c.Left > 0 ? c.Left : 0, t = c.Top > 0 ? c.Top : 0;
+  int64_t r = c.Right < dest->Width ? c.Right : dest->Width;
+  int64_t b = c.Bottom < dest->Height ? c.Bottom : dest->Height;
+  if (left > l) l = left;
+  if (top > t) t = top;
+  if (right < r) r = right;
+  if (bottom < b) b = bottom;
+  if (r <= l || b <= t) return false;
+  *out = Rect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r), static_cast<int32_t>(b)};
+  return true;
+}
+
+bool MmxLoopsEnabled() { return SystemState.Kept.CpuMmxFlag == 1; }
+
+}  // namespace softblit
+
+using namespace softblit;
+
+void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, const MEMIMG* blendGraph) {
+  if (!IsValidMemImg(dest) || !IsValidMemImg(src)) return;
+  const MemImgBase* db = dest->Base;
+  const MemImgBase* sb = src->Base;
+  if (db->Type != sb->Type || db->PaletteFlag || db->AlphaFlag) return;
+  if (db->Type != MEMIMG_TYPE_RGB565 && db->Type != MEMIMG_TYPE_XRGB32) return;
+  // A blend graph must be a one-byte image covering the source.
+  if (blendGraph && (!IsValidMemImg(blendGraph) || blendGraph->Base->Type != MEMIMG_TYPE_GRAY8 ||
+                     blendGraph->Width < src->Width || blendGraph->Height < src->Height))
+    return;
+  DrawModeSetup m;
+  if (!ResolveDrawMode(&m)) return;
+  Rect r;
+  if (!ClipToTarget(dest, x, y, static_cast<int64_t>(x) + src->Width, static_cast<int64_t>(y) + src->Height, &r))
+    return;
+  const int sx = r.Left - x, sy = r.Top - y;
+  const int w = r.Right - r.Left, h = r.Bottom - r.Top;
+
+  const bool key = transFlag != 0;
+  const SrcKind kind = sb->PaletteFlag ? SrcKind::Palette : sb->AlphaFlag ? SrcKind::Alpha : SrcKind::Direct;
+  // The run table describes the whole image, so it serves only an unclipped
+  // draw of a view that is the whole image.
+  const bool run = key && sb->RunTableValid && sb->RunTable && w == src->Width && h == src->Height &&
+                   src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width &&
+                   static_cast<uint32_t>(src->Height) == sb->Height;
+  BlitChoice c{};
+  c.Mode = m.Mode;
+  c.Graph = blendGraph != nullptr;
+  c.Tint = m.Tint;
+  c.Key = key;
+  c.Run = run;
+  c.Fast = !run && !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
+           ((m.Mode == 1 && m.P == 128) || ((m.Mode == 2 || m.Mode == 3) && m.P == 255));
+  c.Mmx = c.Fast && db->Type == MEMIMG_TYPE_XRGB32 && MmxLoopsEnabled();
+  const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
+  const BlitFn fn = SelectBlit(bits, kind, c);
+  if (!fn) return;
+
+  const int dbpp = db->Format->BytesPerPixel, sbpp = sb->Format->BytesPerPixel;
+  BlitJob j;  // every field is set below (a zeroing fill costs more than the small blits)
+  j.Graph = nullptr;
+  j.GraphPitch = 0;
+  j.Dst = dest->Pixels + static_cast<intptr_t>(r.Top) * db->Pitch + static_cast<intptr_t>(r.Left) * dbpp;
+  j.DstPitch = db->Pitch;
+  j.Src = src->Pixels + static_cast<intptr_t>(sy) * sb->Pitch + static_cast<intptr_t>(sx) * sbpp;
+  j.SrcPitch = sb->Pitch;
+  if (blendGraph) {
+    j.Graph = blendGraph->Pixels + static_cast<intptr_t>(sy) * blendGraph->Base->Pitch + sx;
+    j.GraphPitch = blendGraph->Base->Pitch;
+  }
+  j.Runs = run ? sb->RunTable : nullptr;
+  j.Width = w;
+  j.Height = h;
+  j.Key = kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
+  j.Palette = sb->Palette;
+  SetJobTables(&j, m);
+  InvalidateMemImgDerived(dest);
+  fn(j);
+}

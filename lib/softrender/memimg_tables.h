@@ -1,0 +1,40 @@
+// The software renderer's lookup tables and the part of the drawing state it
+// reads. Built once at display start-up, only read afterwards.
+#pragma once
+#include <cstdint>
+
+#include "graphics/geometry.h"
+
+// P[a][b] = floor(a * b / 255).
+extern uint32_t MemImgProductTable[256][256];
+// S[a][x + 255] = x * a / 255 truncated toward zero, x from -255 to 255.
+extern int32_t MemImgSignedProductTable[256][512];
+// Lerp[k][r][c] = floor((r * k + c * (63 - k)) / 63), k-major, 64^3 bytes.
+extern uint8_t MemImgLerp64Table[64 * 64 * 64];
+// The weight 0..255 of each blend-graph pixel value.
+extern uint8_t BlendGraphLevelTable[256];
+
+// Fills the signed product, product and lerp tables. Returns 0.
+int InitMemImgTables();
+// Fills the level table from the blend graph's border and range (0..255 each).
+void BuildBlendGraphLevelTable(int border, int range);
+
+// The drawing state the software renderer reads. The graphics core keeps it
+// in step with its own setters (clip rectangle, blend mode and parameter,
+// tint); a test sets it directly.
+struct SoftDrawStateBlock {
+  Rect ClipRect;       // drawing limit, right and bottom exclusive
+  int32_t BlendMode;   // DrawBlendMode
+  int32_t BlendParam;  // 0..255
+  uint32_t Tint;       // 0xRRGGBB; 0xFFFFFF is no tint
+};
+extern SoftDrawStateBlock SoftDrawState;
+
+// Blend modes of the software renderer.
+constexpr int BLEND_COPY = 0;
+constexpr int BLEND_ALPHA = 1;
+constexpr int BLEND_ADD = 2;
+constexpr int BLEND_SUB = 3;
+constexpr int BLEND_MUL = 4;
+constexpr int BLEND_INVSRC = 10;
+constexpr int BLEND_MULA = 11;

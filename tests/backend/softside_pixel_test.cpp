@@ -1,0 +1,132 @@
+// The software side drawing real pixels into the back screen and into a
+// graph, at 16 and 32 bits: positions, mirroring, parts, clipping, keys.
+#include <gtest/gtest.h>
+
+#include "backend/display.h"
+#include "backend/draw_soft.h"
+#include "core/system_state.h"
+#include "graphics/draw.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/graphics_manager.h"
+#include "graphics/pixelimage.h"
+
+namespace {
+
+uint32_t At(const MEMIMG* img, int x, int y) {
+  const uint8_t* row = img->Pixels + size_t(y) * img->Base->Pitch;
+  return img->Base->Format->BytesPerPixel == 2 ? reinterpret_cast<const uint16_t*>(row)[x]
+                                               : reinterpret_cast<const uint32_t*>(row)[x];
+}
+uint32_t Back(int x, int y) { return At(&DirectDrawState.BackImage, x, y); }
+
+class SoftSide : public ::testing::TestWithParam<int> {
+ protected:
+  void SetUp() override {
+    SystemState.Window.Active = 1;
+    ASSERT_EQ(SetScreenModeSetting(640, 480, GetParam()), 0);
+    SelectRenderMode(0);
+    ASSERT_EQ(InitGraphicsDevice(nullptr), 0);
+    ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+    ClearDrawTargetImpl();
+    red_ = uint32_t(MakeColorImpl(255, 0, 0));
+    blue_ = uint32_t(MakeColorImpl(0, 0, 255));
+    black_ = uint32_t(MakeColorImpl(0, 0, 0));
+    // A 4 x 2 graph: left column red, right column blue, one black (key) pixel.
+    PixelImage img{};
+    MakeXRGB8PixelImageImpl(4, 2, &img);
+    FillPixelImage(&img, 0, 255, 0, 255);
+    for (uint32_t y = 0; y < 2; ++y) {
+      WritePixelImagePixel(&img, 0, y, 255, 0, 0, 255);
+      WritePixelImagePixel(&img, 3, y, 0, 0, 255, 255);
+    }
+    WritePixelImagePixel(&img, 1, 1, 0, 0, 0, 255);
+    graph_ = CreateGraphFromImageDefault(&img);
+    ReleasePixelImageImpl(&img);
+    ASSERT_GE(graph_, 0);
+  }
+  void TearDown() override { TermGraphicsDevice(); }
+  int graph_ = -1;
+  uint32_t red_ = 0, blue_ = 0, black_ = 0;
+};
+
+TEST_P(SoftSide, AGraphLandsWithItsTopLeftAtThePoint) {
+  FillRectangle(0, 0, 20, 20, uint32_t(MakeColorImpl(255, 255, 255)));
+  ASSERT_EQ(DrawGraphAt(5, 6, graph_, 1), 0);
+  EXPECT_EQ(Back(5, 6), red_);
+  EXPECT_EQ(Back(8, 7), blue_);
+  EXPECT_EQ(Back(6, 7), uint32_t(MakeColorImpl(255, 255, 255)));  // key skipped
+  DrawGraphAt(5, 10, graph_, 0);
+  EXPECT_EQ(Back(6, 11), black_);  // drawn when not transparent
+}
+
+TEST_P(SoftSide, MirroredAndPartDraws) {
+  DrawGraphMirrored(10, 10, graph_, 1);
+  EXPECT_EQ(Back(10, 10), blue_);
+  EXPECT_EQ(Back(13, 10), red_);
+  ClearDrawTargetImpl();
+  // Columns 2..3 of the graph at (30, 30): only blue at 31.
+  DrawGraphPartImpl(30, 30, 2, 0, 2, 2, graph_, 1, 0);
+  EXPECT_EQ(Back(31, 30), blue_);
+  EXPECT_EQ(Back(29, 30), black_);
+  EXPECT_EQ(Back(32, 30), black_);
+  // Mirrored part: source column 3 lands at 50.
+  DrawGraphPartImpl(50, 30, 2, 0, 2, 2, graph_, 1, 1);
+  EXPECT_EQ(Back(50, 30), blue_);
+}
+
+TEST_P(SoftSide, StretchingScalesAndTheClipCuts) {
+  DrawGraphStretched(100, 100, 108, 104, graph_, 1);
+  EXPECT_EQ(Back(100, 100), red_);
+  EXPECT_EQ(Back(101, 103), red_);
+  EXPECT_EQ(Back(107, 103), blue_);
+  SetDrawClipRect(200, 200, 202, 202);
+  DrawGraphAt(199, 199, graph_, 1);
+  EXPECT_EQ(Back(199, 199), black_);
+  EXPECT_EQ(Back(200, 200), black_);  // the graph's key pixel
+  EXPECT_EQ(Back(201, 200), uint32_t(MakeColorImpl(0, 255, 0)));
+  EXPECT_EQ(Back(202, 200), black_);
+}
+
+TEST_P(SoftSide, RectanglesLinesAndGraphTargets) {
+  FillRectangle(30, 40, 10, 20, red_);
+  EXPECT_EQ(Back(10, 20), red_);
+  EXPECT_EQ(Back(29, 39), red_);
+  EXPECT_EQ(Back(30, 40), black_);
+  DrawRectangleImpl(100, 100, 110, 110, blue_, 0);
+  EXPECT_EQ(Back(100, 105), blue_);
+  EXPECT_EQ(Back(105, 105), black_);
+  DrawLineSegmentImpl(300, 300, 310, 300, red_, 1);
+  EXPECT_EQ(Back(305, 300), red_);
+
+  SetNewGraphDrawValid(1);
+  const int canvas = CreateGraphOfSize(16, 16, 0, 0, 0);
+  SetNewGraphDrawValid(0);
+  ASSERT_EQ(SetDrawTargetImpl(canvas), 0);
+  ClearDrawTargetImpl();
+  DrawGraphAt(2, 2, graph_, 1);
+  const MEMIMG* img = GetGraphPieceImage(GetGraphRecord(canvas));
+  EXPECT_EQ(At(img, 2, 2), red_);
+  // Copied back out of the target into another graph.
+  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  DrawGraphAt(0, 0, canvas, 0);
+  EXPECT_EQ(Back(2, 2), red_);
+  const int copy = CreateGraphOfSize(8, 8, 0, 0, 0);
+  EXPECT_EQ(CopyDrawTargetToGraph(0, 0, 8, 8, copy, 0), 0);
+  EXPECT_EQ(At(GetGraphPieceImage(GetGraphRecord(copy)), 2, 2), red_);
+}
+
+TEST_P(SoftSide, BlendModesReachTheRenderer) {
+  FillRectangle(0, 0, 10, 10, uint32_t(MakeColorImpl(100, 100, 100)));
+  SetBlendModeParam(2, 255);  // add
+  FillRectangle(0, 0, 10, 10, uint32_t(MakeColorImpl(100, 0, 0)));
+  SetBlendModeParam(0, 0);
+  int r = 0, g = 0, b = 0;
+  SplitColorValue(Back(5, 5), &r, &g, &b);
+  EXPECT_NEAR(r, 200, 8);
+  EXPECT_NEAR(g, 100, 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, SoftSide, ::testing::Values(16, 32));
+
+}  // namespace

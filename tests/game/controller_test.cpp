@@ -1,0 +1,123 @@
+#include "controller.h"
+
+#include "board.h"
+#include "fake_library.h"
+#include "game_globals.h"
+#include "piece.h"
+
+namespace {
+
+class ControllerTest : public GameTest {};
+
+TEST_F(ControllerTest, HeldKeyCountsUpToOneHundredAndReleaseClears) {
+    Board board;
+    Controller player;
+    player.Init(board);
+    gFake.keys[kKeyLeft] = 1;
+    for (int frame = 1; frame <= 150; ++frame) {
+        player.ReadHuman(1);
+        ASSERT_EQ(player.counters[kKeyLeft], frame < 100 ? frame : 100);
+    }
+    gFake.keys[kKeyLeft] = 0;
+    player.ReadHuman(1);
+    EXPECT_EQ(player.counters[kKeyLeft], 0);
+}
+
+TEST_F(ControllerTest, PadButtonsMapDifferentlyInPlayAndInTheMenus) {
+    Board board;
+    Controller player;
+    player.Init(board);
+    KeyCounters menu = {};
+    gFake.padBits[1] = 32;  // button 2
+    player.ReadHuman(1);
+    ControllerReadMenu(menu);
+    EXPECT_EQ(player.counters[kKeyZ], 1);
+    EXPECT_EQ(player.counters[kKeyX], 0);
+    EXPECT_EQ(menu[kKeyX], 1);
+    EXPECT_EQ(menu[kKeyZ], 0);
+
+    gFake.padBits[1] = 16 | 4096 | 1 | 8;  // button 1, button 9, down, up
+    player.ReadHuman(1);
+    ControllerReadMenu(menu);
+    EXPECT_EQ(player.counters[kKeyX], 1);
+    EXPECT_EQ(player.counters[kKeySpace], 1);
+    EXPECT_EQ(player.counters[kKeyDown], 1);
+    EXPECT_EQ(player.counters[kKeyUp], 1);
+    EXPECT_EQ(menu[kKeyZ], 1);
+    EXPECT_EQ(menu[kKeySpace], 0);  // the menus never count Space
+
+    // Pad 2 drives only the second player; keys that no mapping names stay 0.
+    gFake.padBits[1] = 0;
+    gFake.padBits[2] = 2;
+    gFake.keys[kKeyA] = 1;
+    player.ReadHuman(1);
+    EXPECT_EQ(player.counters[kKeyLeft], 0);
+    player.ReadHuman(2);
+    EXPECT_EQ(player.counters[kKeyLeft], 1);
+    EXPECT_EQ(player.counters[kKeyA], 0);
+}
+
+TEST_F(ControllerTest, FailedPadReadIsNoInput) {
+    Board board;
+    Controller player;
+    player.Init(board);
+    gCalls.GetJoypadBits = [](int) { return -1; };
+    player.ReadHuman(1);
+    for (int k = 0; k < 256; ++k) EXPECT_EQ(player.counters[k], 0) << k;
+}
+
+TEST_F(ControllerTest, ComputerOutputsBecomeCountersThatClamp) {
+    Board board;
+    Piece piece;
+    gFake.randomValues = {0, 0, 0, 0};
+    piece.Init(board);
+    Controller computer;
+    computer.Init(board);
+    piece.age = 50;  // past the reset, before the search
+    computer.counters[kKeyDown] = 100;
+    computer.keyOutputs[kKeyDown] = 1;
+    computer.counters[kKeyZ] = 5;
+    computer.RunComputer(board, piece);
+    EXPECT_EQ(computer.counters[kKeyDown], 100);
+    EXPECT_EQ(computer.counters[kKeyZ], 0);
+}
+
+TEST_F(ControllerTest, PaceFrameWaitsSixteenAtPaceAndNotAfterAStall) {
+    PaceFrame();
+    for (int i = 0; i < 5; ++i) {
+        gFake.clock += 16;
+        PaceFrame();
+    }
+    EXPECT_EQ(gFake.waits, std::vector<int>(6, 16));
+
+    gFake.waits.clear();
+    gFake.clock += 100;
+    PaceFrame();
+    ASSERT_EQ(gFake.waits.size(), 1u);
+    EXPECT_LE(gFake.waits[0], 0);
+    EXPECT_EQ(gFake.waits[0], static_cast<int>(16 + 0.6 * -84 + 0.45 * -84 + 0.3 * -84));
+
+    // A short frame lengthens the next wait.
+    gFake.waits.clear();
+    gFake.clock += 16;
+    PaceFrame();
+    gFake.clock += 16;
+    PaceFrame();
+    gFake.clock += 16;
+    PaceFrame();
+    gFake.clock += 16;
+    PaceFrame();
+    gFake.clock += 10;
+    PaceFrame();
+    EXPECT_EQ(gFake.waits.back(), static_cast<int>(16 + 0.6 * 6 + 0.45 * 6 + 0.3 * 6));
+}
+
+TEST_F(ControllerTest, PaceFrameSurvivesTheClockWrap) {
+    gFake.clock = 0xFFFFFFF0u;
+    PaceFrame();
+    gFake.clock += 16;  // wraps to 0
+    PaceFrame();
+    EXPECT_EQ(gFake.waits, (std::vector<int>{16, 16}));
+}
+
+}  // namespace

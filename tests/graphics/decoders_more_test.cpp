@@ -1,0 +1,380 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
+}
+
+#include "core/alloc.h"
+#include "core/system_state.h"
+#include "file/stream.h"
+#include "graphics/imagedecode.h"
+#include "file/stream.h"
+#include "graphics/pixelimage.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Decoder = int (*)(StreamData*, PixelImage*);
+
+// Decodes a byte vector with one decoder through a memory stream.
+int Decode(Decoder decoder, const Bytes& data, PixelImage* out) {
+  MemoryStream* ms = OpenMemoryStream(data.data(), data.size());
+  if (!ms) return -2;
+  StreamData stream = MakeMemoryStreamData(ms);
+  std::memset(out, 0, sizeof *out);
+  int r = decoder(&stream, out);
+  stream.Functions.Close(stream.DataHandle);
+  return r;
+}
+
+uint32_t Pixel32(const PixelImage& img, int x, int y) {
+  uint32_t v;
+  std::memcpy(&v, img.Pixels + y * img.Pitch + x * 4, 4);
+  return v;
+}
+
+void Put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
+void Put32(Bytes& b, uint32_t v) { Put16(b, uint16_t(v)), Put16(b, uint16_t(v >> 16)); }
+
+// Runs a decoder over seeded corruptions of a valid file: each must give -1
+// or a sound image, and leave no block behind.
+void Mutate(Decoder decoder, const Bytes& valid, int rounds, uint32_t seed) {
+  std::mt19937 rng(seed);
+  {
+    PixelImage img;
+    ASSERT_EQ(Decode(decoder, valid, &img), 0);
+    ReleasePixelImageImpl(&img);
+  }
+  const int32_t blocksBefore = SystemState.Kept.Alloc.BlockCount;
+  for (int i = 0; i < rounds; ++i) {
+    Bytes m = valid;
+    switch (rng() % 4) {
+      case 0:  // bit flips
+        for (int k = 0, n = 1 + int(rng() % 4); k < n; ++k) m[rng() % m.size()] ^= uint8_t(1u << (rng() % 8));
+        break;
+      case 1:  // truncation
+        m.resize(rng() % m.size());
+        break;
+      case 2: {  // an extreme 16- or 32-bit field
+        size_t at = rng() % m.size();
+        uint8_t v = (rng() & 1) ? 0xFF : 0x00;
+        for (size_t k = at; k < m.size() && k < at + 4; ++k) m[k] = v;
+        break;
+      }
+      default:  // random bytes in a window
+        for (size_t k = rng() % m.size(), n = 0; k < m.size() && n < 8; ++k, ++n) m[k] = uint8_t(rng());
+        break;
+    }
+    if (m.empty()) m.push_back(0);
+    PixelImage img;
+    int r = Decode(decoder, m, &img);
+    if (r == 0) {
+      ASSERT_NE(img.Pixels, nullptr);
+      ASSERT_GE(img.Pitch, img.Width * img.Format.BytesPerPixel);
+      // Touch every byte so the sanitizers see any short buffer.
+      volatile uint8_t sink = 0;
+      for (int y = 0; y < img.Height; ++y)
+        for (int x = 0; x < img.Width * img.Format.BytesPerPixel; ++x) sink = sink + img.Pixels[y * img.Pitch + x];
+      ReleasePixelImageImpl(&img);
+    } else {
+      ASSERT_EQ(img.Pixels, nullptr);
+    }
+    ASSERT_EQ(SystemState.Kept.Alloc.BlockCount, blocksBefore) << "round " << i;
+  }
+}
+
+Bytes BgraFile(uint32_t bits, uint32_t w, uint32_t h, const Bytes& data) {
+  Bytes b = {'B', 'G', 'R', 'A'};
+  Put32(b, bits), Put32(b, w), Put32(b, h);
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+TEST(BgraDecoder, EightAndSixteenBitChannelsGiveTheSamePixels) {
+  PixelImage img;
+  ASSERT_EQ(Decode(LoadBgraImage, BgraFile(0x08080808, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8}), &img), 0);
+  EXPECT_EQ(img.Pitch, 8);
+  EXPECT_EQ(img.Format.BitDepth, 32);
+  EXPECT_EQ(img.Format.AlphaMask, 0xFF000000u);
+  EXPECT_EQ(Pixel32(img, 0, 0), 0x04030201u);
+  EXPECT_EQ(Pixel32(img, 1, 0), 0x08070605u);
+  ReleasePixelImageImpl(&img);
+
+  Bytes wide;
+  for (uint8_t v = 1; v <= 8; ++v) Put16(wide, uint16_t(256 * v + 0x7F));
+  ASSERT_EQ(Decode(LoadBgraImage, BgraFile(0x10101010, 2, 1, wide), &img), 0);
+  EXPECT_EQ(Pixel32(img, 0, 0), 0x04030201u);
+  EXPECT_EQ(Pixel32(img, 1, 0), 0x08070605u);
+  ReleasePixelImageImpl(&img);
+}
+
+TEST(BgraDecoder, RefusesBadWordsShortDataAndHugeSizes) {
+  PixelImage img;
+  EXPECT_EQ(Decode(LoadBgraImage, BgraFile(0x10101008, 2, 1, Bytes(16)), &img), -1);
+  EXPECT_EQ(Decode(LoadBgraImage, BgraFile(0x08080808, 2, 1, {1, 2, 3, 4, 5, 6, 7}), &img), -1);
+  EXPECT_EQ(Decode(LoadBgraImage, BgraFile(0x08080808, 0x10000, 0x10000, Bytes(64)), &img), -1);
+  EXPECT_EQ(Decode(LoadBgraImage, BgraFile(0x10101010, 0xFFFFFFFF, 0xFFFFFFFF, Bytes(64)), &img), -1);
+  EXPECT_EQ(img.Pixels, nullptr);
+}
+
+TEST(BgraDecoder, MutatedFilesNeverCrash) {
+  Bytes data(8 * 6 * 8);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
+  Mutate(LoadBgraImage, BgraFile(0x10101010, 8, 6, data), 10000, 1);
+}
+
+Bytes TgaFile(int type, int w, int h, int depth, int descriptor, const Bytes& body, int mapLength = 0,
+              int mapBits = 0, int idLength = 0, bool footer = false) {
+  Bytes b = {uint8_t(idLength), uint8_t(mapLength ? 1 : 0), uint8_t(type)};
+  Put16(b, 0), Put16(b, uint16_t(mapLength));
+  b.push_back(uint8_t(mapBits));
+  Put16(b, 0), Put16(b, 0), Put16(b, uint16_t(w)), Put16(b, uint16_t(h));
+  b.push_back(uint8_t(depth)), b.push_back(uint8_t(descriptor));
+  for (int i = 0; i < idLength; ++i) b.push_back('I');
+  b.insert(b.end(), body.begin(), body.end());
+  if (footer) {
+    Put32(b, 0), Put32(b, 0);
+    for (char c : std::string("TRUEVISION-XFILE")) b.push_back(uint8_t(c));
+    b.push_back('.'), b.push_back(0);
+  }
+  return b;
+}
+
+TEST(TgaDecoder, OrientationDepthsAndRunLengthPackets) {
+  PixelImage img;
+  // 24-bit bottom-up 2x2: the rows come out swapped.
+  Bytes rows = {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4};
+  ASSERT_EQ(Decode(LoadTgaImage, TgaFile(2, 2, 2, 24, 0, rows), &img), 0);
+  EXPECT_EQ(img.Pitch, 6);
+  EXPECT_EQ(img.Pixels[0], 3);
+  EXPECT_EQ(img.Pixels[6 + 3], 2);
+  ReleasePixelImageImpl(&img);
+  // Right to left and top-down.
+  ASSERT_EQ(Decode(LoadTgaImage, TgaFile(2, 2, 2, 24, 0x30, rows), &img), 0);
+  EXPECT_EQ(img.Pixels[0], 2);
+  EXPECT_EQ(img.Pixels[3], 1);
+  ReleasePixelImageImpl(&img);
+  // 16-bit white: the top bit is unused, not alpha.
+  ASSERT_EQ(Decode(LoadTgaImage, TgaFile(2, 1, 1, 16, 0x20, {0xFF, 0xFF}), &img), 0);
+  EXPECT_EQ(img.Format.AlphaWidth, 0);
+  EXPECT_EQ(img.Format.UnusedMask, 0x8000u);
+  EXPECT_EQ(img.Format.RedMask, 0x7C00u);
+  ReleasePixelImageImpl(&img);
+  // 32-bit run-length, with and without the footer: 0x83 repeats, 0x03 copies.
+  Bytes rle = {0x83, 1, 2, 3, 4, 0x03, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7, 8, 8, 8, 8};
+  for (bool footer : {false, true}) {
+    ASSERT_EQ(Decode(LoadTgaImage, TgaFile(10, 4, 2, 32, 0x20, rle, 0, 0, 0, footer), &img), 0);
+    EXPECT_EQ(Pixel32(img, 3, 0), 0x04030201u);
+    EXPECT_EQ(Pixel32(img, 0, 1), 0x05050505u);
+    EXPECT_EQ(Pixel32(img, 3, 1), 0x08080808u);
+    EXPECT_EQ(img.Format.AlphaMask, 0xFF000000u);
+    ReleasePixelImageImpl(&img);
+  }
+}
+
+TEST(TgaDecoder, ColourMapsIdFieldsAndRefusals) {
+  PixelImage img;
+  // Colour-mapped 24-bit entries, 8-bit indices, with an image ID to skip.
+  Bytes body = {10, 20, 30, 40, 50, 60, 1, 0};
+  ASSERT_EQ(Decode(LoadTgaImage, TgaFile(1, 2, 1, 8, 0x20, body, 2, 24, 3), &img), 0);
+  EXPECT_EQ(img.Pixels[0], 40);
+  EXPECT_EQ(img.Pixels[3], 10);
+  ReleasePixelImageImpl(&img);
+  // A true-colour image carrying a colour map: the map is stepped over.
+  Bytes tc = {9, 9, 9, 9, 9, 9, 1, 2, 3};
+  ASSERT_EQ(Decode(LoadTgaImage, TgaFile(2, 1, 1, 24, 0x20, tc, 2, 24), &img), 0);
+  EXPECT_EQ(img.Pixels[0], 1);
+  ReleasePixelImageImpl(&img);
+
+  EXPECT_EQ(Decode(LoadTgaImage, TgaFile(2, 8193, 1, 24, 0x20, Bytes(8193 * 3)), &img), -1);
+  EXPECT_EQ(Decode(LoadTgaImage, TgaFile(2, 1, 1, 8, 0x20, {1}), &img), -1);
+  EXPECT_EQ(Decode(LoadTgaImage, TgaFile(3, 1, 1, 8, 0x20, {1}), &img), -1);
+  EXPECT_EQ(Decode(LoadTgaImage, TgaFile(1, 1, 1, 16, 0x20, {0, 0, 0}, 1, 24), &img), -1);  // 16-bit indices
+  EXPECT_EQ(Decode(LoadTgaImage, TgaFile(10, 4, 1, 24, 0x20, {0x83, 1, 2}), &img), -1);     // RLE ends early
+  Bytes origin = TgaFile(2, 1, 1, 24, 0x20, {1, 2, 3});
+  origin[8] = 1;
+  EXPECT_EQ(Decode(LoadTgaImage, origin, &img), -1);
+  EXPECT_EQ(img.Pixels, nullptr);
+}
+
+TEST(TgaDecoder, MutatedFilesNeverCrash) {
+  Bytes rle;
+  for (int i = 0; i < 12; ++i) {
+    rle.push_back(i % 2 ? 0x81 : 0x01);
+    for (int k = 0; k < (i % 2 ? 3 : 6); ++k) rle.push_back(uint8_t(i * 11 + k));
+  }
+  Mutate(LoadTgaImage, TgaFile(10, 6, 4, 24, 0x00, rle, 0, 0, 0, true), 5000, 2);
+  Mutate(LoadTgaImage,
+         TgaFile(9, 4, 4, 8, 0x20, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F, 0x87, 1, 0x07, 0, 1, 2, 3, 0, 1, 2, 3}, 4, 16),
+         5000, 3);
+}
+
+Bytes DdsHeader(uint32_t flags, uint32_t w, uint32_t h, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
+                uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
+  Bytes d = {'D', 'D', 'S', ' '};
+  Bytes hd(124, 0);
+  auto set = [&](int off, uint32_t v) { std::memcpy(&hd[off], &v, 4); };
+  set(0, 124), set(4, flags), set(8, h), set(12, w), set(16, pitch), set(72, 32), set(76, pfFlags), set(80, fourCC);
+  set(84, bits), set(88, r), set(92, g), set(96, b), set(100, a);
+  d.insert(d.end(), hd.begin(), hd.end());
+  return d;
+}
+
+uint32_t FourCC(const char* s) { return uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24; }
+
+TEST(DdsDecoder, DxtBlocksMatchTheirWorkedValues) {
+  PixelImage img;
+  Bytes f = DdsHeader(0, 4, 4, 0, 4, FourCC("DXT1"));
+  Bytes block = {0xFF, 0xFF, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA};  // c0 white, c1 black, all index 2
+  f.insert(f.end(), block.begin(), block.end());
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(Pixel32(img, i % 4, i / 4), 0xFFAAAAAAu);
+  ReleasePixelImageImpl(&img);
+
+  f = DdsHeader(0, 4, 4, 0, 4, FourCC("DXT1"));
+  block = {0x1F, 0, 0x1F, 0, 0xFF, 0xFF, 0xFF, 0xFF};  // c0 == c1 blue, index 3: transparent
+  f.insert(f.end(), block.begin(), block.end());
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(Pixel32(img, 2, 2), 0x000000FFu);
+  ReleasePixelImageImpl(&img);
+
+  f = DdsHeader(0, 4, 4, 0, 4, FourCC("DXT5"));
+  block = {255, 0, 0x92, 0x24, 0x49, 0x92, 0x24, 0x49, 0, 0, 0, 0, 0, 0, 0, 0};  // alpha index 2 everywhere
+  f.insert(f.end(), block.begin(), block.end());
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(Pixel32(img, 1, 3) >> 24, 218u);
+  ReleasePixelImageImpl(&img);
+
+  f = DdsHeader(0, 4, 4, 0, 4, FourCC("DXT3"));
+  block = Bytes(8, 0xFF);
+  block.insert(block.end(), {0xFF, 0xFF, 0, 0, 0, 0, 0, 0});
+  f.insert(f.end(), block.begin(), block.end());
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(Pixel32(img, 0, 0), 0xFFFFFFFFu);
+  ReleasePixelImageImpl(&img);
+
+  // Premultiplied with alpha 0: black, no division by zero.
+  f = DdsHeader(0, 4, 4, 0, 4, FourCC("DXT2"));
+  block = Bytes(8, 0);
+  block.insert(block.end(), {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0});
+  f.insert(f.end(), block.begin(), block.end());
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(Pixel32(img, 0, 0), 0u);
+  ReleasePixelImageImpl(&img);
+}
+
+TEST(DdsDecoder, OddSizesDecodeWholeAndShortBlockDataIsRefused) {
+  PixelImage img;
+  Bytes f = DdsHeader(0, 6, 5, 0, 4, FourCC("DXT1"));
+  for (int i = 0; i < 4; ++i) f.insert(f.end(), {0xFF, 0xFF, 0, 0, 0, 0, 0, 0});  // 2x2 blocks, all white
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(img.Width, 6);
+  EXPECT_EQ(Pixel32(img, 5, 4), 0xFFFFFFFFu);
+  ReleasePixelImageImpl(&img);
+  f.resize(f.size() - 1);
+  EXPECT_EQ(Decode(LoadDdsImage, f, &img), -1);
+  Bytes bad = DdsHeader(0, 4, 4, 0, 4, FourCC("DXT1"));
+  bad[3] = 'X';
+  EXPECT_EQ(Decode(LoadDdsImage, bad, &img), -1);
+}
+
+TEST(DdsDecoder, UncompressedMasksCodesAndHeaderChecks) {
+  PixelImage img;
+  // Format code 23 is plain 5-6-5.
+  Bytes f = DdsHeader(0, 2, 1, 0, 4, 23);
+  f.insert(f.end(), {0x00, 0xF8, 0x1F, 0x00});
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(img.Format.GreenMask, 0x7E0u);
+  EXPECT_EQ(img.Format.BlueMask, 0x1Fu);
+  EXPECT_EQ(img.Pitch, 4);
+  ReleasePixelImageImpl(&img);
+  // Header masks with a pitch wider than the row.
+  f = DdsHeader(8, 1, 2, 8, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000);
+  f.insert(f.end(), {1, 2, 3, 4, 0, 0, 0, 0, 5, 6, 7, 8, 0, 0, 0, 0});
+  ASSERT_EQ(Decode(LoadDdsImage, f, &img), 0);
+  EXPECT_EQ(img.Pitch, 8);
+  EXPECT_EQ(Pixel32(img, 0, 1), 0x08070605u);
+  ReleasePixelImageImpl(&img);
+  // Pitch below the row, zero colour masks, odd depths.
+  EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(8, 4, 1, 4, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF), &img), -1);
+  EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(0, 1, 1, 0, 0x40, 0, 32, 0, 0xFF00, 0xFF), &img), -1);
+  EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(0, 1, 1, 0, 0x40, 0, 12, 0xF00, 0xF0, 0xF), &img), -1);
+  EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(0, 0x7FFFFFF, 0x7FFFFFF, 0, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF), &img), -1);
+}
+
+TEST(DdsDecoder, MutatedFilesNeverCrash) {
+  Bytes f = DdsHeader(0, 8, 8, 0, 4, FourCC("DXT5"));
+  for (int i = 0; i < 4 * 16; ++i) f.push_back(uint8_t(i * 37));
+  Mutate(LoadDdsImage, f, 5000, 4);
+  Bytes u = DdsHeader(8, 3, 3, 8, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000);
+  for (int i = 0; i < 24; ++i) u.push_back(uint8_t(i));
+  Mutate(LoadDdsImage, u, 5000, 5);
+}
+
+// Compresses a test image with libjpeg.
+Bytes MakeJpeg(int w, int h, int components) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* mem = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &mem, &size);
+  c.image_width = JDIMENSION(w);
+  c.image_height = JDIMENSION(h);
+  c.input_components = components;
+  c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<uint8_t> row(size_t(w) * components);
+  while (c.next_scanline < c.image_height) {
+    for (int x = 0; x < w; ++x)
+      for (int k = 0; k < components; ++k) row[x * components + k] = uint8_t(x < 16 && c.next_scanline < 16 ? (k == 0 ? 200 : k == 1 ? 100 : 30)
+                                                                           : (x * 13 + c.next_scanline * 7 + k * 50) ^ (x * c.next_scanline));
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  Bytes out(mem, mem + size);
+  jpeg_destroy_compress(&c);
+  free(mem);
+  return out;
+}
+
+TEST(JpegDecoder, GreyAndColourImagesAndPitch) {
+  PixelImage img;
+  ASSERT_EQ(Decode(LoadJpegImage, MakeJpeg(7, 5, 3), &img), 0);
+  EXPECT_EQ(img.Width, 7);
+  EXPECT_EQ(img.Pitch, 21);
+  EXPECT_EQ(img.Format.BitDepth, 24);
+  EXPECT_NEAR(img.Pixels[0], 30, 4);   // blue first
+  EXPECT_NEAR(img.Pixels[2], 200, 4);  // red last
+  ReleasePixelImageImpl(&img);
+  ASSERT_EQ(Decode(LoadJpegImage, MakeJpeg(9, 3, 1), &img), 0);
+  EXPECT_EQ(img.Format.BitDepth, 8);
+  EXPECT_EQ(img.Pitch, 9);
+  EXPECT_NEAR(img.Pixels[1], 200, 4);
+  ReleasePixelImageImpl(&img);
+}
+
+TEST(JpegDecoder, CutStreamsDecodeWholeEmptyAndForeignDataAreRefused) {
+  PixelImage img;
+  Bytes j = MakeJpeg(64, 64, 3);
+  j.resize(j.size() * 2 / 3);
+  ASSERT_EQ(Decode(LoadJpegImage, j, &img), 0);
+  EXPECT_EQ(img.Height, 64);
+  ReleasePixelImageImpl(&img);
+  EXPECT_EQ(Decode(LoadJpegImage, Bytes{}, &img), -1);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+  EXPECT_EQ(Decode(LoadJpegImage, png, &img), -1);
+  EXPECT_EQ(img.Pixels, nullptr);
+}
+
+TEST(JpegDecoder, MutatedFilesNeverCrash) { Mutate(LoadJpegImage, MakeJpeg(16, 16, 3), 10000, 6); }
+
+}  // namespace

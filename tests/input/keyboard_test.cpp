@@ -1,0 +1,132 @@
+// Key states through SDL key events, while the window is active and inactive.
+#include <cstring>
+
+#include "input_fixture.h"
+
+namespace {
+
+using inputtest::InputTest;
+using namespace inputtest;
+
+TEST_F(InputTest, KeyEventsSetAndClearKeyStates) {
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  PlatTestKeyEvent(kScZ, 1, 0);
+  PlatTestKeyEvent(kScUp, 1, 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 1);
+  EXPECT_EQ(IsKeyDownImpl(200), 1);
+  char states[256];
+  std::memset(states, 7, sizeof states);
+  EXPECT_EQ(GetAllKeyStatesImpl(states), 0);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(states[i], (i == 44 || i == 200) ? 1 : 0) << i;
+  EXPECT_EQ(GetAnyInputDownImpl(1), 44);  // the lowest code down comes first
+  gNow += 50;
+  PlatTestKeyEvent(kScZ, 0, 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  EXPECT_EQ(GetAnyInputDownImpl(7), 200);
+  PlatTestKeyEvent(kScUp, 0, 0);
+  EXPECT_EQ(GetAnyInputDownImpl(7), 0);
+}
+
+TEST_F(InputTest, OutOfRangeKeyCodesReadAsUp) {
+  PlatTestKeyEvent(kScZ, 1, 0);
+  EXPECT_EQ(IsKeyDownImpl(-1), 0);
+  EXPECT_EQ(IsKeyDownImpl(256), 0);
+  EXPECT_EQ(IsKeyDownImpl(44 + 256), 0);
+  EXPECT_EQ(GetAllKeyStatesImpl(nullptr), -1);
+}
+
+TEST_F(InputTest, InactiveWindowReadsNothingAndForgetsHeldKeys) {
+  PlatTestKeyEvent(kScZ, 1, 0);
+  SetActive(0);
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  EXPECT_EQ(GetAnyInputDownImpl(7), 0);
+  char states[256];
+  EXPECT_EQ(GetAllKeyStatesImpl(states), 0);
+  for (char s : states) EXPECT_EQ(s, 0);
+  // Keys pressed while inactive are not seen either once reads resume only
+  // if they are still reported down; a key held across the switch must be
+  // pressed again.
+  SetActive(1);
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  PlatTestKeyEvent(kScZ, 1, 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 1);
+}
+
+TEST_F(InputTest, FocusLossReleasesKeys) {
+  PlatTestKeyEvent(kScLeft, 1, 0);
+  PlatTestFocusLost();
+  EXPECT_EQ(IsKeyDownImpl(203), 0);
+}
+
+TEST_F(InputTest, KeyRepeatDoesNotChangeState) {
+  PlatTestKeyEvent(kScX, 1, 0);
+  PlatTestKeyEvent(kScX, 1, 1);
+  EXPECT_EQ(IsKeyDownImpl(45), 1);
+  gNow += 50;
+  PlatTestKeyEvent(kScX, 0, 0);
+  EXPECT_EQ(IsKeyDownImpl(45), 0);
+}
+
+TEST_F(InputTest, ATapBetweenTwoReadsIsSeenForOneFrame) {
+  // Pressed and released within one pump: every read until the next pump
+  // sees it down.
+  PlatTestKeyEvent(kScZ, 1, 0);
+  PlatTestKeyEvent(kScZ, 0, 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 1);
+  char states[256];
+  GetAllKeyStatesImpl(states);
+  EXPECT_EQ(states[44], 1);
+  UpdatePadVibrationTimers();  // the pump's input service
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  // A key some read has seen is released at once.
+  PlatTestKeyEvent(kScX, 1, 0);
+  EXPECT_EQ(IsKeyDownImpl(45), 1);
+  PlatTestKeyEvent(kScX, 0, 0);
+  EXPECT_EQ(IsKeyDownImpl(45), 0);
+  // A tap not yet read survives a pump; pressed again, it stays down.
+  PlatTestKeyEvent(kScSpace, 1, 0);
+  PlatTestKeyEvent(kScSpace, 0, 0);
+  UpdatePadVibrationTimers();
+  EXPECT_EQ(IsKeyDownImpl(57), 1);
+  PlatTestKeyEvent(kScSpace, 1, 0);
+  UpdatePadVibrationTimers();
+  EXPECT_EQ(IsKeyDownImpl(57), 1);
+}
+
+TEST(InputNotStarted, ReadsAnswerNothing) {
+  EXPECT_EQ(IsKeyDownImpl(1), 0);
+  EXPECT_EQ(GetJoypadCountImpl(), 0);
+  EXPECT_EQ(GetJoypadBitsImpl(0x1001), 0);
+  EXPECT_EQ(GetAnyInputDownImpl(7), 0);
+  EXPECT_EQ(TermInput(), 0);
+}
+
+TEST_F(InputTest, ScriptPressesKeysOnTime) {
+  ASSERT_EQ(PlatInputLoadScript("# menu\n0 down Z\n100 up Z\n150 tap Escape\n200 down 208\n"), 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 1);
+  gNow += 99;
+  EXPECT_EQ(IsKeyDownImpl(44), 1);
+  gNow += 1;
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  gNow += 50;
+  EXPECT_EQ(IsKeyDownImpl(1), 1);
+  gNow += 80;
+  EXPECT_EQ(IsKeyDownImpl(1), 0);
+  EXPECT_EQ(IsKeyDownImpl(208), 1);
+}
+
+TEST_F(InputTest, BadScriptsAreRefusedWhole) {
+  ASSERT_EQ(PlatInputLoadScript("1000 down X\n"), 0);
+  EXPECT_EQ(PlatInputLoadScript("10 hold Z"), -1);
+  EXPECT_EQ(PlatInputLoadScript("10 down NoSuchKey"), -1);
+  EXPECT_EQ(PlatInputLoadScript("-5 down Z"), -1);
+  EXPECT_EQ(PlatInputLoadScript("5x down Z"), -1);
+  EXPECT_EQ(PlatInputLoadScript("10 down 256"), -1);
+  EXPECT_EQ(PlatInputLoadScript("10 down"), -1);
+  EXPECT_EQ(PlatInputLoadScript(nullptr), -1);
+  // The script loaded before stays.
+  gNow += 1000;
+  EXPECT_EQ(IsKeyDownImpl(45), 1);
+}
+
+}  // namespace
