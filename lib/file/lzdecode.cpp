@@ -8,14 +8,10 @@
 // distance plus one. A match copies from distance + 1 bytes back.
 #include <cstring>
 
+#include "core/byteorder.h"
 #include "file/vlkformat.h"
 
 namespace {
-
-uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 // Copies a match of length bytes from back bytes behind out; the source may
 // overlap what it produces, which repeats the pattern. Whole periods are
@@ -49,8 +45,8 @@ uint64_t ArchiveLzMaxDecodedSize(uint64_t blockSize) {
 
 int64_t DecodeArchiveLz(const uint8_t* block, size_t blockSize, uint8_t* output, size_t outputSize) {
   if (block == nullptr || blockSize < ARCHIVE_LZ_HEADER_SIZE) return -1;
-  const uint32_t decodedSize = LoadU32(block);
-  const uint32_t encodedSize = LoadU32(block + 4);
+  const uint32_t decodedSize = LoadLe32(block);
+  const uint32_t encodedSize = LoadLe32(block + 4);
   const uint8_t escape = block[8];
   if (encodedSize != blockSize) return -1;
   if (decodedSize > ArchiveLzMaxDecodedSize(blockSize)) return -1;

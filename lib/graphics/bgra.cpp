@@ -16,10 +16,10 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
   uint8_t header[16];
   if (!DecoderReadExact(stream, header, sizeof header)) return -1;
   if (std::memcmp(header, "BGRA", 4) != 0) return -1;
-  uint32_t bits = DecoderLe32(header + 4);
+  uint32_t bits = LoadLe32(header + 4);
   if (bits != BGRA_BITS_8 && bits != BGRA_BITS_16) return -1;
-  uint64_t width = DecoderLe32(header + 8);
-  uint64_t height = DecoderLe32(header + 12);
+  uint64_t width = LoadLe32(header + 8);
+  uint64_t height = LoadLe32(header + 12);
   uint64_t pixelBytes = width * height * 4;  // both below 2^32: no wrap in 64 bits
   uint64_t sampleBytes = bits == BGRA_BITS_8 ? 4 : 8;
   // Every row must be in the file, and the image must fit the record's ints.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/alloc.h"
+#include "core/byteorder.h"
 #include "core/log.h"
 #include "file/stream.h"
 #include "graphics/bmp_rle.h"
@@ -31,15 +32,13 @@ struct BmpFile {
   size_t DataSize;
 };
 
-uint32_t Le32(const uint8_t* p) { return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24; }
-
 int ReadHeaders(StreamData* stream, BmpFile* f) {
   f->FileSize = StreamMeasureSize(stream);
   if (f->FileSize < 54) return -1;
   uint8_t fileHeader[14];
   if (StreamReadExact(stream, fileHeader, sizeof(fileHeader)) != 0) return -1;
   if (fileHeader[0] != 'B' || fileHeader[1] != 'M') return -1;
-  f->DataOffset = Le32(fileHeader + 10);
+  f->DataOffset = LoadLe32(fileHeader + 10);
   if (StreamReadExact(stream, &f->Header, sizeof(f->Header)) != 0) return -1;
   const BITMAPINFOHEADER& h = f->Header;
 
@@ -76,7 +75,7 @@ int ReadHeaders(StreamData* stream, BmpFile* f) {
     if (StreamSeekTo(stream, 14 + 40) != 0) return -1;
     uint8_t m[12];
     if (StreamReadExact(stream, m, sizeof(m)) != 0) return -1;
-    for (int i = 0; i < 3; i++) f->Masks[i] = Le32(m + 4 * i);
+    for (int i = 0; i < 3; i++) f->Masks[i] = LoadLe32(m + 4 * i);
   }
   if (f->DataOffset < 54 || f->DataOffset >= f->FileSize) return -1;
   return 0;

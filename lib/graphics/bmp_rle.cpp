@@ -41,56 +41,46 @@ bool Escape(uint8_t code, const uint8_t* data, size_t size, size_t* pos, Cursor*
   }
 }
 
-}  // namespace
-
-void DecodeBmpRle8(const uint8_t* data, size_t size, const RleTarget& target) {
-  Cursor c{target};
-  size_t pos = 0;
-  while (size - pos >= 2) {
-    uint8_t count = data[pos], value = data[pos + 1];
-    pos += 2;
-    if (count > 0) {
-      for (int i = 0; i < count; i++) c.Put(value);
-      continue;
-    }
-    if (value < 3) {
-      if (!Escape(value, data, size, &pos, &c)) return;
-      continue;
-    }
-    // Literal run of `value` bytes, padded to an even count.
-    size_t n = value;
-    for (size_t i = 0; i < n; i++) {
-      if (pos + i >= size) return;
-      c.Put(data[pos + i]);
-    }
-    pos += (n + 1) & ~size_t{1};
-    if (pos > size) return;
-  }
+// Pixel i of a run or literal: the byte itself at 8 bits; at 4 bits the
+// high nibble first, then the low one.
+template <int Bits>
+uint8_t Sample(uint8_t b, size_t i) {
+  if constexpr (Bits == 8) return b;
+  else return (i & 1) ? b & 0xF : b >> 4;
 }
 
-void DecodeBmpRle4(const uint8_t* data, size_t size, const RleTarget& target) {
+// Both encodings: a pair (count, value) is a run of count pixels taken from
+// value; a zero count starts an escape or a literal run of `value` pixels,
+// padded to an even byte count.
+template <int Bits>
+void DecodeRle(const uint8_t* data, size_t size, const RleTarget& target) {
   Cursor c{target};
   size_t pos = 0;
   while (size - pos >= 2) {
     uint8_t count = data[pos], value = data[pos + 1];
     pos += 2;
     if (count > 0) {
-      for (int i = 0; i < count; i++) c.Put((i & 1) ? value & 0xF : value >> 4);
+      for (size_t i = 0; i < count; i++) c.Put(Sample<Bits>(value, i));
       continue;
     }
     if (value < 3) {
       if (!Escape(value, data, size, &pos, &c)) return;
       continue;
     }
-    // Literal run of `value` nibbles, high before low, padded to an even byte count.
     size_t n = value;
-    size_t bytes = (n + 1) / 2;
+    constexpr size_t perByte = 8 / Bits;
+    size_t bytes = (n + perByte - 1) / perByte;
     for (size_t i = 0; i < n; i++) {
-      if (pos + i / 2 >= size) return;
-      uint8_t b = data[pos + i / 2];
-      c.Put((i & 1) ? b & 0xF : b >> 4);
+      if (pos + i / perByte >= size) return;
+      c.Put(Sample<Bits>(data[pos + i / perByte], i));
     }
     pos += (bytes + 1) & ~size_t{1};
     if (pos > size) return;
   }
 }
+
+}  // namespace
+
+void DecodeBmpRle8(const uint8_t* data, size_t size, const RleTarget& target) { DecodeRle<8>(data, size, target); }
+
+void DecodeBmpRle4(const uint8_t* data, size_t size, const RleTarget& target) { DecodeRle<4>(data, size, target); }

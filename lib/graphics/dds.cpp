@@ -49,7 +49,7 @@ Rgba Expand565(uint16_t c) {
 
 // Decodes one block's colour half into 16 pixels (alpha left in `pal[i].A`).
 void DecodeColorBlock(const uint8_t* block, bool dxt1, Rgba out[16]) {
-  uint16_t c0 = DecoderLe16(block), c1 = DecoderLe16(block + 2);
+  uint16_t c0 = LoadLe16(block), c1 = LoadLe16(block + 2);
   Rgba pal[4] = {Expand565(c0), Expand565(c1), {}, {}};
   if (!dxt1 || c0 > c1) {
     pal[2] = Rgba{(2 * pal[0].R + pal[1].R) / 3, (2 * pal[0].G + pal[1].G) / 3, (2 * pal[0].B + pal[1].B) / 3, 255};
@@ -59,7 +59,7 @@ void DecodeColorBlock(const uint8_t* block, bool dxt1, Rgba out[16]) {
     pal[3] = pal[2];
     pal[3].A = 0;
   }
-  uint32_t indices = DecoderLe32(block + 4);
+  uint32_t indices = LoadLe32(block + 4);
   for (int i = 0; i < 16; ++i) out[i] = pal[(indices >> (2 * i)) & 3];
 }
 
@@ -146,13 +146,13 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
   if (!DecoderReadExact(stream, magic, 4) || std::memcmp(magic, "DDS ", 4) != 0) return -1;
   uint8_t hd[DDS_HEADER_SIZE];
   if (!DecoderReadExact(stream, hd, sizeof hd)) return -1;
-  uint32_t flags = DecoderLe32(hd + 4);
-  uint32_t height = DecoderLe32(hd + 8), width = DecoderLe32(hd + 12);
-  uint32_t pitchField = DecoderLe32(hd + 16);
-  uint32_t pfFlags = DecoderLe32(hd + 76);
-  uint32_t fourCC = DecoderLe32(hd + 80);
-  uint32_t bitCount = DecoderLe32(hd + 84);
-  uint32_t masks[4] = {DecoderLe32(hd + 88), DecoderLe32(hd + 92), DecoderLe32(hd + 96), DecoderLe32(hd + 100)};
+  uint32_t flags = LoadLe32(hd + 4);
+  uint32_t height = LoadLe32(hd + 8), width = LoadLe32(hd + 12);
+  uint32_t pitchField = LoadLe32(hd + 16);
+  uint32_t pfFlags = LoadLe32(hd + 76);
+  uint32_t fourCC = LoadLe32(hd + 80);
+  uint32_t bitCount = LoadLe32(hd + 84);
+  uint32_t masks[4] = {LoadLe32(hd + 88), LoadLe32(hd + 92), LoadLe32(hd + 96), LoadLe32(hd + 100)};
   if (width > 0x7FFFFFFFu / 4 || height > 0x7FFFFFFFu) return -1;
 
   if (pfFlags & DDPF_FOURCC) {

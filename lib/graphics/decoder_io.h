@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/byteorder.h"
 #include "file/stream.h"
 
 #include "graphics/imagedecode.h"
@@ -23,11 +24,6 @@ inline int64_t DecoderBytesLeft(StreamData* stream) {
   if (stream->Functions.Seek(stream->DataHandle, here, 0) != 0) return -1;
   if (end < here) return -1;
   return end - here;
-}
-
-inline uint16_t DecoderLe16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-inline uint32_t DecoderLe32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
 // The largest decoded image a decoder accepts, in bytes.

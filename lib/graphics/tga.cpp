@@ -78,7 +78,7 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
   if (fileSize >= TGA_HEADER_SIZE + TGA_FOOTER_SIZE && fn.Seek(h, fileSize - TGA_FOOTER_SIZE, 0) == 0) {
     uint8_t footer[TGA_FOOTER_SIZE];
     if (DecoderReadExact(stream, footer, sizeof footer) &&
-        std::memcmp(footer + 8, "TRUEVISION-XFILE", 16) == 0 && DecoderLe32(footer) == 0) {
+        std::memcmp(footer + 8, "TRUEVISION-XFILE", 16) == 0 && LoadLe32(footer) == 0) {
       dataEnd = fileSize - TGA_FOOTER_SIZE;
     }
   }
@@ -88,9 +88,9 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
   int idLength = hd[0];
   int mapType = hd[1];
   int type = hd[2];
-  int mapFirst = DecoderLe16(hd + 3), mapLength = DecoderLe16(hd + 5), mapEntryBits = hd[7];
-  int originX = DecoderLe16(hd + 8), originY = DecoderLe16(hd + 10);
-  int width = DecoderLe16(hd + 12), height = DecoderLe16(hd + 14);
+  int mapFirst = LoadLe16(hd + 3), mapLength = LoadLe16(hd + 5), mapEntryBits = hd[7];
+  int originX = LoadLe16(hd + 8), originY = LoadLe16(hd + 10);
+  int width = LoadLe16(hd + 12), height = LoadLe16(hd + 14);
   int pixelBits = hd[16], descriptor = hd[17];
 
   bool mapped = type == 1 || type == 9;

@@ -129,7 +129,9 @@ int PlatPresentAgain(PlatWindow window) {
 }
 
 void PlatSetPresentVSync(int on) {
-  g.VSync = on ? 1 : 0;
+  const int v = on ? 1 : 0;
+  if (v == g.VSync) return;  // the renderer already has it (set at creation)
+  g.VSync = v;
   if (g.Renderer) SDL_RenderSetVSync(g.Renderer, g.VSync);
 }
 

@@ -27,4 +27,40 @@ bool ClipToTarget(const MEMIMG* dest, int64_t left, int64_t top, int64_t right, 
 // 1 when drawing takes the MMX twins of the fast 32-bit loops.
 bool MmxLoopsEnabled();
 
+// Whether src may be drawn onto dest: the same type, an opaque 16- or 32-bit
+// destination, and a blend graph (when given) of one byte per pixel that
+// covers the source.
+inline bool CanDrawOnto(const MEMIMG* dest, const MEMIMG* src, const MEMIMG* blendGraph) {
+  if (!IsValidMemImg(dest) || !IsValidMemImg(src)) return false;
+  const MemImgBase* db = dest->Base;
+  const MemImgBase* sb = src->Base;
+  if (db->Type != sb->Type || db->PaletteFlag || db->AlphaFlag) return false;
+  if (db->Type != MEMIMG_TYPE_RGB565 && db->Type != MEMIMG_TYPE_XRGB32) return false;
+  if (blendGraph && (!IsValidMemImg(blendGraph) || blendGraph->Base->Type != MEMIMG_TYPE_GRAY8 ||
+                     blendGraph->Width < src->Width || blendGraph->Height < src->Height))
+    return false;
+  return true;
+}
+
+inline SrcKind SourceKindOf(const MemImgBase* sb) {
+  return sb->PaletteFlag ? SrcKind::Palette : sb->AlphaFlag ? SrcKind::Alpha : SrcKind::Direct;
+}
+
+// The loop family of a draw onto a destination of base db. The fast loops
+// serve mode 1 at p = 128 and modes 2, 3 at p = 255 with no graph, tint,
+// alpha source or run table.
+inline BlitChoice ChooseLoops(const DrawModeSetup& m, const MemImgBase* db, SrcKind kind, bool graph, bool key,
+                              bool run) {
+  BlitChoice c{};
+  c.Mode = m.Mode;
+  c.Graph = graph;
+  c.Tint = m.Tint;
+  c.Key = key;
+  c.Run = run;
+  c.Fast = !run && !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
+           ((m.Mode == 1 && m.P == 128) || ((m.Mode == 2 || m.Mode == 3) && m.P == 255));
+  c.Mmx = c.Fast && db->Type == MEMIMG_TYPE_XRGB32 && MmxLoopsEnabled();
+  return c;
+}
+
 }  // namespace softblit

@@ -55,15 +55,9 @@ bool MmxLoopsEnabled() { return SystemState.Kept.CpuMmxFlag == 1; }
 using namespace softblit;
 
 void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, const MEMIMG* blendGraph) {
-  if (!IsValidMemImg(dest) || !IsValidMemImg(src)) return;
+  if (!CanDrawOnto(dest, src, blendGraph)) return;
   const MemImgBase* db = dest->Base;
   const MemImgBase* sb = src->Base;
-  if (db->Type != sb->Type || db->PaletteFlag || db->AlphaFlag) return;
-  if (db->Type != MEMIMG_TYPE_RGB565 && db->Type != MEMIMG_TYPE_XRGB32) return;
-  // A blend graph must be a one-byte image covering the source.
-  if (blendGraph && (!IsValidMemImg(blendGraph) || blendGraph->Base->Type != MEMIMG_TYPE_GRAY8 ||
-                     blendGraph->Width < src->Width || blendGraph->Height < src->Height))
-    return;
   DrawModeSetup m;
   if (!ResolveDrawMode(&m)) return;
   Rect r;
@@ -73,21 +67,13 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   const int w = r.Right - r.Left, h = r.Bottom - r.Top;
 
   const bool key = transFlag != 0;
-  const SrcKind kind = sb->PaletteFlag ? SrcKind::Palette : sb->AlphaFlag ? SrcKind::Alpha : SrcKind::Direct;
+  const SrcKind kind = SourceKindOf(sb);
   // The run table describes the whole image, so it serves only an unclipped
   // draw of a view that is the whole image.
   const bool run = key && sb->RunTableValid && sb->RunTable && w == src->Width && h == src->Height &&
                    src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width &&
                    static_cast<uint32_t>(src->Height) == sb->Height;
-  BlitChoice c{};
-  c.Mode = m.Mode;
-  c.Graph = blendGraph != nullptr;
-  c.Tint = m.Tint;
-  c.Key = key;
-  c.Run = run;
-  c.Fast = !run && !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
-           ((m.Mode == 1 && m.P == 128) || ((m.Mode == 2 || m.Mode == 3) && m.P == 255));
-  c.Mmx = c.Fast && db->Type == MEMIMG_TYPE_XRGB32 && MmxLoopsEnabled();
+  const BlitChoice c = ChooseLoops(m, db, kind, blendGraph != nullptr, key, run);
   const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
   const BlitFn fn = SelectBlit(bits, kind, c);
   if (!fn) return;

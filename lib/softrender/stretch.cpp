@@ -18,14 +18,9 @@ constexpr int kChunk = 256;  // even, so 16-bit pixel pairs keep their places
 
 void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2,
                          int transFlag, const MEMIMG* blendGraph) {
-  if (!IsValidMemImg(dest) || !IsValidMemImg(src)) return;
+  if (!CanDrawOnto(dest, src, blendGraph)) return;
   const MemImgBase* db = dest->Base;
   const MemImgBase* sb = src->Base;
-  if (db->Type != sb->Type || db->PaletteFlag || db->AlphaFlag) return;
-  if (db->Type != MEMIMG_TYPE_RGB565 && db->Type != MEMIMG_TYPE_XRGB32) return;
-  if (blendGraph && (!IsValidMemImg(blendGraph) || blendGraph->Base->Type != MEMIMG_TYPE_GRAY8 ||
-                     blendGraph->Width < src->Width || blendGraph->Height < src->Height))
-    return;
   const bool mirrorX = x1 > x2, mirrorY = y1 > y2;
   const int64_t left = mirrorX ? x2 : x1, right = mirrorX ? x1 : x2;
   const int64_t top = mirrorY ? y2 : y1, bottom = mirrorY ? y1 : y2;
@@ -40,15 +35,8 @@ void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2
   Rect r;
   if (!ClipToTarget(dest, left, top, right, bottom, &r)) return;
 
-  const SrcKind kind = sb->PaletteFlag ? SrcKind::Palette : sb->AlphaFlag ? SrcKind::Alpha : SrcKind::Direct;
-  BlitChoice c{};
-  c.Mode = m.Mode;
-  c.Graph = blendGraph != nullptr;
-  c.Tint = m.Tint;
-  c.Key = transFlag != 0;
-  c.Fast = !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
-           ((m.Mode == 1 && m.P == 128) || ((m.Mode == 2 || m.Mode == 3) && m.P == 255));
-  c.Mmx = c.Fast && db->Type == MEMIMG_TYPE_XRGB32 && MmxLoopsEnabled();
+  const SrcKind kind = SourceKindOf(sb);
+  const BlitChoice c = ChooseLoops(m, db, kind, blendGraph != nullptr, transFlag != 0, false);
   const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
   const BlitFn fn = SelectBlit(bits, kind, c);
   if (!fn) return;

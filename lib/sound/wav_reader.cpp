@@ -1,6 +1,7 @@
 // RIFF WAVE files: the "fmt " and "data" chunks, anything else skipped.
 #include <cstring>
 
+#include "core/byteorder.h"
 #include "core/log.h"
 #include "sound/sound_source.h"
 
@@ -9,9 +10,6 @@ constexpr uint16_t kFormatPcm = 0x0001;
 constexpr uint16_t kFormatMpeg = 0x0050;
 constexpr uint16_t kFormatMpegLayer3 = 0x0055;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
-
-uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
 
 struct WaveFormat {
   uint16_t Tag, Channels, BlockAlign, Bits;
@@ -36,7 +34,7 @@ int OpenWaveSource(SoundSource* source) {
     uint8_t header[8];
     if (s->Functions.Seek(s->DataHandle, int64_t(pos), 0) != 0 || StreamReadExact(s, header, 8) != 0)
       return Fail("WAVEファイルの読み込みに失敗しました");
-    uint32_t size = Le32(header + 4);
+    uint32_t size = LoadLe32(header + 4);
     uint64_t body = pos + 8;
     if (size > fileLength - body) return Fail("WAVEファイルのチャンクがファイルの終わりを越えています");
     if (std::memcmp(header, "fmt ", 4) == 0 && !haveFormat) {
@@ -44,11 +42,11 @@ int OpenWaveSource(SoundSource* source) {
       uint8_t f[40] = {};
       uint32_t take = size < sizeof(f) ? size : uint32_t(sizeof(f));
       if (StreamReadExact(s, f, take) != 0) return Fail("WAVEファイルの読み込みに失敗しました");
-      fmt = {Le16(f), Le16(f + 2), Le16(f + 12), Le16(f + 14), Le32(f + 4)};
+      fmt = {LoadLe16(f), LoadLe16(f + 2), LoadLe16(f + 12), LoadLe16(f + 14), LoadLe32(f + 4)};
       // WAVE_FORMAT_EXTENSIBLE names the real format in its sub-format GUID.
       if (fmt.Tag == kFormatExtensible) {
-        if (size < 40 || Le16(f + 16) < 22) return Fail("WAVEファイルのフォーマット情報が不正です");
-        fmt.Tag = Le16(f + 24);
+        if (size < 40 || LoadLe16(f + 16) < 22) return Fail("WAVEファイルのフォーマット情報が不正です");
+        fmt.Tag = LoadLe16(f + 24);
       }
       haveFormat = true;
     } else if (std::memcmp(header, "data", 4) == 0 && !haveData) {

@@ -9,13 +9,7 @@ using namespace wintest;
 
 namespace {
 
-class MainWindowTest : public FakeLibraryTest {
- protected:
-  void TearDown() override {
-    EndLibrary();
-    FakeLibraryTest::TearDown();
-  }
-};
+class MainWindowTest : public LibraryEndingTest {};
 
 constexpr int kFrameLeft = FAKE_FRAME_SIDE + FAKE_CLIENT_EDGE;
 constexpr int kFrameTop = FAKE_FRAME_SIDE + FAKE_FRAME_CAPTION + FAKE_CLIENT_EDGE;

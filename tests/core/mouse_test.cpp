@@ -14,13 +14,7 @@ int ShowCount() {
   return count - 1;
 }
 
-class MouseTest : public FakeLibraryTest {
- protected:
-  void TearDown() override {
-    EndLibrary();
-    FakeLibraryTest::TearDown();
-  }
-};
+class MouseTest : public LibraryEndingTest {};
 
 }  // namespace
 

@@ -8,16 +8,8 @@ using namespace wintest;
 
 namespace {
 
-class PumpTest : public FakeLibraryTest {
+class PumpTest : public StartedLibraryTest {
  protected:
-  void SetUp() override {
-    FakeLibraryTest::SetUp();
-    StartLibrary();
-  }
-  void TearDown() override {
-    EndLibrary();
-    FakeLibraryTest::TearDown();
-  }
   // WM_CHAR reaches the typed-character buffer: each dispatch is one push.
   void PostChars(int count) {
     for (int i = 0; i < count; ++i) PlatPostMessage(Main(), WM_CHAR, 'a', 0);

@@ -8,17 +8,7 @@ using namespace wintest;
 
 namespace {
 
-class WaitTest : public FakeLibraryTest {
- protected:
-  void SetUp() override {
-    FakeLibraryTest::SetUp();
-    StartLibrary();
-  }
-  void TearDown() override {
-    EndLibrary();
-    FakeLibraryTest::TearDown();
-  }
-};
+class WaitTest : public StartedLibraryTest {};
 
 class WaitAcrossSignedWrapTest : public WaitTest {
   uint32_t StartClock() override { return 0x7FFFFF00u; }

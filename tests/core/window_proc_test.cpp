@@ -15,20 +15,15 @@ std::vector<int>& Pushed() {
   return pushed;
 }
 
-class WindowProcTest : public FakeLibraryTest {
+class WindowProcTest : public StartedLibraryTest {
  protected:
   void SetUp() override {
-    FakeLibraryTest::SetUp();
-    StartLibrary();
+    StartedLibraryTest::SetUp();
     Pushed().clear();
     LibraryServices.PushTypedChar = [](unsigned char c) {
       Pushed().push_back(c);
       return 0;
     };
-  }
-  void TearDown() override {
-    EndLibrary();
-    FakeLibraryTest::TearDown();
   }
   intptr_t Send(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) {
     return PlatSendMessage(Main(), message, wParam, lParam);

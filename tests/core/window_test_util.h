@@ -217,4 +217,22 @@ class FakeLibraryTest : public ::testing::Test {
   }
 };
 
+// Tests that start the library themselves; it is ended after each.
+class LibraryEndingTest : public FakeLibraryTest {
+ protected:
+  void TearDown() override {
+    EndLibrary();
+    FakeLibraryTest::TearDown();
+  }
+};
+
+// Tests that run on a started library.
+class StartedLibraryTest : public LibraryEndingTest {
+ protected:
+  void SetUp() override {
+    FakeLibraryTest::SetUp();
+    StartLibrary();
+  }
+};
+
 }  // namespace wintest
