@@ -41,6 +41,13 @@ void FreeBuffers(ArchiveFileStream* s) {
   s->CompressedBuffer = nullptr;
 }
 
+// An open that failed: nothing kept, the stream left cleared; returns -1.
+int FailOpen(ArchiveFileStream* s) {
+  FreeBuffers(s);
+  std::memset(s, 0, sizeof(*s));
+  return -1;
+}
+
 void WaitPending(ArchiveFileStream* s) {
   while (s->AsyncFlag != 0 && s->PendingRead != ARCHIVE_PENDING_NONE && ArchiveFilePoll(s) == 0)
     WinFileWaitIdle(s->Archive->File);
@@ -70,18 +77,13 @@ int ArchiveOpenFile(ArchiveFileStream* stream, ArchiveRecord* record, const char
   stream->DecodedBuffer = static_cast<uint8_t*>(TrackedAlloc(entry.Size > 0 ? entry.Size : 1, "", 0));
   stream->CompressedBuffer = static_cast<uint8_t*>(TrackedAlloc(stream->CompressedSize, "", 0));
   if (stream->DecodedBuffer == nullptr || stream->CompressedBuffer == nullptr ||
-      WinFileSeek(record->File, static_cast<int64_t>(dataPosition), 0) != 0) {
-    FreeBuffers(stream);
-    std::memset(stream, 0, sizeof(*stream));
-    return -1;
-  }
+      WinFileSeek(record->File, static_cast<int64_t>(dataPosition), 0) != 0)
+    return FailOpen(stream);
   if (asyncFlag != 0) {
     stream->PendingShortReads = WinFileShortReadCount(record->File);
     if (WinFileRead(stream->CompressedBuffer, 1, stream->CompressedSize, record->File) != stream->CompressedSize) {
       WinFileWaitIdle(record->File);
-      FreeBuffers(stream);
-      std::memset(stream, 0, sizeof(*stream));
-      return -1;
+      return FailOpen(stream);
     }
     stream->PendingRead = ARCHIVE_PENDING_BLOCK;
     stream->PendingFilePosition = dataPosition;
@@ -92,11 +94,7 @@ int ArchiveOpenFile(ArchiveFileStream* stream, ArchiveRecord* record, const char
             DecodeMember(stream);
   TrackedFree(stream->CompressedBuffer);
   stream->CompressedBuffer = nullptr;
-  if (!ok) {
-    FreeBuffers(stream);
-    std::memset(stream, 0, sizeof(*stream));
-    return -1;
-  }
+  if (!ok) return FailOpen(stream);
   return 0;
 }
 

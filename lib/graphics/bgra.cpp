@@ -54,13 +54,7 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
     }
     TrackedFree(row);
   }
-  SetRGB24ColorFormat(&out->Format);
-  out->Format.BitDepth = 32;
-  out->Format.BytesPerPixel = 4;
-  out->Format.AlphaWidth = 8;
-  out->Format.AlphaShift = 24;
-  out->Format.AlphaMask = 0xFF000000u;
-  UpdateColorFormatUnusedBits(&out->Format);
+  SetARGB8ColorFormat(&out->Format);
   out->Width = int(width);
   out->Height = int(height);
   out->Pitch = int(width * 4);

@@ -46,7 +46,7 @@ int CopyIndices(const ConvertJob& job) {
 // each pixel's colour.
 void PackToPalette(const ConvertJob& job) {
   const ColorFormat& S = *job.S;
-  uint32_t key = job.SB == 2 ? job.TransColor & 0xFFFF : job.SB == 3 ? job.TransColor & 0xFFFFFF : job.TransColor;
+  const uint32_t key = KeyForWidth(job.TransColor, job.SB);
   for (int y = 0; y < job.Height; y++) {
     const uint8_t* s = job.SourceRow(y);
     for (int x = 0; x < job.Width; x++, s += job.SB) {
@@ -84,9 +84,7 @@ void CopySameLayout(const ConvertJob& job) {
     for (int y = 0; y < job.Height; y++) CopyRow(job.DestPixel(0, y), job.SourceRow(y), rowBytes);
     return;
   }
-  uint32_t key = job.DB == 1 ? job.TransColor & 0xFF
-               : job.DB == 2 ? job.TransColor & 0xFFFF
-               : job.DB == 3 ? job.TransColor & 0xFFFFFF : job.TransColor;
+  const uint32_t key = KeyForWidth(job.TransColor, job.DB);
   for (int y = 0; y < job.Height; y++) {
     const uint8_t* s = job.SourceRow(y);
     for (int x = 0; x < job.Width; x++, s += job.SB) {

@@ -25,6 +25,11 @@ inline void StorePixel(uint8_t* p, unsigned bytesPerPixel, uint32_t v) {
   }
 }
 
+// The colour key cut to the width of a pixel, as LoadPixel reads one.
+inline uint32_t KeyForWidth(uint32_t key, unsigned bytesPerPixel) {
+  return bytesPerPixel == 1 ? key & 0xFF : bytesPerPixel == 2 ? key & 0xFFFF : bytesPerPixel == 3 ? key & 0xFFFFFF : key;
+}
+
 // A palette entry read as the little-endian u32 0xXXRRGGBB (reserved byte on top).
 inline uint32_t PaletteValue(const ColorFormat& f, uint32_t index) {
   const PaletteEntry& e = f.Palette[index & 0xFF];

@@ -88,6 +88,12 @@ int MirrorInto(PixelImage* image) {
   return 0;
 }
 
+// Room for `height` rows of rowSize bytes; null when too large or out of memory.
+uint8_t* AllocDibRows(int64_t rowSize, int64_t height) {
+  if (rowSize * height > int64_t{TRACKED_ALLOC_MAX_SIZE}) return nullptr;
+  return static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(rowSize * height), "", 0));
+}
+
 }  // namespace
 
 int LoadImageToPixelImage(const char* fileName, const void* data, uint32_t dataSize, int fromMemory,
@@ -188,8 +194,7 @@ int PixelImageToDibBits(const PixelImage* image, BITMAPINFO* header, void** bits
       *bits = image->Pixels;
       return 0;
     }
-    if (rowSize * height > int64_t{TRACKED_ALLOC_MAX_SIZE}) return -1;
-    auto* copy = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(rowSize * height), "", 0));
+    uint8_t* copy = AllocDibRows(rowSize, height);
     if (copy == nullptr) return -1;
     for (int64_t y = 0; y < height; y++)
       std::memcpy(copy + y * rowSize, image->Pixels + y * image->Pitch, size_t(image->Width));
@@ -204,8 +209,7 @@ int PixelImageToDibBits(const PixelImage* image, BITMAPINFO* header, void** bits
     *bits = image->Pixels;
     return 0;
   }
-  if (rowSize * height > int64_t{TRACKED_ALLOC_MAX_SIZE}) return -1;
-  auto* copy = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(rowSize * height), "", 0));
+  uint8_t* copy = AllocDibRows(rowSize, height);
   if (copy == nullptr) return -1;
   if (rgb24 && forceCopy != 1) {
     for (int64_t y = 0; y < height; y++)

@@ -61,20 +61,7 @@ int PixelImageAlignedPitch(int bytesPerPixel, int width) {
 }
 
 int MakeARGB8PixelImage(int width, int height, PixelImage* out) {
-  ColorFormat& f = out->Format;
-  f.BitDepth = 32;
-  f.BytesPerPixel = 4;
-  f.RedWidth = f.GreenWidth = f.BlueWidth = f.AlphaWidth = 8;
-  f.RedShift = 16;
-  f.GreenShift = 8;
-  f.BlueShift = 0;
-  f.AlphaShift = 24;
-  f.RedMask = 0xFF0000;
-  f.GreenMask = 0xFF00;
-  f.BlueMask = 0xFF;
-  f.AlphaMask = 0xFF000000;
-  f.UnusedMask = 0;
-  f.FormatCode = 0;
+  SetARGB8ColorFormat(&out->Format);
   return AllocatePixels(width, height, out);
 }
 
@@ -84,21 +71,7 @@ int MakeXRGB8PixelImageImpl(int width, int height, PixelImage* out) {
 }
 
 int MakeRGB24PixelImage(int width, int height, PixelImage* out) {
-  ColorFormat& f = out->Format;
-  f.BitDepth = 24;
-  f.BytesPerPixel = 3;
-  f.RedWidth = f.GreenWidth = f.BlueWidth = 8;
-  f.AlphaWidth = 0;
-  f.RedShift = 16;
-  f.GreenShift = 8;
-  f.BlueShift = 0;
-  f.AlphaShift = 0;
-  f.RedMask = 0xFF0000;
-  f.GreenMask = 0xFF00;
-  f.BlueMask = 0xFF;
-  f.AlphaMask = 0;
-  f.UnusedMask = 0;
-  f.FormatCode = 0;
+  SetRGB24ColorFormat(&out->Format);
   return AllocatePixels(width, height, out);
 }
 

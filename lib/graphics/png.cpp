@@ -83,11 +83,7 @@ int FillFormat(png_structp png, png_infop info, int colorType, bool expanded, si
   SetRGB24ColorFormat(&f);
   if (channels == 4) {
     if (rowBytes < 4 * w) return -1;
-    f.BitDepth = 32;
-    f.BytesPerPixel = 4;
-    f.AlphaWidth = 8;
-    f.AlphaShift = 24;
-    f.AlphaMask = 0xFF000000;
+    SetARGB8ColorFormat(&f);
     return 0;
   }
   return rowBytes < 3 * w ? -1 : 0;

@@ -55,13 +55,10 @@ void SetTgaFormat(ColorFormat* f, int depth) {
     f->RedShift = 10, f->GreenShift = 5, f->BlueShift = 0, f->AlphaShift = 0;
     f->RedMask = 0x7C00, f->GreenMask = 0x3E0, f->BlueMask = 0x1F, f->AlphaMask = 0;
     f->UnusedMask = 0x8000;
+  } else if (depth == 32) {
+    SetARGB8ColorFormat(f);
   } else {
-    f->RedWidth = f->GreenWidth = f->BlueWidth = 8;
-    f->AlphaWidth = depth == 32 ? 8 : 0;
-    f->RedShift = 16, f->GreenShift = 8, f->BlueShift = 0, f->AlphaShift = depth == 32 ? 24 : 0;
-    f->RedMask = 0xFF0000, f->GreenMask = 0xFF00, f->BlueMask = 0xFF;
-    f->AlphaMask = depth == 32 ? 0xFF000000u : 0;
-    f->UnusedMask = 0;
+    SetRGB24ColorFormat(f);
   }
 }
 }  // namespace

@@ -46,6 +46,12 @@ inline SrcKind SourceKindOf(const MemImgBase* sb) {
   return sb->PaletteFlag ? SrcKind::Palette : sb->AlphaFlag ? SrcKind::Alpha : SrcKind::Direct;
 }
 
+// The colour key as the loops compare it: a direct 16-bit source compares
+// 16-bit pixels, so only the low half of its key counts.
+inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
+  return kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
+}
+
 // The loop family of a draw onto a destination of base db. The fast loops
 // serve mode 1 at p = 128 and modes 2, 3 at p = 255 with no graph, tint,
 // alpha source or run table.

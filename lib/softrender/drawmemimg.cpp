@@ -93,7 +93,7 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   j.Runs = run ? sb->RunTable : nullptr;
   j.Width = w;
   j.Height = h;
-  j.Key = kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
+  j.Key = JobKey(sb, kind, bits);
   j.Palette = sb->Palette;
   SetJobTables(&j, m);
   InvalidateMemImgDerived(dest);

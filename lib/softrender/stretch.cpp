@@ -53,7 +53,7 @@ void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2
   j.Src = srcRow;
   j.Graph = blendGraph ? graphRow : nullptr;
   j.Height = 1;
-  j.Key = kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
+  j.Key = JobKey(sb, kind, bits);
   j.Palette = sb->Palette;
   SetJobTables(&j, m);
   InvalidateMemImgDerived(dest);

@@ -218,7 +218,7 @@ TEST_F(FontTest, BadArgumentsFailCleanly) {
   bad = c.Target;
   bad.Format = static_cast<TextPixelFormat>(9);
   EXPECT_EQ(DrawDefaultFontStringTo(&bad, 0, 0, "a", kWhite, 0), -1);
-  // Without the graphics core's draw target there is nothing to draw on.
+  // With no graphics started there is no draw target to draw on.
   EXPECT_EQ(DrawDefaultFontString(0, 0, "a", kWhite, 0), -1);
 }
 

@@ -44,7 +44,8 @@ TEST(EndToEnd, TitleToPlayAgainstTheComputerPlayerAndEscape) {
         out << "8600 down Escape\n";
     }
     const std::string command = "cd '" + program.parent_path().string() +
-                                "' && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy VX_INPUT_SCRIPT='" +
+                                "' && XDG_RUNTIME_DIR='" + dir.string() +
+                                "' SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy VX_INPUT_SCRIPT='" +
                                 script.string() + "' QUARRY_TRACE='" + trace.string() + "' timeout 90 '" +
                                 program.string() + "' > '" + (dir / "out.txt").string() + "' 2>&1; echo $? > '" +
                                 rc.string() + "'";

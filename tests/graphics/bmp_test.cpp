@@ -9,15 +9,11 @@
 namespace {
 
 using imgtest::Bytes;
+using imgtest::Decoded;
 using imgtest::MakeBmp;
 using imgtest::MakeColorTable;
 using imgtest::Pixel;
 
-struct Decoded {
-  PixelImage Img{};
-  int Result = -1;
-  ~Decoded() { ReleasePixelImageImpl(&Img); }
-};
 
 void DecodeBmp(const Bytes& f, Decoded* d) { d->Result = imgtest::DecodeWith(LoadBmpImage, f, &d->Img); }
 

@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "image_test_util.h"
+
 namespace {
 
-ColorFormat Make(int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  ColorFormat f{};
-  MakeColorFormatImpl(&f, bits, r, g, b, a);
-  return f;
-}
+constexpr auto Make = imgtest::MakeFormat;
 
 TEST(ColorFormat, BuildsFromMasks) {
   ColorFormat f = Make(16, 0xF800, 0x7E0, 0x1F, 0);

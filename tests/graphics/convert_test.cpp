@@ -10,16 +10,12 @@
 #include <vector>
 
 #include "graphics/geometry.h"
+#include "image_test_util.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-ColorFormat Fmt(int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
-  ColorFormat f{};
-  MakeColorFormatImpl(&f, bits, r, g, b, a);
-  return f;
-}
+using imgtest::Bytes;
+constexpr auto Fmt = imgtest::MakeFormat;
 const ColorFormat k565 = Fmt(16, 0xF800, 0x7E0, 0x1F, 0);
 const ColorFormat k555 = Fmt(16, 0x7C00, 0x3E0, 0x1F, 0);
 const ColorFormat k1555 = Fmt(16, 0x7C00, 0x3E0, 0x1F, 0x8000);

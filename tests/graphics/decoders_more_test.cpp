@@ -4,32 +4,17 @@
 #include <random>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
 #include "core/alloc.h"
-#include "core/system_state.h"
-#include "file/stream.h"
-#include "graphics/imagedecode.h"
-#include "file/stream.h"
-#include "graphics/pixelimage.h"
+#include "image_test_util.h"
+#include "jpeg_test_util.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using imgtest::Bytes;
 using Decoder = int (*)(StreamData*, PixelImage*);
+using jpegtest::MakeJpeg;
 
-// Decodes a byte vector with one decoder through a memory stream.
-int Decode(Decoder decoder, const Bytes& data, PixelImage* out) {
-  MemoryStream* ms = OpenMemoryStream(data.data(), data.size());
-  if (!ms) return -2;
-  StreamData stream = MakeMemoryStreamData(ms);
-  std::memset(out, 0, sizeof *out);
-  int r = decoder(&stream, out);
-  stream.Functions.Close(stream.DataHandle);
-  return r;
-}
+int Decode(Decoder decoder, const Bytes& data, PixelImage* out) { return imgtest::DecodeWith(decoder, data, out); }
 
 uint32_t Pixel32(const PixelImage& img, int x, int y) {
   uint32_t v;
@@ -49,7 +34,7 @@ void Mutate(Decoder decoder, const Bytes& valid, int rounds, uint32_t seed) {
     ASSERT_EQ(Decode(decoder, valid, &img), 0);
     ReleasePixelImageImpl(&img);
   }
-  const int32_t blocksBefore = SystemState.Kept.Alloc.BlockCount;
+  const int blocksBefore = imgtest::LiveBlocks();
   for (int i = 0; i < rounds; ++i) {
     Bytes m = valid;
     switch (rng() % 4) {
@@ -75,15 +60,12 @@ void Mutate(Decoder decoder, const Bytes& valid, int rounds, uint32_t seed) {
     if (r == 0) {
       ASSERT_NE(img.Pixels, nullptr);
       ASSERT_GE(img.Pitch, img.Width * img.Format.BytesPerPixel);
-      // Touch every byte so the sanitizers see any short buffer.
-      volatile uint8_t sink = 0;
-      for (int y = 0; y < img.Height; ++y)
-        for (int x = 0; x < img.Width * img.Format.BytesPerPixel; ++x) sink = sink + img.Pixels[y * img.Pitch + x];
+      imgtest::ReadEveryByte(img);
       ReleasePixelImageImpl(&img);
     } else {
       ASSERT_EQ(img.Pixels, nullptr);
     }
-    ASSERT_EQ(SystemState.Kept.Alloc.BlockCount, blocksBefore) << "round " << i;
+    ASSERT_EQ(imgtest::LiveBlocks(), blocksBefore) << "round " << i;
   }
 }
 
@@ -313,37 +295,6 @@ TEST(DdsDecoder, MutatedFilesNeverCrash) {
   Bytes u = DdsHeader(8, 3, 3, 8, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000);
   for (int i = 0; i < 24; ++i) u.push_back(uint8_t(i));
   Mutate(LoadDdsImage, u, 5000, 5);
-}
-
-// Compresses a test image with libjpeg.
-Bytes MakeJpeg(int w, int h, int components) {
-  jpeg_compress_struct c;
-  jpeg_error_mgr err;
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* mem = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&c, &mem, &size);
-  c.image_width = JDIMENSION(w);
-  c.image_height = JDIMENSION(h);
-  c.input_components = components;
-  c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 95, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  std::vector<uint8_t> row(size_t(w) * components);
-  while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < w; ++x)
-      for (int k = 0; k < components; ++k) row[x * components + k] = uint8_t(x < 16 && c.next_scanline < 16 ? (k == 0 ? 200 : k == 1 ? 100 : 30)
-                                                                           : (x * 13 + c.next_scanline * 7 + k * 50) ^ (x * c.next_scanline));
-    JSAMPROW r = row.data();
-    jpeg_write_scanlines(&c, &r, 1);
-  }
-  jpeg_finish_compress(&c);
-  Bytes out(mem, mem + size);
-  jpeg_destroy_compress(&c);
-  free(mem);
-  return out;
 }
 
 TEST(JpegDecoder, GreyAndColourImagesAndPitch) {

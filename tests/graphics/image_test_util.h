@@ -62,16 +62,6 @@ inline Bytes MakeColorTable(int n) {
   return t;
 }
 
-inline int DecodeMemory(const Bytes& file, PixelImage* out) {
-  std::memset(out, 0, sizeof(*out));
-  MemoryStream* m = OpenMemoryStream(file.data(), file.size());
-  if (m == nullptr) return -2;
-  StreamData s = MakeMemoryStreamData(m);
-  int r = DecodeImageStream(&s, out);
-  s.Functions.Close(s.DataHandle);
-  return r;
-}
-
 // Runs one decoder on a memory stream.
 inline int DecodeWith(int (*decoder)(StreamData*, PixelImage*), const Bytes& file, PixelImage* out) {
   std::memset(out, 0, sizeof(*out));
@@ -81,6 +71,32 @@ inline int DecodeWith(int (*decoder)(StreamData*, PixelImage*), const Bytes& fil
   int r = decoder(&s, out);
   s.Functions.Close(s.DataHandle);
   return r;
+}
+
+// Runs the decoder table (every format) on a memory stream.
+inline int DecodeMemory(const Bytes& file, PixelImage* out) { return DecodeWith(DecodeImageStream, file, out); }
+
+// A decoded image released when it goes out of scope.
+struct Decoded {
+  PixelImage Img{};
+  int Result = -1;
+  ~Decoded() { ReleasePixelImageImpl(&Img); }
+};
+
+// Reads every byte of every pixel row (the sanitizers catch a buffer shorter
+// than the image claims); the sum keeps the reads from being dropped.
+inline uint32_t ReadEveryByte(const PixelImage& img) {
+  uint32_t sum = 0;
+  for (int y = 0; y < img.Height; y++)
+    for (int x = 0; x < img.Width * img.Format.BytesPerPixel; x++) sum += img.Pixels[size_t(y) * img.Pitch + x];
+  return sum;
+}
+
+// A colour format from its bit count and channel masks.
+inline ColorFormat MakeFormat(int bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+  ColorFormat f{};
+  MakeColorFormatImpl(&f, bits, r, g, b, a);
+  return f;
 }
 
 // A PNG file written by libpng. `rows` holds height rows of the packed

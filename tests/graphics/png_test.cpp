@@ -7,15 +7,11 @@
 namespace {
 
 using imgtest::Bytes;
+using imgtest::Decoded;
 using imgtest::MakePng;
 using imgtest::Pixel;
 using imgtest::PngLayout;
 
-struct Decoded {
-  PixelImage Img{};
-  int Result = -1;
-  ~Decoded() { ReleasePixelImageImpl(&Img); }
-};
 
 void DecodePng(const Bytes& f, Decoded* d) { d->Result = imgtest::DecodeWith(LoadPngImage, f, &d->Img); }
 

@@ -179,8 +179,8 @@ TEST(GameEndToEnd, QuarryProgramPlaysARoundToItsEndFromAScript) {
     std::ofstream out(script);
     out << "2000 tap Z\n2500 tap Down\n2750 tap Down\n3000 tap Left\n3250 tap Left\n3500 tap Left\n"
            "3750 tap Down\n4000 tap Down\n4500 tap Z\n4800 down Down\n";
-    for (int t = 5000; t < 12500; t += 200) out << t << " down Up\n" << t + 130 << " up Up\n" << t + 140 << " tap Z\n";
-    out << "13000 down Escape\n";
+    for (int t = 5000; t < 14500; t += 200) out << t << " down Up\n" << t + 130 << " up Up\n" << t + 140 << " tap Z\n";
+    out << "15000 down Escape\n";
   }
   // Its own lock directory, so that a quarry run by another test at the same
   // time does not count as this one's first copy.

@@ -71,6 +71,17 @@ uint32_t PackedSub16(uint32_t d, uint32_t s) {
 
 bool Plain(const Ctx& c) { return !c.graph && !c.tint && !c.alphaSrc; }
 
+// Modes that weigh the source by p.
+bool PWeighted(int mode) { return mode == 1 || mode == 2 || mode == 3 || mode == 10 || mode == 11; }
+
+// The product W of the weights that apply (graph level, source alpha, p) and
+// their count k: a blend scales by W / 256^k.
+void Weights(const Ctx& c, uint32_t a, bool useA, uint32_t L, uint64_t* W, int* k) {
+  if (c.graph) { *W *= L; ++*k; }
+  if (useA) { *W *= a; ++*k; }
+  if (PWeighted(c.mode)) { *W *= static_cast<uint64_t>(c.p); ++*k; }
+}
+
 uint32_t Pixel32(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, uint32_t L) {
   const int mode = c.mode;
   if (!c.run && mode == 1 && c.p == 128 && Plain(c)) return ((s >> 1) & 0x7F7F7F) + ((d >> 1) & 0x7F7F7F);
@@ -88,13 +99,9 @@ uint32_t Pixel32(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, ui
     }
     return mode == 2 ? PackedAdd32(d, s, false) : PackedSub32(d, s);
   }
-  // Weights.
   uint64_t W = 1;
   int k = 0;
-  if (c.graph) { W *= L; ++k; }
-  if (useA) { W *= a; ++k; }
-  const bool pWeight = mode == 1 || mode == 2 || mode == 3 || mode == 10 || mode == 11;
-  if (pWeight) { W *= static_cast<uint64_t>(c.p); ++k; }
+  Weights(c, a, useA, L, &W, &k);
   if (mode == 0 && k == 0 && !c.tint) return s;
 
   uint32_t out = 0;
@@ -141,10 +148,7 @@ uint32_t Pixel16(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, ui
     return mode == 2 ? PackedAdd16(d, s, false) : PackedSub16(d, s);
   uint64_t W = 1;
   int k = 0;
-  if (c.graph) { W *= L; ++k; }
-  if (useA) { W *= a; ++k; }
-  const bool pWeight = mode == 1 || mode == 2 || mode == 3 || mode == 10 || mode == 11;
-  if (pWeight) { W *= static_cast<uint64_t>(c.p); ++k; }
+  Weights(c, a, useA, L, &W, &k);
   if (mode == 0 && k == 0 && !c.tint) return s;
   if (mode == 10) s = (~s) & 0xFFFF;
 
@@ -181,7 +185,7 @@ uint32_t Pixel16(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, ui
       const int64_t X = mode == 11 ? (int64_t{dv} * sv) >> widths[ch] : sv;
       if (k == 0) {
         res = X;
-      } else if (k == 1 && pWeight) {
+      } else if (k == 1 && PWeighted(mode)) {
         const bool lerp = mode == 1 && !c.run && !c.tint && !c.alphaSrc;
         if (lerp) {
           const int kk = c.p / 4;

@@ -21,12 +21,7 @@ class MixerTest : public ::testing::Test {
     EXPECT_EQ(PlatAudioWriteBuffer(buf, 0, b.data(), uint32_t(b.size())), 0);
     return buf;
   }
-  static std::vector<int16_t> Mix(uint32_t frames) {
-    PlatAudioCaptureAdvance(frames);
-    std::vector<int16_t> out(size_t(frames) * 2);
-    out.resize(PlatAudioCaptureTake(out.data(), frames) * 2);
-    return out;
-  }
+  static std::vector<int16_t> Mix(uint32_t frames) { return MixFrames(frames); }
 };
 
 TEST_F(MixerTest, PlaysMonoOnBothSidesAtUnityThenSilence) {
