@@ -85,9 +85,12 @@ int Piece::IsResting(const Board& board) const {
         for (int c = 0; c < 5; ++c) {
             if (!grid[r][c]) continue;
             const int below = row + r - 1;
+            if (below < 0) continue;
+            // The floor holds a block on the bottom row whatever its column, even one that a turn
+            // has left outside the side walls for a frame.
+            if (below >= board.height) return 1;
             const int k = column + c - 2;
-            if (below < 0 || k < 0 || k >= board.width) continue;
-            if (below >= board.height) return 1;  // the block is on the bottom row
+            if (k < 0 || k >= board.width) continue;
             if (board.rows[below][k] != 0) return 1;
         }
     }

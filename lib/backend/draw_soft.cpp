@@ -7,6 +7,7 @@
 
 #include "backend/display.h"
 #include "graphics/drawstate.h"
+#include "graphics/surfacedata.h"
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"
 
@@ -26,6 +27,23 @@ int Clamped(double v) { return v < -2147483648.0 ? INT32_MIN : v > 2147483647.0 
 int Offset(int a, int b) {
   const int64_t v = int64_t(a) + b;
   return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : int(v);
+}
+
+// A graph target's depth image, when it has one, goes back to the farthest
+// depth over the area the target's pieces cover.
+void ClearTargetDepth() {
+  const GraphRecord* g = GetGraphRecord(GraphicsState.DrawTarget);
+  if (!g) return;
+  for (int i = 0; i < g->PieceCount; ++i) {
+    const Surface2DRecord* p = GetSurface2DRecord(g->Pieces[i]);
+    SurfaceDataRecord* data = p ? GetSurfaceDataRecord(p->SurfaceData) : nullptr;
+    if (!data || !IsValidMemImg(&data->ZImage) || !IsValidMemImg(&data->Image)) continue;
+    const MemImgBase* b = data->Image.Base;
+    const int64_t offset = p->View.Pixels - data->Image.Pixels;
+    const int x = int(offset % b->Pitch / b->Format->BytesPerPixel), y = int(offset / b->Pitch);
+    const Rect area{x, y, x + p->Width, y + p->Height};
+    ClearMemImgRect(&data->ZImage, &area, 0xFFFF);
+  }
 }
 
 }  // namespace
@@ -63,6 +81,7 @@ int ClearDrawTargetSoft() {
   if (!t) return -1;
   ClearMemImgRect(t, nullptr, PackColorForFormat(t->Base->Format, 0, 0, 0, 255));
   InvalidateMemImgDerived(t);
+  ClearTargetDepth();
   // A cleared front image holds the whole picture: nothing to read back.
   if (t == &DirectDrawState.FrontImage) DirectDrawState.FrontStale = 0;
   return 0;

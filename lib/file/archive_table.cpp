@@ -108,16 +108,28 @@ int OpenArchiveCached(int hint, const char* path) {
     ++ArchiveTable.Slots[hint]->RefCount;
     return hint;
   }
+  // While scanning, note the last hole met before every occupied slot has
+  // been seen; a new archive goes there, else into the lowest empty slot.
+  int hole = -1;
+  int seen = 0;
   for (int i = 0; i < ARCHIVE_MAX; ++i) {
-    if (ArchiveTable.Slots[i] != nullptr && std::strcmp(ArchiveTable.Slots[i]->Path, path) == 0) {
+    if (ArchiveTable.Slots[i] == nullptr) {
+      if (seen < ArchiveTable.Count) hole = i;
+      continue;
+    }
+    ++seen;
+    if (std::strcmp(ArchiveTable.Slots[i]->Path, path) == 0) {
       ++ArchiveTable.Slots[i]->RefCount;
       return i;
     }
   }
   if (ArchiveTable.Count >= ARCHIVE_MAX) CloseUnusedArchives();
   if (ArchiveTable.Count >= ARCHIVE_MAX) return -1;
-  int slot = 0;
-  while (ArchiveTable.Slots[slot] != nullptr) ++slot;
+  int slot = hole;
+  if (slot < 0) {
+    slot = 0;
+    while (ArchiveTable.Slots[slot] != nullptr) ++slot;
+  }
 
   ArchiveRecord record;
   std::memset(&record, 0, sizeof(record));

@@ -78,10 +78,12 @@ bool Walk(const char* p, const FullPathRules& rules, bool keepLast, PathBuilder*
 }
 
 // Starts the builder with the root of an absolute text and returns where its
-// components begin.
-const char* StartRoot(const char* text, bool upper, PathBuilder* b) {
+// components begin. With strict, only one separator belongs to the root, so a
+// doubled one after it is an empty component; otherwise all are skipped.
+const char* StartRoot(const char* text, bool upper, bool strict, PathBuilder* b) {
   if (IsSeparator(text[0])) {
     b->Root = "\\";
+    if (strict) return text + 1;
     while (IsSeparator(*text)) ++text;
     return text;
   }
@@ -89,6 +91,7 @@ const char* StartRoot(const char* text, bool upper, PathBuilder* b) {
     b->Root.assign(1, upper ? Upper(text[0]) : text[0]);
     b->Root.push_back(':');
     text += 2;
+    if (strict) return IsSeparator(*text) ? text + 1 : text;
     while (IsSeparator(*text)) ++text;
     return text;
   }
@@ -104,9 +107,16 @@ int BuildFullPath(const char* path, const char* base, const FullPathRules& rules
   const FullPathRules baseRules = {rules.UpperCase, false};
   const bool pathIsRooted = path != nullptr && (IsSeparator(path[0]) || (path[0] != '\0' && path[1] == ':'));
   if (pathIsRooted) {
-    path = StartRoot(path, rules.UpperCase, &b);
+    // One leading separator means the root of the base's drive when the base
+    // names one (two in a row name a network root, which has none).
+    const bool keepBaseDrive = IsSeparator(path[0]) && !IsSeparator(path[1]) && base[0] != '\0' && base[1] == ':';
+    path = StartRoot(path, rules.UpperCase, rules.EmptyFails, &b);
+    if (keepBaseDrive) {
+      b.Root.assign(1, rules.UpperCase ? Upper(base[0]) : base[0]);
+      b.Root.push_back(':');
+    }
   } else {
-    const char* rest = StartRoot(base, rules.UpperCase, &b);
+    const char* rest = StartRoot(base, rules.UpperCase, false, &b);
     if (!Walk(rest, baseRules, false, &b)) return -1;
   }
   if (path != nullptr && !Walk(path, rules, true, &b)) return -1;

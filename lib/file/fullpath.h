@@ -25,9 +25,10 @@ struct FullPathRules {
 
 // Joins path onto base (an absolute or drive path; a relative base is taken
 // as it stands). '\' and '/' separate; a leading separator starts at the root
-// (several leading separators too); a second character ':' names a drive
-// root. "." is skipped and ".." removes the last component, never the root or
-// a drive; the last component is appended as it stands. Returns 0, or -1 for
-// an empty component when rules.EmptyFails or when the result (with its
+// (several leading separators too, unless rules.EmptyFails, where a second
+// one is an empty component); a second character ':' names a drive root.
+// "." is skipped and ".." removes the last component, never the root or a
+// drive; the last component is appended as it stands. Returns 0, or -1 for an
+// empty component when rules.EmptyFails or when the result (with its
 // terminator) does not fit outSize.
 int BuildFullPath(const char* path, const char* base, const FullPathRules& rules, char* out, size_t outSize);

@@ -104,11 +104,13 @@ int MemoryStreamSeek(StreamHandle handle, int64_t offset, int origin) {
 
 size_t MemoryStreamRead(void* buffer, size_t elementSize, size_t count, StreamHandle handle) {
   MemoryStream* s = AsMemoryStream(handle);
-  if (s == nullptr || buffer == nullptr || elementSize == 0 || count == 0) return 0;
+  if (s == nullptr) return 0;
+  // At the end any read sets the flag, whatever its element size or count.
   if (s->Position >= s->Size) {
     s->EofFlag = 1;
     return 0;
   }
+  if (buffer == nullptr || elementSize == 0 || count == 0) return 0;
   size_t left = s->Size - s->Position;
   size_t bytes;
   if (__builtin_mul_overflow(elementSize, count, &bytes) || bytes > left) {

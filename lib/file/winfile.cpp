@@ -256,12 +256,14 @@ int WinFileSeek(WinFileRecord* r, int64_t offset, int origin) {
 }
 
 size_t WinFileRead(void* buffer, size_t elementSize, size_t count, WinFileRecord* r) {
-  if (r == nullptr || buffer == nullptr || elementSize == 0 || count == 0) return 0;
-  // A position at or past the size (a seek may put it there) is the end.
+  if (r == nullptr || elementSize == 0) return 0;
+  // A position at or past the size (a seek may put it there) is the end,
+  // whatever the count asked for.
   if (r->Position >= r->Size) {
     r->EofFlag = 1;
     return 0;
   }
+  if (buffer == nullptr || count == 0) return 0;
   uint64_t left = r->Size - r->Position;
   uint64_t bytes;
   if (__builtin_mul_overflow(static_cast<uint64_t>(elementSize), static_cast<uint64_t>(count), &bytes) ||

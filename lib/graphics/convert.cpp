@@ -51,6 +51,8 @@ void PackToPalette(const ConvertJob& job) {
     const uint8_t* s = job.SourceRow(y);
     for (int x = 0; x < job.Width; x++, s += job.SB) {
       uint32_t p = LoadPixel(s, job.SB);
+      // Skip key holds here as on every other path: a key pixel leaves the
+      // destination index as it was.
       if (job.SkipKey && p == key) continue;
       int r, g, b;
       UnpackColorForFormat(&S, p, &r, &g, &b, nullptr);

@@ -99,6 +99,9 @@ void GeneralLoop(const ConvertJob& job) {
         a = alpha(p);
       }
       if (alphaFromRed) {
+        // The red value brought to the alpha channel's width, so that a
+        // narrow alpha (one bit of 1-5-5-5) takes red's top bits and nothing
+        // spills into the neighbouring channel.
         a = RescaleChannel(r, dRedWidth, dAlphaWidth);
         if (a > dAlphaMax) a = dAlphaMax;
       }

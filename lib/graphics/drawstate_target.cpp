@@ -61,24 +61,27 @@ void RefreshClipRectFloat() {
   GraphicsState.ClipRectF[3] = float(c.Bottom);
 }
 
-int SetDrawTargetImpl(int target) {
-  if (!GraphicsManager.Initialised) return -1;
-  WaitWhileWindowInactive();
+namespace {
+
+// The steps of a target change. `attempt` counts the restorations after a
+// refusal: 0 the caller's target, 1 the old target selected again, 2 the
+// back screen.
+int SelectDrawTarget(int target, int attempt) {
   GraphicsStateBlock& s = GraphicsState;
   const int old = s.DrawTarget;
   s.DrawTarget = target;
   StoreTargetRect(target);
 
   if (!SelectOnLayers(target, old)) {
-    // Put the old target back once; when even that is refused (it was
-    // deleted meanwhile) the back screen, which is always there, takes over.
-    s.DrawTarget = old;
-    StoreTargetRect(old);
-    if (!SelectOnLayers(old, target)) {
-      s.DrawTarget = -2;
-      StoreTargetRect(-2);
-      SelectOnLayers(-2, target);
-    }
+    // The old target is selected again through the same steps, so its clip
+    // and transforms follow as for any change from the refused target. When
+    // even that is refused (the old graph was deleted meanwhile), the back
+    // screen, which is always there, takes over instead of an endless round
+    // of retries.
+    if (attempt == 0)
+      SelectDrawTarget(old, 1);
+    else if (attempt == 1)
+      SelectDrawTarget(-2, 2);
     SyncSoftDrawState();
     return -1;
   }
@@ -97,6 +100,14 @@ int SetDrawTargetImpl(int target) {
   s.TargetHeight = h;
   ResetTransformsForTarget(w, h);
   return 0;
+}
+
+}  // namespace
+
+int SetDrawTargetImpl(int target) {
+  if (!GraphicsManager.Initialised) return -1;
+  WaitWhileWindowInactive();
+  return SelectDrawTarget(target, 0);
 }
 
 int SetDrawClipRect(int x1, int y1, int x2, int y2) {

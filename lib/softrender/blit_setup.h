@@ -52,6 +52,13 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
   return kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
 }
 
+// A plain copy (mode 0, no graph, no tint) of a direct or alpha source gives
+// the same pixels through the run table and through the per-pixel loops; when
+// the table's runs are short the vector per-pixel loops are the faster way.
+inline bool PlainCopyPrefersPixelLoops(const DrawModeSetup& m, const MemImgBase* sb, SrcKind kind, bool graph) {
+  return sb->RunTableShortRuns && m.Mode == 0 && !graph && !m.Tint && kind != SrcKind::Palette;
+}
+
 // The loop family of a draw onto a destination of base db. The fast loops
 // serve mode 1 at p = 128 and modes 2, 3 at p = 255 with no graph, tint,
 // alpha source or run table.

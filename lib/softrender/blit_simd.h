@@ -40,7 +40,18 @@ inline __m128i Blend8(__m128i s, __m128i d, __m128i w) {
   return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inv), _mm_mullo_epi16(s, w)), 8);
 }
 
-template <class C>
+// Blend weights of two unpacked 32-bit pixels of an alpha source (sixteen-bit
+// lanes b, g, r, a per pixel): the alpha in the colour lanes, 256 instead of
+// 255; in the alpha lane 256 for an opaque pixel, else 0.
+inline __m128i AlphaWeights32(__m128i s16) {
+  __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+  a = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, _mm_set1_epi16(255)));
+  return _mm_and_si128(a, _mm_set_epi16(0x100, -1, -1, -1, 0x100, -1, -1, -1));
+}
+
+// OpaqueSteps (alpha sources, for stretches known to be mostly opaque):
+// steps whose pixels are all opaque are copied without blending.
+template <class C, bool OpaqueSteps = false>
 inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -61,21 +72,26 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
       if constexpr (C::Key) keep = _mm_cmpeq_epi32(sv, key);
     } else {
       // Source alpha: 0 stays, 255 copies the pixel, between weighs by it.
-      __m128i a = _mm_srli_epi32(sv, 24);
-      const __m128i opaque = _mm_cmpeq_epi32(a, _mm_set1_epi32(255));
-      keep = _mm_cmpeq_epi32(a, zero);
-      a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-      r = _mm_packus_epi16(Blend8(slo, dlo, _mm_unpacklo_epi32(a, a)), Blend8(shi, dhi, _mm_unpackhi_epi32(a, a)));
-      r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
-      r = _mm_or_si128(_mm_and_si128(opaque, sv), _mm_andnot_si128(opaque, r));
+      // All three are one blend: weight 0 gives d, weight 256 gives s
+      // exactly, so alpha 255 weighs 256 in every byte (the fourth copied
+      // too) and a translucent pixel weighs 0 in the fourth byte (kept).
+      return _mm_packus_epi16(Blend8(slo, dlo, AlphaWeights32(slo)), Blend8(shi, dhi, AlphaWeights32(shi)));
     }
     return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, r));
   };
   (void)g;
   int i = 0;
   for (; i + 4 <= n; i += 4) {
-    const __m128i r = compute(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4)),
-                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4)));
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4));
+    if constexpr (OpaqueSteps) {
+      // Four opaque pixels are a plain copy (same pixels, no blending).
+      const __m128i am = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(sv, am), am)) == 0xFFFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), sv);
+        continue;
+      }
+    }
+    const __m128i r = compute(sv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), r);
   }
   // The last pixels in the low lanes; lanes are independent.
@@ -119,7 +135,7 @@ inline void LoadAlpha16x4(const uint8_t* s, __m128i* colour, __m128i* alpha) {
   *alpha = _mm_packs_epi32(aa, aa);
 }
 
-template <class C>
+template <class C, bool OpaqueSteps = false>
 inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
   const __m128i m5 = _mm_set1_epi16(31), m6 = _mm_set1_epi16(63);
   const __m128i key = _mm_set1_epi16(static_cast<short>(j.Key));
@@ -147,16 +163,15 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
       rr = lerp(sr, dr);
       if constexpr (C::Key) keep = _mm_cmpeq_epi16(sv, key);
     } else {
-      rb = Blend8(sb, db, a);
-      rg = Blend8(sg, dg, a);
-      rr = Blend8(sr, dr, a);
-      keep = _mm_cmpeq_epi16(a, _mm_setzero_si128());
+      // Alpha 0 weighs 0 (d stays), 255 weighs 256 (s exactly), between weighs
+      // by the alpha: no selection needed afterwards.
+      const __m128i w = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, _mm_set1_epi16(255)));
+      rb = Blend8(sb, db, w);
+      rg = Blend8(sg, dg, w);
+      rr = Blend8(sr, dr, w);
+      return _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
     }
-    __m128i r = _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
-    if constexpr (C::S == SrcKind::Alpha) {
-      const __m128i opaque = _mm_cmpeq_epi16(a, _mm_set1_epi16(255));
-      r = _mm_or_si128(_mm_and_si128(opaque, sv), _mm_andnot_si128(opaque, r));
-    }
+    const __m128i r = _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
     return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, r));
   };
   int i = 0;
@@ -164,6 +179,13 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
   for (; i + 8 <= n; i += 8) {
     if constexpr (C::S == SrcKind::Alpha) {
       LoadAlpha16x8(s + i * 4, &sv, &a);
+      if constexpr (OpaqueSteps) {
+        // Eight opaque pixels are a plain copy (same pixels, no blending).
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(a, _mm_set1_epi16(255))) == 0xFFFF) {
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 2), sv);
+          continue;
+        }
+      }
     } else {
       sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 2));
     }

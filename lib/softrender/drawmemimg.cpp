@@ -68,11 +68,12 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
 
   const bool key = transFlag != 0;
   const SrcKind kind = SourceKindOf(sb);
-  // The run table describes the whole image, so it serves only an unclipped
-  // draw of a view that is the whole image.
+  // The run table holds the image's rows from the top, so it serves an
+  // unclipped draw of a view made of whole rows from the first one on (the
+  // whole image, or its top rows); any other view would read other rows' runs.
   const bool run = key && sb->RunTableValid && sb->RunTable && w == src->Width && h == src->Height &&
                    src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width &&
-                   static_cast<uint32_t>(src->Height) == sb->Height;
+                   !PlainCopyPrefersPixelLoops(m, sb, kind, blendGraph != nullptr);
   const BlitChoice c = ChooseLoops(m, db, kind, blendGraph != nullptr, key, run);
   const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
   const BlitFn fn = SelectBlit(bits, kind, c);

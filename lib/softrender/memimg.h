@@ -43,6 +43,9 @@ struct MemImgBase {
   uint8_t* Pixels;          // Pitch x Height bytes
   uint8_t* Premul;          // premultiplied copy of the pixels, or null
   uint8_t* RunTable;        // (Width + 5) x Height bytes, or null
+  // Set with the run table: 1 when its runs are so short on average that the
+  // per-pixel loops draw a plain copy faster (with the same pixels).
+  uint32_t RunTableShortRuns;
 };
 
 // A view: must be zero before its first initialisation.

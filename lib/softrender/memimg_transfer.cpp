@@ -7,6 +7,9 @@
 
 namespace {
 
+// Pixels per drawn stretch under which a run table counts as short.
+constexpr uint64_t kMemImgShortRunLength = 8;
+
 bool RectInside(int64_t x, int64_t y, int64_t w, int64_t h, int64_t width, int64_t height) {
   return x >= 0 && y >= 0 && w >= 0 && h >= 0 && x + w <= width && y + h <= height;
 }
@@ -68,6 +71,8 @@ int BuildMemImgRunTable(MEMIMG* img) {
   if (base->Type != MEMIMG_TYPE_RGB565 && base->Type != MEMIMG_TYPE_XRGB32) return -1;
   const int bpp = base->Format->BytesPerPixel;
   uint8_t* out = base->RunTable;
+  uint64_t stretches = 0;  // drawn stretches: runs of opaque or translucent pixels
+  int prevKind = MEMIMG_RUN_TRANSPARENT;
   for (int y = 0; y < img->Height; ++y) {
     const uint8_t* p = img->Pixels + static_cast<size_t>(y) * base->Pitch;
     int x = 0;
@@ -80,10 +85,18 @@ int BuildMemImgRunTable(MEMIMG* img) {
         p += bpp;
       }
       *out++ = static_cast<uint8_t>(kind << 6 | (len - 1));
+      if (kind != MEMIMG_RUN_TRANSPARENT && (x == 0 || prevKind == MEMIMG_RUN_TRANSPARENT)) ++stretches;
+      prevKind = kind;
       x += len;
     }
     *out++ = MEMIMG_RUN_ROW_END;
   }
+  // A plain copy through the run table skips the transparent runs and draws
+  // each stretch between them at once; each stretch costs a dispatch (and,
+  // on mixed images, mispredicted branches) worth several pixels of the
+  // vector per-pixel loops, which win when the stretches are short.
+  const uint64_t pixels = static_cast<uint64_t>(img->Width) * static_cast<uint64_t>(img->Height);
+  base->RunTableShortRuns = stretches * kMemImgShortRunLength > pixels ? 1 : 0;
   base->RunTableValid = 1;
   return 0;
 }

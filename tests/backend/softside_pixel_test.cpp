@@ -10,6 +10,7 @@
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
 #include "graphics/pixelimage.h"
+#include "graphics/surfacedata.h"
 
 namespace {
 
@@ -125,6 +126,33 @@ TEST_P(SoftSide, BlendModesReachTheRenderer) {
   SplitColorValue(Back(5, 5), &r, &g, &b);
   EXPECT_NEAR(r, 200, 8);
   EXPECT_NEAR(g, 100, 8);
+}
+
+TEST_P(SoftSide, ClearingAGraphTargetResetsItsDepthImage) {
+  SetNewGraphDrawValid(1);
+  const int canvas = CreateGraphOfSize(16, 8, 0, 0, 0);
+  SetNewGraphDrawValid(0);
+  // A sub-graph target covers columns 4..11 of the canvas's record.
+  const int part = CreateSubGraph(4, 0, 8, 8, canvas);
+  ASSERT_GE(part, 0);
+  const Surface2DRecord* piece = GetSurface2DRecord(GetGraphRecord(canvas)->Pieces[0]);
+  ASSERT_NE(piece, nullptr);
+  ASSERT_EQ(AttachZBufferSurface(piece->SurfaceData, 1), 0);
+  SurfaceDataRecord* data = GetSurfaceDataRecord(piece->SurfaceData);
+  ClearMemImgRect(&data->ZImage, nullptr, 0x1234);
+  auto depth = [&](int x, int y) {
+    return reinterpret_cast<const uint16_t*>(data->ZImage.Pixels + size_t(y) * data->ZImage.Base->Pitch)[x];
+  };
+  ASSERT_EQ(SetDrawTargetImpl(part), 0);
+  ClearDrawTargetImpl();
+  EXPECT_EQ(depth(4, 0), 0xFFFF);
+  EXPECT_EQ(depth(11, 7), 0xFFFF);
+  EXPECT_EQ(depth(3, 0), 0x1234);   // outside the target
+  EXPECT_EQ(depth(12, 7), 0x1234);
+  ASSERT_EQ(SetDrawTargetImpl(canvas), 0);
+  ClearDrawTargetImpl();
+  EXPECT_EQ(depth(0, 0), 0xFFFF);
+  EXPECT_EQ(depth(15, 7), 0xFFFF);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, SoftSide, ::testing::Values(16, 32));

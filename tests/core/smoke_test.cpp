@@ -10,6 +10,7 @@
 
 #include "core/neighbours.h"
 #include "core/system_state.h"
+#include "graphics/drawstate.h"
 #include "vexlo.h"
 
 TEST(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
@@ -21,6 +22,10 @@ TEST(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
   SetMainWindowTitle(title.c_str());
   ChangeWindowMode(1);
   ASSERT_EQ(InitLibrary(), 0);
+  // The warm-up draws leave the front screen as the target, drawn in copy mode.
+  EXPECT_EQ(GetDrawTarget(), -4);
+  EXPECT_EQ(GraphicsState.BlendMode, 0);
+  EXPECT_EQ(GraphicsState.BlendParam, 0);
   SetFlipWaitVBlank(0);  // a hundred frames need not take 100 vertical blanks
   for (int frame = 0; frame < 100; ++frame) {
     ASSERT_EQ(PumpWindowMessages(), 0) << "frame " << frame;

@@ -204,6 +204,23 @@ TEST_F(PieceTest, OTurnsOntoItselfButCountsAndSoundsEachTurn) {
     EXPECT_EQ(gFake.SoundCount(kSoundTurn), 4);
 }
 
+TEST_F(PieceTest, FloorHoldsABlockOnTheBottomRowEvenOutsideTheWalls) {
+    MakePiece(0);
+    // A turn beside the left wall while moving right can leave a block in column -1 for a frame.
+    std::memset(piece.grid, 0, sizeof piece.grid);
+    piece.grid[2][2] = 1;  // the pivot, at row 18 of column 0, above an empty cell
+    piece.grid[3][1] = 1;  // row 19, column -1
+    piece.x = 0;
+    piece.y = 360;
+    piece.UpdateCell();
+    EXPECT_EQ(piece.IsResting(board), 1);
+    piece.y = 340;  // one row higher nothing holds it
+    piece.UpdateCell();
+    EXPECT_EQ(piece.IsResting(board), 0);
+    board.rows[18][0] = 7;  // but a settled block under the pivot does
+    EXPECT_EQ(piece.IsResting(board), 1);
+}
+
 TEST_F(PieceTest, LockAboveTheWellTopsOut) {
     MakePiece(5);  // O: its upper blocks sit one row above the pivot
     for (int r = 1; r < 20; ++r) board.rows[r][5] = 7;

@@ -284,6 +284,25 @@ TEST(Convert, KeyToAlphaAndSkipKey) {
   EXPECT_EQ(Load(out.data(), 2), 0xEEEEu);
 }
 
+// A palette destination leaves key pixels alone like every other path, and
+// alpha from red into a one-bit alpha takes red's top bit (not its lowest).
+TEST(Convert, PaletteDestinationSkipsKeyAndNarrowAlphaTakesRedsTopBit) {
+  ColorFormat gray{};
+  SetGrayPaletteColorFormat(&gray);
+  Options o;
+  o.SkipKey = 1;
+  o.Key = 0x646464;
+  Bytes out;
+  Row(gray, kRgb24, Bytes{100, 100, 100, 102, 101, 100}, 2, &out, o);
+  EXPECT_EQ(out[0], 0xCD);  // skipped
+  EXPECT_EQ(out[1], 101);
+  o = Options{};
+  o.AlphaFromRed = 1;
+  Row(k1555, kX888, Bytes{0, 0, 0x80, 0, 0, 0, 0x70, 0}, 2, &out, o);
+  EXPECT_EQ(Load(out.data(), 2), 0xC000u);      // red 16, alpha 1
+  EXPECT_EQ(Load(out.data() + 2, 2), 0x3800u);  // red 14, alpha 0
+}
+
 TEST(Convert, MirrorOnEveryPath) {
   Bytes out;
   Options o;

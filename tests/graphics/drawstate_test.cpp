@@ -101,6 +101,26 @@ TEST_F(Graphics16Test, ARefusedTargetPutsTheOldOneBackOnce) {
   EXPECT_EQ(GetDrawTargetImage(), &DirectDrawState.BackImage);
 }
 
+TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOne) {
+  const int small = CreateGraphOfSize(32, 32, 0, 0, 0);     // not made to be drawn into
+  const int screenSized = CreateGraphOfSize(640, 480, 0, 0, 0);
+  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  SetDrawClipRect(10, 10, 100, 100);
+  // Put back after a target of another size: the old target's whole area.
+  EXPECT_EQ(SetDrawTargetImpl(small), -1);
+  EXPECT_EQ(GetDrawTarget(), -2);
+  EXPECT_EQ(GraphicsState.ClipRect.Left, 0);
+  EXPECT_EQ(GraphicsState.ClipRect.Right, 640);
+  EXPECT_EQ(GraphicsState.ClipRect.Bottom, 480);
+  // After one of the same size the clip rectangle stays.
+  SetDrawClipRect(10, 10, 100, 100);
+  EXPECT_EQ(SetDrawTargetImpl(screenSized), -1);
+  EXPECT_EQ(GetDrawTarget(), -2);
+  EXPECT_EQ(GraphicsState.ClipRect.Left, 10);
+  EXPECT_EQ(GraphicsState.ClipRect.Right, 100);
+  EXPECT_EQ(SoftDrawState.ClipRect.Right, 100);
+}
+
 TEST_F(Graphics16Test, ScreenTargetsSetTheTransforms) {
   ASSERT_EQ(SetDrawTargetImpl(-2), 0);
   const Matrix4& v = GraphicsState.View;

@@ -177,6 +177,30 @@ TEST_F(GraphFileTest, LostGraphsReloadFromTheirFilesAndOthersStayLost) {
   EXPECT_EQ(gRestoreCalls, 1);
 }
 
+TEST_F(GraphFileTest, AfterTheDeviceIsRebuiltTheTargetStaysAndFileGraphsComeBack) {
+  WriteBmp("pic.bmp", 8, 4, [](int, int) { return 0xFF0000u; });
+  const int pic = LoadImageFileImpl("pic.bmp", 0);
+  SetNewGraphDrawValid(1);
+  const int canvas = CreateGraphOfSize(32, 32, 0, 0, 0);
+  SetNewGraphDrawValid(0);
+  ASSERT_GE(pic, 0);
+  FillGraphWithColor(pic, 0, 0, 255, 255);
+  ASSERT_EQ(SetDrawTargetImpl(canvas), 0);
+  SetDrawClipRect(2, 2, 20, 20);
+  FillRectangle(0, 0, 32, 32, MakeColorImpl(255, 255, 255));
+  SetGraphRestoreCallback(nullptr);
+
+  EXPECT_EQ(ReapplyGraphicsSettings(), 0);
+  EXPECT_EQ(GetDrawTarget(), canvas);
+  EXPECT_EQ(GetDrawTargetImage(), GraphImage(canvas));
+  EXPECT_EQ(GraphicsState.ClipRect.Right, 20);
+  EXPECT_TRUE(IsValidMemImg(&DirectDrawState.BackImage));
+  EXPECT_EQ(PixelAt(GraphImage(canvas), 5, 5), 0u);  // the target was cleared
+  EXPECT_EQ(PixelAt(GraphImage(pic), 0, 0), 0xF800u);
+  EXPECT_EQ(GetGraphRecord(pic)->Lost, 0);
+  EXPECT_EQ(GetGraphRecord(canvas)->Lost, 1);  // no file: keeps its flag
+}
+
 TEST_F(Graphics16Test, AnOverLongNameMakesAGraphThatCannotBeReloaded) {
   const int g = CreateGraphOfSize(4, 4, 0, 0, 0);
   const std::string name(200, 'n');

@@ -48,3 +48,31 @@ TEST_F(BlendTablesTest, LevelTableIdentityAllOpaqueAndHardStep) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every entry against its formula, with all divisions done here afresh.
+TEST(BlendTablesFormulaTest, EveryEntryMatchesItsFormula) {
+  InitMemImgTables();
+  int bad = 0;
+  for (int a = 0; a < 256; ++a)
+    for (int b = 0; b < 256; ++b) bad += MemImgProductTable[a][b] != static_cast<uint32_t>(a * b / 255);
+  for (int a = 0; a < 256; ++a)
+    for (int x = -255; x <= 255; ++x) bad += MemImgSignedProductTable[a][x + 255] != x * a / 255;
+  for (int k = 0; k < 64; ++k)
+    for (int r = 0; r < 64; ++r)
+      for (int c = 0; c < 64; ++c) bad += MemImgLerp64Table[(k * 64 + r) * 64 + c] != (r * k + c * (63 - k)) / 63;
+  EXPECT_EQ(bad, 0);
+  for (int border = 0; border < 256; border += 3) {
+    for (int range = 0; range < 256; range += 5) {
+      BuildBlendGraphLevelTable(border, range);
+      const int r = range + 1, base = 256 - (65536 / r + 256) * border / 256;
+      for (int i = 0; i < 256; ++i) {
+        const int v = i * 256 / r + base;
+        ASSERT_EQ(BlendGraphLevelTable[i], v < 0 ? 0 : v > 255 ? 255 : v) << border << " " << range << " " << i;
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -242,8 +242,9 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
   if (r > cr) r = cr;
   if (b > cb) b = cb;
   if (r <= l || b <= t) return;
-  const bool whole = src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width &&
-                     static_cast<uint32_t>(src->Height) == sb->Height;
+  // The run table lists the image's rows from the top: it fits a view of
+  // whole rows that starts at the first one.
+  const bool whole = src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width;
   c.run = transFlag && sb->RunTableValid && sb->RunTable && whole && r - l == src->Width && b - t == src->Height;
   c.mmx = st.Mmx && c.is32 && !c.run && Plain(c) &&
           ((c.mode == 1 && c.p == 128) || ((c.mode == 2 || c.mode == 3) && c.p == 255));
