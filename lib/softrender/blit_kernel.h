@@ -102,13 +102,24 @@ inline void SpanPairs16(uint8_t* d, const uint8_t* s, int n, const BlitJob& j) {
   }
 }
 
-// Moves 2 to 64 bytes (a run of a run table, mostly) without a call: every
+// Moves 2 to 128 bytes (a run of a run table, mostly) without a call: every
 // load comes before the first store, so overlapping ranges move correctly
 // (a view may be drawn onto its own image).
 inline void MoveSmall(uint8_t* d, const uint8_t* s, size_t n) {
   auto ld = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
   auto st = [](uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
-  if (n >= 32) {
+  if (n > 64) {
+    const __m128i a = ld(s), b = ld(s + 16), c = ld(s + 32), e = ld(s + 48);
+    const __m128i f = ld(s + n - 64), g = ld(s + n - 48), h = ld(s + n - 32), k = ld(s + n - 16);
+    st(d, a);
+    st(d + 16, b);
+    st(d + 32, c);
+    st(d + 48, e);
+    st(d + n - 64, f);
+    st(d + n - 48, g);
+    st(d + n - 32, h);
+    st(d + n - 16, k);
+  } else if (n >= 32) {
     const __m128i a = ld(s), b = ld(s + 16), c = ld(s + n - 32), e = ld(s + n - 16);
     st(d, a);
     st(d + 16, b);
@@ -145,7 +156,7 @@ inline void SpanRawCopy(uint8_t* d, const uint8_t* s, int n) {
   if constexpr (C::SrcStep == C::DstStep) {
     if (n <= 0) return;
     const size_t bytes = static_cast<size_t>(n) * C::DstStep;
-    if (bytes <= 64) {
+    if (bytes <= 128) {
       MoveSmall(d, s, bytes);
     } else {
       std::memmove(d, s, bytes);  // a view may be drawn onto its own image

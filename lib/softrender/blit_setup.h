@@ -53,10 +53,14 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
 }
 
 // A plain copy (mode 0, no graph, no tint) of a direct or alpha source gives
-// the same pixels through the run table and through the per-pixel loops; when
-// the table's runs are short the vector per-pixel loops are the faster way.
+// the same pixels through the run table and through the per-pixel loops. The
+// run loops skip transparent runs but pay a dispatch (and, on mixed images,
+// mispredicted branches) per stretch between them, worth several pixels of
+// the vector per-pixel loops; those win when the stretches are short. The
+// alpha loop blends a whole stretch either way, so it needs longer ones.
 inline bool PlainCopyPrefersPixelLoops(const DrawModeSetup& m, const MemImgBase* sb, SrcKind kind, bool graph) {
-  return sb->RunTableShortRuns && m.Mode == 0 && !graph && !m.Tint && kind != SrcKind::Palette;
+  if (m.Mode != 0 || graph || m.Tint || kind == SrcKind::Palette) return false;
+  return sb->RunTableStretchLength < (kind == SrcKind::Alpha ? 32u : 8u);
 }
 
 // The loop family of a draw onto a destination of base db. The fast loops

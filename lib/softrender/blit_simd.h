@@ -49,9 +49,7 @@ inline __m128i AlphaWeights32(__m128i s16) {
   return _mm_and_si128(a, _mm_set_epi16(0x100, -1, -1, -1, 0x100, -1, -1, -1));
 }
 
-// OpaqueSteps (alpha sources, for stretches known to be mostly opaque):
-// steps whose pixels are all opaque are copied without blending.
-template <class C, bool OpaqueSteps = false>
+template <class C>
 inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i fourth = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -83,14 +81,6 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
   int i = 0;
   for (; i + 4 <= n; i += 4) {
     const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 4));
-    if constexpr (OpaqueSteps) {
-      // Four opaque pixels are a plain copy (same pixels, no blending).
-      const __m128i am = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-      if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(sv, am), am)) == 0xFFFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), sv);
-        continue;
-      }
-    }
     const __m128i r = compute(sv, _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), r);
   }
@@ -135,7 +125,7 @@ inline void LoadAlpha16x4(const uint8_t* s, __m128i* colour, __m128i* alpha) {
   *alpha = _mm_packs_epi32(aa, aa);
 }
 
-template <class C, bool OpaqueSteps = false>
+template <class C>
 inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
   const __m128i m5 = _mm_set1_epi16(31), m6 = _mm_set1_epi16(63);
   const __m128i key = _mm_set1_epi16(static_cast<short>(j.Key));
@@ -179,13 +169,6 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
   for (; i + 8 <= n; i += 8) {
     if constexpr (C::S == SrcKind::Alpha) {
       LoadAlpha16x8(s + i * 4, &sv, &a);
-      if constexpr (OpaqueSteps) {
-        // Eight opaque pixels are a plain copy (same pixels, no blending).
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(a, _mm_set1_epi16(255))) == 0xFFFF) {
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 2), sv);
-          continue;
-        }
-      }
     } else {
       sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 2));
     }

@@ -43,9 +43,10 @@ struct MemImgBase {
   uint8_t* Pixels;          // Pitch x Height bytes
   uint8_t* Premul;          // premultiplied copy of the pixels, or null
   uint8_t* RunTable;        // (Width + 5) x Height bytes, or null
-  // Set with the run table: 1 when its runs are so short on average that the
-  // per-pixel loops draw a plain copy faster (with the same pixels).
-  uint32_t RunTableShortRuns;
+  // Set with the run table: pixels per drawn stretch (a row's opaque and
+  // translucent pixels between transparent runs), which tells whether the
+  // run loops or the per-pixel loops draw a plain copy faster.
+  uint32_t RunTableStretchLength;
 };
 
 // A view: must be zero before its first initialisation.

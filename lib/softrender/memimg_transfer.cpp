@@ -7,9 +7,6 @@
 
 namespace {
 
-// Pixels per drawn stretch under which a run table counts as short.
-constexpr uint64_t kMemImgShortRunLength = 8;
-
 bool RectInside(int64_t x, int64_t y, int64_t w, int64_t h, int64_t width, int64_t height) {
   return x >= 0 && y >= 0 && w >= 0 && h >= 0 && x + w <= width && y + h <= height;
 }
@@ -91,12 +88,9 @@ int BuildMemImgRunTable(MEMIMG* img) {
     }
     *out++ = MEMIMG_RUN_ROW_END;
   }
-  // A plain copy through the run table skips the transparent runs and draws
-  // each stretch between them at once; each stretch costs a dispatch (and,
-  // on mixed images, mispredicted branches) worth several pixels of the
-  // vector per-pixel loops, which win when the stretches are short.
   const uint64_t pixels = static_cast<uint64_t>(img->Width) * static_cast<uint64_t>(img->Height);
-  base->RunTableShortRuns = stretches * kMemImgShortRunLength > pixels ? 1 : 0;
+  const uint64_t perStretch = stretches ? pixels / stretches : pixels;
+  base->RunTableStretchLength = perStretch > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(perStretch);
   base->RunTableValid = 1;
   return 0;
 }
