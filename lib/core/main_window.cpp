@@ -358,7 +358,7 @@ int OnWindowMoved(intptr_t position) {
     LibraryServices.SetDrawTargetRect(&target);
   }
   Rect clip{};
-  LibraryServices.GetDrawClipRect(&clip);
+  LibraryServices.GetStoredDrawClipArgs(&clip);
   LibraryServices.SetDrawClipRect(clip.Left, clip.Top, clip.Right, clip.Bottom);
   return 0;
 }

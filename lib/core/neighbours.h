@@ -35,7 +35,7 @@ int RestoreAllGraphSurfaces();
 int ReapplyGraphicsSettings();
 int GetScreenModeInfo(int* width, int* height, int* bits);
 int SetDrawTargetRect(const Rect* rect);
-int GetDrawClipRect(Rect* rect);
+int GetStoredDrawClipArgs(Rect* rect);
 int SetDrawClipRect(int x1, int y1, int x2, int y2);
 int MakeColorImpl(int red, int green, int blue);
 int LoadImageFileImpl(const char* path, int twoDimensionalOnly);

@@ -52,7 +52,7 @@ struct LibraryServiceTable {
   int (*GetDrawTarget)();
   int (*GetSeparateBackLayout)();
   int (*SetDrawTargetRect)(const Rect* rect);
-  int (*GetDrawClipRect)(Rect* rect);
+  int (*GetStoredDrawClipArgs)(Rect* rect);
   int (*SetDrawClipRect)(int x1, int y1, int x2, int y2);
   int (*GetFlipToGdiMode)();
   int (*SetFlipToGdiMode)(int flag);

@@ -64,6 +64,8 @@ uint64_t GetFlipCount();
 int GetDrawTarget();
 int SetDrawTargetRect(const Rect* rect);
 int GetDrawClipRect(Rect* rect);
+// The clip rectangle as last asked for (before it was cut to the target).
+int GetStoredDrawClipArgs(Rect* rect);
 int SetDrawFilterMode(int mode);
 int GetDrawFilterMode();
 int SetBlendModeParam(int mode, int parameter);

@@ -173,6 +173,12 @@ int GetDrawClipRect(Rect* rect) {
   return 0;
 }
 
+int GetStoredDrawClipArgs(Rect* rect) {
+  if (rect) *rect = Rect{GraphicsState.ClipArgs[0], GraphicsState.ClipArgs[1], GraphicsState.ClipArgs[2],
+                         GraphicsState.ClipArgs[3]};
+  return 0;
+}
+
 int ClearDrawTargetImpl() {
   WaitWhileWindowInactive();
   if (GraphicsManager.Direct3DUsable) ClearDrawTarget3D();

@@ -432,6 +432,14 @@ void PlatTestKeyEvent(int sdlScancode, int down, int repeat) {
   TranslateInputEvent(&e);
 }
 
+void PlatTestMouseButton(int button, int down) {
+  SDL_Event e{};
+  e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+  e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+  e.button.button = static_cast<Uint8>(button);
+  TranslateInputEvent(&e);
+}
+
 int PlatTestQueueSdlKeyEvent(int sdlScancode, int down) {
   SDL_Event e{};
   e.type = down ? SDL_KEYDOWN : SDL_KEYUP;

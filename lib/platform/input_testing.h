@@ -17,6 +17,8 @@ void PlatTestJoyAxis(int instanceId, int axis, int value);
 void PlatTestJoyHat(int instanceId, int hat, int sdlHatValue);
 // A synthetic key event.
 void PlatTestKeyEvent(int sdlScancode, int down, int repeat);
+// A synthetic mouse button event (1 left, 2 middle, 3 right).
+void PlatTestMouseButton(int button, int down);
 // Queues a key event in SDL's own event queue, to arrive through the window's
 // event loop like a real key; 0, or -1 when SDL refuses it.
 int PlatTestQueueSdlKeyEvent(int sdlScancode, int down);

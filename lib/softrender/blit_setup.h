@@ -30,13 +30,16 @@ bool MmxLoopsEnabled();
 // Whether src may be drawn onto dest: the same type, an opaque 16- or 32-bit
 // destination, and a blend graph (when given) of one byte per pixel that
 // covers the source.
+// IsValidMemImg, inline for the per-draw checks of small blits.
+inline bool ValidView(const MEMIMG* img) { return img && img->Marker == MEMIMG_MARKER && img->Base; }
+
 inline bool CanDrawOnto(const MEMIMG* dest, const MEMIMG* src, const MEMIMG* blendGraph) {
-  if (!IsValidMemImg(dest) || !IsValidMemImg(src)) return false;
+  if (!ValidView(dest) || !ValidView(src)) return false;
   const MemImgBase* db = dest->Base;
   const MemImgBase* sb = src->Base;
   if (db->Type != sb->Type || db->PaletteFlag || db->AlphaFlag) return false;
   if (db->Type != MEMIMG_TYPE_RGB565 && db->Type != MEMIMG_TYPE_XRGB32) return false;
-  if (blendGraph && (!IsValidMemImg(blendGraph) || blendGraph->Base->Type != MEMIMG_TYPE_GRAY8 ||
+  if (blendGraph && (!ValidView(blendGraph) || blendGraph->Base->Type != MEMIMG_TYPE_GRAY8 ||
                      blendGraph->Width < src->Width || blendGraph->Height < src->Height))
     return false;
   return true;

@@ -76,7 +76,20 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
                    !PlainCopyPrefersPixelLoops(m, sb, kind, blendGraph != nullptr);
   const BlitChoice c = ChooseLoops(m, db, kind, blendGraph != nullptr, key, run);
   const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
-  const BlitFn fn = SelectBlit(bits, kind, c);
+  // Games draw many small images the same way in a row: the last choice's
+  // loop is kept (draws never overlap, see the scratch palette).
+  static uint32_t lastChoice = ~0u;
+  static BlitFn lastFn = nullptr;
+  const uint32_t choice = static_cast<uint32_t>(c.Mode) | (c.Graph ? 1u << 4 : 0u) | (c.Tint ? 1u << 5 : 0u) |
+                          (c.Key ? 1u << 6 : 0u) | (c.Run ? 1u << 7 : 0u) | (c.Fast ? 1u << 8 : 0u) |
+                          (c.Mmx ? 1u << 9 : 0u) | (bits == 32 ? 1u << 10 : 0u) |
+                          static_cast<uint32_t>(kind) << 11;
+  BlitFn fn = lastFn;
+  if (choice != lastChoice) {
+    fn = SelectBlit(bits, kind, c);
+    lastChoice = choice;
+    lastFn = fn;
+  }
   if (!fn) return;
 
   const int dbpp = db->Format->BytesPerPixel, sbpp = sb->Format->BytesPerPixel;

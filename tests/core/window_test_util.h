@@ -67,7 +67,7 @@ enum ServiceId {
   S_DeleteAllHttpTransfers, S_EndNetWorkSystem, S_StopMusicFile, S_TermGraphicsDevice, S_TermInput,
   S_TerminateSound, S_SetCurrentDir, S_EndFileAccess, S_DumpAllocations, S_EndCharCodeBuffer,
   S_UpdateDoubleByteTextFlag, S_GetScreenSize, S_ChangeScreenMode, S_GetDrawTarget, S_GetSeparateBackLayout,
-  S_SetDrawTargetRect, S_GetDrawClipRect, S_SetDrawClipRect, S_GetFlipToGdiMode, S_SetFlipToGdiMode,
+  S_SetDrawTargetRect, S_GetStoredDrawClipArgs, S_SetDrawClipRect, S_GetFlipToGdiMode, S_SetFlipToGdiMode,
   S_PumpNetWorkMessages, S_StepAllHttpTransfers, S_StepHttpTransfer, S_GetHttpTransferCount,
   S_IsHttpTransferSlotLive, S_ProcessAllStreamSounds, S_DrawAllMoviesToScreen, S_PollDirectMusicState,
   S_UpdatePadVibrationTimers, S_EditActiveTextInput, S_RestoreAllGraphSurfaces, S_PushTypedChar,
@@ -121,7 +121,7 @@ inline void InstallRecordingServices() {
   Hook<S_GetDrawTarget>(t.GetDrawTarget, "GetDrawTarget");
   Hook<S_GetSeparateBackLayout>(t.GetSeparateBackLayout, "GetSeparateBackLayout");
   Hook<S_SetDrawTargetRect>(t.SetDrawTargetRect, "SetDrawTargetRect");
-  Hook<S_GetDrawClipRect>(t.GetDrawClipRect, "GetDrawClipRect");
+  Hook<S_GetStoredDrawClipArgs>(t.GetStoredDrawClipArgs, "GetStoredDrawClipArgs");
   Hook<S_SetDrawClipRect>(t.SetDrawClipRect, "SetDrawClipRect");
   Hook<S_GetFlipToGdiMode>(t.GetFlipToGdiMode, "GetFlipToGdiMode");
   Hook<S_SetFlipToGdiMode>(t.SetFlipToGdiMode, "SetFlipToGdiMode");

@@ -61,6 +61,12 @@ TEST_F(Graphics16Test, ClipRectangleIsOrderedAndHeldToTheTarget) {
   EXPECT_EQ(r.Left, 0);
   EXPECT_EQ(r.Right, 640);
   EXPECT_EQ(r.Bottom, 480);
+  // The arguments as given are kept, so a window move can apply them again
+  // to a target whose rectangle has grown back.
+  GetStoredDrawClipArgs(&r);
+  EXPECT_EQ(r.Left, -10);
+  EXPECT_EQ(r.Right, 700);
+  EXPECT_EQ(r.Bottom, 500);
   SetDrawClipRect(5, 5, 5, 100);
   EXPECT_EQ(GraphicsState.EmptyClip, 1);
   EXPECT_EQ(GraphicsState.ClipArgs[3], 100);

@@ -129,4 +129,32 @@ TEST_F(InputTest, BadScriptsAreRefusedWhole) {
   EXPECT_EQ(IsKeyDownImpl(45), 1);
 }
 
+TEST_F(InputTest, AnyInputDownAnswersMouseButtonsWithMinusOneUnderFlag4) {
+  PlatTestMouseButton(3, 1);  // right button
+  EXPECT_EQ(GetAnyInputDownImpl(4), -1);
+  EXPECT_EQ(GetAnyInputDownImpl(7), -1);
+  EXPECT_EQ(GetAnyInputDownImpl(1 | 2), 0);
+  // A key down comes first: its code, not -1.
+  PlatTestKeyEvent(kScX, 1, 0);
+  EXPECT_EQ(GetAnyInputDownImpl(7), 45);
+  EXPECT_EQ(GetAnyInputDownImpl(4), -1);
+  PlatTestMouseButton(3, 0);
+  EXPECT_EQ(GetAnyInputDownImpl(4), 0);
+  // Nothing while the window is inactive.
+  PlatTestMouseButton(1, 1);
+  SetActive(0);
+  EXPECT_EQ(GetAnyInputDownImpl(4), 0);
+}
+
+TEST_F(InputTest, InputRestartedAfterADeviceLossReadsKeysAgain) {
+  // The display's recovery ends and starts input again with the window up.
+  ASSERT_EQ(TermInput(), 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 0);
+  ASSERT_EQ(InitInput(), 0);
+  PlatTestKeyEvent(kScZ, 1, 0);
+  EXPECT_EQ(IsKeyDownImpl(44), 1);
+  EXPECT_EQ(GetAnyInputDownImpl(7), 44);
+  EXPECT_EQ(GetJoypadBitsImpl(0x1000), 16);
+}
+
 }  // namespace

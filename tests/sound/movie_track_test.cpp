@@ -1,0 +1,125 @@
+// A movie's sound track as the movie layer uses it: loaded from the movie
+// file as a stream sound under load mode 3 with the movie flag up, then
+// played, timed, stopped, resumed and deleted through its sound handle.
+#include <ogg/ogg.h>
+
+#include "sound_test_util.h"
+
+namespace {
+
+using MovieTrack = CaptureSoundTest;
+
+// One page of a made-up video stream (serial 777) holding `text` as a packet.
+Bytes VideoPage(ogg_stream_state* video, const char* text, bool bos, bool eos) {
+  ogg_packet p{};
+  p.packet = reinterpret_cast<unsigned char*>(const_cast<char*>(text));
+  p.bytes = long(std::strlen(text));
+  p.b_o_s = bos;
+  p.e_o_s = eos;
+  ogg_stream_packetin(video, &p);
+  ogg_page page;
+  ogg_stream_flush(video, &page);
+  Bytes b(page.header, page.header + page.header_len);
+  b.insert(b.end(), page.body, page.body + page.body_len);
+  return b;
+}
+
+// An Ogg file with a video stream beside one second of stereo Vorbis at
+// 44,100 Hz; without the Vorbis stream when withSound is false.
+Bytes MovieFile(bool withSound) {
+  Bytes vorbis = FromArray(kOggStereoSecond, kOggStereoSecondSize);
+  ogg_stream_state video;
+  ogg_stream_init(&video, 777);
+  Bytes movie = VideoPage(&video, "\x80theora-like video header", true, false);
+  size_t firstPage = 27 + vorbis[26];
+  for (size_t i = 0; i < vorbis[26]; ++i) firstPage += vorbis[27 + i];
+  if (withSound) movie.insert(movie.end(), vorbis.begin(), vorbis.begin() + long(firstPage));
+  Bytes frame = VideoPage(&video, "video frame", false, false);
+  movie.insert(movie.end(), frame.begin(), frame.end());
+  if (withSound) movie.insert(movie.end(), vorbis.begin() + long(firstPage), vorbis.end());
+  Bytes last = VideoPage(&video, "video end", false, true);
+  movie.insert(movie.end(), last.begin(), last.end());
+  ogg_stream_clear(&video);
+  return movie;
+}
+
+// What the movie layer does to load a sound track.
+int LoadTrack(const std::string& path) {
+  int oldMode = GetSoundLoadMode();
+  SoundState.MovieSoundFlag = 1;
+  SetSoundLoadMode(SOUND_LOAD_FILE_STREAM);
+  int h = LoadSoundFileImpl(path.c_str(), 1, -1);
+  SoundState.MovieSoundFlag = 0;
+  SetSoundLoadMode(oldMode);
+  return h;
+}
+
+// Mixes `frames` output frames, refilling the streams every 0.05 s.
+void MixAndRefill(uint32_t frames) {
+  for (uint32_t done = 0; done < frames; done += 2205) {
+    MixFrames(std::min<uint32_t>(2205, frames - done));
+    ProcessAllStreamSounds();
+  }
+}
+
+TEST_F(MovieTrack, LoadsAsAStreamSoundThatPlaysStopsResumesAndTimes) {
+  std::string path = dir_.Write("clip.ogv", MovieFile(true));
+  int h = LoadTrack(path);
+  ASSERT_NE(h, -1);
+  SoundRecord* record = GetSoundRecord(h);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(record->IsStream, 1);
+  EXPECT_EQ(record->Stream.Source->MovieSoundFlag, 1u);
+  EXPECT_EQ(GetSoundLoadMode(), SOUND_LOAD_WHOLE);
+  // Ready at once: the time reads 0 before the first play.
+  EXPECT_EQ(GetSoundPlayTime(h), 0);
+
+  ASSERT_EQ(PlaySoundHandleImpl(h, SOUND_PLAY_BACKGROUND, 1), 0);
+  MixAndRefill(44100 * 3 / 10);
+  EXPECT_EQ(GetSoundPlayTime(h), 300);
+  // From-top 0 while it plays leaves it playing where it is.
+  ASSERT_EQ(PlaySoundHandleImpl(h, SOUND_PLAY_BACKGROUND, 0), 0);
+  MixAndRefill(4410);
+  EXPECT_EQ(GetSoundPlayTime(h), 400);
+  EXPECT_EQ(CheckSoundPlaying(h), 1);
+  // A stop keeps the position; from-top 0 goes on from it.
+  ASSERT_EQ(StopSoundData(h), 0);
+  MixAndRefill(4410);
+  EXPECT_EQ(GetSoundPlayTime(h), 400);
+  EXPECT_EQ(CheckSoundPlaying(h), 0);
+  ASSERT_EQ(PlaySoundHandleImpl(h, SOUND_PLAY_BACKGROUND, 0), 0);
+  MixAndRefill(8820);
+  EXPECT_EQ(GetSoundPlayTime(h), 600);
+  // From-top 1 starts the track over.
+  ASSERT_EQ(PlaySoundHandleImpl(h, SOUND_PLAY_BACKGROUND, 1), 0);
+  MixAndRefill(4410);
+  EXPECT_EQ(GetSoundPlayTime(h), 100);
+
+  ASSERT_EQ(DeleteSoundData(h, 0), 0);
+  EXPECT_EQ(DeleteSoundData(h, 0), -1);
+  EXPECT_EQ(GetSoundPlayTime(h), -1);
+  EXPECT_EQ(StopSoundData(h), -1);
+  EXPECT_EQ(PlaySoundHandleImpl(h, SOUND_PLAY_BACKGROUND, 0), -1);
+  EXPECT_EQ(DeleteSoundData(-1, 0), -1);
+}
+
+TEST_F(MovieTrack, TheFlagReachesOnlySourcesOpenedWhileItIsUp) {
+  std::string path = dir_.Write("clip.ogv", MovieFile(true));
+  int track = LoadTrack(path);
+  SetSoundLoadMode(SOUND_LOAD_FILE_STREAM);
+  int plain = LoadSoundFileImpl(path.c_str(), 1, -1);
+  ASSERT_NE(track, -1);
+  ASSERT_NE(plain, -1);
+  EXPECT_EQ(GetSoundRecord(track)->Stream.Source->MovieSoundFlag, 1u);
+  EXPECT_EQ(GetSoundRecord(plain)->Stream.Source->MovieSoundFlag, 0u);
+}
+
+TEST_F(MovieTrack, AMovieWithoutSoundGivesNoHandleAndKeepsNothing) {
+  std::string path = dir_.Write("mute.ogv", MovieFile(false));
+  int32_t before = LiveBlocks();
+  EXPECT_EQ(LoadTrack(path), -1);
+  EXPECT_EQ(LiveBlocks(), before);
+  EXPECT_EQ(SoundState.Count, 0);
+}
+
+}  // namespace
