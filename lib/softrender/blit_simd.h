@@ -35,18 +35,25 @@ using PixelTwin = Cfg<C::Bits, C::S, C::Mode, C::Graph, C::Tint, C::Key, false, 
 template <class C>
 constexpr bool kVecTranslucentRun = C::Run && C::S == SrcKind::Alpha && C::Mode == 0 && !C::Graph && !C::Tint;
 
+// (d * (256 - w) + s * w) >> 8 for s, d in 0..255 and w in 0..256, as
+// (d * 256 + (s - d) * w) >> 8: the sum lies in 0..65280, so the wrapping
+// 16-bit product and sum still give it exactly, with one multiply.
 inline __m128i Blend8(__m128i s, __m128i d, __m128i w) {
-  const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(256), w);
-  return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inv), _mm_mullo_epi16(s, w)), 8);
+  const __m128i t = _mm_mullo_epi16(_mm_sub_epi16(s, d), w);
+  return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(d, 8), t), 8);
 }
 
-// Blend weights of two unpacked 32-bit pixels of an alpha source (sixteen-bit
-// lanes b, g, r, a per pixel): the alpha in the colour lanes, 256 instead of
-// 255; in the alpha lane 256 for an opaque pixel, else 0.
-inline __m128i AlphaWeights32(__m128i s16) {
-  __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-  a = _mm_sub_epi16(a, _mm_cmpeq_epi16(a, _mm_set1_epi16(255)));
-  return _mm_and_si128(a, _mm_set_epi16(0x100, -1, -1, -1, 0x100, -1, -1, -1));
+// Blend weights of four 32-bit pixels of an alpha source, as sixteen-bit
+// lanes b, g, r, a per pixel: the alpha in the colour lanes, 256 instead of
+// 255; in the alpha lane 256 for an opaque pixel, else 0. The low and high
+// two pixels.
+inline void AlphaWeights32x4(__m128i sv, __m128i* lo, __m128i* hi) {
+  __m128i a = _mm_srli_epi32(sv, 24);
+  a = _mm_sub_epi32(a, _mm_cmpeq_epi32(a, _mm_set1_epi32(255)));
+  a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
+  const __m128i keep = _mm_set_epi16(0x100, -1, -1, -1, 0x100, -1, -1, -1);
+  *lo = _mm_and_si128(_mm_unpacklo_epi32(a, a), keep);
+  *hi = _mm_and_si128(_mm_unpackhi_epi32(a, a), keep);
 }
 
 template <class C>
@@ -73,7 +80,9 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
       // All three are one blend: weight 0 gives d, weight 256 gives s
       // exactly, so alpha 255 weighs 256 in every byte (the fourth copied
       // too) and a translucent pixel weighs 0 in the fourth byte (kept).
-      return _mm_packus_epi16(Blend8(slo, dlo, AlphaWeights32(slo)), Blend8(shi, dhi, AlphaWeights32(shi)));
+      __m128i wlo, whi;
+      AlphaWeights32x4(sv, &wlo, &whi);
+      return _mm_packus_epi16(Blend8(slo, dlo, wlo), Blend8(shi, dhi, whi));
     }
     return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, r));
   };

@@ -34,7 +34,7 @@ TEST_F(RunChoiceTest, PlainCopiesMatchTheModelOnSpritesAndNoise) {
     const MemImgColorType type = is32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
     for (int alpha = 0; alpha < 2; ++alpha) {
       for (int noise = 0; noise < 2; ++noise) {
-        for (int size : {7, 40, 150}) {  // the widest has opaque runs longer than 64
+        for (int size : {1, 2, 3, 5, 7, 40, 150}) {  // the widest has opaque runs longer than 64
           TestImg dst, src;
           ASSERT_EQ(dst.Make(size + 8, size + 8, type), 0);
           ASSERT_EQ(src.Make(size, size, type, 0, alpha, 1), 0);
@@ -58,6 +58,14 @@ TEST_F(RunChoiceTest, PlainCopiesMatchTheModelOnSpritesAndNoise) {
             DrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr);
             EXPECT_EQ(dst.Snapshot(), want) << "bits " << (is32 ? 32 : 16) << " alpha " << alpha << " noise "
                                             << noise << " size " << size << " mode " << mode;
+            // The run loops themselves, whatever the table's stretches.
+            const uint32_t stretch = src.m.Base->RunTableStretchLength;
+            src.m.Base->RunTableStretchLength = 0xFFFFFFFFu;
+            dst.Restore(init);
+            DrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr);
+            src.m.Base->RunTableStretchLength = stretch;
+            EXPECT_EQ(dst.Snapshot(), want) << "run loops: bits " << (is32 ? 32 : 16) << " alpha " << alpha
+                                            << " noise " << noise << " size " << size << " mode " << mode;
           }
         }
       }
