@@ -187,42 +187,40 @@ int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
   return AfterDraw(front, result, r);
 }
 
-int DrawLineSegmentImpl(int x1, int y1, int x2, int y2, int color, int thickness) {
-  if (thickness > 1) return DrawWideLine(x1, y1, x2, y2, color, thickness);
+namespace {
+// A colour primitive over `r` on the side the drawing state picks, with the
+// front-screen bookkeeping around it.
+template <typename Draw3D, typename DrawSoft>
+int DrawColourPrimitive(const Rect& r, Draw3D draw3D, DrawSoft drawSoft) {
   if (GraphicsState.EmptyClip) return 0;
   if (!IsWindowActive()) WaitWhileWindowInactive();
   const bool side3D = ColourDrawingUses3D() != 0;
-  const Rect o = Ordered(x1, y1, x2, y2);
-  const Rect r{o.Left, o.Top, AddClamped(o.Right, 1), AddClamped(o.Bottom, 1)};
   const bool front = IsFrontScreenCase() != 0;
   BeforeDraw(front);
-  const int result = side3D ? Run3D(r, [&] { return DrawSides.DrawLineSegment3D(x1, y1, x2, y2, color); })
-                            : DrawSides.DrawLineSegmentSoft(x1, y1, x2, y2, color);
+  const int result = side3D ? Run3D(r, draw3D) : drawSoft();
   return AfterDraw(front, result, r);
 }
+}  // namespace
 
 int FillRectangle(int x1, int y1, int x2, int y2, int color) {
-  if (GraphicsState.EmptyClip) return 0;
-  if (!IsWindowActive()) WaitWhileWindowInactive();
-  const bool side3D = ColourDrawingUses3D() != 0;
-  const Rect r = Ordered(x1, y1, x2, y2);
-  const bool front = IsFrontScreenCase() != 0;
-  BeforeDraw(front);
-  const int result = side3D ? Run3D(r, [&] { return DrawSides.FillRectangle3D(x1, y1, x2, y2, color); })
-                            : DrawSides.FillRectangleSoft(x1, y1, x2, y2, color);
-  return AfterDraw(front, result, r);
+  return DrawColourPrimitive(Ordered(x1, y1, x2, y2),
+                             [&] { return DrawSides.FillRectangle3D(x1, y1, x2, y2, color); },
+                             [&] { return DrawSides.FillRectangleSoft(x1, y1, x2, y2, color); });
 }
 
 int OutlineRectangle(int x1, int y1, int x2, int y2, int color) {
-  if (GraphicsState.EmptyClip) return 0;
-  if (!IsWindowActive()) WaitWhileWindowInactive();
-  const bool side3D = ColourDrawingUses3D() != 0;
-  const Rect r = Ordered(x1, y1, x2, y2);
-  const bool front = IsFrontScreenCase() != 0;
-  BeforeDraw(front);
-  const int result = side3D ? Run3D(r, [&] { return DrawSides.OutlineRectangle3D(x1, y1, x2, y2, color); })
-                            : DrawSides.OutlineRectangleSoft(x1, y1, x2, y2, color);
-  return AfterDraw(front, result, r);
+  return DrawColourPrimitive(Ordered(x1, y1, x2, y2),
+                             [&] { return DrawSides.OutlineRectangle3D(x1, y1, x2, y2, color); },
+                             [&] { return DrawSides.OutlineRectangleSoft(x1, y1, x2, y2, color); });
+}
+
+int DrawLineSegmentImpl(int x1, int y1, int x2, int y2, int color, int thickness) {
+  if (thickness > 1) return DrawWideLine(x1, y1, x2, y2, color, thickness);
+  const Rect o = Ordered(x1, y1, x2, y2);
+  // Both end points are drawn: the rectangle reaches one past the far corner.
+  return DrawColourPrimitive(Rect{o.Left, o.Top, AddClamped(o.Right, 1), AddClamped(o.Bottom, 1)},
+                             [&] { return DrawSides.DrawLineSegment3D(x1, y1, x2, y2, color); },
+                             [&] { return DrawSides.DrawLineSegmentSoft(x1, y1, x2, y2, color); });
 }
 
 int DrawGraphMirrored(int x, int y, int graph, int transparent) {

@@ -141,7 +141,11 @@ void SetDrawTintPacked(uint32_t rgb) {
   SyncSoftDrawState();
 }
 
-int FillDrawRectWhiteBegin(const Rect* rect) {
+namespace {
+// Fills the rectangle white in subtract mode at full strength on the 3-D side,
+// then restores the tint and leaves the blend mode at `modeAfter` with the
+// caller's parameter.
+int FillDrawRectWhite(const Rect* rect, int modeAfter) {
   GraphicsStateBlock& s = GraphicsState;
   const int white = MakeColorImpl(255, 255, 255);
   const uint32_t tint = s.Tint;
@@ -155,27 +159,14 @@ int FillDrawRectWhiteBegin(const Rect* rect) {
   }
   DrawSides.FillRectangle3D(rect->Left, rect->Top, rect->Right, rect->Bottom, white);
   if (tint != 0xFFFFFF) SetDrawTintPacked(tint);
-  SetBlendModeParam(5, param);
+  SetBlendModeParam(modeAfter, param);
   return 0;
 }
+}  // namespace
 
-int FillDrawRectWhiteEnd(const Rect* rect) {
-  GraphicsStateBlock& s = GraphicsState;
-  const int white = MakeColorImpl(255, 255, 255);
-  const uint32_t tint = s.Tint;
-  const int param = s.BlendParam;
-  if (tint != 0xFFFFFF) SetDrawTintPacked(0xFFFFFF);
-  if (s.BlendMode != 3 || s.BlendParam != 255) {
-    WaitWhileWindowInactive();
-    s.BlendMode = 3;
-    s.BlendParam = 255;
-    UpdateDrawDiffuseColor();
-  }
-  DrawSides.FillRectangle3D(rect->Left, rect->Top, rect->Right, rect->Bottom, white);
-  if (tint != 0xFFFFFF) SetDrawTintPacked(tint);
-  SetBlendModeParam(3, param);
-  return 0;
-}
+int FillDrawRectWhiteBegin(const Rect* rect) { return FillDrawRectWhite(rect, 5); }
+
+int FillDrawRectWhiteEnd(const Rect* rect) { return FillDrawRectWhite(rect, 3); }
 
 int SetWorldMatrix(const Matrix4* matrix, int index) {
   if (!matrix) return -1;
