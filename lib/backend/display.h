@@ -69,7 +69,8 @@ int GetScreenColorBits();
 void* GetDirectDrawObject();
 int HasDirectDrawOutput();
 int IsDisplayModeChanged();
-int IsSoftwareDrawing();
+// Inline: every drawing entry asks this on each call.
+inline int IsSoftwareDrawing() { return DirectDrawState.SoftwareDrawing; }
 int IsDevice3DValid();
 const PixelFormatRecord* GetScreenPixelFormatImpl();
 const ColorFormat* GetScreenColorData();
@@ -98,7 +99,13 @@ int RestoreScreenPalette();
 int CreateDirect3DObject();
 
 // ---- Two-dimensional pieces ------------------------------------------------------------
-Surface2DRecord* GetSurface2DRecord(int handle);
+// Inline: the software side looks up each piece on every draw.
+inline Surface2DRecord* GetSurface2DRecord(int handle) {
+  if (handle < 0 || (handle & HANDLE_KIND_MASK) != SURFACE2D_HANDLE_TAG) return nullptr;
+  Surface2DRecord* s = DirectDrawState.Surfaces[handle & 0xFFFF];
+  if (!s || int32_t(s->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
+  return s;
+}
 int DeleteAllSurface2DChecked();
 int DeleteAllSurface3DChecked();
 int CreateGraphSurface2D(GraphRecord* graph);

@@ -81,7 +81,6 @@ int GetScreenColorBits() { return DirectDrawState.ScreenBits > 0 ? DirectDrawSta
 void* GetDirectDrawObject() { return DirectDrawState.DirectDraw; }
 int HasDirectDrawOutput() { return DirectDrawState.GdiOnly ? 0 : 1; }
 int IsDisplayModeChanged() { return DirectDrawState.DisplayModeChanged; }
-int IsSoftwareDrawing() { return DirectDrawState.SoftwareDrawing; }
 
 const PixelFormatRecord* GetScreenPixelFormatImpl() {
   if (DirectDrawState.ScreenPixelFormat.Size == 0) UpdateScreenColorFormat();

@@ -91,8 +91,11 @@ int DrawGraphAtSoft(int x, int y, GraphRecord* graph, int transparent) {
   MEMIMG* t = Target();
   if (!t || !graph) return -1;
   const MEMIMG* blend = BlendImage();
-  for (int i = 0; i < graph->PieceCount; ++i) {
-    const Surface2DRecord* p = GetSurface2DRecord(graph->Pieces[i]);
+  // Drawing never changes the graph's pieces: the count is read once.
+  const int count = graph->PieceCount;
+  const int32_t* pieces = graph->Pieces;
+  for (int i = 0; i < count; ++i) {
+    const Surface2DRecord* p = GetSurface2DRecord(pieces[i]);
     if (p) DrawMemImg(t, &p->View, Offset(x, p->GraphX), Offset(y, p->GraphY), transparent, blend);
   }
   return 0;

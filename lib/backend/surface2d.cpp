@@ -80,13 +80,6 @@ void WriteIntoPiece(Surface2DRecord* piece, const PixelImage* image, const Pixel
 
 }  // namespace
 
-Surface2DRecord* GetSurface2DRecord(int handle) {
-  if (handle < 0 || (handle & HANDLE_KIND_MASK) != SURFACE2D_HANDLE_TAG) return nullptr;
-  Surface2DRecord* s = DirectDrawState.Surfaces[handle & 0xFFFF];
-  if (!s || int32_t(s->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
-  return s;
-}
-
 int DeleteAllSurface2DChecked() {
   DirectDrawStateBlock& d = DirectDrawState;
   for (int slot = d.SurfaceEndMark - 1; slot >= 0; --slot)
