@@ -1,8 +1,12 @@
-// Decoding 640 x 480 PNG and BMP files through the library, side by side with
-// libpng reading the same PNG into memory by itself and with a plain copy of
-// the BMP's bytes.
+// Decoding 640 x 480 PNG, BMP and JPEG files through the library, side by
+// side with libpng and libjpeg reading the same files into memory by
+// themselves and with a plain copy of the BMP's bytes.
 #include <benchmark/benchmark.h>
 #include <png.h>
+
+extern "C" {
+#include <jpeglib.h>
+}
 
 #include <cstdlib>
 #include <cstring>
@@ -66,6 +70,41 @@ Bytes MakeBmpFile() {
   for (int y = 0; y < kHeight; y++)
     for (int x = 0; x < kWidth; x++)
       for (int c = 0; c < 3; c++) f[54 + size_t(y) * stride + size_t(x) * 3 + c] = Sample(x, y, c);
+  return f;
+}
+
+Bytes MakeJpegFile() {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* mem = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &mem, &size);
+  c.image_width = kWidth;
+  c.image_height = kHeight;
+  c.input_components = 3;
+  c.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 90, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  Bytes row(size_t(kWidth) * 3);
+  while (c.next_scanline < c.image_height) {
+    const int y = int(c.next_scanline);
+    for (int x = 0; x < kWidth; ++x)
+      for (int k = 0; k < 3; ++k) row[size_t(x) * 3 + k] = uint8_t((x * (k + 1) + y * (3 - k)) / 4 + (x * 7 + y * 13) % 11);
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  Bytes out(mem, mem + size);
+  jpeg_destroy_compress(&c);
+  std::free(mem);
+  return out;
+}
+
+const Bytes& JpegFile() {
+  static const Bytes f = MakeJpegFile();
   return f;
 }
 
@@ -148,12 +187,39 @@ void BmpPlainCopy(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(out.size()));
 }
 
+// libjpeg by itself: the same file from memory, rows into one malloc block.
+void LibjpegAlone(benchmark::State& state) {
+  const Bytes& file = JpegFile();
+  for (auto _ : state) {
+    jpeg_decompress_struct d;
+    jpeg_error_mgr err;
+    d.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, file.data(), file.size());
+    jpeg_read_header(&d, TRUE);
+    jpeg_start_decompress(&d);
+    const size_t rowBytes = size_t(d.output_width) * d.output_components;
+    uint8_t* pixels = static_cast<uint8_t*>(std::malloc(rowBytes * d.output_height));
+    while (d.output_scanline < d.output_height) {
+      JSAMPROW r = pixels + rowBytes * d.output_scanline;
+      jpeg_read_scanlines(&d, &r, 1);
+    }
+    jpeg_finish_decompress(&d);
+    benchmark::DoNotOptimize(pixels);
+    std::free(pixels);
+    jpeg_destroy_decompress(&d);
+  }
+  state.SetBytesProcessed(int64_t(state.iterations()) * kWidth * kHeight * 3);
+}
+
 void BM_PngRgb_Library(benchmark::State& s) { DecodeThroughLibrary(s, PngFile()); }
 void BM_PngRgb_LibpngAlone(benchmark::State& s) { LibpngAlone(s, PngFile()); }
 void BM_PngRgba_Library(benchmark::State& s) { DecodeThroughLibrary(s, PngAlphaFile()); }
 void BM_PngRgba_LibpngAlone(benchmark::State& s) { LibpngAlone(s, PngAlphaFile()); }
 void BM_Bmp24_Library(benchmark::State& s) { DecodeThroughLibrary(s, BmpFile()); }
 void BM_Bmp24_PlainCopy(benchmark::State& s) { BmpPlainCopy(s); }
+void BM_Jpeg_Library(benchmark::State& s) { DecodeThroughLibrary(s, JpegFile()); }
+void BM_Jpeg_LibjpegAlone(benchmark::State& s) { LibjpegAlone(s); }
 
 }  // namespace
 
@@ -163,4 +229,6 @@ BENCHMARK(BM_PngRgba_Library)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngRgba_LibpngAlone)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Bmp24_Library)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Bmp24_PlainCopy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Jpeg_Library)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Jpeg_LibjpegAlone)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
