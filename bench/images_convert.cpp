@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/convert.h"
+#include "image/convert.h"
 #include "graphics/geometry.h"
 
 namespace {

@@ -13,7 +13,7 @@ extern "C" {
 #include <vector>
 
 #include "file/stream.h"
-#include "graphics/imagedecode.h"
+#include "image/imagedecode.h"
 
 namespace {
 

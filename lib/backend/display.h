@@ -6,7 +6,7 @@
 #pragma once
 #include <cstdint>
 
-#include "graphics/colorformat.h"
+#include "image/colorformat.h"
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
 #include "softrender/memimg.h"

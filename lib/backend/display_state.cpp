@@ -5,7 +5,7 @@
 
 #include "backend/display.h"
 #include "core/log.h"
-#include "core/main_window.h"
+#include "app/main_window.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
 #include "platform/present.h"

@@ -9,7 +9,7 @@
 #include "core/log.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
-#include "graphics/pixelimage.h"
+#include "image/pixelimage.h"
 #include "graphics/surfacedata.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "backend/display.h"
-#include "core/main_window.h"
-#include "core/pump.h"
+#include "app/main_window.h"
+#include "app/pump.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"

@@ -7,7 +7,7 @@
 
 #include "backend/display.h"
 #include "core/log.h"
-#include "core/pump.h"
+#include "app/pump.h"
 #include "graphics/draw.h"
 #include "graphics/graphics_manager.h"
 #include "input/input.h"

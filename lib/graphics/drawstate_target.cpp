@@ -4,8 +4,8 @@
 
 #include "backend/display.h"
 #include "core/log.h"
-#include "core/main_window.h"
-#include "core/pump.h"
+#include "app/main_window.h"
+#include "app/pump.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
 #include "softrender/memimg_tables.h"

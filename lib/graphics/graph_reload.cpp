@@ -5,14 +5,14 @@
 
 #include "backend/display.h"
 #include "core/log.h"
-#include "core/pump.h"
+#include "app/pump.h"
 #include "file/fileaccess.h"
 #include "font/font.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
-#include "graphics/imagedecode.h"
-#include "graphics/pixelimage.h"
+#include "image/imagedecode.h"
+#include "image/pixelimage.h"
 
 namespace {
 

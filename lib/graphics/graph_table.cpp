@@ -4,7 +4,7 @@
 #include "backend/display.h"
 #include "core/alloc.h"
 #include "core/log.h"
-#include "core/startup.h"
+#include "app/startup.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"

@@ -7,8 +7,8 @@
 
 #include "backend/display.h"
 #include "core/log.h"
-#include "core/pump.h"
-#include "core/startup.h"
+#include "app/pump.h"
+#include "app/startup.h"
 #include "font/font.h"
 #include "graphics/drawstate.h"
 

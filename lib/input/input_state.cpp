@@ -1,6 +1,6 @@
 #include "input/input_state.h"
 
-#include "core/main_window.h"
+#include "app/main_window.h"
 
 InputStateBlock InputState;
 

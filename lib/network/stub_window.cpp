@@ -2,7 +2,7 @@
 // transfer table stays empty, servicing and shutdown answer at once.
 #include <cstring>
 
-#include "core/neighbours.h"
+#include "app/neighbours.h"
 
 namespace {
 struct HttpTransferTable {

@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
-#include "graphics/colorformat.h"
-#include "graphics/geometry.h"
-#include "graphics/pixelimage.h"
+#include "image/colorformat.h"
+#include "image/rect.h"
+#include "image/pixelimage.h"
 
 // Pixel layouts of a library image (a palette image has one-byte indices
 // whatever its type).

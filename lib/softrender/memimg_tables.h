@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-#include "graphics/geometry.h"
+#include "image/rect.h"
 
 // P[a][b] = floor(a * b / 255).
 extern uint32_t MemImgProductTable[256][256];

@@ -2,7 +2,7 @@
 // from a whole image (premultiplied copy, run table).
 #include <cstring>
 
-#include "graphics/convert.h"
+#include "image/convert.h"
 #include "softrender/memimg.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Starting and ending the sound layer; playing, stopping, timing and deleting
 // sounds.
 #include "core/log.h"
-#include "core/pump.h"
+#include "app/pump.h"
 #include "platform/clock.h"
 #include "sound/sound.h"
 #include "sound/sound_state.h"

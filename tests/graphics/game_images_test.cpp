@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "image_test_util.h"
+#include "image/image_test_util.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include "backend/display.h"
 #include "game_globals.h"
 #include "graphics/drawstate.h"
-#include "graphics/imagedecode.h"
-#include "graphics/pixelimage.h"
+#include "image/imagedecode.h"
+#include "image/pixelimage.h"
 #include "screens.h"
 #include "vexlo.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "graph_fixture.h"
-#include "image_test_util.h"
-#include "jpeg_test_util.h"
+#include "image/image_test_util.h"
+#include "image/jpeg_test_util.h"
 #include "platform/file.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "file/fileaccess.h"
 #include "graph_fixture.h"
-#include "graphics/pixelimage.h"
+#include "image/pixelimage.h"
 
 using namespace graphtest;
 

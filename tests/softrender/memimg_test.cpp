@@ -1,5 +1,5 @@
 // The library image type: creation rules, views, formats, transfers, run tables.
-#include "graphics/pixelimage.h"
+#include "image/pixelimage.h"
 #include "platform/heap.h"
 #include "softrender/test_support.h"
 

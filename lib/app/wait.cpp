@@ -1,0 +1,51 @@
+#include "app/wait.h"
+
+#include "core/clock.h"
+#include "app/services.h"
+#include "platform/clock.h"
+#include "vexlo.h"
+
+namespace {
+constexpr int kAnyInput = 1 | 2 | 4;  // keyboard, pads, mouse
+}
+
+int WaitMillisecondsImpl(int milliseconds) {
+  uint32_t start = GetMillisecondClock();
+  if (PumpWindowMessages() != 0) return 0;
+  // Elapsed time by unsigned difference, so the clock's wrap changes nothing.
+  uint32_t duration = milliseconds > 0 ? uint32_t(milliseconds) : 0;
+  while (!MillisecondDueReached(start, duration, GetMillisecondClock())) {
+    PlatSleep(1);
+    if (PumpWindowMessages() != 0) break;
+  }
+  return 0;
+}
+
+int WaitAnyKeyPressImpl() {
+  if (PumpWindowMessages() == 0) {
+    while (LibraryServices.GetAnyInputDown(kAnyInput) != 0) {
+      PlatSleep(1);
+      if (PumpWindowMessages() != 0) break;
+    }
+  }
+  if (PumpWindowMessages() != 0) return 0;
+  for (;;) {
+    int code = LibraryServices.GetAnyInputDown(kAnyInput);
+    if (code != 0) return code;
+    PlatSleep(1);
+    if (PumpWindowMessages() != 0) return 0;
+  }
+}
+
+int GetLocalDateTime(LocalDateTime* out) {
+  if (!out) return -1;
+  PlatDateTime now{};
+  PlatGetLocalTime(&now);
+  out->Year = now.Year;
+  out->Month = now.Month;
+  out->Day = now.Day;
+  out->Hour = now.Hour;
+  out->Minute = now.Minute;
+  out->Second = now.Second;
+  return 0;
+}
