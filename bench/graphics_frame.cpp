@@ -6,7 +6,7 @@
 // SDL_VIDEODRIVER=dummy when there is no display.
 #include <benchmark/benchmark.h>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "game_globals.h"
 #include "graphics/drawstate.h"
 #include "screens.h"

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/window_query.h"
 #include "platform/window.h"
 
 int InitMainWindow();
@@ -18,16 +19,6 @@ int BringWindowToFront(void* window, int topmost);
 int SetMainWindowTitleImpl(const char* text);
 int SetWindowIconResourceImpl(int identifier);
 
-// Queries.
-PlatWindow GetMainWindow();
-int IsWindowedMode();
-int IsWindowActive();
-int IsWindowDestroyed();
-int GetClosePostedFlag();
-int IsWindowRegionSet();
-double GetWindowScale();
-int GetDesktopMetrics(int* width, int* height, int* bits);
-int GetWindowClientScreenRect(int rect[4]);
 
 // The class icon when none is given.
 constexpr int DEFAULT_ICON_RESOURCE = 32512;

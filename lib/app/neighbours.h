@@ -5,14 +5,13 @@
 #pragma once
 #include <cstdint>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
 #include "graphics/surfacedata.h"
-#include "softrender/screen_bits.h"
 #include "vexlo.h"
 
 // ---- Graphics core: device and manager, graphs, drawing state ----------------
@@ -68,23 +67,5 @@ int ReleaseDirect3D();
 int ChangeScreenMode(int width, int height, int bits, int flag, int refresh);
 int UpdateScreenColorFormat();
 
-// ---- Movies --------------------------------------------------------------------------
-int InitYuvToRgbTables();
-int PauseAllMoviePlayback();
-int ResumeAllMoviePlayback();
-int ReleaseAllMovieStreams();
-int DrawAllMoviesToScreen();
-
-// ---- Network ---------------------------------------------------------------------------
-// The network layer's socket notification message.
-constexpr uint32_t NETWORK_SOCKET_MESSAGE = 0x505;
-constexpr int HTTP_TRANSFER_SLOTS = 100;
-int PumpNetWorkMessages(int closeFinished);
-int StepHttpTransfer(int slot);
-int StepAllHttpTransfers();
-int DeleteAllHttpTransfers();
-int EndNetWorkSystem();
-intptr_t OnSocketMessage(uintptr_t socket, intptr_t eventAndError);
-int ClearHttpTransferTable();
-int GetHttpTransferCount();
-int IsHttpTransferSlotLive(int slot);
+#include "movie/movie.h"
+#include "network/network.h"

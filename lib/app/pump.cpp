@@ -84,7 +84,7 @@ int PumpWindowMessagesImpl() {
   return Win().Quit ? -1 : 0;
 }
 
-void WaitWhileWindowInactive() {
+void PumpWhileWindowInactive() {
   if (Win().Painting || Win().Active) return;
   while (PumpWindowMessagesImpl() == 0 && !Win().Active) {
   }

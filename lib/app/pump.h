@@ -1,5 +1,6 @@
 // The message pump and the inactive-window guard.
 #pragma once
+#include "core/hooks.h"
 
 // Takes the thread's messages off its queue in batches of five and
 // dispatches them, runs the per-frame services; while the main window is
@@ -7,6 +8,6 @@
 // 0, or -1 once the quit flag is set.
 int PumpWindowMessagesImpl();
 // Entry guard of drawing and input: pumps while the main window is inactive.
-void WaitWhileWindowInactive();
+void PumpWhileWindowInactive();
 // Messages taken per batch.
 constexpr int PUMP_BATCH_SIZE = 5;

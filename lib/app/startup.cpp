@@ -8,6 +8,10 @@
 #include "app/main_window.h"
 #include "app/pump.h"
 #include "app/services.h"
+#include "core/hooks.h"
+#include "graphics/soft/display.h"
+#include "font/font.h"
+#include "input/input.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
 #include "image/pixelimage.h"
@@ -36,24 +40,11 @@ int FailStartup(const StartupProgress& p) {
   return -1;
 }
 
-int g_fatalExitRunning = 0;
-
 }  // namespace
 
 int ComInitializeDefault() { return 0; }
 void ComUninitializeDefault() {}
 
-void CutAtCharacterBoundary(char* text) {
-  if (!text) return;
-  for (char* p = text; *p; ++p) {
-    if (!IsSjisLeadByte(static_cast<unsigned char>(*p))) continue;
-    if (p[1] == '\0') {
-      *p = '\0';
-      return;
-    }
-    ++p;
-  }
-}
 
 int InitCom() {
   if (SystemState.ComInitialised) return -1;
@@ -102,8 +93,21 @@ int RunWarmUpDraws() {
   return 0;
 }
 
+void RegisterLibraryHooks() {
+  UpwardHooks.WaitWhileWindowInactive = PumpWhileWindowInactive;
+  UpwardHooks.PumpWindowMessages = PumpWindowMessagesImpl;
+  UpwardHooks.EndLibrary = EndLibraryImpl;
+  UpwardHooks.TermInput = TermInput;
+  UpwardHooks.InitInput = InitInput;
+  UpwardHooks.InitializeFontSystem = InitializeFontSystem;
+  UpwardHooks.TerminateFontSystem = TerminateFontSystem;
+  UpwardHooks.RecreateAllFonts = RecreateAllFonts;
+  UpwardHooks.GetScreenColorBits = GetScreenColorBits;
+}
+
 int InitLibraryImpl() {
   if (SystemState.Initialised) return 0;
+  RegisterLibraryHooks();
   SystemState.Kept.Initialising = 1;
   StartupProgress progress{};
 
@@ -187,24 +191,3 @@ int EndLibraryImpl() {
   return 0;
 }
 
-void FatalErrorExit(const char* text) {
-  // A failure inside the shutdown below must not run the shutdown again.
-  if (g_fatalExitRunning) std::_Exit(-1);
-  g_fatalExitRunning = 1;
-  LogWrite(text ? text : "");
-  LogWrite("\n");
-  EndLibraryImpl();
-  TerminateLibraryLock();
-  std::exit(-1);
-}
-
-void FatalErrorExitFormat(const char* format, ...) {
-  char buffer[1024];
-  buffer[0] = '\0';
-  va_list args;
-  va_start(args, format);
-  FormatStringVN(buffer, sizeof buffer, format, args);
-  va_end(args);
-  CutAtCharacterBoundary(buffer);
-  FatalErrorExit(buffer);
-}

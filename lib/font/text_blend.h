@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "font/text_target.h"
+#include "graphics/text_target.h"
 
 struct TextColor {
   int32_t C[3];   // channels as stored: 8888 blue, green, red; 565 blue, green, red fields

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "font/font_state.h"
-#include "font/text_target.h"
+#include "graphics/text_target.h"
 
 // Draws Shift-JIS text at (x, y), the top left of the first character cell;
 // "\n" starts a new line under the first. 0, or -1 for a bad target or text.

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "backend/display.h"
-#include "app/main_window.h"
-#include "app/pump.h"
+#include "graphics/soft/display.h"
+#include "core/window_query.h"
+#include "core/hooks.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"

@@ -1,7 +1,7 @@
 // The table of back-end sides the drawing entries call, bound to the display
 // back end.
-#include "backend/display.h"
-#include "backend/draw_soft.h"
+#include "graphics/soft/display.h"
+#include "graphics/soft/draw_soft.h"
 #include "core/alloc.h"
 #include "graphics/draw.h"
 

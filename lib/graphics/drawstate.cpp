@@ -5,12 +5,11 @@
 
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/log.h"
-#include "app/pump.h"
+#include "core/hooks.h"
 #include "graphics/draw.h"
 #include "graphics/graphics_manager.h"
-#include "input/input.h"
 
 GraphicsStateBlock GraphicsState;
 
@@ -224,10 +223,10 @@ int InitGraphicsState() {
 int ReapplyGraphicsSettings() {
   ReleaseDirect3D();
   ReleaseMainSurfaces();
-  TermInput();
+  UpwardHooks.TermInput();
   // Input is started again at once: left ended, the keyboard and pads would
   // stay dead after the window came back.
-  InitInput();
+  UpwardHooks.InitInput();
   ReleaseSurface2DSurfaces();
   ReleaseMainClipper();
   if (GetFlipToGdiMode()) {

@@ -1,6 +1,6 @@
 // Colour values of the screen format, and the screen mode as the drawing
 // state reports it.
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "graphics/drawstate.h"
 
 namespace {

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <utility>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/log.h"
-#include "app/main_window.h"
-#include "app/pump.h"
+#include "core/window_query.h"
+#include "core/hooks.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
 #include "softrender/memimg_tables.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 
 // ---- Matrices -------------------------------------------------------------------
 

@@ -2,9 +2,9 @@
 // rectangle of another graph.
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/log.h"
-#include "app/pump.h"
+#include "core/hooks.h"
 #include "file/fileaccess.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"

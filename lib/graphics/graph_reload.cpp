@@ -3,11 +3,10 @@
 // display device was lost, and filling and copying into graphs.
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/log.h"
-#include "app/pump.h"
+#include "core/hooks.h"
 #include "file/fileaccess.h"
-#include "font/font.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
@@ -128,7 +127,7 @@ int SetAllGraphsLost() {
   for (int slot = 0; slot < m.GraphEndMark; ++slot)
     if (m.Graphs[slot]) m.Graphs[slot]->Lost = 1;
   if (GraphicsState.RestoreCallback) GraphicsState.RestoreCallback();
-  RecreateAllFonts();
+  UpwardHooks.RecreateAllFonts();
   return 0;
 }
 

@@ -1,10 +1,10 @@
 // The graph table: slots, handles and their validity, and deletion.
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/alloc.h"
 #include "core/log.h"
-#include "app/startup.h"
+#include "core/fatal.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"

@@ -5,11 +5,10 @@
 
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/log.h"
-#include "app/pump.h"
-#include "app/startup.h"
-#include "font/font.h"
+#include "core/hooks.h"
+#include "core/fatal.h"
 #include "graphics/drawstate.h"
 
 GraphicsManagerBlock GraphicsManager;
@@ -48,7 +47,7 @@ int InitGraphicsManager() {
   m.Direct3DUsable = DeleteAllSurface3DChecked() != -1 ? 1 : 0;
   LogWrite(m.Direct3DUsable ? "３Ｄグラフィック描画機能を使用します\n" : "３Ｄグラフィック描画機能は使用しません\n");
   InitGraphicsState();
-  InitializeFontSystem();
+  UpwardHooks.InitializeFontSystem();
   LogIndentDecrease();
   LogWrite("グラフィック管理系の初期化は正常に終了しました\n");
   return 0;
@@ -60,7 +59,7 @@ int TermGraphicsManager() {
   WaitWhileWindowInactive();
   FreeAllGraphHandles(0);
   FreeAllLightHandles();
-  TerminateFontSystem();
+  UpwardHooks.TerminateFontSystem();
   // Pieces and surface data that no graph owned (font pages, a caller's own
   // records) go too: the next start clears the tables.
   DeleteAllSurface2DChecked();

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "core/alloc.h"
-#include "app/startup.h"
+#include "core/fatal.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/alloc.h"
 #include "core/log.h"
 #include "graphics/drawstate.h"

@@ -1,6 +1,6 @@
 // Where the font renderer draws: the current draw target's image.
-#include "backend/display.h"
-#include "font/text_target.h"
+#include "graphics/soft/display.h"
+#include "graphics/text_target.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/alloc.h"
-#include "app/main_window.h"
-#include "app/pump.h"
+#include "core/window_query.h"
+#include "core/hooks.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "softrender/memimg_tables.h"

@@ -1,6 +1,6 @@
 #include "input/input_state.h"
 
-#include "app/main_window.h"
+#include "core/window_query.h"
 
 InputStateBlock InputState;
 

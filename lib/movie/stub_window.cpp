@@ -1,6 +1,6 @@
 // Stand-ins for the movie player until it is built: no movie ever plays, so
 // there is nothing to build, pause, resume, release or draw.
-#include "app/neighbours.h"
+#include "movie/movie.h"
 
 int InitYuvToRgbTables() { return 0; }
 int PauseAllMoviePlayback() { return 0; }

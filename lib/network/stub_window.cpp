@@ -2,7 +2,7 @@
 // transfer table stays empty, servicing and shutdown answer at once.
 #include <cstring>
 
-#include "app/neighbours.h"
+#include "network/network.h"
 
 namespace {
 struct HttpTransferTable {

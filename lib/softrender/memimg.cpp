@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/alloc.h"
-#include "softrender/screen_bits.h"
+#include "core/hooks.h"
 
 namespace {
 
@@ -191,7 +191,7 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
 int InitializeMemImgForScreen(MEMIMG* img, int width, int height, int type) {
   if (!img) return -1;
   std::memset(img, 0, sizeof(*img));
-  if (type == -1) type = GetScreenColorBits() == 16 ? 0 : 1;
+  if (type == -1) type = UpwardHooks.GetScreenColorBits() == 16 ? 0 : 1;
   if (type < 0) return -1;
   return InitializeMemImg(img, width, height, -1, 0, static_cast<MemImgColorType>(type), 0, 0, 0,
                           nullptr);

@@ -1,7 +1,7 @@
 // Starting and ending the sound layer; playing, stopping, timing and deleting
 // sounds.
 #include "core/log.h"
-#include "app/pump.h"
+#include "core/hooks.h"
 #include "platform/clock.h"
 #include "sound/sound.h"
 #include "sound/sound_state.h"
@@ -43,7 +43,7 @@ void WaitWhilePlaying(int handle) {
   int64_t length = SoundLengthMs(record);
   uint32_t start = PlatGetMilliseconds();
   while ((record = GetSoundRecord(handle)) != nullptr && IsSoundRecordPlaying(record)) {
-    if (PumpWindowMessagesImpl() != 0) break;
+    if (UpwardHooks.PumpWindowMessages() != 0) break;
     ProcessAllStreamSounds();
     PlatSleep(1);
     if (length >= 0 && int64_t(PlatGetMilliseconds() - start) > length + 2000) break;

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "game_globals.h"
 #include "graphics/drawstate.h"
 #include "image/imagedecode.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/system_state.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "graph_fixture.h"
+#include "vexlo.h"
 #include "image/image_test_util.h"
 #include "image/jpeg_test_util.h"
 #include "platform/file.h"

@@ -10,7 +10,7 @@
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
 #include "softrender/memimg.h"
-#include "vexlo.h"
+#include "image/pixel_format_record.h"
 
 constexpr int SURFACE2D_TABLE_SIZE = 65536;
 constexpr int32_t SURFACE2D_HANDLE_TAG = 0x28000000;

@@ -1,7 +1,7 @@
 // Frames: the back (or front) screen image shown in the main window, and the
 // front image kept in step with what the window shows.
-#include "backend/display.h"
-#include "app/main_window.h"
+#include "graphics/soft/display.h"
+#include "core/window_query.h"
 #include "graphics/drawstate.h"
 #include "platform/present.h"
 

@@ -1,4 +1,5 @@
-// Where text is drawn: the pixels of the current draw target.
+// Where text is drawn: the pixels of the current draw target, as the graphics
+// core hands them to the font renderer above it.
 //
 // The font renderer draws into a plain pixel buffer in one of the library's
 // image formats, clipped to a rectangle, in the current blend mode. The

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/system_state.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"

@@ -3,8 +3,8 @@
 // that only keeps a device in step has nothing to do and answers 0. The
 // graphics core never makes texture graphs here (Direct3D is not usable), so
 // the texture-piece calls are reached only by a caller that ignores that.
-#include "backend/display.h"
-#include "backend/draw_soft.h"
+#include "graphics/soft/display.h"
+#include "graphics/soft/draw_soft.h"
 
 int IsDevice3DValid() { return 0; }
 int ReleaseDirect3D() { return 0; }

@@ -3,9 +3,9 @@
 // and the start, end and change of the display mode.
 #include <cstring>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "core/log.h"
-#include "app/main_window.h"
+#include "core/window_query.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
 #include "platform/present.h"

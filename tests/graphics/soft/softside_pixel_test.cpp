@@ -2,8 +2,8 @@
 // graph, at 16 and 32 bits: positions, mirroring, parts, clipping, keys.
 #include <gtest/gtest.h>
 
-#include "backend/display.h"
-#include "backend/draw_soft.h"
+#include "graphics/soft/display.h"
+#include "graphics/soft/draw_soft.h"
 #include "core/system_state.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"

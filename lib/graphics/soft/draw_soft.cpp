@@ -1,11 +1,11 @@
 // The software side of drawing: graphs, rectangles and lines drawn into the
 // current target image through the software renderer, and the choice of that
 // image.
-#include "backend/draw_soft.h"
+#include "graphics/soft/draw_soft.h"
 
 #include <cstdint>
 
-#include "backend/display.h"
+#include "graphics/soft/display.h"
 #include "graphics/drawstate.h"
 #include "graphics/surfacedata.h"
 #include "softrender/memimg_draw.h"
