@@ -133,38 +133,47 @@ int ReportLiveAllocations() {
   return 0;
 }
 
-// The fixed order. Where a subsystem's end does not sit where its start
-// mirrors it (sound ends after input; the network, music and the last window
-// messages end far from where they start, or start nothing), the end has an
-// entry of its own at the place that gives the order.
-//   name, start, end at the library's end, undo after a failed start, essential
+constexpr bool kStops = true;    // a failed start stops start-up
+constexpr bool kGoesOn = false;  // start-up goes on whatever the start answers
+
+// The fixed order. Start-up reads it top down; the library's end reads it
+// bottom up: network, music, graphics device, input, sound, main window, COM,
+// the last window messages, the start-up directory, file access and the
+// allocation report. Where an end does not sit where its start mirrors it
+// (sound ends after input; the network, music, the last window messages and
+// the allocation report end far from anything they start), the end has an
+// entry of its own at the place that gives that order. A failed start undoes
+// less than the library's end: no network, music, directory or report, and
+// sound before input.
 const LibraryPart kLibraryParts[] = {
-    {"allocation report", nullptr, ReportLiveAllocations, nullptr, false},
-    {"render mode", SelectRequestedRenderMode, nullptr, nullptr, false},
-    {"movie colour tables", InitYuvToRgbTables, nullptr, nullptr, false},
-    {"file access", StartFileAccess, EndFileAccess, EndFileAccess, false},
-    {"log", OpenLogInStartupDirectory, ReturnToStartupDirectory, nullptr, false},
-    {"colour depth", RefuseTwentyFourBitColour, nullptr, nullptr, true},
-    {"performance counter", ReadPerformanceCounter, nullptr, nullptr, false},
-    {"system report", WriteSystemReport, nullptr, nullptr, false},
-    {"stream functions", InitStreamFunctionTables, nullptr, nullptr, false},
-    {"graph restore", RegisterDefaultGraphRestore, nullptr, nullptr, false},
-    {"last window messages", nullptr, TakeLastWindowMessages, nullptr, false},
-    {"COM", InitCom, EndComAtLibraryEnd, UndoCom, true},
-    {"main window", InitMainWindow, EndMainWindow, EndMainWindow, true},
-    {"HTTP transfer table", ClearHttpTransferTable, nullptr, nullptr, false},
-    {"sound, ended after input", nullptr, TerminateSound, nullptr, false},
-    {"input", InitInput, TermInput, TermInput, true},
-    {"sound", InitializeSound, nullptr, TerminateSound, false},  // no sound device is no reason to stop
-    {"graphics device", StartGraphicsDevice, TermGraphicsDevice, TermGraphicsDevice, true},
-    {"music", nullptr, StopMusicFileImpl, nullptr, false},
-    {"network", nullptr, EndNetwork, nullptr, false},
-    {"typed characters", InitCharCodeBuffer, nullptr, nullptr, false},
-    {"initialised", MarkInitialised, nullptr, nullptr, false},
-    {"vertical blank wait", WaitForVerticalBlank, nullptr, nullptr, false},
-    {"window to front", BringFullScreenWindowToFront, nullptr, nullptr, false},
-    {"screen draw targets", SelectScreenDrawTargets, nullptr, nullptr, false},
-    {"warm-up draws", RunWarmUpDraws, nullptr, nullptr, false},
+    // name                      start                         end at the library's end  undo after a failed start
+    {"allocation report",         nullptr,                      ReportLiveAllocations,     nullptr,            kGoesOn},
+    {"render mode",               SelectRequestedRenderMode,    nullptr,                   nullptr,            kGoesOn},
+    {"movie colour tables",       InitYuvToRgbTables,           nullptr,                   nullptr,            kGoesOn},
+    {"file access",               StartFileAccess,              EndFileAccess,             EndFileAccess,      kGoesOn},
+    {"log",                       OpenLogInStartupDirectory,    ReturnToStartupDirectory,  nullptr,            kGoesOn},
+    {"colour depth",              RefuseTwentyFourBitColour,    nullptr,                   nullptr,            kStops},
+    {"performance counter",       ReadPerformanceCounter,       nullptr,                   nullptr,            kGoesOn},
+    {"system report",             WriteSystemReport,            nullptr,                   nullptr,            kGoesOn},
+    {"stream functions",          InitStreamFunctionTables,     nullptr,                   nullptr,            kGoesOn},
+    {"graph restore",             RegisterDefaultGraphRestore,  nullptr,                   nullptr,            kGoesOn},
+    {"last window messages",      nullptr,                      TakeLastWindowMessages,    nullptr,            kGoesOn},
+    {"COM",                       InitCom,                      EndComAtLibraryEnd,        UndoCom,            kStops},
+    {"main window",               InitMainWindow,               EndMainWindow,             EndMainWindow,      kStops},
+    {"HTTP transfer table",       ClearHttpTransferTable,       nullptr,                   nullptr,            kGoesOn},
+    {"sound, ended after input",  nullptr,                      TerminateSound,            nullptr,            kGoesOn},
+    {"input",                     InitInput,                    TermInput,                 TermInput,          kStops},
+    // No sound device is no reason to stop.
+    {"sound",                     InitializeSound,              nullptr,                   TerminateSound,     kGoesOn},
+    {"graphics device",           StartGraphicsDevice,          TermGraphicsDevice,        TermGraphicsDevice, kStops},
+    {"music",                     nullptr,                      StopMusicFileImpl,         nullptr,            kGoesOn},
+    {"network",                   nullptr,                      EndNetwork,                nullptr,            kGoesOn},
+    {"typed characters",          InitCharCodeBuffer,           nullptr,                   nullptr,            kGoesOn},
+    {"initialised",               MarkInitialised,              nullptr,                   nullptr,            kGoesOn},
+    {"vertical blank wait",       WaitForVerticalBlank,         nullptr,                   nullptr,            kGoesOn},
+    {"window to front",           BringFullScreenWindowToFront, nullptr,                   nullptr,            kGoesOn},
+    {"screen draw targets",       SelectScreenDrawTargets,      nullptr,                   nullptr,            kGoesOn},
+    {"warm-up draws",             RunWarmUpDraws,               nullptr,                   nullptr,            kGoesOn},
 };
 
 // Undoes parts [0, count), last first.
@@ -252,7 +261,7 @@ int InitLibraryImpl() {
   SystemState.Kept.Initialising = 1;
   for (size_t i = 0; i < LibraryParts.size(); ++i) {
     const LibraryPart& part = LibraryParts[i];
-    if (part.Start && part.Start() != 0 && part.Essential) {
+    if (part.Start && part.Start() != 0 && part.FailureStops) {
       // A failed start-up leaves the library as before InitLibrary.
       UndoParts(i);
       SystemState.Kept.Initialising = 0;

@@ -7,15 +7,15 @@
 // One step of the library's start-up and shutdown: mostly a subsystem, or a
 // piece of one where the fixed order puts its start or its end between two
 // others. Start-up runs the starts in the order of the list; the library's
-// end runs the ends in the reverse order; a start that fails has the steps
-// started before it undone, last first. A null start, end or undo has
-// nothing to do at that point.
+// end runs the ends in the reverse order; a start that fails and stops
+// start-up has the steps started before it undone, last first. A null start,
+// end or undo has nothing to do at that point.
 struct LibraryPart {
   const char* Name;
-  int (*Start)();  // 0, or non-zero when it failed
-  int (*End)();    // at the library's end (its result is not used)
-  int (*Undo)();   // when a later essential start failed (result not used)
-  bool Essential;  // a failed start stops start-up
+  int (*Start)();     // 0, or non-zero when it failed
+  int (*End)();       // at the library's end (its result is not used)
+  int (*Undo)();      // when a later start stopped start-up (result not used)
+  bool FailureStops;  // a failed start stops start-up
 };
 
 // The list that start-up and shutdown walk, in start-up order. Tests put

@@ -186,7 +186,7 @@ TEST_F(StartupTest, FailedStartInTheMiddleUndoesTheStartedStepsInReverse) {
   for (size_t failing = 0; failing < RealParts().size(); ++failing) {
     if (!RealParts()[failing].Start) continue;
     InstallRecordingParts();
-    LibraryParts[failing].Essential = true;
+    LibraryParts[failing].FailureStops = true;
     const std::string name = RealParts()[failing].Name;
     Results().clear();
     Results()["start " + name] = -1;
