@@ -5,9 +5,12 @@
 #include "app/mouse.h"
 #include "app/pump.h"
 #include "core/random.h"
-#include "app/services.h"
+#include "app/service_hooks.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
+#include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
+#include "input/input.h"
 #include "app/window_proc.h"
 #include "platform/clock.h"
 #include "platform/sysinfo.h"
@@ -27,12 +30,12 @@ PlatWindow Main() { return static_cast<PlatWindow>(SystemState.Kept.MainWindow);
 
 int ScreenWidth() {
   int w = 640, h = 480;
-  LibraryServices.GetScreenSize(&w, &h);
+  GetScreenSize(&w, &h);
   return w;
 }
 int ScreenHeight() {
   int w = 640, h = 480;
-  LibraryServices.GetScreenSize(&w, &h);
+  GetScreenSize(&w, &h);
   return h;
 }
 
@@ -215,7 +218,7 @@ int InitMainWindow() {
     if (ReadClientScreenRect(&client)) StoreClientRect(client);
   }
 
-  LibraryServices.UpdateDoubleByteTextFlag();
+  UpdateDoubleByteTextFlag();
   SetMouseCursorVisibleImpl(Win().CursorRequest);
   Win().ClosingState = CLOSING_NONE;
 
@@ -253,7 +256,7 @@ int EndMainWindow() {
     PlatUnregisterClass(SystemState.Kept.WindowClassName);
     Win().ClassRegistered = 0;
   }
-  LibraryServices.EndCharCodeBuffer();
+  EndCharCodeBuffer();
   Win().TimerPeriodBegun = 0;
   SystemState.Kept.MainWindow = nullptr;
   return 0;
@@ -269,7 +272,7 @@ int ChangeWindowModeImpl(int flag) {
 
   Win().ModeChanging = 1;
   ApplyWindowModeStyle();
-  int result = LibraryServices.ChangeScreenMode(-1, -1, -1, 1, -1);
+  int result = DisplayServices.ChangeScreenMode(-1, -1, -1, 1, -1);
   // The display reports its new mode with a message; a display that never
   // does must not hold the program forever.
   uint32_t start = GetMillisecondClock();
@@ -353,13 +356,13 @@ int OnWindowMoved(intptr_t position) {
   if (PlatGetClientRect(Main(), &c) != 0) return 0;
   int x = PlatSignedLowWord(position), y = PlatSignedHighWord(position);
   StoreClientRect(PlatRect{x, y, x + c.Right, y + c.Bottom});
-  if (LibraryServices.GetDrawTarget() == -4 && !LibraryServices.GetSeparateBackLayout()) {
+  if (DisplayServices.GetDrawTarget() == -4 && !GetSeparateBackLayout()) {
     Rect target{x, y, x + c.Right, y + c.Bottom};
-    LibraryServices.SetDrawTargetRect(&target);
+    DisplayServices.SetDrawTargetRect(&target);
   }
   Rect clip{};
-  LibraryServices.GetStoredDrawClipArgs(&clip);
-  LibraryServices.SetDrawClipRect(clip.Left, clip.Top, clip.Right, clip.Bottom);
+  GetStoredDrawClipArgs(&clip);
+  DisplayServices.SetDrawClipRect(clip.Left, clip.Top, clip.Right, clip.Bottom);
   return 0;
 }
 

@@ -1,8 +1,8 @@
 #include "app/mouse.h"
 
 #include "app/main_window.h"
-#include "app/services.h"
 #include "core/system_state.h"
+#include "graphics/soft/display.h"
 #include "platform/window.h"
 
 int SetMouseCursorVisibleImpl(int request) {
@@ -41,7 +41,7 @@ int AutoShowMenuInFullscreen() {
   if (SystemState.Kept.WindowMode) return 0;
   int x, y;
   GetMousePositionImpl(&x, &y);
-  LibraryServices.SetFlipToGdiMode(LibraryServices.GetFlipToGdiMode());
+  SetFlipToGdiMode(GetFlipToGdiMode());
   SetMouseCursorVisibleImpl(SystemState.Window.CursorRequest);
   return 0;
 }

@@ -1,8 +1,9 @@
 #include "app/pump.h"
 
 #include "app/mouse.h"
-#include "app/services.h"
+#include "app/service_hooks.h"
 #include "core/system_state.h"
+#include "network/network.h"
 #include "platform/clock.h"
 #include "platform/thread.h"
 #include "platform/window.h"
@@ -21,10 +22,10 @@ bool TakeMessage(PlatWindow main, PlatMsg* msg) {
 
 // What keeps running while the window waits to be active again.
 void ServiceWhileInactive() {
-  LibraryServices.PumpNetWorkMessages(1);
-  LibraryServices.StepAllHttpTransfers();
-  LibraryServices.ProcessAllStreamSounds();
-  LibraryServices.DrawAllMoviesToScreen();
+  NetworkServices.PumpNetWorkMessages(1);
+  NetworkServices.StepAllHttpTransfers();
+  SoundServices.ProcessAllStreamSounds();
+  MovieServices.DrawAllMoviesToScreen();
   PlatSleep(1);
 }
 
@@ -70,16 +71,16 @@ int PumpWindowMessagesImpl() {
 
   if (onMainThread) AutoShowMenuInFullscreen();
 
-  LibraryServices.ProcessAllStreamSounds();
-  LibraryServices.PollDirectMusicState();
-  LibraryServices.UpdatePadVibrationTimers();
-  LibraryServices.PumpNetWorkMessages(1);
-  if (LibraryServices.GetHttpTransferCount() != 0) {
+  SoundServices.ProcessAllStreamSounds();
+  SoundServices.PollDirectMusicState();
+  InputServices.UpdatePadVibrationTimers();
+  NetworkServices.PumpNetWorkMessages(1);
+  if (NetworkServices.GetHttpTransferCount() != 0) {
     for (int slot = 0; slot < HTTP_TRANSFER_SLOTS; ++slot)
-      if (LibraryServices.IsHttpTransferSlotLive(slot)) LibraryServices.StepHttpTransfer(slot);
+      if (NetworkServices.IsHttpTransferSlotLive(slot)) NetworkServices.StepHttpTransfer(slot);
   }
   Win().ServiceGuard = 1;
-  LibraryServices.EditActiveTextInput();
+  InputServices.EditActiveTextInput();
   Win().ServiceGuard = 0;
   return Win().Quit ? -1 : 0;
 }
@@ -88,5 +89,5 @@ void PumpWhileWindowInactive() {
   if (Win().Painting || Win().Active) return;
   while (PumpWindowMessagesImpl() == 0 && !Win().Active) {
   }
-  LibraryServices.RestoreAllGraphSurfaces();
+  DisplayServices.RestoreAllGraphSurfaces();
 }

@@ -1,55 +1,205 @@
 #include "app/startup.h"
 
-#include <cstdarg>
-#include <cstdlib>
+#include <cstring>
 
-#include "core/lock.h"
-#include "core/log.h"
 #include "app/main_window.h"
 #include "app/pump.h"
-#include "app/services.h"
+#include "core/alloc.h"
 #include "core/hooks.h"
-#include "graphics/soft/display.h"
-#include "font/font.h"
-#include "input/input.h"
+#include "core/log.h"
 #include "core/strutil.h"
+#include "core/sysreport.h"
 #include "core/system_state.h"
+#include "core/window_query.h"
+#include "file/fileaccess.h"
+#include "file/openfile.h"
+#include "file/stream.h"
+#include "font/font.h"
+#include "graphics/draw.h"
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "image/pixelimage.h"
+#include "input/input.h"
+#include "movie/movie.h"
+#include "network/network.h"
 #include "platform/clock.h"
-#include "platform/window.h"
+#include "sound/sound.h"
 
 namespace {
 
-// What a start-up has brought up so far, so that a failure ends exactly that.
-struct StartupProgress {
-  bool FileAccess, Com, MainWindow, Input, Sound;
+// This platform has no COM: initialising it always succeeds.
+int PlatformComInitialize() { return 0; }
+
+// ---- The steps of the list that are more than one call ----------------------
+
+int SelectRequestedRenderMode() {
+  if (GetSoftwareRenderRequest()) SelectRenderMode(0);
+  return 0;
+}
+
+int StartFileAccess() {
+  InitFileAccess();
+  SelectFileAccessBackend(nullptr);
+  return 0;
+}
+
+// The current directory becomes the start-up directory, where the log goes.
+int OpenLogInStartupDirectory() {
+  char directory[SYSTEM_PATH_SIZE] = {};
+  if (GetDirDispatch(directory) == 0)
+    StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory, directory);
+  LogFileInit();
+  return 0;
+}
+
+int ReturnToStartupDirectory() { return ChangeDirDispatch(SystemState.Kept.StartupDirectory); }
+
+// The library draws in 16 or 32 bits only.
+int RefuseTwentyFourBitColour() {
+  int desktopBits = 0;
+  GetDesktopMetrics(nullptr, nullptr, &desktopBits);
+  if ((desktopBits == 24 && SystemState.Kept.WindowMode == 1) || GetScreenColorBits() == 24) {
+    LogWrite("Ｖｅｘｌｏライブラリは２４ビットカラーモードに対応していません\n");
+    return -1;
+  }
+  return 0;
+}
+
+int ReadPerformanceCounter() {
+  SystemState.PerfCounterFrequency = PlatCounterFrequency();
+  SystemState.PerfCounterUsable = SystemState.PerfCounterFrequency != 0;
+  return 0;
+}
+
+int WriteSystemReport() {
+  LogSystemInfo();
+  if (SystemState.Kept.OsVersionCode == 0x108) SetSeparateBackLayout(1);
+  return 0;
+}
+
+int RegisterDefaultGraphRestore() { return SetGraphRestoreCallback(nullptr); }
+
+// The library counts as ended from here; what is left of the window's
+// messages is taken off the queue. Without a window and without a quit the
+// pump has nothing to wait for.
+int TakeLastWindowMessages() {
+  SystemState.Initialised = 0;
+  while (PumpWindowMessagesImpl() == 0 && !SystemState.Window.Quit) {
+    if (!SystemState.Kept.MainWindow) break;
+  }
+  return 0;
+}
+
+int EndCom(bool logIt) {
+  if (!SystemState.ComInitialised) return 0;
+  if (logIt) LogWrite("ＣＯＭを終了... 完了\n");
+  SystemState.ComInitialised = 0;
+  return 0;
+}
+int EndComAtLibraryEnd() { return EndCom(true); }
+int UndoCom() { return EndCom(false); }
+
+int StartGraphicsDevice() { return InitGraphicsDevice(SystemState.Kept.MainWindow) < 0 ? -1 : 0; }
+
+int EndNetwork() {
+  DeleteAllHttpTransfers();
+  EndNetWorkSystem();
+  return 0;
+}
+
+int MarkInitialised() {
+  SystemState.Initialised = 1;
+  return 0;
+}
+
+int WaitForVerticalBlank() { return SetFlipWaitVBlank(1); }
+
+int BringFullScreenWindowToFront() {
+  if (SystemState.Kept.WindowMode == 0) BringWindowToFront(SystemState.Kept.MainWindow, 1);
+  return 0;
+}
+
+// The back screen, then the front screen.
+int SelectScreenDrawTargets() {
+  SetDrawTargetImpl(-2);
+  SetDrawTargetImpl(-4);
+  return 0;
+}
+
+int ReportLiveAllocations() {
+  DumpAllocations();
+  return 0;
+}
+
+constexpr bool kStops = true;    // a failed start stops start-up
+constexpr bool kGoesOn = false;  // start-up goes on whatever the start answers
+
+// The fixed order. Start-up reads it top down; the library's end reads it
+// bottom up: network, music, graphics device, input, sound, main window, COM,
+// the last window messages, the start-up directory, file access and the
+// allocation report. Where an end does not sit where its start mirrors it
+// (sound ends after input; the network, music, the last window messages and
+// the allocation report end far from anything they start), the end has an
+// entry of its own at the place that gives that order. A failed start undoes
+// less than the library's end: no network, music, directory or report, and
+// sound before input.
+const LibraryPart kLibraryParts[] = {
+    // name                      start                         end at the library's end  undo after a failed start
+    {"allocation report",         nullptr,                      ReportLiveAllocations,     nullptr,            kGoesOn},
+    {"render mode",               SelectRequestedRenderMode,    nullptr,                   nullptr,            kGoesOn},
+    {"movie colour tables",       InitYuvToRgbTables,           nullptr,                   nullptr,            kGoesOn},
+    {"file access",               StartFileAccess,              EndFileAccess,             EndFileAccess,      kGoesOn},
+    {"log",                       OpenLogInStartupDirectory,    ReturnToStartupDirectory,  nullptr,            kGoesOn},
+    {"colour depth",              RefuseTwentyFourBitColour,    nullptr,                   nullptr,            kStops},
+    {"performance counter",       ReadPerformanceCounter,       nullptr,                   nullptr,            kGoesOn},
+    {"system report",             WriteSystemReport,            nullptr,                   nullptr,            kGoesOn},
+    {"stream functions",          InitStreamFunctionTables,     nullptr,                   nullptr,            kGoesOn},
+    {"graph restore",             RegisterDefaultGraphRestore,  nullptr,                   nullptr,            kGoesOn},
+    {"last window messages",      nullptr,                      TakeLastWindowMessages,    nullptr,            kGoesOn},
+    {"COM",                       InitCom,                      EndComAtLibraryEnd,        UndoCom,            kStops},
+    {"main window",               InitMainWindow,               EndMainWindow,             EndMainWindow,      kStops},
+    {"HTTP transfer table",       ClearHttpTransferTable,       nullptr,                   nullptr,            kGoesOn},
+    {"sound, ended after input",  nullptr,                      TerminateSound,            nullptr,            kGoesOn},
+    {"input",                     InitInput,                    TermInput,                 TermInput,          kStops},
+    // No sound device is no reason to stop.
+    {"sound",                     InitializeSound,              nullptr,                   TerminateSound,     kGoesOn},
+    {"graphics device",           StartGraphicsDevice,          TermGraphicsDevice,        TermGraphicsDevice, kStops},
+    {"music",                     nullptr,                      StopMusicFileImpl,         nullptr,            kGoesOn},
+    {"network",                   nullptr,                      EndNetwork,                nullptr,            kGoesOn},
+    {"typed characters",          InitCharCodeBuffer,           nullptr,                   nullptr,            kGoesOn},
+    {"initialised",               MarkInitialised,              nullptr,                   nullptr,            kGoesOn},
+    {"vertical blank wait",       WaitForVerticalBlank,         nullptr,                   nullptr,            kGoesOn},
+    {"window to front",           BringFullScreenWindowToFront, nullptr,                   nullptr,            kGoesOn},
+    {"screen draw targets",       SelectScreenDrawTargets,      nullptr,                   nullptr,            kGoesOn},
+    {"warm-up draws",             RunWarmUpDraws,               nullptr,                   nullptr,            kGoesOn},
 };
 
-// A failed start-up ends what it had started, last first, and leaves the
-// library as before InitLibrary (Initialised 0, Initialising 0).
-int FailStartup(const StartupProgress& p) {
-  if (p.Sound) LibraryServices.TerminateSound();
-  if (p.Input) LibraryServices.TermInput();
-  if (p.MainWindow) EndMainWindow();
-  if (p.Com && SystemState.ComInitialised) {
-    LibraryServices.ComUninitialize();
-    SystemState.ComInitialised = 0;
+// Undoes parts [0, count), last first.
+void UndoParts(size_t count) {
+  while (count > 0) {
+    const LibraryPart& part = LibraryParts[--count];
+    if (part.Undo) part.Undo();
   }
-  if (p.FileAccess) LibraryServices.EndFileAccess();
-  SystemState.Kept.Initialising = 0;
-  return -1;
 }
 
 }  // namespace
 
-int ComInitializeDefault() { return 0; }
-void ComUninitializeDefault() {}
+std::vector<LibraryPart> LibraryParts(std::begin(kLibraryParts), std::end(kLibraryParts));
 
+void ResetLibraryParts() { LibraryParts.assign(std::begin(kLibraryParts), std::end(kLibraryParts)); }
+
+LibraryPart* FindLibraryPart(const char* name) {
+  for (LibraryPart& part : LibraryParts)
+    if (std::strcmp(part.Name, name) == 0) return &part;
+  return nullptr;
+}
 
 int InitCom() {
   if (SystemState.ComInitialised) return -1;
   LogWrite("ＣＯＭの初期化... ");
-  if (LibraryServices.ComInitialize() != 0) {
+  if (PlatformComInitialize() != 0) {
     LogWrite("ＣＯＭの初期化に失敗しました\n");
     return -1;
   }
@@ -64,10 +214,10 @@ int RunWarmUpDraws() {
   SetNewGraphDrawValid(1);
   int graph = CreateBlankGraph(256, 256, 0);
   SetNewGraphDrawValid(0);
-  LibraryServices.SetDrawTarget(graph);
-  LibraryServices.SetDrawTarget(-4);
+  SetDrawTargetImpl(graph);
+  SetDrawTargetImpl(-4);
   FreeGraphHandle(graph, 0);
-  LibraryServices.SetDrawTarget(-2);
+  SetDrawTargetImpl(-2);
 
   PixelImage image{};
   if (MakeRGB24PixelImage(256, 256, &image) == 0) {
@@ -77,11 +227,11 @@ int RunWarmUpDraws() {
     SetBlendModeParam(3, 128);
     DrawGraphAt(0, 0, graph, 1);
     SetBlendModeParam(0, 0);
-    LibraryServices.SetDrawTarget(-4);
+    SetDrawTargetImpl(-4);
     DrawGraphAt(0, 0, graph, 1);
     FreeGraphHandle(graph, 0);
   } else {
-    LibraryServices.SetDrawTarget(-4);
+    SetDrawTargetImpl(-4);
   }
   if (MakeRGB24PixelImage(256, 256, &image) == 0) {
     FillPixelImage(&image, 0, 0, 0, 0);
@@ -109,54 +259,15 @@ int InitLibraryImpl() {
   if (SystemState.Initialised) return 0;
   RegisterLibraryHooks();
   SystemState.Kept.Initialising = 1;
-  StartupProgress progress{};
-
-  if (LibraryServices.GetSoftwareRenderRequest()) LibraryServices.SelectRenderMode(0);
-  LibraryServices.InitYuvToRgbTables();
-  LibraryServices.InitFileAccess();
-  LibraryServices.SelectFileAccessBackend(nullptr);
-  progress.FileAccess = true;
-
-  char directory[SYSTEM_PATH_SIZE] = {};
-  if (LibraryServices.GetCurrentDir(directory) == 0)
-    StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory, directory);
-  LibraryServices.LogFileInit();
-
-  int desktopBits = 0;
-  GetDesktopMetrics(nullptr, nullptr, &desktopBits);
-  if ((desktopBits == 24 && SystemState.Kept.WindowMode == 1) || LibraryServices.GetScreenColorBits() == 24) {
-    LogWrite("Ｖｅｘｌｏライブラリは２４ビットカラーモードに対応していません\n");
-    return FailStartup(progress);
+  for (size_t i = 0; i < LibraryParts.size(); ++i) {
+    const LibraryPart& part = LibraryParts[i];
+    if (part.Start && part.Start() != 0 && part.FailureStops) {
+      // A failed start-up leaves the library as before InitLibrary.
+      UndoParts(i);
+      SystemState.Kept.Initialising = 0;
+      return -1;
+    }
   }
-
-  SystemState.PerfCounterFrequency = PlatCounterFrequency();
-  SystemState.PerfCounterUsable = SystemState.PerfCounterFrequency != 0;
-
-  LibraryServices.LogSystemInfo();
-  if (SystemState.Kept.OsVersionCode == 0x108) LibraryServices.SetSeparateBackLayout(1);
-  LibraryServices.InitStreamFunctionTables();
-  LibraryServices.SetGraphRestoreCallback(nullptr);
-
-  if (InitCom() != 0) return FailStartup(progress);
-  progress.Com = true;
-  if (InitMainWindow() != 0) return FailStartup(progress);
-  progress.MainWindow = true;
-
-  LibraryServices.ClearHttpTransferTable();
-  if (LibraryServices.InitInput() == -1) return FailStartup(progress);
-  progress.Input = true;
-  LibraryServices.InitializeSound();  // no sound device is no reason to stop
-  progress.Sound = true;
-  if (LibraryServices.InitGraphicsDevice(SystemState.Kept.MainWindow) < 0) return FailStartup(progress);
-  LibraryServices.InitCharCodeBuffer();
-
-  SystemState.Initialised = 1;
-  LibraryServices.SetFlipWaitVBlank(1);
-  if (SystemState.Kept.WindowMode == 0) BringWindowToFront(SystemState.Kept.MainWindow, 1);
-  LibraryServices.SetDrawTarget(-2);
-  LibraryServices.SetDrawTarget(-4);
-  LibraryServices.WarmUpDraws();
-
   SystemState.Kept.Initialising = 0;
   return 0;
 }
@@ -164,30 +275,9 @@ int InitLibraryImpl() {
 int EndLibraryImpl() {
   if (!SystemState.Initialised) return 0;
   SystemState.Window.ClosingState = CLOSING_LIBRARY_END;
-
-  LibraryServices.DeleteAllHttpTransfers();
-  LibraryServices.EndNetWorkSystem();
-  LibraryServices.StopMusicFile();
-  LibraryServices.TermGraphicsDevice();
-  LibraryServices.TermInput();
-  LibraryServices.TerminateSound();
-  EndMainWindow();
-  if (SystemState.ComInitialised) {
-    LibraryServices.ComUninitialize();
-    LogWrite("ＣＯＭを終了... 完了\n");
-    SystemState.ComInitialised = 0;
+  for (size_t i = LibraryParts.size(); i > 0; --i) {
+    const LibraryPart& part = LibraryParts[i - 1];
+    if (part.End) part.End();
   }
-  SystemState.Initialised = 0;
-
-  // Take what is left of the window's messages off the queue. Without a
-  // window and without a quit the pump has nothing to wait for.
-  while (PumpWindowMessagesImpl() == 0 && !SystemState.Window.Quit) {
-    if (!SystemState.Kept.MainWindow) break;
-  }
-
-  LibraryServices.SetCurrentDir(SystemState.Kept.StartupDirectory);
-  LibraryServices.EndFileAccess();
-  LibraryServices.DumpAllocations();
   return 0;
 }
-

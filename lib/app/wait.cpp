@@ -1,7 +1,7 @@
 #include "app/wait.h"
 
 #include "core/clock.h"
-#include "app/services.h"
+#include "app/service_hooks.h"
 #include "platform/clock.h"
 #include "vexlo.h"
 
@@ -23,14 +23,14 @@ int WaitMillisecondsImpl(int milliseconds) {
 
 int WaitAnyKeyPressImpl() {
   if (PumpWindowMessages() == 0) {
-    while (LibraryServices.GetAnyInputDown(kAnyInput) != 0) {
+    while (InputServices.GetAnyInputDown(kAnyInput) != 0) {
       PlatSleep(1);
       if (PumpWindowMessages() != 0) break;
     }
   }
   if (PumpWindowMessages() != 0) return 0;
   for (;;) {
-    int code = LibraryServices.GetAnyInputDown(kAnyInput);
+    int code = InputServices.GetAnyInputDown(kAnyInput);
     if (code != 0) return code;
     PlatSleep(1);
     if (PumpWindowMessages() != 0) return 0;

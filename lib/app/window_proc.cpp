@@ -2,8 +2,12 @@
 
 #include "core/log.h"
 #include "app/main_window.h"
-#include "app/services.h"
+#include "app/service_hooks.h"
 #include "core/system_state.h"
+#include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
+#include "network/network.h"
+#include "sound/sound.h"
 
 namespace {
 
@@ -25,32 +29,32 @@ void OnActivation(int value, uintptr_t wParam) {
   if (Win().Creating) return;
   bool fullScreen = !Windowed();
   if (Win().Active) {
-    LibraryServices.RequestImeRestoreOnActivate();
-    LibraryServices.CheckAllSurface2DLost();
-    LibraryServices.RestoreAllSurface3D();
+    InputServices.RequestImeRestoreOnActivate();
+    DisplayServices.CheckAllSurface2DLost();
+    DisplayServices.RestoreAllSurface3D();
     if (fullScreen && SystemState.Initialised) {
       // A minimised full-screen window has no screen to re-apply settings to.
-      if (PlatHighWord(wParam) == 0) LibraryServices.ReapplyGraphicsSettings();
+      if (PlatHighWord(wParam) == 0) DisplayServices.ReapplyGraphicsSettings();
     }
-    LibraryServices.ResumeAllMoviePlayback();
-    LibraryServices.RefreshInputAcquire();
+    MovieServices.ResumeAllMoviePlayback();
+    InputServices.RefreshInputAcquire();
   } else {
-    if (fullScreen && LibraryServices.IsDisplayModeChanged()) {
-      if (!LibraryServices.HasDirectDrawOutput()) {
-        LibraryServices.ReleaseDirectDraw();
+    if (fullScreen && DisplayServices.IsDisplayModeChanged()) {
+      if (!DisplayServices.HasDirectDrawOutput()) {
+        DisplayServices.ReleaseDirectDraw();
         PlatShowWindow(GetMainWindow(), SW_MINIMIZE);
       } else {
-        LibraryServices.ReleaseDirect3D();
+        DisplayServices.ReleaseDirect3D();
       }
     }
-    if (fullScreen && LibraryServices.IsDisplayModeChanged() && LibraryServices.GetDirectDrawObject()) {
-      LibraryServices.PauseAllMoviePlayback();
+    if (fullScreen && DisplayServices.IsDisplayModeChanged() && GetDirectDrawObject()) {
+      MovieServices.PauseAllMoviePlayback();
     } else {
-      LibraryServices.PauseAllMoviePlayback();
-      LibraryServices.RefreshInputAcquire();
+      MovieServices.PauseAllMoviePlayback();
+      InputServices.RefreshInputAcquire();
     }
   }
-  LibraryServices.ApplyPadVibration();
+  InputServices.ApplyPadVibration();
 }
 
 void OnDisplayChange(PlatWindow window, int bits, intptr_t size) {
@@ -59,7 +63,7 @@ void OnDisplayChange(PlatWindow window, int bits, intptr_t size) {
   if (!Windowed()) return;
 
   int width = 0, height = 0, libBits = 0;
-  LibraryServices.GetScreenModeInfo(&width, &height, &libBits);
+  GetScreenModeInfo(&width, &height, &libBits);
   if (width == newWidth && height == newHeight && libBits == bits) {
     Win().DisplayChangeSeen = 1;
     return;
@@ -74,10 +78,10 @@ void OnDisplayChange(PlatWindow window, int bits, intptr_t size) {
     }
     return;
   }
-  LibraryServices.ReleaseAllMovieStreams();
-  LibraryServices.UpdateScreenColorFormat();
-  LibraryServices.ReapplyGraphicsSettings();
-  LibraryServices.ResumeAllMoviePlayback();
+  MovieServices.ReleaseAllMovieStreams();
+  DisplayServices.UpdateScreenColorFormat();
+  DisplayServices.ReapplyGraphicsSettings();
+  MovieServices.ResumeAllMoviePlayback();
   Win().DisplayChangeSeen = 1;
 }
 
@@ -85,7 +89,7 @@ void OnDisplayChange(PlatWindow window, int bits, intptr_t size) {
 // dragged, and takes the new size as the window scale.
 void OnSizing(PlatWindow window, uintptr_t edge, PlatRect* proposed) {
   int sw = 640, sh = 480;
-  LibraryServices.GetScreenSize(&sw, &sh);
+  GetScreenSize(&sw, &sh);
   if (!proposed || sw <= 0 || sh <= 0) return;
   PlatRect w, c;
   if (PlatGetWindowRect(window, &w) != 0 || PlatGetClientRect(window, &c) != 0) return;
@@ -115,13 +119,13 @@ bool OnPaint(PlatWindow window) {
     Win().Painting = 1;
     if (!SystemState.Initialised) {
       PlatFillClientBlack(window, &paint);
-    } else if (LibraryServices.GetDrawTarget() == -2) {
+    } else if (DisplayServices.GetDrawTarget() == -2) {
       // A repaint must not wait for the vertical blank.
-      int wait = LibraryServices.GetFlipWaitVBlank();
-      LibraryServices.SetFlipWaitVBlank(0);
+      int wait = DisplayServices.GetFlipWaitVBlank();
+      DisplayServices.SetFlipWaitVBlank(0);
       Rect r{paint.Left, paint.Top, paint.Right, paint.Bottom};
-      LibraryServices.PresentSoftScreen(&r);
-      LibraryServices.SetFlipWaitVBlank(wait);
+      DisplayServices.PresentSoftScreen(&r);
+      DisplayServices.SetFlipWaitVBlank(wait);
     }
     Win().Painting = 0;
   }
@@ -129,7 +133,7 @@ bool OnPaint(PlatWindow window) {
   return true;
 }
 
-void PushChar(unsigned char code) { LibraryServices.PushTypedChar(code); }
+void PushChar(unsigned char code) { InputServices.PushTypedChar(code); }
 
 }  // namespace
 
@@ -179,7 +183,7 @@ intptr_t MainWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, i
       OnDisplayChange(window, int(wParam), lParam);
       break;
     case WM_KEYDOWN:
-      if (!LibraryServices.IsTypedCharBufferFull()) {
+      if (!InputServices.IsTypedCharBufferFull()) {
         for (const TypedKey& key : kTypedKeys)
           if (uintptr_t(key.VirtualKey) == wParam) PushChar(key.Code);
       }
@@ -197,7 +201,7 @@ intptr_t MainWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, i
     case WM_IME_COMPOSITION:
     case WM_IME_SETCONTEXT:
     case WM_IME_NOTIFY:
-      return LibraryServices.HandleImeMessage(window, message, wParam, lParam);
+      return InputServices.HandleImeMessage(window, message, wParam, lParam);
     case WM_SYSCOMMAND:
       if (wParam == SC_MONITORPOWER || wParam == SC_SCREENSAVE) return 1;
       break;
@@ -208,10 +212,10 @@ intptr_t MainWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, i
       if (!Windowed() && lParam) PlatGetWindowRect(window, reinterpret_cast<PlatRect*>(lParam));
       break;
     case MM_MCINOTIFY:
-      LibraryServices.OnMciNotify(window, message, wParam, lParam);
+      OnMciNotify(window, message, wParam, lParam);
       break;
     case NETWORK_SOCKET_MESSAGE:
-      return LibraryServices.OnSocketMessage(wParam, lParam);
+      return OnSocketMessage(wParam, lParam);
     default:
       break;
   }

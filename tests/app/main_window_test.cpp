@@ -98,7 +98,7 @@ TEST_F(MainWindowTest, ChangingModeBeforeStartOnlyStoresIt) {
 
 TEST_F(MainWindowTest, ModeChangeWaitsForTheDisplayChange) {
   StartLibrary();
-  LibraryServices.ChangeScreenMode = [](int, int, int, int, int) {
+  DisplayServices.ChangeScreenMode = [](int, int, int, int, int) {
     Calls().push_back("ChangeScreenMode");
     PlatFakeClockAdvance(10);
     PlatNotifyDisplayChange(16, 640, 480);

@@ -93,7 +93,7 @@ TEST_F(PumpTest, ActivateAppInWindowedModeSetsTheActiveFlag) {
 TEST_F(PumpTest, NestedPumpDuringTextEditingReturnsAtOnce) {
   static int nestedResult = 99;
   static int pushesSeenInside = -1;
-  LibraryServices.EditActiveTextInput = [] {
+  InputServices.EditActiveTextInput = [] {
     PlatPostMessage(GetMainWindow(), WM_CHAR, 'b', 0);
     int before = Count("PushTypedChar");
     nestedResult = PumpWindowMessagesImpl();

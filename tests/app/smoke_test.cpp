@@ -8,7 +8,6 @@
 #include <random>
 #include <string>
 
-#include "app/neighbours.h"
 #include "core/system_state.h"
 #include "graphics/drawstate.h"
 #include "vexlo.h"

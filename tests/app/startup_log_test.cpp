@@ -39,11 +39,12 @@ class LoggedStartupTest : public FakeLibraryTest {
     std::random_device rd;
     LogDir() = std::filesystem::temp_directory_path() / ("vx_startlog_" + std::to_string(rd()));
     std::filesystem::create_directories(LogDir());
-    LibraryServices.GetCurrentDir = [](char* buffer) {
-      StrCopyN(buffer, SYSTEM_PATH_SIZE, LogDir().string().c_str());
-      return 0;
+    // The log opens in the test's directory, taken as the start-up directory.
+    FindLibraryPart("log")->Start = [] {
+      StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory,
+               LogDir().string().c_str());
+      return LogFileInit();
     };
-    LibraryServices.LogFileInit = LogFileInit;
     SetLogFileOutput(1);
     Captured().clear();
     PlatSetDebugSink(Capture);

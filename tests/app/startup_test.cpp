@@ -5,6 +5,7 @@
 
 #include "core/lock.h"
 #include "core/strutil.h"
+#include "graphics/soft/display.h"
 #include "window_test_util.h"
 
 using namespace wintest;
@@ -12,16 +13,16 @@ using namespace wintest;
 namespace {
 
 const std::vector<std::string> kStartupSteps = {
-    "GetSoftwareRenderRequest", "InitYuvToRgbTables", "InitFileAccess", "SelectFileAccessBackend",
-    "GetCurrentDir", "LogFileInit", "GetScreenColorBits", "LogSystemInfo", "InitStreamFunctionTables",
-    "SetGraphRestoreCallback", "ComInitialize", "UpdateDoubleByteTextFlag", "ClearHttpTransferTable",
-    "InitInput", "InitializeSound", "InitGraphicsDevice", "InitCharCodeBuffer", "SetFlipWaitVBlank",
-    "SetDrawTarget", "WarmUpDraws"};
+    "start render mode", "start movie colour tables", "start file access", "start log", "start colour depth",
+    "start performance counter", "start system report", "start stream functions", "start graph restore",
+    "start COM", "start main window", "start HTTP transfer table", "start input", "start sound",
+    "start graphics device", "start typed characters", "start initialised", "start vertical blank wait",
+    "start window to front", "start screen draw targets", "start warm-up draws"};
 
 const std::vector<std::string> kShutdownSteps = {
-    "DeleteAllHttpTransfers", "EndNetWorkSystem", "StopMusicFile", "TermGraphicsDevice", "TermInput",
-    "TerminateSound", "EndCharCodeBuffer", "ComUninitialize", "SetCurrentDir", "EndFileAccess",
-    "DumpAllocations"};
+    "end network", "end music", "end graphics device", "end input", "end sound, ended after input",
+    "end main window", "end COM", "end last window messages", "end log", "end file access",
+    "end allocation report"};
 
 class StartupTest : public FakeLibraryTest {};
 
@@ -41,9 +42,8 @@ void ExpectNothingStarted() {
 
 TEST_F(StartupTest, StartsAndEndsInTheFixedOrder) {
   ASSERT_EQ(InitLibrary(), 0);
-  std::vector<std::string> expected = kStartupSteps;
-  expected.insert(expected.end() - 1, "SetDrawTarget");  // back screen, then front screen
-  EXPECT_EQ(CallsAmong(kStartupSteps), expected);
+  EXPECT_EQ(StepCalls(), kStartupSteps);
+  EXPECT_EQ(StepCalls(), PartCalls("start", &LibraryPart::Start, false));
   EXPECT_EQ(SystemState.Initialised, 1);
   EXPECT_EQ(SystemState.Kept.Initialising, 0);
   EXPECT_EQ(SystemState.ComInitialised, 1);
@@ -52,7 +52,8 @@ TEST_F(StartupTest, StartsAndEndsInTheFixedOrder) {
 
   Calls().clear();
   ASSERT_EQ(EndLibrary(), 0);
-  EXPECT_EQ(CallsAmong(kShutdownSteps), kShutdownSteps);
+  EXPECT_EQ(StepCalls(), kShutdownSteps);
+  EXPECT_EQ(StepCalls(), PartCalls("end", &LibraryPart::End, true));
   EXPECT_EQ(SystemState.Initialised, 0);
   EXPECT_EQ(SystemState.ComInitialised, 0);
   EXPECT_EQ(PlatFakeNativeWindowCount(), 0);
@@ -95,33 +96,35 @@ TEST_F(StartupTest, OptionsSetBeforeInitSurviveIt) {
 }
 
 TEST_F(StartupTest, FailedInputUnwindsWhatWasStarted) {
-  Results()[S_InitInput] = -1;
+  Results()["start input"] = -1;
   EXPECT_EQ(InitLibrary(), -1);
   ExpectNothingStarted();
-  EXPECT_EQ(Count("TermInput"), 0);
-  EXPECT_EQ(Count("TerminateSound"), 0);
-  EXPECT_EQ(Count("InitializeSound"), 0);
-  EXPECT_EQ(CallsAmong({"EndCharCodeBuffer", "ComUninitialize", "EndFileAccess"}),
-            (std::vector<std::string>{"EndCharCodeBuffer", "ComUninitialize", "EndFileAccess"}));
+  EXPECT_EQ(Count("undo input"), 0);
+  EXPECT_EQ(Count("undo sound"), 0);
+  EXPECT_EQ(Count("start sound"), 0);
+  EXPECT_EQ(CallsAmong({"undo main window", "undo COM", "undo file access"}),
+            (std::vector<std::string>{"undo main window", "undo COM", "undo file access"}));
+  EXPECT_EQ(CallsAmong(kShutdownSteps), std::vector<std::string>{});
 }
 
 TEST_F(StartupTest, FailedGraphicsDeviceUnwindsSoundInputWindowComAndFiles) {
-  Results()[S_InitGraphicsDevice] = -1;
+  Results()["start graphics device"] = -1;
   EXPECT_EQ(InitLibrary(), -1);
   ExpectNothingStarted();
-  EXPECT_EQ(CallsAmong({"TerminateSound", "TermInput", "EndCharCodeBuffer", "ComUninitialize", "EndFileAccess",
-                        "InitCharCodeBuffer"}),
-            (std::vector<std::string>{"TerminateSound", "TermInput", "EndCharCodeBuffer", "ComUninitialize",
-                                      "EndFileAccess"}));
+  EXPECT_EQ(CallsAmong({"undo sound", "undo input", "undo main window", "undo COM", "undo file access",
+                        "start typed characters", "undo graphics device"}),
+            (std::vector<std::string>{"undo sound", "undo input", "undo main window", "undo COM",
+                                      "undo file access"}));
 }
 
 TEST_F(StartupTest, FailedComStartsNoWindow) {
-  Results()[S_ComInitialize] = -1;
+  Results()["start COM"] = -1;
   EXPECT_EQ(InitLibrary(), -1);
   ExpectNothingStarted();
-  EXPECT_EQ(Count("ComUninitialize"), 0);
-  EXPECT_EQ(Count("EndFileAccess"), 1);
-  EXPECT_EQ(Count("InitInput"), 0);
+  EXPECT_EQ(Count("undo COM"), 0);
+  EXPECT_EQ(Count("undo file access"), 1);
+  EXPECT_EQ(Count("start main window"), 0);
+  EXPECT_EQ(Count("start input"), 0);
 }
 
 TEST_F(StartupTest, FailedWindowCreationEndsComAndFiles) {
@@ -129,9 +132,9 @@ TEST_F(StartupTest, FailedWindowCreationEndsComAndFiles) {
   EXPECT_EQ(InitLibrary(), -1);
   ExpectNothingStarted();
   EXPECT_EQ(SystemState.Window.Quit, 1);
-  EXPECT_EQ(Count("ComUninitialize"), 1);
-  EXPECT_EQ(Count("EndFileAccess"), 1);
-  EXPECT_EQ(Count("InitInput"), 0);
+  EXPECT_EQ(Count("undo COM"), 1);
+  EXPECT_EQ(Count("undo file access"), 1);
+  EXPECT_EQ(Count("start input"), 0);
   // With the quit flag set the pump answers -1 from now on.
   EXPECT_EQ(PumpWindowMessages(), -1);
 }
@@ -147,15 +150,16 @@ TEST_F(StartupTest, TwentyFourBitDesktopIsRefusedInWindowedMode) {
   PlatFakeSetDesktop(1024, 768, 24);
   EXPECT_EQ(InitLibrary(), -1);
   ExpectNothingStarted();
-  EXPECT_EQ(Count("LogSystemInfo"), 0);
-  EXPECT_EQ(Count("EndFileAccess"), 1);
+  EXPECT_EQ(Count("start system report"), 0);
+  EXPECT_EQ(Count("undo file access"), 1);
 }
 
 TEST_F(StartupTest, TwentyFourBitScreenSettingIsRefusedInFullScreen) {
   ChangeWindowMode(0);
-  Results()[S_GetScreenColorBits] = 24;
+  DirectDrawState.ScreenBits = 24;
   EXPECT_EQ(InitLibrary(), -1);
   ExpectNothingStarted();
+  DirectDrawState.ScreenBits = 0;
 }
 
 TEST_F(StartupTest, TwentyFourBitDesktopIsAcceptedInFullScreen) {
@@ -168,9 +172,39 @@ TEST_F(StartupTest, TwentyFourBitDesktopIsAcceptedInFullScreen) {
 }
 
 TEST_F(StartupTest, SoundFailureDoesNotStopStartup) {
-  Results()[S_InitializeSound] = -1;
+  Results()["start sound"] = -1;
   EXPECT_EQ(InitLibrary(), 0);
+  EXPECT_EQ(StepCalls(), kStartupSteps);
   EndLibrary();
+}
+
+// Whichever step fails, exactly the steps started before it are undone, last
+// first, and nothing else is started or ended.
+TEST_F(StartupTest, FailedStartInTheMiddleUndoesTheStartedStepsInReverse) {
+  AppStepsRunForReal() = false;
+  size_t failures = 0;
+  for (size_t failing = 0; failing < RealParts().size(); ++failing) {
+    if (!RealParts()[failing].Start) continue;
+    InstallRecordingParts();
+    LibraryParts[failing].FailureStops = true;
+    const std::string name = RealParts()[failing].Name;
+    Results().clear();
+    Results()["start " + name] = -1;
+    Calls().clear();
+
+    std::vector<std::string> expected;
+    for (size_t i = 0; i <= failing; ++i)
+      if (RealParts()[i].Start) expected.push_back(std::string("start ") + RealParts()[i].Name);
+    for (size_t i = failing; i > 0; --i)
+      if (RealParts()[i - 1].Undo) expected.push_back(std::string("undo ") + RealParts()[i - 1].Name);
+
+    EXPECT_EQ(InitLibrary(), -1) << name;
+    EXPECT_EQ(StepCalls(), expected) << name;
+    EXPECT_EQ(SystemState.Initialised, 0) << name;
+    EXPECT_EQ(SystemState.Kept.Initialising, 0) << name;
+    ++failures;
+  }
+  EXPECT_GE(failures, 20u);
 }
 
 TEST_F(StartupTest, ComFlagSurvivesTheWindowsResetSoShutdownUninitialises) {
@@ -179,7 +213,9 @@ TEST_F(StartupTest, ComFlagSurvivesTheWindowsResetSoShutdownUninitialises) {
   EXPECT_EQ(InitCom(), -1);  // only once
   Calls().clear();
   EndLibrary();
-  EXPECT_EQ(Count("ComUninitialize"), 1);
+  EXPECT_EQ(Count("end COM"), 1);
+  // The flag was still set, so the end uninitialised COM and cleared it.
+  EXPECT_EQ(SystemState.ComInitialised, 0);
 }
 
 TEST_F(StartupTest, LibraryCanStartAgainAfterItsEnd) {
@@ -205,7 +241,7 @@ TEST_F(StartupTest, FatalErrorExitDuringItsOwnShutdownEndsAtOnce) {
       {
         InitLibrary();
         // A service that fails fatally while the library is ending.
-        LibraryServices.TermInput = [] {
+        FindLibraryPart("input")->End = [] {
           FatalErrorExit("again");
           return 0;
         };

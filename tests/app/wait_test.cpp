@@ -61,7 +61,7 @@ TEST_F(WaitTest, WaitEndsAtOnceWhenTheWindowIsClosed) {
 TEST_F(WaitTest, WaitForAKeyFirstWaitsForTheHeldKeyToBeReleased) {
   // Z (44) is held for the first looks, then nothing, then X (45) goes down.
   static int looks = 0;
-  LibraryServices.GetAnyInputDown = [](int flags) {
+  InputServices.GetAnyInputDown = [](int flags) {
     EXPECT_EQ(flags, 7);  // keyboard, pads and mouse
     ++looks;
     return looks <= 5 ? 44 : looks <= 10 ? 0 : 45;
@@ -71,7 +71,7 @@ TEST_F(WaitTest, WaitForAKeyFirstWaitsForTheHeldKeyToBeReleased) {
 }
 
 TEST_F(WaitTest, WaitForAKeyEndsWithZeroWhenTheWindowCloses) {
-  LibraryServices.GetAnyInputDown = [](int) { return 0; };
+  InputServices.GetAnyInputDown = [](int) { return 0; };
   PlatFakeScheduleEvent(PlatFakeClockNow() + 20, PlatNativeEventKind::CloseRequested);
   EXPECT_EQ(WaitAnyKeyPress(), 0);
   EXPECT_EQ(IsWindowDestroyed(), 1);

@@ -20,7 +20,7 @@ class WindowProcTest : public StartedLibraryTest {
   void SetUp() override {
     StartedLibraryTest::SetUp();
     Pushed().clear();
-    LibraryServices.PushTypedChar = [](unsigned char c) {
+    InputServices.PushTypedChar = [](unsigned char c) {
       Pushed().push_back(c);
       return 0;
     };
@@ -89,8 +89,8 @@ TEST_F(FullScreenWindowProcTest, ActivationReappliesGraphicsUnlessMinimised) {
 }
 
 TEST_F(FullScreenWindowProcTest, DeactivationAfterAModeChangeReleasesTheDisplay) {
-  Results()[S_IsDisplayModeChanged] = 1;
-  Results()[S_HasDirectDrawOutput] = 0;
+  Results()["IsDisplayModeChanged"] = 1;
+  Results()["HasDirectDrawOutput"] = 0;
   Send(WM_ACTIVATE, WA_INACTIVE);
   EXPECT_EQ(Count("ReleaseDirectDraw"), 1);
   EXPECT_EQ(Count("ReleaseDirect3D"), 0);
@@ -98,7 +98,7 @@ TEST_F(FullScreenWindowProcTest, DeactivationAfterAModeChangeReleasesTheDisplay)
   EXPECT_EQ(Count("PauseAllMoviePlayback"), 1);
   EXPECT_EQ(Count("RefreshInputAcquire"), 1);
   Calls().clear();
-  Results()[S_HasDirectDrawOutput] = 1;
+  Results()["HasDirectDrawOutput"] = 1;
   Send(WM_ACTIVATE, WA_INACTIVE);
   EXPECT_EQ(Count("ReleaseDirect3D"), 1);
 }
@@ -177,7 +177,7 @@ TEST_F(WindowProcTest, EditingKeysPushTheirControlCodes) {
   for (int vk : {VK_DELETE, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, int('A'), VK_RETURN}) Send(WM_KEYDOWN, uintptr_t(vk));
   EXPECT_EQ(Pushed(), (std::vector<int>{0x10, 0x1D, 0x1C, 0x1E, 0x1F}));
   Pushed().clear();
-  Results()[S_IsTypedCharBufferFull] = 1;
+  Results()["IsTypedCharBufferFull"] = 1;
   Send(WM_KEYDOWN, VK_LEFT);
   EXPECT_TRUE(Pushed().empty());
 }
@@ -198,7 +198,7 @@ TEST_F(WindowProcTest, ScreenSaverAndMonitorPowerOffAreHeldOff) {
 }
 
 TEST_F(WindowProcTest, ImeMessagesGoToTheTextInput) {
-  LibraryServices.HandleImeMessage = [](void*, uint32_t, uintptr_t, intptr_t) -> intptr_t { return 7; };
+  InputServices.HandleImeMessage = [](void*, uint32_t, uintptr_t, intptr_t) -> intptr_t { return 7; };
   EXPECT_EQ(Send(WM_IME_COMPOSITION), 7);
   EXPECT_EQ(Send(WM_IME_NOTIFY), 7);
 }
@@ -237,7 +237,7 @@ TEST_F(WindowProcTest, DraggingKeepsTheProportionAndSetsTheScale) {
 }
 
 TEST_F(WindowProcTest, MoveUpdatesTheClientRectangleAndTheDrawTarget) {
-  Results()[S_GetDrawTarget] = -4;
+  Results()["GetDrawTarget"] = -4;
   Send(WM_MOVE, 0, PlatMakeLParam(-20, 30));
   int rect[4];
   GetWindowClientScreenRect(rect);
@@ -268,8 +268,8 @@ TEST_F(WindowProcTest, PaintBeforeTheLibraryRunsFillsBlackAndValidates) {
 }
 
 TEST_F(WindowProcTest, PaintPresentsTheBackScreenWithoutWaitingForTheBlank) {
-  Results()[S_GetDrawTarget] = -2;
-  Results()[S_GetFlipWaitVBlank] = 1;
+  Results()["GetDrawTarget"] = -2;
+  Results()["GetFlipWaitVBlank"] = 1;
   PlatInvalidateRect(Main(), nullptr);
   EXPECT_EQ(PumpWindowMessages(), 0);
   EXPECT_EQ(CallsAmong({"SetFlipWaitVBlank", "PresentSoftScreen"}),

@@ -1,18 +1,20 @@
 // Helpers for the tests of start-up, the main window, the pump and the
 // window procedure: the scripted window back end, a fake clock, and a
-// recording fake for every service those parts call in other subsystems.
+// recording fake for every service those parts call in other subsystems and
+// for every step of the start-up list.
 #pragma once
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <string>
-#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "app/main_window.h"
 #include "app/pump.h"
-#include "app/services.h"
+#include "app/service_hooks.h"
 #include "app/startup.h"
 #include "core/system_state.h"
 #include "platform/window.h"
@@ -25,153 +27,165 @@ inline std::vector<std::string>& Calls() {
   static std::vector<std::string> calls;
   return calls;
 }
-inline std::map<int, int>& Results() {
-  static std::map<int, int> results;
+// Answers of the recording fakes by the name they record; 0 when not set.
+inline std::map<std::string, int>& Results() {
+  static std::map<std::string, int> results;
   return results;
 }
-inline std::vector<std::string>& Names() {
-  static std::vector<std::string> names(128);
-  return names;
+inline int ResultOf(const std::string& name) {
+  auto it = Results().find(name);
+  return it == Results().end() ? 0 : it->second;
 }
+
+// ---- The services of the other subsystems -------------------------------------
 
 template <int Id, typename F>
 struct Recorder;
 template <int Id, typename R, typename... A>
 struct Recorder<Id, R (*)(A...)> {
+  static const char*& Name() {
+    static const char* name = "";
+    return name;
+  }
   static R Call(A...) {
-    Calls().push_back(Names()[Id]);
-    if constexpr (std::is_void_v<R>) {
-      return;
-    } else if constexpr (std::is_pointer_v<R>) {
-      return nullptr;
-    } else {
-      auto it = Results().find(Id);
-      return R(it == Results().end() ? 0 : it->second);
-    }
+    Calls().push_back(Name());
+    return R(ResultOf(Name()));
   }
 };
 
 template <int Id, typename F>
 void Hook(F& slot, const char* name) {
-  Names()[Id] = name;
+  Recorder<Id, F>::Name() = name;
   slot = &Recorder<Id, F>::Call;
 }
+// A recording fake in a service table, recording the service's name.
+#define WINTEST_RECORD(table, service) Hook<__LINE__>(table.service, #service)
 
-// Service ids for making one fail.
-enum ServiceId {
-  S_GetSoftwareRenderRequest, S_SelectRenderMode, S_InitYuvToRgbTables, S_InitFileAccess,
-  S_SelectFileAccessBackend, S_GetCurrentDir, S_LogFileInit, S_GetScreenColorBits, S_LogSystemInfo,
-  S_SetSeparateBackLayout, S_InitStreamFunctionTables, S_SetGraphRestoreCallback, S_ComInitialize,
-  S_ComUninitialize, S_ClearHttpTransferTable, S_InitInput, S_InitializeSound, S_InitGraphicsDevice,
-  S_InitCharCodeBuffer, S_SetFlipWaitVBlank, S_GetFlipWaitVBlank, S_SetDrawTarget, S_WarmUpDraws,
-  S_DeleteAllHttpTransfers, S_EndNetWorkSystem, S_StopMusicFile, S_TermGraphicsDevice, S_TermInput,
-  S_TerminateSound, S_SetCurrentDir, S_EndFileAccess, S_DumpAllocations, S_EndCharCodeBuffer,
-  S_UpdateDoubleByteTextFlag, S_GetScreenSize, S_ChangeScreenMode, S_GetDrawTarget, S_GetSeparateBackLayout,
-  S_SetDrawTargetRect, S_GetStoredDrawClipArgs, S_SetDrawClipRect, S_GetFlipToGdiMode, S_SetFlipToGdiMode,
-  S_PumpNetWorkMessages, S_StepAllHttpTransfers, S_StepHttpTransfer, S_GetHttpTransferCount,
-  S_IsHttpTransferSlotLive, S_ProcessAllStreamSounds, S_DrawAllMoviesToScreen, S_PollDirectMusicState,
-  S_UpdatePadVibrationTimers, S_EditActiveTextInput, S_RestoreAllGraphSurfaces, S_PushTypedChar,
-  S_IsTypedCharBufferFull, S_HandleImeMessage, S_RequestImeRestoreOnActivate, S_CheckAllSurface2DLost,
-  S_RestoreAllSurface3D, S_ReapplyGraphicsSettings, S_ResumeAllMoviePlayback, S_PauseAllMoviePlayback,
-  S_ReleaseAllMovieStreams, S_RefreshInputAcquire, S_ApplyPadVibration, S_IsDisplayModeChanged,
-  S_HasDirectDrawOutput, S_GetDirectDrawObject, S_ReleaseDirectDraw, S_ReleaseDirect3D, S_PresentSoftScreen,
-  S_GetScreenModeInfo, S_UpdateScreenColorFormat, S_OnMciNotify, S_OnSocketMessage, S_GetAnyInputDown,
-};
+inline void InstallRecordingServiceHooks() {
+  WINTEST_RECORD(DisplayServices, CheckAllSurface2DLost);
+  WINTEST_RECORD(DisplayServices, RestoreAllSurface3D);
+  WINTEST_RECORD(DisplayServices, RestoreAllGraphSurfaces);
+  WINTEST_RECORD(DisplayServices, ReapplyGraphicsSettings);
+  WINTEST_RECORD(DisplayServices, IsDisplayModeChanged);
+  WINTEST_RECORD(DisplayServices, HasDirectDrawOutput);
+  WINTEST_RECORD(DisplayServices, ReleaseDirectDraw);
+  WINTEST_RECORD(DisplayServices, ReleaseDirect3D);
+  WINTEST_RECORD(DisplayServices, UpdateScreenColorFormat);
+  WINTEST_RECORD(DisplayServices, ChangeScreenMode);
+  WINTEST_RECORD(DisplayServices, GetDrawTarget);
+  WINTEST_RECORD(DisplayServices, SetDrawTargetRect);
+  WINTEST_RECORD(DisplayServices, SetDrawClipRect);
+  WINTEST_RECORD(DisplayServices, GetFlipWaitVBlank);
+  WINTEST_RECORD(DisplayServices, SetFlipWaitVBlank);
+  WINTEST_RECORD(DisplayServices, PresentSoftScreen);
+  WINTEST_RECORD(InputServices, RequestImeRestoreOnActivate);
+  WINTEST_RECORD(InputServices, RefreshInputAcquire);
+  WINTEST_RECORD(InputServices, ApplyPadVibration);
+  WINTEST_RECORD(InputServices, UpdatePadVibrationTimers);
+  WINTEST_RECORD(InputServices, PushTypedChar);
+  WINTEST_RECORD(InputServices, IsTypedCharBufferFull);
+  WINTEST_RECORD(InputServices, HandleImeMessage);
+  WINTEST_RECORD(InputServices, EditActiveTextInput);
+  WINTEST_RECORD(InputServices, GetAnyInputDown);
+  WINTEST_RECORD(SoundServices, ProcessAllStreamSounds);
+  WINTEST_RECORD(SoundServices, PollDirectMusicState);
+  WINTEST_RECORD(MovieServices, PauseAllMoviePlayback);
+  WINTEST_RECORD(MovieServices, ResumeAllMoviePlayback);
+  WINTEST_RECORD(MovieServices, ReleaseAllMovieStreams);
+  WINTEST_RECORD(MovieServices, DrawAllMoviesToScreen);
+  WINTEST_RECORD(NetworkServices, PumpNetWorkMessages);
+  WINTEST_RECORD(NetworkServices, StepAllHttpTransfers);
+  WINTEST_RECORD(NetworkServices, GetHttpTransferCount);
+  WINTEST_RECORD(NetworkServices, IsHttpTransferSlotLive);
+  WINTEST_RECORD(NetworkServices, StepHttpTransfer);
+}
 
-// Every service becomes a recording fake answering 0 (or what Results()
-// says for its id).
+// ---- The start-up list ----------------------------------------------------------
+
+// The library's own list, as it was before the fakes went in.
+inline std::vector<LibraryPart>& RealParts() {
+  static std::vector<LibraryPart> parts;
+  return parts;
+}
+
+// Whether the app layer's own steps run for real after being recorded.
+inline bool& AppStepsRunForReal() {
+  static bool real = true;
+  return real;
+}
+
+// The steps that are the app layer's own (the window, COM, the library's
+// flags) run for real on the fake window back end; the other subsystems'
+// steps are only recorded.
+inline bool RunsForReal(const std::string& name) {
+  if (!AppStepsRunForReal()) return false;
+  static const char* const kOwn[] = {"colour depth", "performance counter", "last window messages", "COM",
+                                     "main window", "initialised", "window to front"};
+  return std::find(std::begin(kOwn), std::end(kOwn), name) != std::end(kOwn);
+}
+
+// Records "<word> <name>", then answers what Results() says for it, or
+// runs the real step, or answers 0.
+inline int PlayPart(size_t index, const char* word, int (*LibraryPart::*member)()) {
+  const LibraryPart& real = RealParts()[index];
+  std::string name = std::string(word) + " " + real.Name;
+  Calls().push_back(name);
+  auto it = Results().find(name);
+  if (it != Results().end()) return it->second;
+  if (RunsForReal(real.Name)) return (real.*member)();
+  return 0;
+}
+template <size_t I>
+int StartPart() { return PlayPart(I, "start", &LibraryPart::Start); }
+template <size_t I>
+int EndPart() { return PlayPart(I, "end", &LibraryPart::End); }
+template <size_t I>
+int UndoPart() { return PlayPart(I, "undo", &LibraryPart::Undo); }
+
+constexpr size_t kMaxParts = 40;
+using PartCall = int (*)();
+template <size_t... I>
+constexpr std::array<std::array<PartCall, 3>, sizeof...(I)> MakePartRecorders(std::index_sequence<I...>) {
+  return {std::array<PartCall, 3>{&StartPart<I>, &EndPart<I>, &UndoPart<I>}...};
+}
+
+// Every start, end and undo of the list becomes a recording fake; the
+// entries without one stay without.
+inline void InstallRecordingParts() {
+  static constexpr auto kRecorders = MakePartRecorders(std::make_index_sequence<kMaxParts>());
+  ResetLibraryParts();
+  RealParts() = LibraryParts;
+  EXPECT_LE(LibraryParts.size(), kMaxParts);
+  for (size_t i = 0; i < LibraryParts.size() && i < kMaxParts; ++i) {
+    LibraryPart& part = LibraryParts[i];
+    if (part.Start) part.Start = kRecorders[i][0];
+    if (part.End) part.End = kRecorders[i][1];
+    if (part.Undo) part.Undo = kRecorders[i][2];
+  }
+}
+
+// The steps of the list in their order, each as "<word> <name>" for the
+// entries that have that word's call.
+inline std::vector<std::string> PartCalls(const char* word, int (*LibraryPart::*member)(), bool reversed) {
+  std::vector<std::string> out;
+  for (const LibraryPart& part : RealParts())
+    if (part.*member) out.push_back(std::string(word) + " " + part.Name);
+  if (reversed) std::reverse(out.begin(), out.end());
+  return out;
+}
+
+// The calls the steps of the list made, in their order.
+inline std::vector<std::string> StepCalls() {
+  std::vector<std::string> out;
+  for (const std::string& c : Calls())
+    if (c.rfind("start ", 0) == 0 || c.rfind("end ", 0) == 0 || c.rfind("undo ", 0) == 0) out.push_back(c);
+  return out;
+}
+
+// Every service and every step of the list becomes a recording fake.
 inline void InstallRecordingServices() {
-  LibraryServiceTable& t = LibraryServices;
-  Hook<S_GetSoftwareRenderRequest>(t.GetSoftwareRenderRequest, "GetSoftwareRenderRequest");
-  Hook<S_SelectRenderMode>(t.SelectRenderMode, "SelectRenderMode");
-  Hook<S_InitYuvToRgbTables>(t.InitYuvToRgbTables, "InitYuvToRgbTables");
-  Hook<S_InitFileAccess>(t.InitFileAccess, "InitFileAccess");
-  Hook<S_SelectFileAccessBackend>(t.SelectFileAccessBackend, "SelectFileAccessBackend");
-  Hook<S_GetCurrentDir>(t.GetCurrentDir, "GetCurrentDir");
-  Hook<S_LogFileInit>(t.LogFileInit, "LogFileInit");
-  Hook<S_GetScreenColorBits>(t.GetScreenColorBits, "GetScreenColorBits");
-  Hook<S_LogSystemInfo>(t.LogSystemInfo, "LogSystemInfo");
-  Hook<S_SetSeparateBackLayout>(t.SetSeparateBackLayout, "SetSeparateBackLayout");
-  Hook<S_InitStreamFunctionTables>(t.InitStreamFunctionTables, "InitStreamFunctionTables");
-  Hook<S_SetGraphRestoreCallback>(t.SetGraphRestoreCallback, "SetGraphRestoreCallback");
-  Hook<S_ComInitialize>(t.ComInitialize, "ComInitialize");
-  Hook<S_ComUninitialize>(t.ComUninitialize, "ComUninitialize");
-  Hook<S_ClearHttpTransferTable>(t.ClearHttpTransferTable, "ClearHttpTransferTable");
-  Hook<S_InitInput>(t.InitInput, "InitInput");
-  Hook<S_InitializeSound>(t.InitializeSound, "InitializeSound");
-  Hook<S_InitGraphicsDevice>(t.InitGraphicsDevice, "InitGraphicsDevice");
-  Hook<S_InitCharCodeBuffer>(t.InitCharCodeBuffer, "InitCharCodeBuffer");
-  Hook<S_SetFlipWaitVBlank>(t.SetFlipWaitVBlank, "SetFlipWaitVBlank");
-  Hook<S_GetFlipWaitVBlank>(t.GetFlipWaitVBlank, "GetFlipWaitVBlank");
-  Hook<S_SetDrawTarget>(t.SetDrawTarget, "SetDrawTarget");
-  Hook<S_WarmUpDraws>(t.WarmUpDraws, "WarmUpDraws");
-  Hook<S_DeleteAllHttpTransfers>(t.DeleteAllHttpTransfers, "DeleteAllHttpTransfers");
-  Hook<S_EndNetWorkSystem>(t.EndNetWorkSystem, "EndNetWorkSystem");
-  Hook<S_StopMusicFile>(t.StopMusicFile, "StopMusicFile");
-  Hook<S_TermGraphicsDevice>(t.TermGraphicsDevice, "TermGraphicsDevice");
-  Hook<S_TermInput>(t.TermInput, "TermInput");
-  Hook<S_TerminateSound>(t.TerminateSound, "TerminateSound");
-  Hook<S_SetCurrentDir>(t.SetCurrentDir, "SetCurrentDir");
-  Hook<S_EndFileAccess>(t.EndFileAccess, "EndFileAccess");
-  Hook<S_DumpAllocations>(t.DumpAllocations, "DumpAllocations");
-  Hook<S_EndCharCodeBuffer>(t.EndCharCodeBuffer, "EndCharCodeBuffer");
-  Hook<S_UpdateDoubleByteTextFlag>(t.UpdateDoubleByteTextFlag, "UpdateDoubleByteTextFlag");
-  Hook<S_GetScreenSize>(t.GetScreenSize, "GetScreenSize");
-  Hook<S_ChangeScreenMode>(t.ChangeScreenMode, "ChangeScreenMode");
-  Hook<S_GetDrawTarget>(t.GetDrawTarget, "GetDrawTarget");
-  Hook<S_GetSeparateBackLayout>(t.GetSeparateBackLayout, "GetSeparateBackLayout");
-  Hook<S_SetDrawTargetRect>(t.SetDrawTargetRect, "SetDrawTargetRect");
-  Hook<S_GetStoredDrawClipArgs>(t.GetStoredDrawClipArgs, "GetStoredDrawClipArgs");
-  Hook<S_SetDrawClipRect>(t.SetDrawClipRect, "SetDrawClipRect");
-  Hook<S_GetFlipToGdiMode>(t.GetFlipToGdiMode, "GetFlipToGdiMode");
-  Hook<S_SetFlipToGdiMode>(t.SetFlipToGdiMode, "SetFlipToGdiMode");
-  Hook<S_PumpNetWorkMessages>(t.PumpNetWorkMessages, "PumpNetWorkMessages");
-  Hook<S_StepAllHttpTransfers>(t.StepAllHttpTransfers, "StepAllHttpTransfers");
-  Hook<S_StepHttpTransfer>(t.StepHttpTransfer, "StepHttpTransfer");
-  Hook<S_GetHttpTransferCount>(t.GetHttpTransferCount, "GetHttpTransferCount");
-  Hook<S_IsHttpTransferSlotLive>(t.IsHttpTransferSlotLive, "IsHttpTransferSlotLive");
-  Hook<S_ProcessAllStreamSounds>(t.ProcessAllStreamSounds, "ProcessAllStreamSounds");
-  Hook<S_DrawAllMoviesToScreen>(t.DrawAllMoviesToScreen, "DrawAllMoviesToScreen");
-  Hook<S_PollDirectMusicState>(t.PollDirectMusicState, "PollDirectMusicState");
-  Hook<S_UpdatePadVibrationTimers>(t.UpdatePadVibrationTimers, "UpdatePadVibrationTimers");
-  Hook<S_EditActiveTextInput>(t.EditActiveTextInput, "EditActiveTextInput");
-  Hook<S_RestoreAllGraphSurfaces>(t.RestoreAllGraphSurfaces, "RestoreAllGraphSurfaces");
-  Hook<S_PushTypedChar>(t.PushTypedChar, "PushTypedChar");
-  Hook<S_IsTypedCharBufferFull>(t.IsTypedCharBufferFull, "IsTypedCharBufferFull");
-  Hook<S_HandleImeMessage>(t.HandleImeMessage, "HandleImeMessage");
-  Hook<S_RequestImeRestoreOnActivate>(t.RequestImeRestoreOnActivate, "RequestImeRestoreOnActivate");
-  Hook<S_CheckAllSurface2DLost>(t.CheckAllSurface2DLost, "CheckAllSurface2DLost");
-  Hook<S_RestoreAllSurface3D>(t.RestoreAllSurface3D, "RestoreAllSurface3D");
-  Hook<S_ReapplyGraphicsSettings>(t.ReapplyGraphicsSettings, "ReapplyGraphicsSettings");
-  Hook<S_ResumeAllMoviePlayback>(t.ResumeAllMoviePlayback, "ResumeAllMoviePlayback");
-  Hook<S_PauseAllMoviePlayback>(t.PauseAllMoviePlayback, "PauseAllMoviePlayback");
-  Hook<S_ReleaseAllMovieStreams>(t.ReleaseAllMovieStreams, "ReleaseAllMovieStreams");
-  Hook<S_RefreshInputAcquire>(t.RefreshInputAcquire, "RefreshInputAcquire");
-  Hook<S_ApplyPadVibration>(t.ApplyPadVibration, "ApplyPadVibration");
-  Hook<S_IsDisplayModeChanged>(t.IsDisplayModeChanged, "IsDisplayModeChanged");
-  Hook<S_HasDirectDrawOutput>(t.HasDirectDrawOutput, "HasDirectDrawOutput");
-  Hook<S_GetDirectDrawObject>(t.GetDirectDrawObject, "GetDirectDrawObject");
-  Hook<S_ReleaseDirectDraw>(t.ReleaseDirectDraw, "ReleaseDirectDraw");
-  Hook<S_ReleaseDirect3D>(t.ReleaseDirect3D, "ReleaseDirect3D");
-  Hook<S_PresentSoftScreen>(t.PresentSoftScreen, "PresentSoftScreen");
-  Hook<S_GetScreenModeInfo>(t.GetScreenModeInfo, "GetScreenModeInfo");
-  Hook<S_UpdateScreenColorFormat>(t.UpdateScreenColorFormat, "UpdateScreenColorFormat");
-  Hook<S_OnMciNotify>(t.OnMciNotify, "OnMciNotify");
-  Hook<S_OnSocketMessage>(t.OnSocketMessage, "OnSocketMessage");
-  Hook<S_GetAnyInputDown>(t.GetAnyInputDown, "GetAnyInputDown");
-  // The screen is 640 x 480 x 16, as the display reports while unset.
-  t.GetScreenSize = [](int* w, int* h) {
-    if (w) *w = 640;
-    if (h) *h = 480;
-    return 0;
-  };
-  t.GetScreenModeInfo = [](int* w, int* h, int* bits) {
-    Calls().push_back("GetScreenModeInfo");
-    if (w) *w = 640;
-    if (h) *h = 480;
-    if (bits) *bits = 16;
-    return 0;
-  };
+  InstallRecordingServiceHooks();
+  InstallRecordingParts();
 }
 
 inline int Count(const std::string& name) {
@@ -196,10 +210,14 @@ class FakeLibraryTest : public ::testing::Test {
     SetLogFileOutput(0);
     SetMainWindowTitle(WindowTitle());
     ChangeWindowMode(Windowed());
+    AppStepsRunForReal() = true;
     InstallRecordingServices();
     Calls().clear();
   }
   void TearDown() override {
+    ResetLibraryParts();
+    ResetServiceHooks();
+    Results().clear();
     PlatFakeClockRemove();
   }
   virtual uint32_t StartClock() { return 100000; }

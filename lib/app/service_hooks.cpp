@@ -1,0 +1,78 @@
+#include "app/service_hooks.h"
+
+#include "graphics/drawstate.h"
+#include "graphics/graph.h"
+#include "graphics/soft/display.h"
+#include "input/input.h"
+#include "movie/movie.h"
+#include "network/network.h"
+#include "sound/sound.h"
+
+namespace {
+
+constexpr DisplayHooks kDisplay = {
+    .CheckAllSurface2DLost = CheckAllSurface2DLost,
+    .RestoreAllSurface3D = RestoreAllSurface3D,
+    .RestoreAllGraphSurfaces = RestoreAllGraphSurfaces,
+    .ReapplyGraphicsSettings = ReapplyGraphicsSettings,
+    .IsDisplayModeChanged = IsDisplayModeChanged,
+    .HasDirectDrawOutput = HasDirectDrawOutput,
+    .ReleaseDirectDraw = ReleaseDirectDraw,
+    .ReleaseDirect3D = ReleaseDirect3D,
+    .UpdateScreenColorFormat = UpdateScreenColorFormat,
+    .ChangeScreenMode = ChangeScreenMode,
+    .GetDrawTarget = GetDrawTarget,
+    .SetDrawTargetRect = SetDrawTargetRect,
+    .SetDrawClipRect = SetDrawClipRect,
+    .GetFlipWaitVBlank = GetFlipWaitVBlank,
+    .SetFlipWaitVBlank = SetFlipWaitVBlank,
+    .PresentSoftScreen = PresentSoftScreen,
+};
+
+constexpr InputHooks kInput = {
+    .RequestImeRestoreOnActivate = RequestImeRestoreOnActivate,
+    .RefreshInputAcquire = RefreshInputAcquire,
+    .ApplyPadVibration = ApplyPadVibration,
+    .UpdatePadVibrationTimers = UpdatePadVibrationTimers,
+    .PushTypedChar = PushTypedChar,
+    .IsTypedCharBufferFull = IsTypedCharBufferFull,
+    .HandleImeMessage = HandleImeMessage,
+    .EditActiveTextInput = EditActiveTextInput,
+    .GetAnyInputDown = GetAnyInputDownImpl,
+};
+
+constexpr SoundHooks kSound = {
+    .ProcessAllStreamSounds = ProcessAllStreamSounds,
+    .PollDirectMusicState = PollDirectMusicState,
+};
+
+constexpr MovieHooks kMovie = {
+    .PauseAllMoviePlayback = PauseAllMoviePlayback,
+    .ResumeAllMoviePlayback = ResumeAllMoviePlayback,
+    .ReleaseAllMovieStreams = ReleaseAllMovieStreams,
+    .DrawAllMoviesToScreen = DrawAllMoviesToScreen,
+};
+
+constexpr NetworkHooks kNetwork = {
+    .PumpNetWorkMessages = PumpNetWorkMessages,
+    .StepAllHttpTransfers = StepAllHttpTransfers,
+    .GetHttpTransferCount = GetHttpTransferCount,
+    .IsHttpTransferSlotLive = IsHttpTransferSlotLive,
+    .StepHttpTransfer = StepHttpTransfer,
+};
+
+}  // namespace
+
+DisplayHooks DisplayServices = kDisplay;
+InputHooks InputServices = kInput;
+SoundHooks SoundServices = kSound;
+MovieHooks MovieServices = kMovie;
+NetworkHooks NetworkServices = kNetwork;
+
+void ResetServiceHooks() {
+  DisplayServices = kDisplay;
+  InputServices = kInput;
+  SoundServices = kSound;
+  MovieServices = kMovie;
+  NetworkServices = kNetwork;
+}
