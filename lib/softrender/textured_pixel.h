@@ -67,6 +67,15 @@ constexpr bool AlphaBeforeTint(int depth, int mode, bool graph) {
 constexpr bool FinerMulBlendGreen(int depth, SourceKind k, int mode, bool graph, bool tint) {
   return depth == 16 && k == SourceKind::Alpha && mode == kMulBlend && !graph && !tint;
 }
+// Where the opaque path gives what the translucent path gives with the alpha
+// taken as 256 (a weight of exactly 1), and alpha 0 leaves the pixel as a
+// skip would, an alpha texel needs no branch: its weight is 256 or its alpha.
+// Not so where the parameter alone goes through a product table (add and
+// subtract; 16-bit modes 1, 10 and 11 without a blend graph).
+constexpr bool OpaqueAsFullWeight(int depth, int mode, bool graph) {
+  if (mode == kAdd || mode == kSub) return false;
+  return depth == 32 || mode == kCopy || mode == kMul || graph;
+}
 // Colour keys: a direct texel is compared whole (a 16-bit texel zero-extended)
 // with the 32-bit transparent word, a palette texel by its index; alpha
 // textures are never compared.
@@ -103,6 +112,18 @@ inline uint32_t PackedSub16(uint32_t s, uint32_t d) {
 // (d * 2^k + (x - d) * w) >> k: exact in 32 unsigned bits whenever w < 2^k.
 inline uint32_t Mix(uint32_t d, uint32_t x, uint32_t w, int k) { return ((d << k) + (x - d) * w) >> k; }
 
+// Mix of the three channels of 32-bit pixels at once (the fourth byte of the
+// result is 0): blue and red in two 32-bit lanes of one word, green alone.
+// The lanes' differences may borrow, but every lane's true sum lies in
+// [0, 2^32), so the word's sum is exact.
+inline uint32_t MixPixel32(uint32_t d, uint32_t x, uint32_t w, int k) {
+  const uint64_t db = (d & 0xFFu) | uint64_t(d & 0xFF0000u) << 16;
+  const uint64_t xb = (x & 0xFFu) | uint64_t(x & 0xFF0000u) << 16;
+  const uint64_t br = ((db << k) + (xb - db) * w) >> k;
+  const uint32_t g = Mix((d >> 8) & 0xFFu, (x >> 8) & 0xFFu, w, k);
+  return uint32_t(br & 0xFFu) | g << 8 | uint32_t((br >> 32) & 0xFFu) << 16;
+}
+
 inline uint32_t Load32(const uint8_t* p) {
   uint32_t v;
   std::memcpy(&v, p, 4);
@@ -127,7 +148,7 @@ struct Source {
 };
 
 // Fetches and keys the source; false leaves the destination pixel unchanged.
-template <int Depth, SourceKind K, int Mode, bool Key>
+template <int Depth, SourceKind K, int Mode, bool Graph, bool Key>
 inline bool FetchSource(const PixelParams& pp, const uint8_t* texel, Source& s) {
   s.Alpha = 255;
   s.Weighed = false;
@@ -143,7 +164,10 @@ inline bool FetchSource(const PixelParams& pp, const uint8_t* texel, Source& s) 
       if (ComparesKey(K, Key) && s.Value == pp.Key) return false;
     } else {
       s.Alpha = Depth == 32 ? s.Value >> 24 : texel[2];
-      if constexpr (Key) {
+      if constexpr (OpaqueAsFullWeight(Depth, Mode, Graph)) {
+        s.Weighed = true;
+        if constexpr (Key) s.Alpha += uint32_t(OpaqueUnderKey(s.Alpha));  // 255 weighs 256
+      } else if constexpr (Key) {
         if (s.Alpha == 0 && SkipsAlphaZero(Depth, Mode)) return false;
         s.Weighed = !OpaqueUnderKey(s.Alpha);
       } else {
@@ -162,13 +186,12 @@ template <SourceKind K, int Mode, bool Graph, bool Tint, bool Key>
 struct PixelOp<32, K, Mode, Graph, Tint, Key> {
   static inline void Apply(const PixelParams& pp, uint8_t* dst, const uint8_t* texel, uint32_t level) {
     Source src;
-    if (!FetchSource<32, K, Mode, Key>(pp, texel, src)) return;
+    if (!FetchSource<32, K, Mode, Graph, Key>(pp, texel, src)) return;
     const uint32_t s = src.Value;
-    if constexpr (StoresWholeSource(Mode, TintsPerPixel(K, Tint), Graph)) {
-      if (!src.Weighed) {
-        Store32(dst, s);
-        return;
-      }
+    constexpr bool whole = StoresWholeSource(Mode, TintsPerPixel(K, Tint), Graph);
+    if constexpr (whole && K != SourceKind::Alpha) {
+      Store32(dst, s);
+      return;
     }
     const uint32_t d = Load32(dst);
     // The weight of the factors that apply and its scale in bytes.
@@ -176,27 +199,38 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
     int factors = 0;
     if constexpr (Graph) w = level, factors = 1;
     if (src.Weighed) w *= src.Alpha, ++factors;
-    const uint32_t* tint[3] = {pp.TintB, pp.TintG, pp.TintR};
-    uint32_t out = 0;
-    for (int c = 0; c < 3; ++c) {
-      uint32_t t = (s >> (8 * c)) & 255;
-      if constexpr (Mode == kInvSrc) t = 255 - t;
-      if constexpr (TintsPerPixel(K, Tint)) t = tint[c][t];
-      const uint32_t dc = (d >> (8 * c)) & 255;
-      uint32_t r;
-      if constexpr (Mode == kCopy) {
-        r = factors == 0 ? t : Mix(dc, t, w, 8 * factors);
-      } else if constexpr (Mode == kAlpha || Mode == kInvSrc || Mode == kMulBlend) {
-        const uint32_t x = Mode == kMulBlend ? (t * dc) >> 8 : t;
-        r = Mix(dc, x, w * pp.Param, 8 * (factors + 1));
-      } else if constexpr (Mode == kMul) {
-        r = (t * dc * w) >> (8 * (factors + 1));
-      } else {  // add, subtract: the scaled source
-        r = factors == 0 ? pp.ParamRow[t] : (t * w * pp.Param) >> (8 * (factors + 1));
+    // The source's three channels, inverted (mode 10) and tinted.
+    uint32_t t = s & 0xFFFFFFu;
+    if constexpr (Mode == kInvSrc) t ^= 0xFFFFFFu;
+    if constexpr (TintsPerPixel(K, Tint))
+      t = pp.TintB[t & 255] | pp.TintG[(t >> 8) & 255] << 8 | pp.TintR[t >> 16] << 16;
+    uint32_t out;
+    if constexpr (Mode == kCopy) {
+      out = factors == 0 ? t : MixPixel32(d, t, w, 8 * factors);
+    } else if constexpr (Mode == kAlpha || Mode == kInvSrc) {
+      out = MixPixel32(d, t, w * pp.Param, 8 * (factors + 1));
+    } else if constexpr (Mode == kMulBlend) {
+      uint32_t m = 0;
+      for (int c = 0; c < 24; c += 8) m |= ((((t >> c) & 255) * ((d >> c) & 255)) >> 8) << c;
+      out = MixPixel32(d, m, w * pp.Param, 8 * (factors + 1));
+    } else {
+      out = 0;
+      for (int c = 0; c < 24; c += 8) {
+        const uint32_t tc = (t >> c) & 255;
+        uint32_t r;
+        if constexpr (Mode == kMul) {
+          r = (tc * ((d >> c) & 255) * w) >> (8 * (factors + 1));
+        } else {  // add, subtract: the scaled source
+          r = factors == 0 ? pp.ParamRow[tc] : (tc * w * pp.Param) >> (8 * (factors + 1));
+        }
+        out |= r << c;
       }
-      out |= r << (8 * c);
     }
-    if constexpr (Mode == kAdd) {
+    if constexpr (whole && K == SourceKind::Alpha) {
+      // An opaque texel (weight 256) is stored whole, its fourth byte included.
+      const uint32_t opaque = 0u - (src.Alpha >> 8);  // all ones for weight 256
+      Store32(dst, (s & opaque) | (((d & 0xFF000000u) | out) & ~opaque));
+    } else if constexpr (Mode == kAdd) {
       Store32(dst, PackedAdd32(out, d));
     } else if constexpr (Mode == kSub) {
       Store32(dst, PackedSub32(out, d));
@@ -211,7 +245,7 @@ template <SourceKind K, int Mode, bool Graph, bool Tint, bool Key>
 struct PixelOp<16, K, Mode, Graph, Tint, Key> {
   static inline void Apply(const PixelParams& pp, uint8_t* dst, const uint8_t* texel, uint32_t level) {
     Source src;
-    if (!FetchSource<16, K, Mode, Key>(pp, texel, src)) return;
+    if (!FetchSource<16, K, Mode, Graph, Key>(pp, texel, src)) return;
     constexpr bool tinted = TintsPerPixel(K, Tint);
     uint32_t s = src.Value;
     if constexpr (StoresWholeSource(Mode, tinted, Graph)) {

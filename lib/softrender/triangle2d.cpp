@@ -114,6 +114,26 @@ uint32_t TintFlatColour(uint32_t colour, int depth, uint32_t tint) {
 }
 
 }  // namespace
+
+bool InRangeRun(uint32_t start, uint32_t step, uint32_t limit, int count, int& lo, int& hi) {
+  const int64_t s = int32_t(start), d = int32_t(step), l = limit, last = s + d * (count - 1);
+  if (last < INT32_MIN || last > INT32_MAX) return false;
+  // 0 <= s + i * d < l, in whole numbers.
+  int64_t a = 0, b = count;
+  if (d == 0) {
+    if (s < 0 || s >= l) b = 0;
+  } else if (d > 0) {
+    if (s < 0) a = (-s + d - 1) / d;
+    b = s >= l ? 0 : (l - s + d - 1) / d;
+  } else {
+    if (s >= l) a = (s - l) / -d + 1;
+    b = s < 0 ? 0 : s / -d + 1;
+  }
+  lo = int(a < 0 ? 0 : a > count ? count : a);
+  hi = int(b < lo ? lo : b > count ? count : b);
+  return true;
+}
+
 }  // namespace tri2d
 
 void DrawMemImgTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVertex2D* vertices, int transFlag,

@@ -25,6 +25,11 @@ struct SpanContext {
 // Draws `count` pixels from dst on, the first at texture position (u, v).
 using SpanFn = void (*)(const SpanContext& c, uint8_t* dst, int count, uint32_t u, uint32_t v);
 
+// The pixels i of [0, count) whose coordinate start + i * step lies in
+// [0, limit) form one run [lo, hi) when the coordinate does not wrap within the
+// span; false when it would wrap (the caller then tests every pixel).
+bool InRangeRun(uint32_t start, uint32_t step, uint32_t limit, int count, int& lo, int& hi);
+
 template <int Depth, texpix::SourceKind K, int Mode, bool Graph, bool Tint, bool Key>
 void Span(const SpanContext& c, uint8_t* dst, int count, uint32_t u, uint32_t v) {
   using Op = texpix::PixelOp<Depth, K, Mode, Graph, Tint, Key>;
@@ -33,13 +38,24 @@ void Span(const SpanContext& c, uint8_t* dst, int count, uint32_t u, uint32_t v)
     for (; count > 0; --count, dst += step) Op::Apply(c.Px, dst, nullptr, 0);
   } else {
     constexpr uint32_t texel = texpix::kTexelBytes<Depth, K>;
-    for (; count > 0; --count, dst += step, u += c.Ux, v += c.Vx) {
-      if (u >= c.ULimit || v >= c.VLimit) continue;
-      const uint32_t tx = u >> 18, ty = v >> 18;
+    auto draw = [&](uint32_t pu, uint32_t pv, uint8_t* at) {
+      const uint32_t tx = pu >> 18, ty = pv >> 18;
       uint32_t level = 0;
       if constexpr (Graph) level = c.Px.Levels[c.Graph[ty * c.GraphPitch + tx]];
-      Op::Apply(c.Px, dst, c.Texels + ty * c.TexPitch + tx * texel, level);
+      Op::Apply(c.Px, at, c.Texels + ty * c.TexPitch + tx * texel, level);
+    };
+    int ulo, uhi, vlo, vhi;
+    if (InRangeRun(u, c.Ux, c.ULimit, count, ulo, uhi) && InRangeRun(v, c.Vx, c.VLimit, count, vlo, vhi)) {
+      // Pixels outside the texture are left as they are: draw only the run inside.
+      const int lo = ulo > vlo ? ulo : vlo, hi = uhi < vhi ? uhi : vhi;
+      u += uint32_t(lo) * c.Ux;
+      v += uint32_t(lo) * c.Vx;
+      dst += lo * step;
+      for (int i = lo; i < hi; ++i, dst += step, u += c.Ux, v += c.Vx) draw(u, v, dst);
+      return;
     }
+    for (; count > 0; --count, dst += step, u += c.Ux, v += c.Vx)
+      if (u < c.ULimit && v < c.VLimit) draw(u, v, dst);
   }
 }
 
