@@ -107,7 +107,7 @@ TEST_F(Triangle2DSweep, EveryLoopMatchesTheModel) {
       RefBlendState st{{int(rng() % 8), int(rng() % 8), 56 + int(rng() % 9), 40 + int(rng() % 9)},
                        c.Mode, int(PickParam(pi, rng)), PickTint(c.Tint, rng), bool(rng() & 1)};
       ApplyState(st);
-      for (int trial = 0; trial < 3; ++trial) {
+      for (int trial = 0; trial < 4; ++trial) {
         for (size_t i = 0; i < lib.Bytes(); ++i) lib.m.Base->Pixels[i] = uint8_t(rng());
         ref.Restore(lib.Snapshot());
         MemImgVertex2D v[3];
@@ -128,6 +128,39 @@ TEST_F(Triangle2DSweep, EveryLoopMatchesTheModel) {
             << v[1].v << ") (" << v[2].x << "," << v[2].y << ";" << v[2].u << "," << v[2].v << ")";
       }
     }
+  }
+}
+
+TEST_F(Triangle2DSweep, SliversWithSaturatedGradientsMatchTheModel) {
+  // Nearly collinear vertices with far-apart texture coordinates: the
+  // gradients saturate and the coordinates wrap along a span.
+  std::mt19937 rng(99);
+  for (MemImgColorType type : {MEMIMG_TYPE_XRGB32, MEMIMG_TYPE_RGB565}) {
+    TestImg tex, lib, ref;
+    ASSERT_EQ(0, tex.Make(8192, 1, type));
+    for (size_t i = 0; i < tex.Bytes(); ++i) tex.m.Base->Pixels[i] = uint8_t(rng());
+    ASSERT_EQ(0, lib.Make(96, 64, type));
+    ASSERT_EQ(0, ref.Make(96, 64, type));
+    int drawn = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+      RefBlendState st{{0, 0, 96, 64}, int(rng() % 2), 200, 0xFFFFFF, false};
+      ApplyState(st);
+      const int dx = 20 + int(rng() % 40), dy = 1 + int(rng() % 3);
+      const int x0 = int(rng() % 20) - 10, y0 = int(rng() % 60);
+      // V stays 0; U steps by up to 2^31 per column across a texture 8,192 wide.
+      const int x2 = x0 + 2 * dx + int(rng() % 3) - 1;
+      MemImgVertex2D v[3] = {{x0, y0, int(rng() % 8001) - 4000, 0},
+                             {x0 + dx, y0 + dy, int(rng() % 8001) - 4000, 0},
+                             {x2, y0 + 2 * dy, int(rng() % 8001) - 4000, 0}};
+      for (size_t i = 0; i < lib.Bytes(); ++i) lib.m.Base->Pixels[i] = uint8_t(rng());
+      const std::vector<uint8_t> before = lib.Snapshot();
+      ref.Restore(before);
+      DrawMemImgTriangle2D(&lib.m, &tex.m, v, 0, nullptr, 0);
+      RefDrawTriangle2D(&ref.m, &tex.m, v, 0, nullptr, 0, st);
+      ASSERT_EQ(ref.Snapshot(), lib.Snapshot()) << "trial " << trial;
+      drawn += lib.Snapshot() != before ? 1 : 0;
+    }
+    EXPECT_GT(drawn, 0);
   }
 }
 
