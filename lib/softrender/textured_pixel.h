@@ -145,23 +145,30 @@ struct Source {
   uint32_t Value;
   uint32_t Alpha;
   bool Weighed;  // translucent path: the alpha is a factor of the weight
+  uint32_t Keep;  // all ones when the texel is the key: the pixel keeps its value
 };
+
+// Key texels are not skipped by a branch (keys scattered over a texture would
+// mispredict it): the pixel is computed and its old value written back.
+template <typename T>
+inline T KeepOr(uint32_t keep, T old, T fresh) { return T((old & keep) | (fresh & ~keep)); }
 
 // Fetches and keys the source; false leaves the destination pixel unchanged.
 template <int Depth, SourceKind K, int Mode, bool Graph, bool Key>
 inline bool FetchSource(const PixelParams& pp, const uint8_t* texel, Source& s) {
   s.Alpha = 255;
   s.Weighed = false;
+  s.Keep = 0;
   if constexpr (K == SourceKind::Flat) {
     s.Value = pp.Colour;
   } else if constexpr (K == SourceKind::Palette) {
     const uint32_t index = *texel;
-    if (ComparesKey(K, Key) && index == pp.Key) return false;
+    if constexpr (ComparesKey(K, Key)) s.Keep = 0u - uint32_t(index == pp.Key);
     s.Value = Depth == 32 ? Load32(pp.Palette + index * 4) : Load16(pp.Palette + index * 2);
   } else {
     s.Value = Depth == 32 ? Load32(texel) : Load16(texel);
     if constexpr (K == SourceKind::Direct) {
-      if (ComparesKey(K, Key) && s.Value == pp.Key) return false;
+      if constexpr (ComparesKey(K, Key)) s.Keep = 0u - uint32_t(s.Value == pp.Key);
     } else {
       s.Alpha = Depth == 32 ? s.Value >> 24 : texel[2];
       if constexpr (OpaqueAsFullWeight(Depth, Mode, Graph)) {
@@ -190,7 +197,7 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
     const uint32_t s = src.Value;
     constexpr bool whole = StoresWholeSource(Mode, TintsPerPixel(K, Tint), Graph);
     if constexpr (whole && K != SourceKind::Alpha) {
-      Store32(dst, s);
+      Store32(dst, ComparesKey(K, Key) ? KeepOr(src.Keep, Load32(dst), s) : s);
       return;
     }
     const uint32_t d = Load32(dst);
@@ -231,11 +238,11 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
       const uint32_t opaque = 0u - (src.Alpha >> 8);  // all ones for weight 256
       Store32(dst, (s & opaque) | (((d & 0xFF000000u) | out) & ~opaque));
     } else if constexpr (Mode == kAdd) {
-      Store32(dst, PackedAdd32(out, d));
+      Store32(dst, KeepOr(src.Keep, d, PackedAdd32(out, d)));
     } else if constexpr (Mode == kSub) {
-      Store32(dst, PackedSub32(out, d));
+      Store32(dst, KeepOr(src.Keep, d, PackedSub32(out, d)));
     } else {
-      Store32(dst, (d & 0xFF000000u) | out);
+      Store32(dst, KeepOr(src.Keep, d, (d & 0xFF000000u) | out));
     }
   }
 };
@@ -250,7 +257,7 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
     uint32_t s = src.Value;
     if constexpr (StoresWholeSource(Mode, tinted, Graph)) {
       if (!src.Weighed) {
-        Store16(dst, s);
+        Store16(dst, ComparesKey(K, Key) ? KeepOr(src.Keep, Load16(dst), s) : s);
         return;
       }
     }
@@ -295,11 +302,11 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
     }
     const uint32_t packed = (out[0] << 11) | (out[1] << 5) | out[2];
     if constexpr (Mode == kAdd) {
-      Store16(dst, PackedAdd16(packed, d));
+      Store16(dst, KeepOr(src.Keep, d, PackedAdd16(packed, d)));
     } else if constexpr (Mode == kSub) {
-      Store16(dst, PackedSub16(packed, d));
+      Store16(dst, KeepOr(src.Keep, d, PackedSub16(packed, d)));
     } else {
-      Store16(dst, packed);
+      Store16(dst, KeepOr(src.Keep, d, packed));
     }
   }
 };

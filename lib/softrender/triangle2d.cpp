@@ -118,6 +118,11 @@ uint32_t TintFlatColour(uint32_t colour, int depth, uint32_t tint) {
 bool InRangeRun(uint32_t start, uint32_t step, uint32_t limit, int count, int& lo, int& hi) {
   const int64_t s = int32_t(start), d = int32_t(step), l = limit, last = s + d * (count - 1);
   if (last < INT32_MIN || last > INT32_MAX) return false;
+  if (s >= 0 && s < l && last >= 0 && last < l) {  // the usual case: all inside
+    lo = 0;
+    hi = count;
+    return true;
+  }
   // 0 <= s + i * d < l, in whole numbers.
   int64_t a = 0, b = count;
   if (d == 0) {
