@@ -43,7 +43,9 @@ constexpr int kTexelBytes = K == SourceKind::Palette ? 1 : K == SourceKind::Alph
 // ---- The rules that differ between pixel depths and modes, by name. ----
 
 // Under the transparent flag an alpha-0 texel leaves the pixel alone in these
-// modes; in the others it goes through the weighted formula with a = 0.
+// modes; in the others it goes through the weighted formula with a = 0. (Where
+// the formula interpolates toward the source, weight 0 leaves the pixel as
+// the skip does, so only the other modes need the test.)
 constexpr bool SkipsAlphaZero(int depth, int mode) {
   return mode == kCopy || mode == kAlpha || mode == kAdd || mode == kSub || (depth == 16 && mode == kInvSrc);
 }
@@ -185,6 +187,13 @@ inline bool FetchSource(const PixelParams& pp, const uint8_t* texel, Source& s) 
   return true;
 }
 
+// PixelOp<depth, kind, mode, graph, tint, key>::Apply(params, dst, texel, level)
+// combines one source with the destination pixel at dst. texel points at the
+// texel (the index byte of a palette texture; unused for a flat source),
+// already range-tested; level is the blend-graph weight of that texel (read
+// only with a blend graph); tint means a tint that is not white; key is the
+// transparent flag. Mode is 0, 1, 2, 3, 4, 10 or 11, after the caller's entry
+// tests (mode 1 at parameter 255 comes as mode 0).
 template <int Depth, SourceKind K, int Mode, bool Graph, bool Tint, bool Key>
 struct PixelOp;
 
