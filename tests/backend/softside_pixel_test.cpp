@@ -193,7 +193,10 @@ TEST_P(SoftSide, AQuadIsDrawnAsTwoTrianglesOfTheGraph) {
   ASSERT_EQ(DrawGraphQuad(24, 10, 24, 14, 22, 14, 22, 10, graph_, 1), 0);
   EXPECT_EQ(Back(23, 10), red_);
   EXPECT_EQ(Back(23, 13), blue_);
-  // No graph image, or no target: -1.
+  // Nothing to draw (all corners on one point, or too far apart) is still 0.
+  EXPECT_EQ(DrawGraphQuad(5, 5, 5, 5, 5, 5, 5, 5, graph_, 1), 0);
+  EXPECT_EQ(DrawGraphQuad(0, 0, 9000, 0, 9000, 2, 0, 2, graph_, 1), 0);
+  // No graph image: -1.
   EXPECT_EQ(DrawGraphQuadSoft(0, 0, 4, 0, 0, 2, 4, 2, nullptr, 1), -1);
 }
 

@@ -103,7 +103,7 @@ TEST_F(Triangle2D, AQuadAtItsTexturesSizeDrawsWhatTheBlitDraws) {
     TestImg tex, a, b;
     ASSERT_EQ(0, tex.Make(13, 9, type, 0, 0, 0, -1, 0x1234));
     for (size_t i = 0; i < tex.Bytes(); ++i) tex.m.Base->Pixels[i] = uint8_t(rng());
-    tex.Set16(4, 4, 0x1234);
+    type == MEMIMG_TYPE_XRGB32 ? tex.Set32(4, 4, 0x1234) : tex.Set16(4, 4, 0x1234);
     ASSERT_EQ(0, a.Make(40, 30, type));
     ASSERT_EQ(0, b.Make(40, 30, type));
     for (int y = -10; y <= 24; y += 2)
@@ -176,6 +176,7 @@ TEST_F(Triangle2D, WhatIsNotDrawnLeavesTheDestination) {
   ASSERT_EQ(0, tex.Make(8, 8, MEMIMG_TYPE_XRGB32));
   tex.Fill32(0xFF808080u);
   ASSERT_EQ(0, graph.Make(8, 8, MEMIMG_TYPE_GRAY8));
+  std::memset(graph.m.Base->Pixels, 255, graph.Bytes());
   ASSERT_EQ(0, smallGraph.Make(8, 7, MEMIMG_TYPE_GRAY8));
   ASSERT_EQ(0, palGraph.Make(8, 8, MEMIMG_TYPE_XRGB32));
   const MemImgVertex2D v[3] = {V(0, 0, 0, 0), V(20, 0, 8, 0), V(0, 20, 0, 8)};
