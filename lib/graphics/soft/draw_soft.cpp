@@ -6,10 +6,12 @@
 #include <cstdint>
 
 #include "graphics/soft/display.h"
+#include "core/strutil.h"
 #include "graphics/drawstate.h"
 #include "graphics/surfacedata.h"
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"
+#include "softrender/triangle2d.h"
 
 namespace {
 
@@ -121,9 +123,27 @@ int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, GraphRecord* graph, i
   return 0;
 }
 
-// Both need the textured triangle rasteriser, which the software renderer
-// does not have yet.
-int DrawGraphQuadSoft(float, float, float, float, float, float, float, float, GraphRecord*, int) { return -1; }
+int DrawGraphQuadSoft(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
+                      GraphRecord* graph, int transparent) {
+  MEMIMG* t = Target();
+  MEMIMG* image = graph ? GetGraphPieceImage(graph) : nullptr;
+  if (!t || !image) return -1;
+  const int w = graph->Width, h = graph->Height;
+  // Corners top-left, top-right, bottom-left, bottom-right; the rasteriser
+  // refuses corners too far apart, and so a graph wider or higher than it
+  // can address.
+  const MemImgVertex2D v[4] = {{FloatToIntTrunc(x1), FloatToIntTrunc(y1), 0, 0},
+                               {FloatToIntTrunc(x2), FloatToIntTrunc(y2), w, 0},
+                               {FloatToIntTrunc(x3), FloatToIntTrunc(y3), 0, h},
+                               {FloatToIntTrunc(x4), FloatToIntTrunc(y4), w, h}};
+  const MEMIMG* blend = BlendImage();
+  DrawMemImgTriangle2D(t, image, &v[0], transparent, blend, 0);
+  DrawMemImgTriangle2D(t, image, &v[1], transparent, blend, 0);
+  return 0;
+}
+
+// Needs the 3-D triangle rasteriser, which the software renderer does not
+// have yet.
 int FillQuadrangleSoft(const MemImgVertex3D*, int, GraphRecord*, int, int, int) { return -1; }
 
 int FillRectangleSoft(int x1, int y1, int x2, int y2, int color) {

@@ -2,6 +2,9 @@
 // graph, at 16 and 32 bits: positions, mirroring, parts, clipping, keys.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 #include "graphics/soft/display.h"
 #include "graphics/soft/draw_soft.h"
 #include "core/system_state.h"
@@ -153,6 +156,48 @@ TEST_P(SoftSide, ClearingAGraphTargetResetsItsDepthImage) {
   ClearDrawTargetImpl();
   EXPECT_EQ(depth(0, 0), 0xFFFF);
   EXPECT_EQ(depth(15, 7), 0xFFFF);
+}
+
+TEST_P(SoftSide, AQuadAtTheGraphsOwnSizeDrawsWhatDrawGraphAtDraws) {
+  // A 37 x 23 graph of random colours, a fifth of them the key (black).
+  PixelImage img{};
+  MakeXRGB8PixelImageImpl(37, 23, &img);
+  uint32_t seed = 12345;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (uint32_t y = 0; y < 23; ++y)
+    for (uint32_t x = 0; x < 37; ++x) {
+      const bool key = next() % 5 == 0;
+      WritePixelImagePixel(&img, x, y, key ? 0 : next() & 255, key ? 0 : next() & 255, key ? 0 : next() & 255, 255);
+    }
+  const int graph = CreateGraphFromImageDefault(&img);
+  ReleasePixelImageImpl(&img);
+  ASSERT_GE(graph, 0);
+  const MEMIMG& back = DirectDrawState.BackImage;
+  auto snapshot = [&] { return std::vector<uint8_t>(back.Base->Pixels, back.Base->Pixels + back.Base->Pitch * back.Base->Height); };
+  const std::array<int, 2> kPositions[] = {{0, 0}, {5, 7}, {620, 470}};
+  for (int transparent : {0, 1})
+    for (const std::array<int, 2>& at : kPositions) {
+      const float x = float(at[0]), y = float(at[1]);
+      FillRectangle(0, 0, 640, 480, uint32_t(MakeColorImpl(90, 60, 30)));
+      ASSERT_EQ(DrawGraphAt(at[0], at[1], graph, transparent), 0);
+      const std::vector<uint8_t> expected = snapshot();
+      FillRectangle(0, 0, 640, 480, uint32_t(MakeColorImpl(90, 60, 30)));
+      ASSERT_EQ(DrawGraphQuad(x, y, x + 37, y, x + 37, y + 23, x, y + 23, graph, transparent), 0);
+      EXPECT_EQ(expected, snapshot()) << "at " << at[0] << "," << at[1] << " transparent " << transparent;
+    }
+}
+
+TEST_P(SoftSide, AQuadIsDrawnAsTwoTrianglesOfTheGraph) {
+  // The 4 x 2 graph turned a quarter: its top-left corner at (24, 10),
+  // top-right at (24, 14), bottom-left at (22, 10).
+  ASSERT_EQ(DrawGraphQuad(24, 10, 24, 14, 22, 14, 22, 10, graph_, 1), 0);
+  EXPECT_EQ(Back(23, 10), red_);
+  EXPECT_EQ(Back(23, 13), blue_);
+  // Nothing to draw (all corners on one point, or too far apart) is still 0.
+  EXPECT_EQ(DrawGraphQuad(5, 5, 5, 5, 5, 5, 5, 5, graph_, 1), 0);
+  EXPECT_EQ(DrawGraphQuad(0, 0, 9000, 0, 9000, 2, 0, 2, graph_, 1), 0);
+  // No graph image: -1.
+  EXPECT_EQ(DrawGraphQuadSoft(0, 0, 4, 0, 0, 2, 4, 2, nullptr, 1), -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, SoftSide, ::testing::Values(16, 32));

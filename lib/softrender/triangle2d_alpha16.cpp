@@ -1,0 +1,10 @@
+// 2-D triangle spans: 16-bit pixels from a direct-colour texture with an alpha channel.
+#include "softrender/triangle2d_spans.h"
+
+namespace tri2d {
+
+SpanFn PickSpanAlpha16(int mode, bool graph, bool tint, bool key) {
+  return PickSpan<16, texpix::SourceKind::Alpha>(mode, graph, tint, key);
+}
+
+}  // namespace tri2d
