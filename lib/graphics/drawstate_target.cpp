@@ -51,18 +51,6 @@ void StoreTargetRect(int target) {
   }
 }
 
-}  // namespace
-
-void RefreshClipRectFloat() {
-  const Rect& c = GraphicsState.ClipRect;
-  GraphicsState.ClipRectF[0] = float(c.Left);
-  GraphicsState.ClipRectF[1] = float(c.Top);
-  GraphicsState.ClipRectF[2] = float(c.Right);
-  GraphicsState.ClipRectF[3] = float(c.Bottom);
-}
-
-namespace {
-
 // The steps of a target change. `attempt` counts the restorations after a
 // refusal: 0 the caller's target, 1 the old target selected again, 2 the
 // back screen.
@@ -82,7 +70,6 @@ int SelectDrawTarget(int target, int attempt) {
       SelectDrawTarget(old, 1);
     else if (attempt == 1)
       SelectDrawTarget(-2, 2);
-    SyncSoftDrawState();
     return -1;
   }
 
@@ -148,8 +135,6 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   s.ClipRect = Rect{Clamp(x1, 0, w), Clamp(y1, 0, h), Clamp(x2, 0, w), Clamp(y2, 0, h)};
-  RefreshClipRectFloat();
-  SyncSoftDrawState();
   if (s.ClipRect.Left == s.ClipRect.Right || s.ClipRect.Top == s.ClipRect.Bottom) {
     s.EmptyClip = 1;
     return 0;
@@ -194,7 +179,7 @@ int ClearDrawTargetImpl() {
 
 void SyncSoftDrawState() {
   const GraphicsStateBlock& s = GraphicsState;
-  SoftDrawState.ClipRect = s.ClipRect;
+  SoftDrawState.Clip = &s.ClipRect;
   SoftDrawState.BlendMode = s.BlendMode;
   SoftDrawState.BlendParam = s.BlendParam;
   SoftDrawState.Tint = s.Tint;

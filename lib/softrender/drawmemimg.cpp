@@ -35,7 +35,7 @@ void SetJobTables(BlitJob* j, const DrawModeSetup& m) {
 bool ClipToTarget(const MEMIMG* dest, int64_t left, int64_t top, int64_t right, int64_t bottom, Rect* out) {
   // The clip rectangle is meant to lie inside the target; the image's own
   // bounds are applied too so that a stale clip rectangle cannot write outside.
-  const Rect& c = SoftDrawState.ClipRect;
+  const Rect& c = *SoftDrawState.Clip;
   int64_t l = c.Left > 0 ? c.Left : 0, t = c.Top > 0 ? c.Top : 0;
   int64_t r = c.Right < dest->Width ? c.Right : dest->Width;
   int64_t b = c.Bottom < dest->Height ? c.Bottom : dest->Height;

@@ -131,7 +131,7 @@ TEST_F(DrawEntryTest, APartIsDrawnThroughANarrowedClipThatIsPutBack) {
   EXPECT_EQ(gClipSeen.Right, 116);
   EXPECT_EQ(gClipSeen.Bottom, 116);
   EXPECT_EQ(GraphicsState.ClipRect.Right, 640);
-  EXPECT_EQ(SoftDrawState.ClipRect.Right, 640);
+  EXPECT_EQ(SoftDrawState.Clip, &GraphicsState.ClipRect);
   gCalls.clear();
   // Mirrored: the graph is drawn flipped at 68 so columns 31..16 land on 100..115.
   DrawGraphPartImpl(100, 100, 16, 0, 16, 16, graph_, 1, 1);

@@ -55,7 +55,7 @@ TEST_F(Graphics16Test, ClipRectangleIsOrderedAndHeldToTheTarget) {
   EXPECT_EQ(r.Right, 500);
   EXPECT_EQ(r.Bottom, 400);
   EXPECT_EQ(GraphicsState.EmptyClip, 0);
-  EXPECT_FLOAT_EQ(GraphicsState.ClipRectF[2], 500.0f);
+  EXPECT_FLOAT_EQ(GetDrawClipRectF().Right, 500.0f);
   SetDrawClipRect(-10, -10, 700, 500);
   GetDrawClipRect(&r);
   EXPECT_EQ(r.Left, 0);
@@ -124,7 +124,7 @@ TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOn
   EXPECT_EQ(GetDrawTarget(), -2);
   EXPECT_EQ(GraphicsState.ClipRect.Left, 10);
   EXPECT_EQ(GraphicsState.ClipRect.Right, 100);
-  EXPECT_EQ(SoftDrawState.ClipRect.Right, 100);
+  EXPECT_EQ(SoftDrawState.Clip->Right, 100);
 }
 
 TEST_F(Graphics16Test, ScreenTargetsSetTheTransforms) {
