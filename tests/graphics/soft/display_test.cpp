@@ -74,7 +74,7 @@ TEST(DisplayBackEnd, AScreenModeChangeStartsTheManagerAfresh) {
   EXPECT_EQ(GraphicsState.BlendMode, 0);
   EXPECT_EQ(GraphicsState.TransparentColor, 0x123456u);
   EXPECT_EQ(GetScreenColorBits(), 32);
-  EXPECT_EQ(GraphicsManager.SurfaceDataCount, 0);
+  EXPECT_EQ(GraphicsManager.SurfaceData.Count, 0);
   EXPECT_EQ(ChangeScreenMode(-1, -1, 24, 1, -1), -1);
   EXPECT_EQ(ChangeScreenMode(800, 600, 16, 1, -1), 0);
   int w = 0, h = 0;
