@@ -6,6 +6,7 @@
 #include "app/pump.h"
 #include "core/random.h"
 #include "app/services.h"
+#include "graphics/draw_target.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
 #include "app/window_proc.h"
@@ -353,7 +354,7 @@ int OnWindowMoved(intptr_t position) {
   if (PlatGetClientRect(Main(), &c) != 0) return 0;
   int x = PlatSignedLowWord(position), y = PlatSignedHighWord(position);
   StoreClientRect(PlatRect{x, y, x + c.Right, y + c.Bottom});
-  if (LibraryServices.GetDrawTarget() == -4 && !LibraryServices.GetSeparateBackLayout()) {
+  if (LibraryServices.GetDrawTarget() == DRAW_TARGET_FRONT && !LibraryServices.GetSeparateBackLayout()) {
     Rect target{x, y, x + c.Right, y + c.Bottom};
     LibraryServices.SetDrawTargetRect(&target);
   }

@@ -9,7 +9,9 @@
 #include "app/pump.h"
 #include "app/services.h"
 #include "core/hooks.h"
+#include "graphics/draw_target.h"
 #include "graphics/soft/display.h"
+#include "softrender/blend_mode.h"
 #include "font/font.h"
 #include "input/input.h"
 #include "core/strutil.h"
@@ -65,23 +67,23 @@ int RunWarmUpDraws() {
   int graph = CreateBlankGraph(256, 256, 0);
   SetNewGraphDrawValid(0);
   LibraryServices.SetDrawTarget(graph);
-  LibraryServices.SetDrawTarget(-4);
+  LibraryServices.SetDrawTarget(DRAW_TARGET_FRONT);
   FreeGraphHandle(graph, 0);
-  LibraryServices.SetDrawTarget(-2);
+  LibraryServices.SetDrawTarget(DRAW_TARGET_BACK);
 
   PixelImage image{};
   if (MakeRGB24PixelImage(256, 256, &image) == 0) {
     FillPixelImage(&image, 0, 0, 0, 0);
     graph = CreateGraphFromImageDefault(&image);
     ReleasePixelImageImpl(&image);
-    SetBlendModeParam(3, 128);
+    SetBlendModeParam(BLEND_SUB, 128);
     DrawGraphAt(0, 0, graph, 1);
-    SetBlendModeParam(0, 0);
-    LibraryServices.SetDrawTarget(-4);
+    SetBlendModeParam(BLEND_COPY, 0);
+    LibraryServices.SetDrawTarget(DRAW_TARGET_FRONT);
     DrawGraphAt(0, 0, graph, 1);
     FreeGraphHandle(graph, 0);
   } else {
-    LibraryServices.SetDrawTarget(-4);
+    LibraryServices.SetDrawTarget(DRAW_TARGET_FRONT);
   }
   if (MakeRGB24PixelImage(256, 256, &image) == 0) {
     FillPixelImage(&image, 0, 0, 0, 0);
@@ -153,8 +155,8 @@ int InitLibraryImpl() {
   SystemState.Initialised = 1;
   LibraryServices.SetFlipWaitVBlank(1);
   if (SystemState.Kept.WindowMode == 0) BringWindowToFront(SystemState.Kept.MainWindow, 1);
-  LibraryServices.SetDrawTarget(-2);
-  LibraryServices.SetDrawTarget(-4);
+  LibraryServices.SetDrawTarget(DRAW_TARGET_BACK);
+  LibraryServices.SetDrawTarget(DRAW_TARGET_FRONT);
   LibraryServices.WarmUpDraws();
 
   SystemState.Kept.Initialising = 0;

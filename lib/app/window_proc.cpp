@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "app/main_window.h"
 #include "app/services.h"
+#include "graphics/draw_target.h"
 #include "core/system_state.h"
 
 namespace {
@@ -115,7 +116,7 @@ bool OnPaint(PlatWindow window) {
     Win().Painting = 1;
     if (!SystemState.Initialised) {
       PlatFillClientBlack(window, &paint);
-    } else if (LibraryServices.GetDrawTarget() == -2) {
+    } else if (LibraryServices.GetDrawTarget() == DRAW_TARGET_BACK) {
       // A repaint must not wait for the vertical blank.
       int wait = LibraryServices.GetFlipWaitVBlank();
       LibraryServices.SetFlipWaitVBlank(0);

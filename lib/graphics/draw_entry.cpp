@@ -66,10 +66,10 @@ Rect Ordered(int x1, int y1, int x2, int y2) {
 }
 
 // Runs a three-dimensional side call, inside the subtractive bracket when the
-// blend mode is 3.
+// blend mode is subtraction.
 template <typename F>
 int Run3D(const Rect& r, F&& call) {
-  if (GraphicsState.BlendMode != 3) return call();
+  if (GraphicsState.BlendMode != BLEND_SUB) return call();
   FillDrawRectWhiteBegin(&r);
   const int result = call();
   FillDrawRectWhiteEnd(&r);
@@ -100,7 +100,7 @@ class ClipScope {
 }  // namespace
 
 int IsFrontScreenCase() {
-  return (GraphicsState.DrawTarget == -4 && IsSoftwareDrawing() && DirectDrawState.DisplayBits != 8) ? 1 : 0;
+  return (GraphicsState.DrawTarget == DRAW_TARGET_FRONT && IsSoftwareDrawing() && DirectDrawState.DisplayBits != 8) ? 1 : 0;
 }
 
 int ColourDrawingUses3D() {

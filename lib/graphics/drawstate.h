@@ -5,13 +5,15 @@
 #pragma once
 #include <cstdint>
 
+#include "graphics/draw_target.h"
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
 #include "graphics/lights.h"
+#include "softrender/blend_mode.h"
 
 struct GraphicsStateBlock {
   GraphRestoreCallback RestoreCallback;   // survives InitGraphicsState
-  int32_t DrawTarget;                     // -4 front, -2 back, else a graph
+  int32_t DrawTarget;                     // DRAW_TARGET_FRONT, DRAW_TARGET_BACK or a graph
   Rect DrawTargetRect;                    // where the target lies on the screen
   // The one clip rectangle, right and bottom exclusive. The software renderer
   // reads it through a pointer and the float form is derived from it, so a
@@ -21,7 +23,7 @@ struct GraphicsStateBlock {
   int32_t Draw3DWords[4];
   float Draw3DFloat;
   int32_t FilterMode;
-  int32_t BlendMode;
+  int32_t BlendMode;                      // BLEND_COPY ... (blend_mode.h)
   int32_t BlendParam;
   int32_t BlendGraph;                     // -1 none
   int32_t BlendGraphParam[2];

@@ -44,7 +44,7 @@ void StoreTargetRect(int target) {
   Rect& r = GraphicsState.DrawTargetRect;
   r = Rect{0, 0, 0, 0};
   const bool softOnScreen = IsSoftwareDrawing() && GetScreenColorBits() != 8;
-  if (target == -4 && !GetSeparateBackLayout() && IsWindowedMode() && !softOnScreen) {
+  if (target == DRAW_TARGET_FRONT && !GetSeparateBackLayout() && IsWindowedMode() && !softOnScreen) {
     int c[4];
     GetWindowClientScreenRect(c);
     r = Rect{c[0], c[1], c[2], c[3]};
@@ -69,7 +69,7 @@ int SelectDrawTarget(int target, int attempt) {
     if (attempt == 0)
       SelectDrawTarget(old, 1);
     else if (attempt == 1)
-      SelectDrawTarget(-2, 2);
+      SelectDrawTarget(DRAW_TARGET_BACK, 2);
     return -1;
   }
 
@@ -105,9 +105,9 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   s.ClipArgs[3] = y2;
 
   int w = 0, h = 0;
-  if (s.DrawTarget == -2) {
+  if (s.DrawTarget == DRAW_TARGET_BACK) {
     GetScreenSize(&w, &h);
-  } else if (s.DrawTarget == -4) {
+  } else if (s.DrawTarget == DRAW_TARGET_FRONT) {
     int c[4] = {0, 0, 0, 0};
     if (IsWindowedMode()) {
       PlatRect pr{0, 0, 0, 0};
@@ -142,7 +142,7 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   s.EmptyClip = 0;
   if (GraphicsManager.Direct3DUsable && SetViewportFromRect3D(&s.ClipRect) != 0)
     LogPrintf("ビューポートの設定に失敗しました %s",
-              s.DrawTarget == -4 ? "Front Buffer" : s.DrawTarget == -2 ? "Back Buffer" : "Image Buffer");
+              s.DrawTarget == DRAW_TARGET_FRONT ? "Front Buffer" : s.DrawTarget == DRAW_TARGET_BACK ? "Back Buffer" : "Image Buffer");
   return 0;
 }
 
@@ -168,7 +168,7 @@ int ClearDrawTargetImpl() {
   WaitWhileWindowInactive();
   if (GraphicsManager.Direct3DUsable) ClearDrawTarget3D();
   ClearDrawTargetSoft();
-  if (IsSoftwareDrawing() && GetScreenColorBits() != 8 && GraphicsState.DrawTarget == -4) {
+  if (IsSoftwareDrawing() && GetScreenColorBits() != 8 && GraphicsState.DrawTarget == DRAW_TARGET_FRONT) {
     int w = 0, h = 0;
     GetScreenSize(&w, &h);
     const Rect all{0, 0, w, h};

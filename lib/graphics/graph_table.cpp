@@ -57,7 +57,7 @@ int IsGraphHandleValid(int handle) { return GetGraphRecord(handle) ? 1 : 0; }
 
 int GetGraphDimensions(int handle, int* width, int* height) {
   int w, h;
-  if (handle == -4 || handle == -2) {
+  if (handle == DRAW_TARGET_FRONT || handle == DRAW_TARGET_BACK) {
     GetScreenSize(&w, &h);
   } else {
     const GraphRecord* g = GetGraphRecord(handle);
@@ -83,7 +83,7 @@ int FreeGraphHandle(int handle, int logFlag) {
   if (!g) return -1;
   // A deleted graph must not stay the draw target or the blend graph: the
   // back end would keep drawing into (or reading) freed pixels.
-  if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(-2);
+  if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(DRAW_TARGET_BACK);
   if (GraphicsState.BlendGraph == handle) SelectBlendGraph(-1, 0, 0);
 
   if (g->Format.Texture)

@@ -11,9 +11,9 @@ bool ResolveDrawMode(DrawModeSetup* out) {
   const SoftDrawStateBlock& st = SoftDrawState;
   int mode = st.BlendMode;
   int p = st.BlendParam < 0 ? 0 : st.BlendParam > 255 ? 255 : st.BlendParam;
-  if (mode < 0 || (mode >= 5 && mode <= 9) || mode > 11) return false;
-  if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return false;
-  if (mode == 1 && p == 255) mode = 0;  // exactly a copy
+  if (!IsSoftBlendMode(mode)) return false;
+  if ((mode == BLEND_ALPHA || mode == BLEND_ADD || mode == BLEND_SUB) && p == 0) return false;
+  if (mode == BLEND_ALPHA && p == 255) mode = BLEND_COPY;  // exactly a copy
   out->Mode = mode;
   out->P = static_cast<uint32_t>(p);
   out->Tint = (st.Tint & 0xFFFFFFu) != 0xFFFFFFu;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "image/rect.h"
+#include "softrender/blend_mode.h"
 
 // P[a][b] = floor(a * b / 255).
 extern uint32_t MemImgProductTable[256][256];
@@ -27,17 +28,8 @@ void BuildBlendGraphLevelTable(int border, int range);
 // and sets the rest directly.
 struct SoftDrawStateBlock {
   const Rect* Clip;    // drawing limit, right and bottom exclusive; never null
-  int32_t BlendMode;   // DrawBlendMode
+  int32_t BlendMode;   // BLEND_COPY ... (blend_mode.h)
   int32_t BlendParam;  // 0..255
   uint32_t Tint;       // 0xRRGGBB; 0xFFFFFF is no tint
 };
 extern SoftDrawStateBlock SoftDrawState;
-
-// Blend modes of the software renderer.
-constexpr int BLEND_COPY = 0;
-constexpr int BLEND_ALPHA = 1;
-constexpr int BLEND_ADD = 2;
-constexpr int BLEND_SUB = 3;
-constexpr int BLEND_MUL = 4;
-constexpr int BLEND_INVSRC = 10;
-constexpr int BLEND_MULA = 11;
