@@ -32,7 +32,7 @@ bool StartLibrary(int bits, benchmark::State& state) {
     EndLibrary();
     return false;
   }
-  SetDrawTarget(-2);
+  SetDrawTarget(DRAW_TARGET_BACK);
   return true;
 }
 

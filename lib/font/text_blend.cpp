@@ -8,7 +8,7 @@ namespace {
 // a coverage (1 to 255), p parameter.
 template <int Mode>
 inline int BlendChannel(int d, int s, int max, int bits, int a, int p) {
-  constexpr bool kUsesParam = Mode == BLEND_ALPHA || Mode == BLEND_ADD || Mode == BLEND_SUB || Mode == BLEND_INVSRC || Mode == BLEND_MULA;
+  constexpr bool kUsesParam = BlendModeUsesParam(Mode);
   int64_t w = 1;
   int shift = 0;
   if (a != 255) {

@@ -10,7 +10,6 @@
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
-#include "softrender/memimg_tables.h"
 
 namespace {
 
@@ -100,7 +99,8 @@ class ClipScope {
 }  // namespace
 
 int IsFrontScreenCase() {
-  return (GraphicsState.DrawTarget == DRAW_TARGET_FRONT && IsSoftwareDrawing() && DirectDrawState.DisplayBits != 8) ? 1 : 0;
+  const bool front = GraphicsState.DrawTarget == DRAW_TARGET_FRONT;
+  return (front && IsSoftwareDrawing() && DirectDrawState.DisplayBits != 8) ? 1 : 0;
 }
 
 int ColourDrawingUses3D() {

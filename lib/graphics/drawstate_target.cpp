@@ -141,8 +141,9 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   }
   s.EmptyClip = 0;
   if (GraphicsManager.Direct3DUsable && SetViewportFromRect3D(&s.ClipRect) != 0)
-    LogPrintf("ビューポートの設定に失敗しました %s",
-              s.DrawTarget == DRAW_TARGET_FRONT ? "Front Buffer" : s.DrawTarget == DRAW_TARGET_BACK ? "Back Buffer" : "Image Buffer");
+    LogPrintf("ビューポートの設定に失敗しました %s", s.DrawTarget == DRAW_TARGET_FRONT  ? "Front Buffer"
+                                                 : s.DrawTarget == DRAW_TARGET_BACK ? "Back Buffer"
+                                                                                    : "Image Buffer");
   return 0;
 }
 

@@ -6,7 +6,6 @@
 #include "core/alloc.h"
 #include "core/fatal.h"
 #include "graphics/drawstate.h"
-#include "graphics/graphics_manager.h"
 
 int AllocLightHandle() {
   LightBlock& b = GraphicsState.Lights;

@@ -16,3 +16,8 @@ constexpr int BLEND_MULA = 11;    // multiply blended by the parameter
 constexpr bool IsSoftBlendMode(int mode) {
   return mode >= BLEND_COPY && (mode <= BLEND_MUL || (mode >= BLEND_INVSRC && mode <= BLEND_MULA));
 }
+
+// The modes the blend parameter weights (copy and multiply ignore it).
+constexpr bool BlendModeUsesParam(int mode) {
+  return mode == BLEND_ALPHA || mode == BLEND_ADD || mode == BLEND_SUB || mode == BLEND_INVSRC || mode == BLEND_MULA;
+}

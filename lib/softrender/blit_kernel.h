@@ -344,7 +344,8 @@ void BlitRows(const BlitJob& j) {
 
 template <int B, SrcKind S, int M, bool G, bool T, bool K, bool R>
 BlitFn PickFast(const BlitChoice& c) {
-  constexpr bool canFast = !G && !T && !R && S != SrcKind::Alpha && (M == BLEND_ALPHA || M == BLEND_ADD || M == BLEND_SUB);
+  constexpr bool canFast =
+      !G && !T && !R && S != SrcKind::Alpha && (M == BLEND_ALPHA || M == BLEND_ADD || M == BLEND_SUB);
   if constexpr (canFast) {
     if (c.Fast) {
       if constexpr (B == 32) {

@@ -60,7 +60,7 @@ struct Cfg {
   static constexpr bool Run = Run_;
   static constexpr bool Fast = Fast_;
   static constexpr bool Mmx = Mmx_;
-  static constexpr bool HasP = Mode == BLEND_ALPHA || Mode == BLEND_ADD || Mode == BLEND_SUB || Mode == BLEND_INVSRC || Mode == BLEND_MULA;
+  static constexpr bool HasP = BlendModeUsesParam(Mode);
   static constexpr int DstStep = Bits / 8;
   static constexpr int SrcStep = S == SrcKind::Palette ? 1 : S == SrcKind::Alpha ? 4 : Bits / 8;
   // A plain copy of the source pixel, no rule applied.

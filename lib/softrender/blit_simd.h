@@ -18,12 +18,14 @@ namespace softblit {
 // under the transparent flag), and multiply.
 template <class C>
 constexpr bool kVec32 = C::Bits == 32 && !C::Graph && !C::Tint && !C::Run && !C::Fast &&
-                        ((C::Mode == BLEND_ALPHA && C::S == SrcKind::Direct) || (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
+                        ((C::Mode == BLEND_ALPHA && C::S == SrcKind::Direct) ||
+                         (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
                          (C::Mode == BLEND_MUL && C::S == SrcKind::Direct));
 // 16-bit: mode 1 through the 64-level lerp, multiply, and alpha under the flag.
 template <class C>
 constexpr bool kVec16 = C::Bits == 16 && !C::Graph && !C::Tint && !C::Run && !C::Fast &&
-                        ((C::Mode == BLEND_ALPHA && C::S == SrcKind::Direct) || (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
+                        ((C::Mode == BLEND_ALPHA && C::S == SrcKind::Direct) ||
+                         (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
                          (C::Mode == BLEND_MUL && C::S == SrcKind::Direct));
 
 // The per-pixel twin of a run-table configuration.

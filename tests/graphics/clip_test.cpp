@@ -68,7 +68,7 @@ TEST_F(ClipTest, EachEntryThatSetsTheClipSetsTheOneRectangleTheRendererDrawsThro
   ExpectOneClip(Rect{0, 0, 640, 480});
 
   // SetDrawClipRect, corners given in any order.
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   SetDrawClipRect(200, 100, 30, 40);
   ExpectOneClip(Rect{30, 40, 200, 100});
   EXPECT_EQ(FillEverything(&DirectDrawState.BackImage), (Rect{30, 40, 200, 100}));
@@ -105,7 +105,7 @@ TEST_F(ClipTest, APartDrawNarrowsTheOneRectangleForTheDrawAndPutsItBack) {
   const int g = CreateGraphOfSize(64, 16, 0, 0, 0);
   ASSERT_GE(g, 0);
   ASSERT_EQ(FillGraphWithColor(g, 255, 255, 255, 255), 0);
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   MEMIMG* back = &DirectDrawState.BackImage;
 
   Blank(back);

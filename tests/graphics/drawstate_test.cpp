@@ -9,7 +9,7 @@ namespace {
 
 TEST_F(Graphics16Test, DefaultsAfterStart) {
   const GraphicsStateBlock& s = GraphicsState;
-  EXPECT_EQ(s.DrawTarget, -4);
+  EXPECT_EQ(s.DrawTarget, DRAW_TARGET_FRONT);
   EXPECT_EQ(s.BlendGraph, -1);
   EXPECT_EQ(s.Tint, 0xFFFFFFu);
   EXPECT_EQ(s.TextureGraphSetting, 1);
@@ -46,7 +46,7 @@ TEST_F(Graphics16Test, TintIsClampedPerChannel) {
 }
 
 TEST_F(Graphics16Test, ClipRectangleIsOrderedAndHeldToTheTarget) {
-  SetDrawTargetImpl(-2);
+  SetDrawTargetImpl(DRAW_TARGET_BACK);
   SetDrawClipRect(500, 400, 100, 50);
   Rect r;
   GetDrawClipRect(&r);
@@ -110,7 +110,7 @@ TEST_F(Graphics16Test, ARefusedTargetPutsTheOldOneBackOnce) {
 TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOne) {
   const int small = CreateGraphOfSize(32, 32, 0, 0, 0);     // not made to be drawn into
   const int screenSized = CreateGraphOfSize(640, 480, 0, 0, 0);
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   SetDrawClipRect(10, 10, 100, 100);
   // Put back after a target of another size: the old target's whole area.
   EXPECT_EQ(SetDrawTargetImpl(small), -1);
@@ -128,7 +128,7 @@ TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOn
 }
 
 TEST_F(Graphics16Test, ScreenTargetsSetTheTransforms) {
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   const Matrix4& v = GraphicsState.View;
   EXPECT_NEAR(v.M[3][0], -320.0f, 1e-3);
   EXPECT_NEAR(v.M[3][1], -240.0f, 1e-3);

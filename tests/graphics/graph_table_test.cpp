@@ -121,10 +121,10 @@ TEST_F(Graphics16Test, DeletingTheDrawTargetOrBlendGraphLeavesNoDanglingSelectio
 
 TEST_F(Graphics16Test, TheScreenTargetsReportTheScreenSize) {
   int w = 0, h = 0;
-  EXPECT_EQ(GetGraphDimensions(-4, &w, &h), 0);
+  EXPECT_EQ(GetGraphDimensions(DRAW_TARGET_FRONT, &w, &h), 0);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);
-  EXPECT_EQ(GetGraphDimensions(-2, nullptr, &h), 0);
+  EXPECT_EQ(GetGraphDimensions(DRAW_TARGET_BACK, nullptr, &h), 0);
   EXPECT_EQ(GetGraphDimensions(12345, &w, &h), -1);
 }
 
