@@ -32,7 +32,7 @@ bool StartLibrary(int bits, benchmark::State& state) {
     EndLibrary();
     return false;
   }
-  SetDrawTarget(-2);
+  SetDrawTarget(DRAW_TARGET_BACK);
   return true;
 }
 
@@ -94,15 +94,15 @@ void DrawMemImgSheetClipped(benchmark::State& state) {
   if (!StartLibrary(int(state.range(0)), state)) return;
   const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(gGame.imageHandles[kImageBlocks]));
   MEMIMG* target = GetDrawTargetImage();
-  const Rect saved = SoftDrawState.ClipRect;
+  const Rect saved = GraphicsState.ClipRect;
   int i = 0;
   for (auto _ : state) {
     const int x = 20 + (i & 15) * 20, y = 60 + ((i >> 4) & 15) * 20;
-    SoftDrawState.ClipRect = Rect{x, y, x + 20, y + 20};
+    GraphicsState.ClipRect = Rect{x, y, x + 20, y + 20};
     DrawMemImg(target, sheet, x - 20, y - 20, 1, nullptr);
     ++i;
   }
-  SoftDrawState.ClipRect = saved;
+  GraphicsState.ClipRect = saved;
   EndLibrary();
 }
 BENCHMARK(DrawMemImgSheetClipped)->Arg(16)->Arg(32);

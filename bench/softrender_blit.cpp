@@ -63,7 +63,8 @@ Images& Setup() {
 }
 
 void SetMode(int mode, int p) {
-  SoftDrawState.ClipRect = Rect{0, 0, 640, 480};
+  static const Rect kWhole{0, 0, 640, 480};
+  SoftDrawState.Clip = &kWhole;
   SoftDrawState.BlendMode = mode;
   SoftDrawState.BlendParam = p;
   SoftDrawState.Tint = 0xFFFFFF;

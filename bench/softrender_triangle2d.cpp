@@ -139,7 +139,8 @@ Depth& Get(int depth) {
 }
 
 void SetState(const ModeSpec& m) {
-  SoftDrawState.ClipRect = Rect{0, 0, kW, kH};
+  static const Rect whole{0, 0, kW, kH};
+  SoftDrawState.Clip = &whole;
   SoftDrawState.BlendMode = m.Mode;
   SoftDrawState.BlendParam = m.Param;
   SoftDrawState.Tint = 0xFFFFFF;

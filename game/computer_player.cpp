@@ -186,10 +186,10 @@ void AiThink(Controller& ct, Board& board, Piece& piece, uint8_t outputs[256]) {
         ct.danger = 0;
         ct.targetColumn = 5;
         ct.targetRotation = 0;
-        outputs[kKeyUp] = 0;
-        outputs[kKeyDown] = 0;
-        outputs[kKeyRight] = 0;
-        outputs[kKeyLeft] = 0;
+        outputs[KEYCODE_UP] = 0;
+        outputs[KEYCODE_DOWN] = 0;
+        outputs[KEYCODE_RIGHT] = 0;
+        outputs[KEYCODE_LEFT] = 0;
         AiMeasureSurface(ct, board);
         AiMeasurePiece(ct, piece);
         if (board.CountRow(8) >= 2) ct.danger = 1;
@@ -201,21 +201,21 @@ void AiThink(Controller& ct, Board& board, Piece& piece, uint8_t outputs[256]) {
     if (piece.lockTimer == 10 && col - 1 >= 0 && col < ct.width && ct.surface[col - 1] + 3 < ct.surface[col]) {
         ct.targetColumn = col - 1;
     }
-    outputs[kKeyZ] = 0;
-    outputs[kKeyX] = 0;
-    if (piece.rotation != ct.targetRotation && piece.age % 3 == 2 && ct.decided == 1) outputs[kKeyZ] = 1;
-    outputs[kKeyRight] = 0;
-    outputs[kKeyLeft] = 0;
+    outputs[KEYCODE_Z] = 0;
+    outputs[KEYCODE_X] = 0;
+    if (piece.rotation != ct.targetRotation && piece.age % 3 == 2 && ct.decided == 1) outputs[KEYCODE_Z] = 1;
+    outputs[KEYCODE_RIGHT] = 0;
+    outputs[KEYCODE_LEFT] = 0;
     if (piece.column != ct.targetColumn && piece.age % 2 == 0 && ct.decided == 1) {
-        if (piece.column < ct.targetColumn) outputs[kKeyRight] = 1;
-        if (piece.column > ct.targetColumn) outputs[kKeyLeft] = 1;
+        if (piece.column < ct.targetColumn) outputs[KEYCODE_RIGHT] = 1;
+        if (piece.column > ct.targetColumn) outputs[KEYCODE_LEFT] = 1;
     }
     if (piece.row >= 5) ct.decided = 1;
     if (piece.column == ct.targetColumn && piece.rotation == ct.targetRotation && ct.decided == 1) {
         if (ct.level >= 0 && ct.level <= 2) {
-            outputs[kKeyDown] = 1;
+            outputs[KEYCODE_DOWN] = 1;
         } else if ((ct.level == 3 || ct.level == 4) && ct.danger != 2) {
-            outputs[kKeyUp] = 1;  // no hard drop into a well in high danger
+            outputs[KEYCODE_UP] = 1;  // no hard drop into a well in high danger
         }
     }
 }

@@ -26,16 +26,16 @@ struct KeyMapping {
 
 // In play, button 2 or 4 turns clockwise and button 1 or 3 counter-clockwise.
 constexpr KeyMapping kPlayMapping[] = {
-    {kKeyLeft, kPadLeft},   {kKeyRight, kPadRight},  {kKeyUp, kPadUp},
-    {kKeyZ, kPadButton2 | kPadButton4}, {kKeyX, kPadButton1 | kPadButton3},
-    {kKeyDown, kPadDown},   {kKeySpace, kPadButton9},
+    {KEYCODE_LEFT, kPadLeft},   {KEYCODE_RIGHT, kPadRight},  {KEYCODE_UP, kPadUp},
+    {KEYCODE_Z, kPadButton2 | kPadButton4}, {KEYCODE_X, kPadButton1 | kPadButton3},
+    {KEYCODE_DOWN, kPadDown},   {KEYCODE_SPACE, kPadButton9},
 };
 
 // In the menus, button 1 or 4 confirms.
 constexpr KeyMapping kMenuMapping[] = {
-    {kKeyLeft, kPadLeft},   {kKeyRight, kPadRight},  {kKeyUp, kPadUp},
-    {kKeyZ, kPadButton1 | kPadButton4}, {kKeyX, kPadButton2 | kPadButton3},
-    {kKeyDown, kPadDown},
+    {KEYCODE_LEFT, kPadLeft},   {KEYCODE_RIGHT, kPadRight},  {KEYCODE_UP, kPadUp},
+    {KEYCODE_Z, kPadButton1 | kPadButton4}, {KEYCODE_X, kPadButton2 | kPadButton3},
+    {KEYCODE_DOWN, kPadDown},
 };
 
 void ClampCounters(KeyCounters counters) {

@@ -71,10 +71,10 @@ static bool SidewaysActs(int8_t counter, int8_t down) {
 
 void Piece::ApplyKeys(const Board& board, const int8_t counters[256]) {
     vy = gravity;
-    const int8_t up = counters[kKeyUp];
-    const int8_t down = counters[kKeyDown];
-    const int8_t left = counters[kKeyLeft];
-    const int8_t right = counters[kKeyRight];
+    const int8_t up = counters[KEYCODE_UP];
+    const int8_t down = counters[KEYCODE_DOWN];
+    const int8_t left = counters[KEYCODE_LEFT];
+    const int8_t right = counters[KEYCODE_RIGHT];
     if (up >= 2 && up <= 10) {
         vy = static_cast<float>(8 * cell);
         if (lockTimer > 0) lockTimer += 10;
@@ -93,8 +93,8 @@ void Piece::ApplyKeys(const Board& board, const int8_t counters[256]) {
         horizontalCommand = 1;
     }
     if (left >= 1 && right >= 1) horizontalCommand = 0;
-    if (counters[kKeyZ] == 1) Rotate(board, 0, TurnSize());
-    if (counters[kKeyX] == 1) Rotate(board, 1, TurnSize());
+    if (counters[KEYCODE_Z] == 1) Rotate(board, 0, TurnSize());
+    if (counters[KEYCODE_X] == 1) Rotate(board, 1, TurnSize());
 }
 
 void Piece::Step(Board& board) {

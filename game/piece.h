@@ -5,23 +5,11 @@
 
 #include <cstdint>
 
+#include "vexlo.h"  // key codes
+
 class Board;
 
 using PieceGrid = uint8_t[5][5];  // 1 where a block is; the pivot is row 2, column 2
-
-// Key codes the piece and the menus read.
-enum KeyCode {
-    kKeyEscape = 1,
-    kKeyA = 30,
-    kKeyZ = 44,
-    kKeyX = 45,
-    kKeyB = 48,
-    kKeySpace = 57,
-    kKeyUp = 200,
-    kKeyLeft = 203,
-    kKeyRight = 205,
-    kKeyDown = 208,
-};
 
 class Piece {
 public:

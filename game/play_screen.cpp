@@ -31,7 +31,7 @@ void DrawWells(GameSession& s) {
     s.pieces[1].DrawNext(s.boards[1]);
 }
 
-bool Confirmed(const GameSession& s) { return s.menuCounters[kKeyZ] == 1; }
+bool Confirmed(const GameSession& s) { return s.menuCounters[KEYCODE_Z] == 1; }
 
 }  // namespace
 

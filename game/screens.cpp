@@ -8,7 +8,7 @@ namespace {
 bool Pressed(const GameSession& s, int keyCode) { return s.menuCounters[keyCode] == 1; }
 
 // Only Z (or pad 1 button 1 or 4) confirms: A, B and Space are never counted in the menus.
-bool Confirmed(const GameSession& s) { return Pressed(s, kKeyZ); }
+bool Confirmed(const GameSession& s) { return Pressed(s, KEYCODE_Z); }
 
 void DrawPicture(int slot) { gCalls.DrawGraphPart(0, 0, 0, 0, 640, 480, gGame.imageHandles[slot], 1, 0); }
 
@@ -33,11 +33,11 @@ void StartRound(GameSession& s) {
 
 void RunTitleScreen(GameSession& s) {
     DrawPicture(kImageTitle);
-    if (s.mode == 0 && Pressed(s, kKeyDown)) {
+    if (s.mode == 0 && Pressed(s, KEYCODE_DOWN)) {
         if (gCalls.GetJoypadCount() >= 2) s.mode = 1;
         PlayGameSound(kSoundMenu);
     }
-    if (s.mode == 1 && Pressed(s, kKeyUp)) {
+    if (s.mode == 1 && Pressed(s, KEYCODE_UP)) {
         s.mode = 0;
         PlayGameSound(kSoundMenu);
     }
@@ -62,16 +62,16 @@ void RunTitleScreen(GameSession& s) {
 void RunSettingsScreen(GameSession& s) {
     ++s.frameCounter;
     const int lowestRow = s.mode == 1 ? 1 : 0;
-    if (Pressed(s, kKeyUp) && s.menuRow > lowestRow) {
+    if (Pressed(s, KEYCODE_UP) && s.menuRow > lowestRow) {
         --s.menuRow;
         PlayGameSound(kSoundMenu);
     }
-    if (Pressed(s, kKeyDown) && s.menuRow < 3) {
+    if (Pressed(s, KEYCODE_DOWN) && s.menuRow < 3) {
         ++s.menuRow;
         PlayGameSound(kSoundMenu);
     }
-    const bool right = Pressed(s, kKeyRight);
-    const bool left = Pressed(s, kKeyLeft);
+    const bool right = Pressed(s, KEYCODE_RIGHT);
+    const bool left = Pressed(s, KEYCODE_LEFT);
     if (s.menuRow == 0) {
         if (right && s.level < 4) {
             ++s.level;

@@ -21,7 +21,7 @@ void StartSession(GameSession& s) {
     s.controllers[kPlayerHuman2].Init(s.boards[1]);
     s.controllers[kPlayerComputer].Init(s.boards[1]);
     gCalls.ClearDrawTarget();
-    gCalls.SetDrawTarget(-2);  // the back screen
+    gCalls.SetDrawTarget(DRAW_TARGET_BACK);
     s.frameCounter = 0;
     s.roundOverCounter = 0;
     gGame.offsetRule = 1;
@@ -43,7 +43,7 @@ int RunFrame(GameSession& s) {
         ReleaseSession(s);
         return -1;  // the window has gone; the library is not ended
     }
-    if (gCalls.IsKeyDown(kKeyEscape) == 1) {
+    if (gCalls.IsKeyDown(KEYCODE_ESCAPE) == 1) {
         gCalls.EndLibrary();
         ReleaseSession(s);
         return 0;

@@ -8,7 +8,9 @@
 #pragma once
 #include <cstdint>
 
+#include "graphics/draw_target.h"
 #include "image/pixel_format_record.h"
+#include "input/keycodes.h"
 
 // Records owned by the graphics core; the library fills them, callers hold them.
 struct ColorFormat;   // pixel layout: depth, channel masks and shifts, palette
@@ -44,7 +46,7 @@ int GetLocalDateTime(LocalDateTime* out);   // the local calendar time; 0
 int GetRandomInt(int max);                  // uniform 0..max inclusive
 
 // ---- Input --------------------------------------------------------------------
-int IsKeyDown(int keyCode);                 // 1 while the key is down, else 0
+int IsKeyDown(int keyCode);                 // KEYCODE_...: 1 while the key is down, else 0
 int GetAnyInputDown(int flags);             // flags 1 keyboard, 2 pads, 4 mouse; first key code, -1 pad/mouse, 0 none
 int GetAllKeyStates(char* states256);       // one byte per key code, 1 down or 0; 0
 int GetJoypadCount();                       // number of pads
@@ -66,7 +68,7 @@ int DrawLineSegment(int x1, int y1, int x2, int y2, int color, int thickness);
 int DrawRectangle(int x1, int y1, int x2, int y2, int color, int filled);
 int DrawFormattedText(int x, int y, int color, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
-int SetDrawTarget(int target);                     // -4 front screen, -2 back screen, or a graph
+int SetDrawTarget(int target);                     // DRAW_TARGET_FRONT, DRAW_TARGET_BACK or a graph
 int SetDefaultFontSize(int size);                  // pixels; -1 gives 16
 int MakeXRGB8PixelImage(int width, int height, PixelImage* out);
 int ReleasePixelImage(PixelImage* image);

@@ -6,6 +6,7 @@
 #include "app/pump.h"
 #include "core/random.h"
 #include "app/service_hooks.h"
+#include "graphics/draw_target.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
 #include "graphics/drawstate.h"
@@ -356,7 +357,7 @@ int OnWindowMoved(intptr_t position) {
   if (PlatGetClientRect(Main(), &c) != 0) return 0;
   int x = PlatSignedLowWord(position), y = PlatSignedHighWord(position);
   StoreClientRect(PlatRect{x, y, x + c.Right, y + c.Bottom});
-  if (DisplayServices.GetDrawTarget() == -4 && !GetSeparateBackLayout()) {
+  if (DisplayServices.GetDrawTarget() == DRAW_TARGET_FRONT && !GetSeparateBackLayout()) {
     Rect target{x, y, x + c.Right, y + c.Bottom};
     DisplayServices.SetDrawTargetRect(&target);
   }

@@ -7,6 +7,8 @@
 #include "core/alloc.h"
 #include "core/hooks.h"
 #include "core/log.h"
+#include "graphics/draw_target.h"
+#include "softrender/blend_mode.h"
 #include "core/strutil.h"
 #include "core/sysreport.h"
 #include "core/system_state.h"
@@ -123,8 +125,8 @@ int BringFullScreenWindowToFront() {
 
 // The back screen, then the front screen.
 int SelectScreenDrawTargets() {
-  SetDrawTargetImpl(-2);
-  SetDrawTargetImpl(-4);
+  SetDrawTargetImpl(DRAW_TARGET_BACK);
+  SetDrawTargetImpl(DRAW_TARGET_FRONT);
   return 0;
 }
 
@@ -215,23 +217,23 @@ int RunWarmUpDraws() {
   int graph = CreateBlankGraph(256, 256, 0);
   SetNewGraphDrawValid(0);
   SetDrawTargetImpl(graph);
-  SetDrawTargetImpl(-4);
+  SetDrawTargetImpl(DRAW_TARGET_FRONT);
   FreeGraphHandle(graph, 0);
-  SetDrawTargetImpl(-2);
+  SetDrawTargetImpl(DRAW_TARGET_BACK);
 
   PixelImage image{};
   if (MakeRGB24PixelImage(256, 256, &image) == 0) {
     FillPixelImage(&image, 0, 0, 0, 0);
     graph = CreateGraphFromImageDefault(&image);
     ReleasePixelImageImpl(&image);
-    SetBlendModeParam(3, 128);
+    SetBlendModeParam(BLEND_SUB, 128);
     DrawGraphAt(0, 0, graph, 1);
-    SetBlendModeParam(0, 0);
-    SetDrawTargetImpl(-4);
+    SetBlendModeParam(BLEND_COPY, 0);
+    SetDrawTargetImpl(DRAW_TARGET_FRONT);
     DrawGraphAt(0, 0, graph, 1);
     FreeGraphHandle(graph, 0);
   } else {
-    SetDrawTargetImpl(-4);
+    SetDrawTargetImpl(DRAW_TARGET_FRONT);
   }
   if (MakeRGB24PixelImage(256, 256, &image) == 0) {
     FillPixelImage(&image, 0, 0, 0, 0);

@@ -3,6 +3,7 @@
 #include "core/log.h"
 #include "app/main_window.h"
 #include "app/service_hooks.h"
+#include "graphics/draw_target.h"
 #include "core/system_state.h"
 #include "graphics/drawstate.h"
 #include "graphics/soft/display.h"
@@ -119,7 +120,7 @@ bool OnPaint(PlatWindow window) {
     Win().Painting = 1;
     if (!SystemState.Initialised) {
       PlatFillClientBlack(window, &paint);
-    } else if (DisplayServices.GetDrawTarget() == -2) {
+    } else if (DisplayServices.GetDrawTarget() == DRAW_TARGET_BACK) {
       // A repaint must not wait for the vertical blank.
       int wait = DisplayServices.GetFlipWaitVBlank();
       DisplayServices.SetFlipWaitVBlank(0);

@@ -1,14 +1,14 @@
 #include "font/text_blend.h"
 
-namespace {
+#include "softrender/blend_mode.h"
 
-enum : int { kCopy = 0, kAlpha = 1, kAdd = 2, kSub = 3, kMul = 4, kInvert = 10, kMulBlend = 11 };
+namespace {
 
 // One channel: d destination, s source, max channel maximum, bits its width,
 // a coverage (1 to 255), p parameter.
 template <int Mode>
 inline int BlendChannel(int d, int s, int max, int bits, int a, int p) {
-  constexpr bool kUsesParam = Mode == kAlpha || Mode == kAdd || Mode == kSub || Mode == kInvert || Mode == kMulBlend;
+  constexpr bool kUsesParam = BlendModeUsesParam(Mode);
   int64_t w = 1;
   int shift = 0;
   if (a != 255) {
@@ -19,16 +19,16 @@ inline int BlendChannel(int d, int s, int max, int bits, int a, int p) {
     w *= p;
     shift += 8;
   }
-  if constexpr (Mode == kInvert) s = max - s;
-  if constexpr (Mode == kCopy || Mode == kAlpha || Mode == kInvert || Mode == kMulBlend) {
-    int x = Mode == kMulBlend ? (d * s) >> bits : s;
+  if constexpr (Mode == BLEND_INVSRC) s = max - s;
+  if constexpr (Mode == BLEND_COPY || Mode == BLEND_ALPHA || Mode == BLEND_INVSRC || Mode == BLEND_MULA) {
+    int x = Mode == BLEND_MULA ? (d * s) >> bits : s;
     if (shift == 0) return x;
     return d + static_cast<int>((static_cast<int64_t>(x - d) * w) >> shift);
-  } else if constexpr (Mode == kAdd || Mode == kSub) {
+  } else if constexpr (Mode == BLEND_ADD || Mode == BLEND_SUB) {
     // With the parameter as the only weight the source is scaled through the
     // product table (s * p / 255), so p = 255 adds the source unscaled.
     int sp = a == 255 ? s * p / 255 : static_cast<int>((static_cast<int64_t>(s) * w) >> shift);
-    if (Mode == kAdd) return d + sp > max ? max : d + sp;
+    if (Mode == BLEND_ADD) return d + sp > max ? max : d + sp;
     return d - sp < 0 ? 0 : d - sp;
   } else {  // multiply
     return static_cast<int>((static_cast<int64_t>(d) * s * w) >> (bits + shift));
@@ -71,15 +71,15 @@ TextSpanFn SelectTextSpan(TextPixelFormat format, int mode, int param) {
   if (param < 0) param = 0;
   if (param > 255) param = 255;
   switch (mode) {
-    case kCopy: return Pick<kCopy>(format);
+    case BLEND_COPY: return Pick<BLEND_COPY>(format);
     // An alpha blend at full strength is a copy; at zero it draws nothing,
     // as do add and subtract.
-    case kAlpha: return param == 0 ? nullptr : param == 255 ? Pick<kCopy>(format) : Pick<kAlpha>(format);
-    case kAdd: return param == 0 ? nullptr : Pick<kAdd>(format);
-    case kSub: return param == 0 ? nullptr : Pick<kSub>(format);
-    case kMul: return Pick<kMul>(format);
-    case kInvert: return Pick<kInvert>(format);
-    case kMulBlend: return Pick<kMulBlend>(format);
+    case BLEND_ALPHA: return param == 0 ? nullptr : param == 255 ? Pick<BLEND_COPY>(format) : Pick<BLEND_ALPHA>(format);
+    case BLEND_ADD: return param == 0 ? nullptr : Pick<BLEND_ADD>(format);
+    case BLEND_SUB: return param == 0 ? nullptr : Pick<BLEND_SUB>(format);
+    case BLEND_MUL: return Pick<BLEND_MUL>(format);
+    case BLEND_INVSRC: return Pick<BLEND_INVSRC>(format);
+    case BLEND_MULA: return Pick<BLEND_MULA>(format);
     default: return nullptr;
   }
 }

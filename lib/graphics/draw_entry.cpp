@@ -10,7 +10,6 @@
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
-#include "softrender/memimg_tables.h"
 
 namespace {
 
@@ -66,56 +65,42 @@ Rect Ordered(int x1, int y1, int x2, int y2) {
 }
 
 // Runs a three-dimensional side call, inside the subtractive bracket when the
-// blend mode is 3.
+// blend mode is subtraction.
 template <typename F>
 int Run3D(const Rect& r, F&& call) {
-  if (GraphicsState.BlendMode != 3) return call();
+  if (GraphicsState.BlendMode != BLEND_SUB) return call();
   FillDrawRectWhiteBegin(&r);
   const int result = call();
   FillDrawRectWhiteEnd(&r);
   return result;
 }
 
-// Saves the clip rectangle, narrows it for one call, and puts it back. Only
-// the clip changes, so only the clip is handed to the software renderer.
+// Saves the clip rectangle, narrows it for one call, and puts it back. The
+// software renderer reads the same rectangle, so nothing else changes.
 class ClipScope {
  public:
   explicit ClipScope(const Rect& narrow) : saved_(GraphicsState.ClipRect) {
-    for (int i = 0; i < 4; ++i) savedF_[i] = GraphicsState.ClipRectF[i];
     // The narrow rectangle is ordered: each edge is held inside the saved clip.
     // Read from a local copy so the edges stay in registers rather than being
     // read back from the member just stored.
-    const Rect b = GraphicsState.ClipRect;
-    const Rect r{Hold(narrow.Left, b.Left, b.Right), Hold(narrow.Top, b.Top, b.Bottom),
-                 Hold(narrow.Right, b.Left, b.Right), Hold(narrow.Bottom, b.Top, b.Bottom)};
-    Apply(r);
+    const Rect b = saved_;
+    GraphicsState.ClipRect = Rect{Hold(narrow.Left, b.Left, b.Right), Hold(narrow.Top, b.Top, b.Bottom),
+                                  Hold(narrow.Right, b.Left, b.Right), Hold(narrow.Bottom, b.Top, b.Bottom)};
   }
-  ~ClipScope() {
-    GraphicsState.ClipRect = saved_;
-    for (int i = 0; i < 4; ++i) GraphicsState.ClipRectF[i] = savedF_[i];
-    SoftDrawState.ClipRect = saved_;
-  }
+  ~ClipScope() { GraphicsState.ClipRect = saved_; }
   ClipScope(const ClipScope&) = delete;
   ClipScope& operator=(const ClipScope&) = delete;
 
  private:
   static int Hold(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
-  static void Apply(const Rect& r) {
-    GraphicsState.ClipRect = r;
-    GraphicsState.ClipRectF[0] = float(r.Left);
-    GraphicsState.ClipRectF[1] = float(r.Top);
-    GraphicsState.ClipRectF[2] = float(r.Right);
-    GraphicsState.ClipRectF[3] = float(r.Bottom);
-    SoftDrawState.ClipRect = r;
-  }
   Rect saved_;
-  float savedF_[4];
 };
 
 }  // namespace
 
 int IsFrontScreenCase() {
-  return (GraphicsState.DrawTarget == -4 && IsSoftwareDrawing() && DirectDrawState.DisplayBits != 8) ? 1 : 0;
+  const bool front = GraphicsState.DrawTarget == DRAW_TARGET_FRONT;
+  return (front && IsSoftwareDrawing() && DirectDrawState.DisplayBits != 8) ? 1 : 0;
 }
 
 int ColourDrawingUses3D() {

@@ -150,9 +150,9 @@ int FillDrawRectWhite(const Rect* rect, int modeAfter) {
   const uint32_t tint = s.Tint;
   const int param = s.BlendParam;
   if (tint != 0xFFFFFF) SetDrawTintPacked(0xFFFFFF);
-  if (s.BlendMode != 3 || s.BlendParam != 255) {
+  if (s.BlendMode != BLEND_SUB || s.BlendParam != 255) {
     WaitWhileWindowInactive();
-    s.BlendMode = 3;
+    s.BlendMode = BLEND_SUB;
     s.BlendParam = 255;
     UpdateDrawDiffuseColor();
   }
@@ -163,9 +163,9 @@ int FillDrawRectWhite(const Rect* rect, int modeAfter) {
 }
 }  // namespace
 
-int FillDrawRectWhiteBegin(const Rect* rect) { return FillDrawRectWhite(rect, 5); }
+int FillDrawRectWhiteBegin(const Rect* rect) { return FillDrawRectWhite(rect, BLEND_ADD_3D); }
 
-int FillDrawRectWhiteEnd(const Rect* rect) { return FillDrawRectWhite(rect, 3); }
+int FillDrawRectWhiteEnd(const Rect* rect) { return FillDrawRectWhite(rect, BLEND_SUB); }
 
 int SetWorldMatrix(const Matrix4* matrix, int index) {
   if (!matrix) return -1;
@@ -208,13 +208,13 @@ int InitGraphicsState() {
   s.TextureGraphSetting = 1;
   s.NewGraphAlphaTest = 1;
   s.FilterMode = 0;
-  s.BlendMode = 0;
+  s.BlendMode = BLEND_COPY;
   s.Tint = 0xFFFFFF;
   s.NewGraphColorBitDepth = 0;
   MatrixIdentity(&s.World);
-  s.DrawTarget = -2;
+  s.DrawTarget = DRAW_TARGET_BACK;
   SyncSoftDrawState();
-  SetDrawTargetImpl(-4);
+  SetDrawTargetImpl(DRAW_TARGET_FRONT);
   SetDrawClipRect(0, 0, s.TargetWidth, s.TargetHeight);
   s.Lights.DefaultLight = AddDirectionalLight(1.0f, -1.0f, 1.0f);
   return 0;

@@ -5,21 +5,25 @@
 #pragma once
 #include <cstdint>
 
+#include "graphics/draw_target.h"
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
 #include "graphics/lights.h"
+#include "softrender/blend_mode.h"
 
 struct GraphicsStateBlock {
   GraphRestoreCallback RestoreCallback;   // survives InitGraphicsState
-  int32_t DrawTarget;                     // -4 front, -2 back, else a graph
+  int32_t DrawTarget;                     // DRAW_TARGET_FRONT, DRAW_TARGET_BACK or a graph
   Rect DrawTargetRect;                    // where the target lies on the screen
-  Rect ClipRect;                          // right and bottom exclusive
-  float ClipRectF[4];
+  // The one clip rectangle, right and bottom exclusive. The software renderer
+  // reads it through a pointer and the float form is derived from it, so a
+  // change here is the whole change.
+  Rect ClipRect;
   int32_t TargetWidth, TargetHeight;
   int32_t Draw3DWords[4];
   float Draw3DFloat;
   int32_t FilterMode;
-  int32_t BlendMode;
+  int32_t BlendMode;                      // BLEND_COPY ... (blend_mode.h)
   int32_t BlendParam;
   int32_t BlendGraph;                     // -1 none
   int32_t BlendGraphParam[2];
@@ -88,8 +92,16 @@ int DrawRectangleImpl(int x1, int y1, int x2, int y2, int color, int filled);
 int InitGraphicsState();
 int ReapplyGraphicsSettings();
 
-// Copies the clip rectangle, blend mode, parameter and tint into the block
-// the software renderer reads.
+// Points the software renderer at the clip rectangle and copies the blend
+// mode, parameter and tint into the block it reads.
 void SyncSoftDrawState();
-// Refreshes the float copy of the clip rectangle.
-void RefreshClipRectFloat();
+
+// The clip rectangle as floats (left, top, right, bottom): the form the
+// three-dimensional side takes, derived from the clip rectangle when asked.
+struct ClipRectFloat {
+  float Left, Top, Right, Bottom;
+};
+inline ClipRectFloat GetDrawClipRectF() {
+  const Rect& c = GraphicsState.ClipRect;
+  return ClipRectFloat{float(c.Left), float(c.Top), float(c.Right), float(c.Bottom)};
+}

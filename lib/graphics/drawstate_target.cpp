@@ -44,24 +44,12 @@ void StoreTargetRect(int target) {
   Rect& r = GraphicsState.DrawTargetRect;
   r = Rect{0, 0, 0, 0};
   const bool softOnScreen = IsSoftwareDrawing() && GetScreenColorBits() != 8;
-  if (target == -4 && !GetSeparateBackLayout() && IsWindowedMode() && !softOnScreen) {
+  if (target == DRAW_TARGET_FRONT && !GetSeparateBackLayout() && IsWindowedMode() && !softOnScreen) {
     int c[4];
     GetWindowClientScreenRect(c);
     r = Rect{c[0], c[1], c[2], c[3]};
   }
 }
-
-}  // namespace
-
-void RefreshClipRectFloat() {
-  const Rect& c = GraphicsState.ClipRect;
-  GraphicsState.ClipRectF[0] = float(c.Left);
-  GraphicsState.ClipRectF[1] = float(c.Top);
-  GraphicsState.ClipRectF[2] = float(c.Right);
-  GraphicsState.ClipRectF[3] = float(c.Bottom);
-}
-
-namespace {
 
 // The steps of a target change. `attempt` counts the restorations after a
 // refusal: 0 the caller's target, 1 the old target selected again, 2 the
@@ -81,8 +69,7 @@ int SelectDrawTarget(int target, int attempt) {
     if (attempt == 0)
       SelectDrawTarget(old, 1);
     else if (attempt == 1)
-      SelectDrawTarget(-2, 2);
-    SyncSoftDrawState();
+      SelectDrawTarget(DRAW_TARGET_BACK, 2);
     return -1;
   }
 
@@ -118,9 +105,9 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   s.ClipArgs[3] = y2;
 
   int w = 0, h = 0;
-  if (s.DrawTarget == -2) {
+  if (s.DrawTarget == DRAW_TARGET_BACK) {
     GetScreenSize(&w, &h);
-  } else if (s.DrawTarget == -4) {
+  } else if (s.DrawTarget == DRAW_TARGET_FRONT) {
     int c[4] = {0, 0, 0, 0};
     if (IsWindowedMode()) {
       PlatRect pr{0, 0, 0, 0};
@@ -148,16 +135,15 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   s.ClipRect = Rect{Clamp(x1, 0, w), Clamp(y1, 0, h), Clamp(x2, 0, w), Clamp(y2, 0, h)};
-  RefreshClipRectFloat();
-  SyncSoftDrawState();
   if (s.ClipRect.Left == s.ClipRect.Right || s.ClipRect.Top == s.ClipRect.Bottom) {
     s.EmptyClip = 1;
     return 0;
   }
   s.EmptyClip = 0;
   if (GraphicsManager.Direct3DUsable && SetViewportFromRect3D(&s.ClipRect) != 0)
-    LogPrintf("ビューポートの設定に失敗しました %s",
-              s.DrawTarget == -4 ? "Front Buffer" : s.DrawTarget == -2 ? "Back Buffer" : "Image Buffer");
+    LogPrintf("ビューポートの設定に失敗しました %s", s.DrawTarget == DRAW_TARGET_FRONT  ? "Front Buffer"
+                                                 : s.DrawTarget == DRAW_TARGET_BACK ? "Back Buffer"
+                                                                                    : "Image Buffer");
   return 0;
 }
 
@@ -183,7 +169,7 @@ int ClearDrawTargetImpl() {
   WaitWhileWindowInactive();
   if (GraphicsManager.Direct3DUsable) ClearDrawTarget3D();
   ClearDrawTargetSoft();
-  if (IsSoftwareDrawing() && GetScreenColorBits() != 8 && GraphicsState.DrawTarget == -4) {
+  if (IsSoftwareDrawing() && GetScreenColorBits() != 8 && GraphicsState.DrawTarget == DRAW_TARGET_FRONT) {
     int w = 0, h = 0;
     GetScreenSize(&w, &h);
     const Rect all{0, 0, w, h};
@@ -194,7 +180,7 @@ int ClearDrawTargetImpl() {
 
 void SyncSoftDrawState() {
   const GraphicsStateBlock& s = GraphicsState;
-  SoftDrawState.ClipRect = s.ClipRect;
+  SoftDrawState.Clip = &s.ClipRect;
   SoftDrawState.BlendMode = s.BlendMode;
   SoftDrawState.BlendParam = s.BlendParam;
   SoftDrawState.Tint = s.Tint;

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/handle_table.h"
 #include "graphics/geometry.h"
 
 struct PixelImage;
@@ -13,9 +14,6 @@ constexpr int GRAPH_MAX_PIECES = 64;
 constexpr int GRAPH_FILE_NAME_SIZE = 64;
 constexpr int GRAPH_DIRECTORY_SIZE = 256;
 constexpr int32_t GRAPH_HANDLE_TAG = 0x08000000;
-constexpr int32_t HANDLE_KIND_MASK = 0x78000000;
-constexpr int32_t HANDLE_CHECK_MASK = 0x07FF0000;
-constexpr uint32_t HANDLE_CHECK_LIMIT = 2048;
 
 // The nine bytes every surface of a graph is asked for with.
 struct SurfaceFormatRequest {

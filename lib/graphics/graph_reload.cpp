@@ -117,15 +117,15 @@ int RestoreAllGraphSurfaces() {
   GraphicsManagerBlock& m = GraphicsManager;
   if (!m.Initialised) return 0;
   RestoreMainSurfaces();
-  for (int slot = 0; slot < m.GraphEndMark; ++slot)
-    if (m.Graphs[slot]) RestoreGraphSurface(m.Graphs[slot]->Handle);
+  for (int slot = 0; slot < m.Graphs.EndMark; ++slot)
+    if (m.Graphs.Records[slot]) RestoreGraphSurface(m.Graphs.Records[slot]->Handle);
   return 0;
 }
 
 int SetAllGraphsLost() {
   GraphicsManagerBlock& m = GraphicsManager;
-  for (int slot = 0; slot < m.GraphEndMark; ++slot)
-    if (m.Graphs[slot]) m.Graphs[slot]->Lost = 1;
+  for (int slot = 0; slot < m.Graphs.EndMark; ++slot)
+    if (m.Graphs.Records[slot]) m.Graphs.Records[slot]->Lost = 1;
   if (GraphicsState.RestoreCallback) GraphicsState.RestoreCallback();
   UpwardHooks.RecreateAllFonts();
   return 0;
@@ -149,9 +149,9 @@ void ReloadLostGraphs() {
   const GraphRecord* previous = nullptr;
   char previousName[GRAPH_FILE_NAME_SIZE] = "", previousDir[GRAPH_DIRECTORY_SIZE] = "";
   uint32_t previousOption = 0;
-  const int end = m.GraphEndMark;
+  const int end = m.Graphs.EndMark;
   for (int slot = 0; slot < end; ++slot) {
-    GraphRecord* g = m.Graphs[slot];
+    GraphRecord* g = m.Graphs.Records[slot];
     if (!g || g->Lost != 1 || g->FileName[0] == '\0') continue;
     if (std::strlen(g->Directory) <= kReloadMaxDirectory && std::strlen(g->FileName) <= kReloadMaxFileName) {
       const bool same = previous && held && std::strcmp(previousName, g->FileName) == 0 &&

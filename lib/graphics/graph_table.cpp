@@ -11,21 +11,16 @@
 
 int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, int alpha, int palette) {
   GraphicsManagerBlock& m = GraphicsManager;
-  if (m.GraphCount >= GRAPH_TABLE_SIZE) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
-  const int slot = FindFreeHandleSlot(m.Graphs, GRAPH_TABLE_SIZE, m.GraphEndMark);
+  if (m.Graphs.Full()) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
+  const int slot = m.Graphs.FreeSlot();
   if (slot < 0) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
   auto* g = static_cast<GraphRecord*>(TrackedAllocZeroed(sizeof(GraphRecord), "", 0));
   if (!g) FatalErrorExit("メモリの確保に失敗しました");
 
-  g->Check = m.GraphCheckCounter;
-  m.GraphCheckCounter = (m.GraphCheckCounter + 1) % HANDLE_CHECK_LIMIT;
-  g->Handle = int32_t(((g->Check | 0x0800u) << 16) | uint32_t(slot));
+  g->Handle = m.Graphs.Add(slot, g);
   g->Width = width;
   g->Height = height;
   g->Movie = -1;
-  m.Graphs[slot] = g;
-  ++m.GraphCount;
-  if (slot == m.GraphEndMark) m.GraphEndMark = slot + 1;
 
   const GraphicsStateBlock& s = GraphicsState;
   SurfaceFormatRequest& f = g->Format;
@@ -56,20 +51,13 @@ int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, i
   return g->Handle;
 }
 
-GraphRecord* GetGraphRecord(int handle) {
-  if (handle < 0 || (handle & HANDLE_KIND_MASK) != GRAPH_HANDLE_TAG) return nullptr;
-  const int slot = handle & 0xFFFF;
-  if (slot >= GRAPH_TABLE_SIZE) return nullptr;
-  GraphRecord* g = GraphicsManager.Graphs[slot];
-  if (!g || int32_t(g->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
-  return g;
-}
+GraphRecord* GetGraphRecord(int handle) { return GraphicsManager.Graphs.Get(handle); }
 
 int IsGraphHandleValid(int handle) { return GetGraphRecord(handle) ? 1 : 0; }
 
 int GetGraphDimensions(int handle, int* width, int* height) {
   int w, h;
-  if (handle == -4 || handle == -2) {
+  if (handle == DRAW_TARGET_FRONT || handle == DRAW_TARGET_BACK) {
     GetScreenSize(&w, &h);
   } else {
     const GraphRecord* g = GetGraphRecord(handle);
@@ -95,7 +83,7 @@ int FreeGraphHandle(int handle, int logFlag) {
   if (!g) return -1;
   // A deleted graph must not stay the draw target or the blend graph: the
   // back end would keep drawing into (or reading) freed pixels.
-  if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(-2);
+  if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(DRAW_TARGET_BACK);
   if (GraphicsState.BlendGraph == handle) SelectBlendGraph(-1, 0, 0);
 
   if (g->Format.Texture)
@@ -104,11 +92,7 @@ int FreeGraphHandle(int handle, int logFlag) {
     DeleteGraphSurface2D(g);
   if (logFlag) LogPrintf("グラフィック %s の削除", g->FileName);
 
-  GraphicsManagerBlock& m = GraphicsManager;
-  const int slot = handle & 0xFFFF;
-  m.Graphs[slot] = nullptr;
-  --m.GraphCount;
-  m.GraphEndMark = EndMarkAfterFree(m.Graphs, slot, m.GraphEndMark);
+  GraphicsManager.Graphs.Remove(GraphicsManager.Graphs.SlotOf(handle));
   if (g->LostFlag) *g->LostFlag = 1;
   TrackedFree(g);
   return 0;
@@ -117,7 +101,7 @@ int FreeGraphHandle(int handle, int logFlag) {
 int FreeAllGraphHandles(int logFlag) {
   GraphicsManagerBlock& m = GraphicsManager;
   if (!m.Initialised) return 0;
-  for (int slot = m.GraphEndMark - 1; slot >= 0; --slot)
-    if (m.Graphs[slot]) FreeGraphHandle(m.Graphs[slot]->Handle, logFlag);
+  for (int slot = m.Graphs.EndMark - 1; slot >= 0; --slot)
+    if (m.Graphs.Records[slot]) FreeGraphHandle(m.Graphs.Records[slot]->Handle, logFlag);
   return 0;
 }

@@ -6,11 +6,10 @@
 #include "core/alloc.h"
 #include "core/fatal.h"
 #include "graphics/drawstate.h"
-#include "graphics/graphics_manager.h"
 
 int AllocLightHandle() {
   LightBlock& b = GraphicsState.Lights;
-  const int slot = FindFreeHandleSlot(b.Records, LIGHT_TABLE_SIZE, b.EndMark);
+  const int slot = b.Handles.FreeSlot();
   if (slot < 0) return -1;  // every slot holds a light
   auto* l = static_cast<LightRecord*>(TrackedAllocZeroed(sizeof(LightRecord), "", 0));
   if (!l) FatalErrorExit("ライト用のメモリの確保に失敗しました");
@@ -18,26 +17,14 @@ int AllocLightHandle() {
   l->Light.Diffuse = LightColor{1.0f, 1.0f, 1.0f, 1.0f};
   l->Light.Specular = LightColor{1.0f, 1.0f, 1.0f, 1.0f};
   l->DeviceIndex = -1;
-  l->Check = b.CheckCounter;
-  b.CheckCounter = (b.CheckCounter + 1) % HANDLE_CHECK_LIMIT;
-  l->Handle = int32_t(((l->Check | 0x6000u) << 16) | uint32_t(slot));
-  b.Records[slot] = l;
-  ++b.Count;
-  if (slot == b.EndMark) b.EndMark = slot + 1;
+  l->Handle = b.Handles.Add(slot, l);
   l->Enabled = 1;
   l->Changed = 1;
   b.LightsChanged = 1;
   return l->Handle;
 }
 
-LightRecord* GetLightRecord(int handle) {
-  if (handle < 0 || (handle & HANDLE_KIND_MASK) != LIGHT_HANDLE_TAG) return nullptr;
-  const int slot = handle & 0xFFFF;
-  if (slot >= LIGHT_TABLE_SIZE) return nullptr;
-  LightRecord* l = GraphicsState.Lights.Records[slot];
-  if (!l || int32_t(l->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
-  return l;
-}
+LightRecord* GetLightRecord(int handle) { return GraphicsState.Lights.Handles.Get(handle); }
 
 int AddDirectionalLight(float x, float y, float z) {
   const Vector3 d{x, y, z};
@@ -58,10 +45,7 @@ int FreeLightHandle(int handle) {
   if (!l) return -1;
   LightBlock& b = GraphicsState.Lights;
   if (l->DeviceIndex != -1) b.LightsChanged = 1;
-  const int slot = handle & 0xFFFF;
-  b.Records[slot] = nullptr;
-  --b.Count;
-  b.EndMark = EndMarkAfterFree(b.Records, slot, b.EndMark);
+  b.Handles.Remove(b.Handles.SlotOf(handle));
   TrackedFree(l);
   b.LightsChanged = 1;
   return 0;
@@ -69,7 +53,7 @@ int FreeLightHandle(int handle) {
 
 int FreeAllLightHandles() {
   LightBlock& b = GraphicsState.Lights;
-  for (int slot = b.EndMark - 1; slot >= 0; --slot)
-    if (b.Records[slot]) FreeLightHandle(b.Records[slot]->Handle);
+  for (int slot = b.Handles.EndMark - 1; slot >= 0; --slot)
+    if (b.Handles.Records[slot]) FreeLightHandle(b.Handles.Records[slot]->Handle);
   return 0;
 }

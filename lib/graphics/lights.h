@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 
+#include "core/handle_table.h"
 #include "graphics/geometry.h"
 
 constexpr int LIGHT_TABLE_SIZE = 4096;
@@ -30,10 +31,7 @@ struct LightRecord {
 };
 
 struct LightBlock {
-  LightRecord* Records[LIGHT_TABLE_SIZE];
-  int32_t Count;
-  int32_t EndMark;
-  uint32_t CheckCounter;
+  HandleTable<LightRecord, LIGHT_TABLE_SIZE, LIGHT_HANDLE_TAG> Handles;
   int32_t LightsChanged;
   int32_t DefaultLight;
 };

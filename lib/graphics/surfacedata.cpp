@@ -18,23 +18,17 @@ int GetTextureFormatIndex(const SurfaceFormatRequest* r) {
   return b;
 }
 
-SurfaceDataRecord* GetSurfaceDataRecord(int handle) {
-  if ((uint32_t(handle) & 0xF8000000u) != uint32_t(SURFACE_DATA_HANDLE_TAG)) return nullptr;
-  const int slot = handle & 0xFFFF;
-  SurfaceDataRecord* r = GraphicsManager.SurfaceData[slot];
-  if (!r || int32_t(r->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
-  return r;
-}
+SurfaceDataRecord* GetSurfaceDataRecord(int handle) { return GraphicsManager.SurfaceData.Get(handle); }
 
 int AddSurfaceData(int refCount, uint16_t width, uint16_t height, uint32_t transColor,
                    const SurfaceFormatRequest* request) {
   GraphicsManagerBlock& m = GraphicsManager;
   if (!request) return -1;
-  if (m.SurfaceDataCount >= SURFACE_DATA_TABLE_SIZE) {
+  if (m.SurfaceData.Full()) {
     LogWrite("サーフェスのデータ数が許容量を越えました。\n");
     return -1;
   }
-  const int slot = FindFreeHandleSlot(m.SurfaceData, SURFACE_DATA_TABLE_SIZE, m.SurfaceDataEndMark);
+  const int slot = m.SurfaceData.FreeSlot();
   auto* r = slot < 0 ? nullptr : static_cast<SurfaceDataRecord*>(TrackedAllocZeroed(sizeof(SurfaceDataRecord), "", 0));
   if (!r) {
     LogWrite("サーフェス用データを保存するメモリ領域の確保に失敗しました\n");
@@ -57,12 +51,7 @@ int AddSurfaceData(int refCount, uint16_t width, uint16_t height, uint32_t trans
   }
   r->Software = (q.SystemMemory == 1 || (IsSoftwareDrawing() && GetScreenColorBits() != 8)) ? 1 : 0;
 
-  r->Check = m.SurfaceDataCheckCounter;
-  m.SurfaceDataCheckCounter = (m.SurfaceDataCheckCounter + 1) % HANDLE_CHECK_LIMIT;
-  const int handle = int32_t(((r->Check | 0x3800u) << 16) | uint32_t(slot));
-  m.SurfaceData[slot] = r;
-  ++m.SurfaceDataCount;
-  if (slot == m.SurfaceDataEndMark) m.SurfaceDataEndMark = slot + 1;
+  const int handle = m.SurfaceData.Add(slot, r);
 
   if (CreateSurfaceDataSurface(handle) != 0) {
     DeleteSurfaceData(handle);
@@ -226,20 +215,15 @@ int DeleteSurfaceData(int handle) {
   if (!r) return -1;
   GraphicsManagerBlock& m = GraphicsManager;
   if (r->LostFlag) *r->LostFlag = 1;
-  const int slot = handle & 0xFFFF;
-  m.SurfaceData[slot] = nullptr;
+  m.SurfaceData.Remove(m.SurfaceData.SlotOf(handle));
   TrackedFree(r);
-  --m.SurfaceDataCount;
-  m.SurfaceDataEndMark = EndMarkAfterFree(m.SurfaceData, slot, m.SurfaceDataEndMark);
   return 0;
 }
 
 int DeleteAllSurfaceData() {
   GraphicsManagerBlock& m = GraphicsManager;
-  for (int slot = m.SurfaceDataEndMark - 1; slot >= 0; --slot) {
-    SurfaceDataRecord* r = m.SurfaceData[slot];
-    if (r) DeleteSurfaceData(int32_t(((r->Check | 0x3800u) << 16) | uint32_t(slot)));
-  }
+  for (int slot = m.SurfaceData.EndMark - 1; slot >= 0; --slot)
+    if (m.SurfaceData.Records[slot]) DeleteSurfaceData(m.SurfaceData.HandleAt(slot));
   return 0;
 }
 

@@ -52,7 +52,7 @@ int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveTy
 
   Rect rect{0, 0, 0, 0};
   const bool front = IsFrontScreenCase() != 0;
-  if ((GraphicsState.BlendMode == 3 && side3D) || front) {
+  if ((GraphicsState.BlendMode == BLEND_SUB && side3D) || front) {
     float lo[2] = {100000000.0f, 100000000.0f}, hi[2] = {-100000000.0f, -100000000.0f};
     for (int i = 0; i < 4; ++i) {
       const float c[2] = {vertices[i].X, vertices[i].Y};
@@ -81,7 +81,7 @@ int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveTy
     d.Blue = uint8_t(MemImgProductTable[tb][s.Blue]);
     d.Green = uint8_t(MemImgProductTable[tg][s.Green]);
     d.Red = uint8_t(MemImgProductTable[tr][s.Red]);
-    d.Alpha = GraphicsState.BlendMode != 0 ? uint8_t(MemImgProductTable[p][s.Alpha]) : s.Alpha;
+    d.Alpha = GraphicsState.BlendMode != BLEND_COPY ? uint8_t(MemImgProductTable[p][s.Alpha]) : s.Alpha;
   }
   const Rect& t = GraphicsState.DrawTargetRect;
   if (t.Left != 0 || t.Top != 0) {
@@ -104,7 +104,7 @@ int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveTy
 
   if (front && DirectDrawState.FrontStale) DrawSides.SyncFrontImageFromScreen();
   int result;
-  if (side3D && GraphicsState.BlendMode == 3) {
+  if (side3D && GraphicsState.BlendMode == BLEND_SUB) {
     FillDrawRectWhiteBegin(&rect);
     result = DrawSides.FillQuadrangle3D(list, 2, nullptr, transparent, 0, 0);
     FillDrawRectWhiteEnd(&rect);

@@ -1,5 +1,6 @@
 // Pads: pad bits, the keyboard-as-pad map and vibration.
 #include "input/input_state.h"
+#include "input/keycodes.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 
@@ -20,12 +21,13 @@ struct KeyPadBit {
 // The keyboard as a pad: arrows and the numeric pad steer; Z, X, C, A, S, D,
 // Q, W, Escape and Space are buttons 1 to 10.
 constexpr KeyPadBit kKeyboardPad[] = {
-    {208, 1}, {0x50, 1},        // Down, numeric 2
-    {203, 2}, {0x4B, 2},        // Left, numeric 4
-    {205, 4}, {0x4D, 4},        // Right, numeric 6
-    {200, 8}, {0x48, 8},        // Up, numeric 8
-    {0x2C, 16 << 0}, {0x2D, 16 << 1}, {0x2E, 16 << 2}, {0x1E, 16 << 3}, {0x1F, 16 << 4},
-    {0x20, 16 << 5}, {0x10, 16 << 6}, {0x11, 16 << 7}, {0x01, 16 << 8}, {0x39, 16 << 9},
+    {KEYCODE_DOWN, 1},  {KEYCODE_NUMPAD2, 1},
+    {KEYCODE_LEFT, 2},  {KEYCODE_NUMPAD4, 2},
+    {KEYCODE_RIGHT, 4}, {KEYCODE_NUMPAD6, 4},
+    {KEYCODE_UP, 8},    {KEYCODE_NUMPAD8, 8},
+    {KEYCODE_Z, 16 << 0}, {KEYCODE_X, 16 << 1}, {KEYCODE_C, 16 << 2}, {KEYCODE_A, 16 << 3}, {KEYCODE_S, 16 << 4},
+    {KEYCODE_D, 16 << 5}, {KEYCODE_Q, 16 << 6}, {KEYCODE_W, 16 << 7}, {KEYCODE_ESCAPE, 16 << 8},
+    {KEYCODE_SPACE, 16 << 9},
 };
 
 int KeyboardPadBits() {

@@ -40,9 +40,9 @@ inline __m128i KeyMask4(const uint8_t* s, const BlitJob& j) {
 
 template <class C>
 inline __m128i Mmx4(__m128i s, __m128i d) {
-  if constexpr (C::Mode == 2) {
+  if constexpr (C::Mode == BLEND_ADD) {
     return _mm_adds_epu8(d, s);
-  } else if constexpr (C::Mode == 3) {
+  } else if constexpr (C::Mode == BLEND_SUB) {
     return _mm_subs_epu8(d, s);
   } else {
     const __m128i m = _mm_set1_epi32(0x7F7F7F);
@@ -215,7 +215,7 @@ inline void SpanPixels(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, co
           continue;
         }
         // Alpha 0 is left alone, except in multiply, which weighs it as 0.
-        if (a == 0 && C::Mode != 4) continue;
+        if (a == 0 && C::Mode != BLEND_MUL) continue;
         StoreDst<C>(dp, Compute<C, true>(sv, LoadDst<C>(dp), a, L, j));
       } else if constexpr (C::RawCopy) {
         StoreDst<C>(dp, sv);
@@ -242,7 +242,7 @@ inline void SpanPP(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const 
     SpanKeyCopy<C>(d, s, n, j);
   } else if constexpr (C::Fast && C::Mmx && C::Bits == 32) {
     SpanMmx<C>(d, s, n, j);
-  } else if constexpr (C::Fast && C::Bits == 16 && (C::Mode == 2 || C::Mode == 3)) {
+  } else if constexpr (C::Fast && C::Bits == 16 && (C::Mode == BLEND_ADD || C::Mode == BLEND_SUB)) {
     SpanPairs16<C>(d, s, n, j);
   } else if constexpr (kVec32<C>) {
     SpanVec32<C>(d, s, g, n, j);
@@ -344,7 +344,8 @@ void BlitRows(const BlitJob& j) {
 
 template <int B, SrcKind S, int M, bool G, bool T, bool K, bool R>
 BlitFn PickFast(const BlitChoice& c) {
-  constexpr bool canFast = !G && !T && !R && S != SrcKind::Alpha && (M == 1 || M == 2 || M == 3);
+  constexpr bool canFast =
+      !G && !T && !R && S != SrcKind::Alpha && (M == BLEND_ALPHA || M == BLEND_ADD || M == BLEND_SUB);
   if constexpr (canFast) {
     if (c.Fast) {
       if constexpr (B == 32) {

@@ -60,11 +60,11 @@ struct Cfg {
   static constexpr bool Run = Run_;
   static constexpr bool Fast = Fast_;
   static constexpr bool Mmx = Mmx_;
-  static constexpr bool HasP = Mode == 1 || Mode == 2 || Mode == 3 || Mode == 10 || Mode == 11;
+  static constexpr bool HasP = BlendModeUsesParam(Mode);
   static constexpr int DstStep = Bits / 8;
   static constexpr int SrcStep = S == SrcKind::Palette ? 1 : S == SrcKind::Alpha ? 4 : Bits / 8;
   // A plain copy of the source pixel, no rule applied.
-  static constexpr bool RawCopy = Mode == 0 && !Graph && !Tint;
+  static constexpr bool RawCopy = Mode == BLEND_COPY && !Graph && !Tint;
 };
 
 // ---- pixel access -------------------------------------------------------
@@ -135,7 +135,7 @@ inline uint32_t LoadAlpha(const uint8_t* s) {
 // One 32-bit pixel; B keeps bit 0 of green and red where either operand has it.
 template <int Mode, bool B>
 inline uint32_t Packed32(uint32_t d, uint32_t s) {
-  if constexpr (Mode == 2) {
+  if constexpr (Mode == BLEND_ADD) {
     const uint32_t sum = (d & 0xFEFEFFu) + (s & 0xFEFEFFu);
     const uint32_t c = sum & 0x1010100u;
     uint32_t r = sum | (c - (c >> 8));
@@ -150,7 +150,7 @@ inline uint32_t Packed32(uint32_t d, uint32_t s) {
 
 template <int Mode, bool B>
 inline uint32_t Packed16(uint32_t d, uint32_t s) {
-  if constexpr (Mode == 2) {
+  if constexpr (Mode == BLEND_ADD) {
     const uint32_t sum = (d & 0xF7DFu) + (s & 0xF7DFu);
     const uint32_t c = sum & 0x10820u;
     uint32_t r = sum | (c - (c >> 5));
@@ -168,7 +168,7 @@ inline uint32_t Packed16(uint32_t d, uint32_t s) {
 template <int Mode>
 inline uint32_t PackedPair16(uint32_t d, uint32_t s) {
   constexpr uint32_t M = 0xF7DEF7DFu, G = 0x8210820u;
-  if constexpr (Mode == 2) {
+  if constexpr (Mode == BLEND_ADD) {
     const uint64_t wide = static_cast<uint64_t>(d & M) + (s & M);
     const uint32_t sum = static_cast<uint32_t>(wide);
     const uint32_t out = (wide >> 32) ? 0x8000000u : 0u;
@@ -211,11 +211,11 @@ template <class C, bool UseA>
 inline uint32_t Compute32(uint32_t s, uint32_t d, uint32_t a, uint32_t L, const BlitJob& j) {
   constexpr int M = C::Mode;
   constexpr int K = (C::Graph ? 1 : 0) + (UseA ? 1 : 0) + (C::HasP ? 1 : 0);
-  if constexpr ((M == 2 || M == 3) && C::Fast) {
+  if constexpr ((M == BLEND_ADD || M == BLEND_SUB) && C::Fast) {
     return Packed32<M, false>(d, s);
-  } else if constexpr (M == 1 && C::Fast) {
+  } else if constexpr (M == BLEND_ALPHA && C::Fast) {
     return Half32(s, d);
-  } else if constexpr (M == 0 && K == 0 && !C::Tint) {
+  } else if constexpr (M == BLEND_COPY && K == 0 && !C::Tint) {
     return s;
   } else {
     const uint64_t w = Weight<C, UseA>(a, L, j);
@@ -224,24 +224,24 @@ inline uint32_t Compute32(uint32_t s, uint32_t d, uint32_t a, uint32_t L, const 
     for (int sh = 0; sh < 24; sh += 8) {
       int sc = static_cast<int>((s >> sh) & 255);
       const int dc = static_cast<int>((d >> sh) & 255);
-      if constexpr (M == 10) sc = 255 - sc;
+      if constexpr (M == BLEND_INVSRC) sc = 255 - sc;
       if constexpr (C::Tint) sc = static_cast<int>(j.Tint[sh / 8][sc]);
       int r;
-      if constexpr (M == 4) {
+      if constexpr (M == BLEND_MUL) {
         r = static_cast<int>((static_cast<uint64_t>(dc) * static_cast<uint64_t>(sc) * w) >> (8 + 8 * K));
-      } else if constexpr (M == 2 || M == 3) {
+      } else if constexpr (M == BLEND_ADD || M == BLEND_SUB) {
         if constexpr (K == 1) {
           r = static_cast<int>(j.Pp[sc]);
         } else {
           r = static_cast<int>((static_cast<uint64_t>(sc) * w) >> (8 * K));
         }
       } else {
-        const int x = M == 11 ? (dc * sc) >> 8 : sc;
+        const int x = M == BLEND_MULA ? (dc * sc) >> 8 : sc;
         r = Interp<K>(dc, x, w);
       }
       out |= static_cast<uint32_t>(r) << sh;
     }
-    if constexpr (M == 2 || M == 3) {
+    if constexpr (M == BLEND_ADD || M == BLEND_SUB) {
       return Packed32<M, true>(d, out);
     } else {
       return out | (d & 0xFF000000u);  // the fourth byte is not a channel
@@ -253,14 +253,14 @@ template <class C, bool UseA>
 inline uint32_t Compute16(uint32_t s, uint32_t d, uint32_t a, uint32_t L, const BlitJob& j) {
   constexpr int M = C::Mode;
   constexpr int K = (C::Graph ? 1 : 0) + (UseA ? 1 : 0) + (C::HasP ? 1 : 0);
-  if constexpr ((M == 2 || M == 3) && C::Fast) {
+  if constexpr ((M == BLEND_ADD || M == BLEND_SUB) && C::Fast) {
     return Packed16<M, false>(d, s);
-  } else if constexpr (M == 1 && C::Fast) {
+  } else if constexpr (M == BLEND_ALPHA && C::Fast) {
     return Half16(s, d);
-  } else if constexpr (M == 0 && K == 0 && !C::Tint) {
+  } else if constexpr (M == BLEND_COPY && K == 0 && !C::Tint) {
     return s;
   } else {
-    if constexpr (M == 10) s = ~s & 0xFFFFu;
+    if constexpr (M == BLEND_INVSRC) s = ~s & 0xFFFFu;
     const uint64_t w = Weight<C, UseA>(a, L, j);
     constexpr int kShift[3] = {0, 5, 11};
     constexpr int kBits[3] = {5, 6, 5};
@@ -271,7 +271,7 @@ inline uint32_t Compute16(uint32_t s, uint32_t d, uint32_t a, uint32_t L, const 
       const int sf = static_cast<int>((s >> kShift[c]) & kMax[c]);
       const int df = static_cast<int>((d >> kShift[c]) & kMax[c]);
       int r;
-      if constexpr (M == 2 || M == 3) {
+      if constexpr (M == BLEND_ADD || M == BLEND_SUB) {
         // The parameter comes last, through the product table; tint and
         // alpha come before it in an order that depends on the blend graph.
         int u;
@@ -288,15 +288,15 @@ inline uint32_t Compute16(uint32_t s, uint32_t d, uint32_t a, uint32_t L, const 
         r = static_cast<int>(j.Pp[u]);
       } else {
         const int sc = C::Tint ? static_cast<int>(j.Tint[c][sf]) : sf;
-        if constexpr (M == 4) {
+        if constexpr (M == BLEND_MUL) {
           r = static_cast<int>((static_cast<uint64_t>(df) * static_cast<uint64_t>(sc) * w) >>
                                (kBits[c] + 8 * K));
         } else {
-          const int x = M == 11 ? (df * sc) >> kBits[c] : sc;
+          const int x = M == BLEND_MULA ? (df * sc) >> kBits[c] : sc;
           if constexpr (K == 1 && C::HasP) {
             // p alone: 64-level lerp table for the plain mode-1 loops, the
             // signed product table (division by 255) everywhere else.
-            if constexpr (M == 1 && !C::Run && !C::Tint && C::S != SrcKind::Alpha) {
+            if constexpr (M == BLEND_ALPHA && !C::Run && !C::Tint && C::S != SrcKind::Alpha) {
               r = j.Lerp[x * 64 + df];
             } else {
               r = df + j.Sp[x - df];
@@ -308,7 +308,7 @@ inline uint32_t Compute16(uint32_t s, uint32_t d, uint32_t a, uint32_t L, const 
       }
       out |= static_cast<uint32_t>(r) << kShift[c];
     }
-    if constexpr (M == 2 || M == 3) {
+    if constexpr (M == BLEND_ADD || M == BLEND_SUB) {
       return Packed16<M, true>(d, out);
     } else {
       return out;

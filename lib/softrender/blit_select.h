@@ -8,14 +8,14 @@ namespace softblit {
 template <int B, SrcKind S>
 BlitFn PickAnyMode(const BlitChoice& c) {
   switch (c.Mode) {
-    case 0: return PickMode<B, S, 0>(c);
-    case 1: return PickMode<B, S, 1>(c);
-    case 2: return PickMode<B, S, 2>(c);
-    case 3: return PickMode<B, S, 3>(c);
-    case 4: return PickMode<B, S, 4>(c);
-    case 10: return PickMode<B, S, 10>(c);
-    case 11: return PickMode<B, S, 11>(c);
-    default: return nullptr;  // 5 to 9 and above 11 are not drawn here
+    case BLEND_COPY: return PickMode<B, S, BLEND_COPY>(c);
+    case BLEND_ALPHA: return PickMode<B, S, BLEND_ALPHA>(c);
+    case BLEND_ADD: return PickMode<B, S, BLEND_ADD>(c);
+    case BLEND_SUB: return PickMode<B, S, BLEND_SUB>(c);
+    case BLEND_MUL: return PickMode<B, S, BLEND_MUL>(c);
+    case BLEND_INVSRC: return PickMode<B, S, BLEND_INVSRC>(c);
+    case BLEND_MULA: return PickMode<B, S, BLEND_MULA>(c);
+    default: return nullptr;  // not a software mode (IsSoftBlendMode)
   }
 }
 

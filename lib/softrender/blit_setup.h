@@ -62,7 +62,7 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
 // the vector per-pixel loops; those win when the stretches are short. The
 // alpha loop blends a whole stretch either way, so it needs longer ones.
 inline bool PlainCopyPrefersPixelLoops(const DrawModeSetup& m, const MemImgBase* sb, SrcKind kind, bool graph) {
-  if (m.Mode != 0 || graph || m.Tint || kind == SrcKind::Palette) return false;
+  if (m.Mode != BLEND_COPY || graph || m.Tint || kind == SrcKind::Palette) return false;
   return sb->RunTableStretchLength < (kind == SrcKind::Alpha ? 32u : 8u);
 }
 
@@ -78,7 +78,7 @@ inline BlitChoice ChooseLoops(const DrawModeSetup& m, const MemImgBase* db, SrcK
   c.Key = key;
   c.Run = run;
   c.Fast = !run && !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
-           ((m.Mode == 1 && m.P == 128) || ((m.Mode == 2 || m.Mode == 3) && m.P == 255));
+           ((m.Mode == BLEND_ALPHA && m.P == 128) || ((m.Mode == BLEND_ADD || m.Mode == BLEND_SUB) && m.P == 255));
   c.Mmx = c.Fast && db->Type == MEMIMG_TYPE_XRGB32 && MmxLoopsEnabled();
   return c;
 }

@@ -18,13 +18,15 @@ namespace softblit {
 // under the transparent flag), and multiply.
 template <class C>
 constexpr bool kVec32 = C::Bits == 32 && !C::Graph && !C::Tint && !C::Run && !C::Fast &&
-                        ((C::Mode == 1 && C::S == SrcKind::Direct) || (C::Mode == 0 && C::S == SrcKind::Alpha && C::Key) ||
-                         (C::Mode == 4 && C::S == SrcKind::Direct));
+                        ((C::Mode == BLEND_ALPHA && C::S == SrcKind::Direct) ||
+                         (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
+                         (C::Mode == BLEND_MUL && C::S == SrcKind::Direct));
 // 16-bit: mode 1 through the 64-level lerp, multiply, and alpha under the flag.
 template <class C>
 constexpr bool kVec16 = C::Bits == 16 && !C::Graph && !C::Tint && !C::Run && !C::Fast &&
-                        ((C::Mode == 1 && C::S == SrcKind::Direct) || (C::Mode == 0 && C::S == SrcKind::Alpha && C::Key) ||
-                         (C::Mode == 4 && C::S == SrcKind::Direct));
+                        ((C::Mode == BLEND_ALPHA && C::S == SrcKind::Direct) ||
+                         (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
+                         (C::Mode == BLEND_MUL && C::S == SrcKind::Direct));
 
 // The per-pixel twin of a run-table configuration.
 template <class C>
@@ -33,7 +35,7 @@ using PixelTwin = Cfg<C::Bits, C::S, C::Mode, C::Graph, C::Tint, C::Key, false, 
 // Translucent runs of an alpha source in a plain copy: the vector alpha loop
 // gives the same pixels (every lane is translucent there).
 template <class C>
-constexpr bool kVecTranslucentRun = C::Run && C::S == SrcKind::Alpha && C::Mode == 0 && !C::Graph && !C::Tint;
+constexpr bool kVecTranslucentRun = C::Run && C::S == SrcKind::Alpha && C::Mode == BLEND_COPY && !C::Graph && !C::Tint;
 
 // (d * (256 - w) + s * w) >> 8 for s, d in 0..255 and w in 0..256, as
 // (d * 256 + (s - d) * w) >> 8: the sum lies in 0..65280, so the wrapping
@@ -67,11 +69,11 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
     const __m128i dlo = _mm_unpacklo_epi8(dv, zero), dhi = _mm_unpackhi_epi8(dv, zero);
     __m128i r;
     __m128i keep = _mm_setzero_si128();  // lanes that stay as they are
-    if constexpr (C::Mode == 4) {
+    if constexpr (C::Mode == BLEND_MUL) {
       r = _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(slo, dlo), 8), _mm_srli_epi16(_mm_mullo_epi16(shi, dhi), 8));
       r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
       if constexpr (C::Key) keep = _mm_cmpeq_epi32(sv, key);
-    } else if constexpr (C::Mode == 1) {
+    } else if constexpr (C::Mode == BLEND_ALPHA) {
       r = _mm_packus_epi16(Blend8(slo, dlo, wp), Blend8(shi, dhi, wp));
       r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
       if constexpr (C::Key) keep = _mm_cmpeq_epi32(sv, key);
@@ -147,12 +149,12 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
     const __m128i db = _mm_and_si128(dv, m5), dg = _mm_and_si128(_mm_srli_epi16(dv, 5), m6), dr = _mm_srli_epi16(dv, 11);
     __m128i rb, rg, rr;
     __m128i keep = _mm_setzero_si128();
-    if constexpr (C::Mode == 4) {
+    if constexpr (C::Mode == BLEND_MUL) {
       rb = _mm_srli_epi16(_mm_mullo_epi16(db, sb), 5);
       rg = _mm_srli_epi16(_mm_mullo_epi16(dg, sg), 6);
       rr = _mm_srli_epi16(_mm_mullo_epi16(dr, sr), 5);
       if constexpr (C::Key) keep = _mm_cmpeq_epi16(sv, key);
-    } else if constexpr (C::Mode == 1) {
+    } else if constexpr (C::Mode == BLEND_ALPHA) {
       auto lerp = [&](__m128i x, __m128i y) {
         const __m128i sum = _mm_add_epi16(_mm_mullo_epi16(x, wk), _mm_mullo_epi16(y, wk1));
         return _mm_srli_epi16(_mm_mulhi_epu16(sum, div63), 3);

@@ -11,9 +11,9 @@ bool ResolveDrawMode(DrawModeSetup* out) {
   const SoftDrawStateBlock& st = SoftDrawState;
   int mode = st.BlendMode;
   int p = st.BlendParam < 0 ? 0 : st.BlendParam > 255 ? 255 : st.BlendParam;
-  if (mode < 0 || (mode >= 5 && mode <= 9) || mode > 11) return false;
-  if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return false;
-  if (mode == 1 && p == 255) mode = 0;  // exactly a copy
+  if (!IsSoftBlendMode(mode)) return false;
+  if ((mode == BLEND_ALPHA || mode == BLEND_ADD || mode == BLEND_SUB) && p == 0) return false;
+  if (mode == BLEND_ALPHA && p == 255) mode = BLEND_COPY;  // exactly a copy
   out->Mode = mode;
   out->P = static_cast<uint32_t>(p);
   out->Tint = (st.Tint & 0xFFFFFFu) != 0xFFFFFFu;
@@ -35,7 +35,7 @@ void SetJobTables(BlitJob* j, const DrawModeSetup& m) {
 bool ClipToTarget(const MEMIMG* dest, int64_t left, int64_t top, int64_t right, int64_t bottom, Rect* out) {
   // The clip rectangle is meant to lie inside the target; the image's own
   // bounds are applied too so that a stale clip rectangle cannot write outside.
-  const Rect& c = SoftDrawState.ClipRect;
+  const Rect& c = *SoftDrawState.Clip;
   int64_t l = c.Left > 0 ? c.Left : 0, t = c.Top > 0 ? c.Top : 0;
   int64_t r = c.Right < dest->Width ? c.Right : dest->Width;
   int64_t b = c.Bottom < dest->Height ? c.Bottom : dest->Height;

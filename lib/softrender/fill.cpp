@@ -106,7 +106,7 @@ bool PrepareColourDraw(MEMIMG* img, uint32_t colour, ColourDraw* cd) {
   cd->Colour = m.Tint ? TintColour(colour, cd->Is32) : (cd->Is32 ? colour : colour & 0xFFFF);
   BlitChoice c{};
   c.Mode = m.Mode;
-  c.Fast = (m.Mode == 1 && m.P == 128) || ((m.Mode == 2 || m.Mode == 3) && m.P == 255);
+  c.Fast = (m.Mode == BLEND_ALPHA && m.P == 128) || ((m.Mode == BLEND_ADD || m.Mode == BLEND_SUB) && m.P == 255);
   c.Mmx = c.Fast && cd->Is32 && MmxLoopsEnabled();
   cd->Fn = SelectBlit(cd->Is32 ? 32 : 16, SrcKind::Direct, c);
   if (!cd->Fn) return false;
@@ -126,7 +126,7 @@ void FillClipped(MEMIMG* img, ColourDraw* cd, const Rect& r) {
   uint8_t* row = img->Pixels + r.Top * pitch + static_cast<intptr_t>(r.Left) * bpp;
   const int w = r.Right - r.Left, h = r.Bottom - r.Top;
   InvalidateMemImgDerived(img);
-  if (cd->Mode == 0) {
+  if (cd->Mode == BLEND_COPY) {
     const uint32_t c = cd->Colour;
     const uint32_t word = cd->Is32 ? c : ((c & 0xFFFF) | (c << 16));
     size_t bytes = static_cast<size_t>(w) * bpp;
@@ -214,7 +214,7 @@ void DrawMemImgLine(MEMIMG* img, int x1, int y1, int x2, int y2, uint32_t colour
     const int64_t py = xMajor ? y1 + sys * off : y1 + sys * i;
     if (px < clip.Left || px >= clip.Right || py < clip.Top || py >= clip.Bottom) continue;
     uint8_t* dp = img->Pixels + py * pitch + px * bpp;
-    if (cd.Mode == 0) {
+    if (cd.Mode == BLEND_COPY) {
       std::memcpy(dp, &cd.Colour, static_cast<size_t>(bpp));
     } else {
       cd.Job.Dst = dp;

@@ -5,7 +5,13 @@ int32_t MemImgSignedProductTable[256][512];
 uint8_t MemImgLerp64Table[64 * 64 * 64];
 uint8_t BlendGraphLevelTable[256];
 
-SoftDrawStateBlock SoftDrawState = {{0, 0, 0, 0}, 0, 0, 0xFFFFFF};
+namespace {
+// Until the graphics core points the renderer at its clip rectangle nothing
+// is drawn.
+constexpr Rect kNoClip{0, 0, 0, 0};
+}  // namespace
+
+SoftDrawStateBlock SoftDrawState = {&kNoClip, 0, 0, 0xFFFFFF};
 
 int InitMemImgTables() {
   for (int a = 0; a < 256; ++a) {

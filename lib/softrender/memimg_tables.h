@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "image/rect.h"
+#include "softrender/blend_mode.h"
 
 // P[a][b] = floor(a * b / 255).
 extern uint32_t MemImgProductTable[256][256];
@@ -19,22 +20,16 @@ int InitMemImgTables();
 // Fills the level table from the blend graph's border and range (0..255 each).
 void BuildBlendGraphLevelTable(int border, int range);
 
-// The drawing state the software renderer reads. The graphics core keeps it
-// in step with its own setters (clip rectangle, blend mode and parameter,
-// tint); a test sets it directly.
+// The drawing state the software renderer reads. The clip rectangle is not
+// copied: `Clip` points at the one the graphics core keeps in its drawing
+// state, so every change there (including a narrowing for one draw) is what
+// the next draw reads. The graphics core copies the blend mode, parameter and
+// tint in with its setters. A test points `Clip` at a rectangle of its own
+// and sets the rest directly.
 struct SoftDrawStateBlock {
-  Rect ClipRect;       // drawing limit, right and bottom exclusive
-  int32_t BlendMode;   // DrawBlendMode
+  const Rect* Clip;    // drawing limit, right and bottom exclusive; never null
+  int32_t BlendMode;   // BLEND_COPY ... (blend_mode.h)
   int32_t BlendParam;  // 0..255
   uint32_t Tint;       // 0xRRGGBB; 0xFFFFFF is no tint
 };
 extern SoftDrawStateBlock SoftDrawState;
-
-// Blend modes of the software renderer.
-constexpr int BLEND_COPY = 0;
-constexpr int BLEND_ALPHA = 1;
-constexpr int BLEND_ADD = 2;
-constexpr int BLEND_SUB = 3;
-constexpr int BLEND_MUL = 4;
-constexpr int BLEND_INVSRC = 10;
-constexpr int BLEND_MULA = 11;

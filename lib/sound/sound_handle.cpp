@@ -11,47 +11,31 @@ SoundStateBlock SoundState = [] {
   return s;
 }();
 
-SoundRecord* GetSoundRecord(int handle) {
-  if (handle < 0 || (handle & HANDLE_TAG_MASK) != SOUND_HANDLE_TAG) return nullptr;
-  int slot = handle & HANDLE_SLOT_MASK;
-  if (slot >= SOUND_HANDLE_MAX) return nullptr;
-  SoundRecord* record = SoundState.Records[slot];
-  if (!record || record->Check != ((handle & HANDLE_CHECK_MASK) >> 16)) return nullptr;
-  return record;
-}
+SoundRecord* GetSoundRecord(int handle) { return SoundState.Handles.Get(handle); }
 
 SoundRecord* AddSoundRecord() {
-  if (SoundState.Count >= SOUND_HANDLE_MAX) {
+  if (SoundState.Handles.Full()) {
     LogPrintf("サウンドハンドルが足りません(最大 %d 個)", SOUND_HANDLE_MAX);
     return nullptr;
   }
-  int slot = 0;
-  while (slot < SOUND_HANDLE_MAX && SoundState.Records[slot]) ++slot;
+  const int slot = SoundState.Handles.LowestFreeSlot();
   auto* record = static_cast<SoundRecord*>(TrackedAllocZeroed(sizeof(SoundRecord), "", 0));
   if (!record) {
     LogPrintf("サウンドデータ用のメモリの確保に失敗しました");
     return nullptr;
   }
   if (SoundState.ListHead.Next == nullptr) ListInit(&SoundState.ListHead, &SoundState.ListTail);
-  record->Check = SoundState.CheckCounter;
-  SoundState.CheckCounter = (SoundState.CheckCounter + 1) & 0x7FF;
-  record->Handle = SOUND_HANDLE_TAG | (record->Check << 16) | slot;
   record->Gain = PLAT_AUDIO_UNITY_GAIN;
   record->Stream.EndAt = -1;
   record->Stream.LoopFrames = -1;
-  SoundState.Records[slot] = record;
-  SoundState.Count++;
-  if (slot + 1 > SoundState.EndMark) SoundState.EndMark = slot + 1;
+  record->Handle = SoundState.Handles.Add(slot, record);
   ListInsertAfter(&SoundState.ListHead, &record->Node, record->Handle, 0);
   return record;
 }
 
 void FreeSoundRecord(SoundRecord* record) {
-  int slot = record->Handle & HANDLE_SLOT_MASK;
   ListRemove(&record->Node);
-  SoundState.Records[slot] = nullptr;
-  SoundState.Count--;
-  while (SoundState.EndMark > 0 && !SoundState.Records[SoundState.EndMark - 1]) SoundState.EndMark--;
+  SoundState.Handles.Remove(SoundState.Handles.SlotOf(record->Handle));
   TrackedFree(record);
 }
 

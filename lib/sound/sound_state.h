@@ -2,14 +2,12 @@
 #pragma once
 #include <cstdint>
 
+#include "core/handle_table.h"
 #include "core/ringbuf.h"
 #include "platform/audio.h"
 #include "sound/sound_source.h"
 
 constexpr int32_t SOUND_HANDLE_TAG = 0x10000000;
-constexpr int32_t HANDLE_TAG_MASK = 0x78000000;
-constexpr int32_t HANDLE_CHECK_MASK = 0x07FF0000;
-constexpr int32_t HANDLE_SLOT_MASK = 0x0000FFFF;
 constexpr int SOUND_HANDLE_MAX = 4096;
 // Buffers a whole sound may have for overlapping plays of itself.
 constexpr int SOUND_BUFFER_MAX = 10;
@@ -60,10 +58,8 @@ struct SoundRecord {
 
 struct SoundStateBlock {
   int32_t Initialised;              // 1 while the output device is open
-  SoundRecord* Records[SOUND_HANDLE_MAX];
-  int32_t Count;                    // live handles
-  int32_t EndMark;                  // one past the highest slot used
-  int32_t CheckCounter;             // 0 to 2047, wraps
+  // Sound handles; a new sound takes the lowest free slot.
+  HandleTable<SoundRecord, SOUND_HANDLE_MAX, SOUND_HANDLE_TAG> Handles;
   ListNode ListHead, ListTail;      // every sound, newest first
   int32_t LoadMode;                 // SoundLoadMode for the next load
   // 1 only while a movie loads its sound track; each source opened copies it.

@@ -237,7 +237,7 @@ TEST_F(WindowProcTest, DraggingKeepsTheProportionAndSetsTheScale) {
 }
 
 TEST_F(WindowProcTest, MoveUpdatesTheClientRectangleAndTheDrawTarget) {
-  Results()["GetDrawTarget"] = -4;
+  Results()["GetDrawTarget"] = DRAW_TARGET_FRONT;
   Send(WM_MOVE, 0, PlatMakeLParam(-20, 30));
   int rect[4];
   GetWindowClientScreenRect(rect);
@@ -268,7 +268,7 @@ TEST_F(WindowProcTest, PaintBeforeTheLibraryRunsFillsBlackAndValidates) {
 }
 
 TEST_F(WindowProcTest, PaintPresentsTheBackScreenWithoutWaitingForTheBlank) {
-  Results()["GetDrawTarget"] = -2;
+  Results()["GetDrawTarget"] = DRAW_TARGET_BACK;
   Results()["GetFlipWaitVBlank"] = 1;
   PlatInvalidateRect(Main(), nullptr);
   EXPECT_EQ(PumpWindowMessages(), 0);

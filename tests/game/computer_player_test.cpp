@@ -79,15 +79,15 @@ TEST_F(ComputerPlayerTest, LevelFourTurnsEveryThirdFrameAndStepsEveryOther) {
     for (int frame = 0; frame < 14; ++frame) {
         const int age = piece.age;
         Frame();
-        if (computer.keyOutputs[kKeyZ]) turns.push_back(age);
-        if (computer.keyOutputs[kKeyLeft]) steps.push_back(age);
+        if (computer.keyOutputs[KEYCODE_Z]) turns.push_back(age);
+        if (computer.keyOutputs[KEYCODE_LEFT]) steps.push_back(age);
     }
     EXPECT_EQ(turns, (std::vector<int>{2, 5, 8}));
     EXPECT_EQ(steps, (std::vector<int>{2, 4, 6, 8}));
     EXPECT_EQ(piece.column, 1);
     EXPECT_EQ(piece.rotation, 3);
-    EXPECT_EQ(computer.keyOutputs[kKeyUp], 1);  // aligned: hard drop
-    EXPECT_EQ(computer.keyOutputs[kKeyDown], 0);
+    EXPECT_EQ(computer.keyOutputs[KEYCODE_UP], 1);  // aligned: hard drop
+    EXPECT_EQ(computer.keyOutputs[KEYCODE_DOWN], 0);
 }
 
 TEST_F(ComputerPlayerTest, HighDangerSteersButNeverDrops) {
@@ -98,8 +98,8 @@ TEST_F(ComputerPlayerTest, HighDangerSteersButNeverDrops) {
     for (int frame = 0; frame < 30; ++frame) Frame();
     EXPECT_EQ(computer.danger, 2);
     EXPECT_EQ(computer.decided, 1);
-    EXPECT_EQ(computer.keyOutputs[kKeyUp], 0);
-    EXPECT_EQ(computer.keyOutputs[kKeyDown], 0);
+    EXPECT_EQ(computer.keyOutputs[KEYCODE_UP], 0);
+    EXPECT_EQ(computer.keyOutputs[KEYCODE_DOWN], 0);
 }
 
 TEST_F(ComputerPlayerTest, RaisedDangerFromRowEight) {
@@ -119,7 +119,7 @@ TEST_F(ComputerPlayerTest, PieceThatFallsToRowFiveBeforeThinkingGoesToColumnFive
     EXPECT_EQ(computer.targetColumn, 5);
     EXPECT_EQ(computer.targetRotation, 0);
     EXPECT_EQ(piece.column, 5);
-    EXPECT_EQ(computer.keyOutputs[kKeyDown], 1);  // levels 0 to 2 soft-drop
+    EXPECT_EQ(computer.keyOutputs[KEYCODE_DOWN], 1);  // levels 0 to 2 soft-drop
 }
 
 TEST_F(ComputerPlayerTest, TouchDownBesideAHighColumnSlidesUnderIt) {

@@ -13,14 +13,14 @@ TEST_F(ControllerTest, HeldKeyCountsUpToOneHundredAndReleaseClears) {
     Board board;
     Controller player;
     player.Init(board);
-    gFake.keys[kKeyLeft] = 1;
+    gFake.keys[KEYCODE_LEFT] = 1;
     for (int frame = 1; frame <= 150; ++frame) {
         player.ReadHuman(1);
-        ASSERT_EQ(player.counters[kKeyLeft], frame < 100 ? frame : 100);
+        ASSERT_EQ(player.counters[KEYCODE_LEFT], frame < 100 ? frame : 100);
     }
-    gFake.keys[kKeyLeft] = 0;
+    gFake.keys[KEYCODE_LEFT] = 0;
     player.ReadHuman(1);
-    EXPECT_EQ(player.counters[kKeyLeft], 0);
+    EXPECT_EQ(player.counters[KEYCODE_LEFT], 0);
 }
 
 TEST_F(ControllerTest, PadButtonsMapDifferentlyInPlayAndInTheMenus) {
@@ -31,30 +31,30 @@ TEST_F(ControllerTest, PadButtonsMapDifferentlyInPlayAndInTheMenus) {
     gFake.padBits[1] = 32;  // button 2
     player.ReadHuman(1);
     ControllerReadMenu(menu);
-    EXPECT_EQ(player.counters[kKeyZ], 1);
-    EXPECT_EQ(player.counters[kKeyX], 0);
-    EXPECT_EQ(menu[kKeyX], 1);
-    EXPECT_EQ(menu[kKeyZ], 0);
+    EXPECT_EQ(player.counters[KEYCODE_Z], 1);
+    EXPECT_EQ(player.counters[KEYCODE_X], 0);
+    EXPECT_EQ(menu[KEYCODE_X], 1);
+    EXPECT_EQ(menu[KEYCODE_Z], 0);
 
     gFake.padBits[1] = 16 | 4096 | 1 | 8;  // button 1, button 9, down, up
     player.ReadHuman(1);
     ControllerReadMenu(menu);
-    EXPECT_EQ(player.counters[kKeyX], 1);
-    EXPECT_EQ(player.counters[kKeySpace], 1);
-    EXPECT_EQ(player.counters[kKeyDown], 1);
-    EXPECT_EQ(player.counters[kKeyUp], 1);
-    EXPECT_EQ(menu[kKeyZ], 1);
-    EXPECT_EQ(menu[kKeySpace], 0);  // the menus never count Space
+    EXPECT_EQ(player.counters[KEYCODE_X], 1);
+    EXPECT_EQ(player.counters[KEYCODE_SPACE], 1);
+    EXPECT_EQ(player.counters[KEYCODE_DOWN], 1);
+    EXPECT_EQ(player.counters[KEYCODE_UP], 1);
+    EXPECT_EQ(menu[KEYCODE_Z], 1);
+    EXPECT_EQ(menu[KEYCODE_SPACE], 0);  // the menus never count Space
 
     // Pad 2 drives only the second player; keys that no mapping names stay 0.
     gFake.padBits[1] = 0;
     gFake.padBits[2] = 2;
-    gFake.keys[kKeyA] = 1;
+    gFake.keys[KEYCODE_A] = 1;
     player.ReadHuman(1);
-    EXPECT_EQ(player.counters[kKeyLeft], 0);
+    EXPECT_EQ(player.counters[KEYCODE_LEFT], 0);
     player.ReadHuman(2);
-    EXPECT_EQ(player.counters[kKeyLeft], 1);
-    EXPECT_EQ(player.counters[kKeyA], 0);
+    EXPECT_EQ(player.counters[KEYCODE_LEFT], 1);
+    EXPECT_EQ(player.counters[KEYCODE_A], 0);
 }
 
 TEST_F(ControllerTest, FailedPadReadIsNoInput) {
@@ -74,12 +74,12 @@ TEST_F(ControllerTest, ComputerOutputsBecomeCountersThatClamp) {
     Controller computer;
     computer.Init(board);
     piece.age = 50;  // past the reset, before the search
-    computer.counters[kKeyDown] = 100;
-    computer.keyOutputs[kKeyDown] = 1;
-    computer.counters[kKeyZ] = 5;
+    computer.counters[KEYCODE_DOWN] = 100;
+    computer.keyOutputs[KEYCODE_DOWN] = 1;
+    computer.counters[KEYCODE_Z] = 5;
     computer.RunComputer(board, piece);
-    EXPECT_EQ(computer.counters[kKeyDown], 100);
-    EXPECT_EQ(computer.counters[kKeyZ], 0);
+    EXPECT_EQ(computer.counters[KEYCODE_DOWN], 100);
+    EXPECT_EQ(computer.counters[KEYCODE_Z], 0);
 }
 
 TEST_F(ControllerTest, PaceFrameWaitsSixteenAtPaceAndNotAfterAStall) {

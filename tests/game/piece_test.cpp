@@ -54,15 +54,15 @@ TEST_F(PieceTest, SpawnsAtColumnFiveAboveTheWell) {
 
 TEST_F(PieceTest, TapMovesExactlyOneColumnAndSnaps) {
     MakePiece(0);
-    Hold({kKeyLeft}, 1);
-    Release({kKeyLeft});
+    Hold({KEYCODE_LEFT}, 1);
+    Release({KEYCODE_LEFT});
     for (int i = 0; i < 4; ++i) Frame();
     EXPECT_FLOAT_EQ(piece.x, 80.0f);
     EXPECT_FLOAT_EQ(piece.vx, 0.0f);
     EXPECT_EQ(piece.column, 4);
 
-    Hold({kKeyRight}, 1);
-    Release({kKeyRight});
+    Hold({KEYCODE_RIGHT}, 1);
+    Release({KEYCODE_RIGHT});
     for (int i = 0; i < 4; ++i) Frame();
     EXPECT_FLOAT_EQ(piece.x, 100.0f);
     EXPECT_EQ(piece.column, 5);
@@ -72,24 +72,24 @@ TEST_F(PieceTest, HeldSidewaysKeyMovesPausesOnFramesThreeToFiveThenRepeats) {
     MakePiece(0);
     const float expected[] = {110, 120, 120, 120, 120, 130, 140, 150};
     for (float x : expected) {
-        Hold({kKeyRight}, 1);
-        EXPECT_FLOAT_EQ(piece.x, x) << "frame " << static_cast<int>(keys[kKeyRight]);
+        Hold({KEYCODE_RIGHT}, 1);
+        EXPECT_FLOAT_EQ(piece.x, x) << "frame " << static_cast<int>(keys[KEYCODE_RIGHT]);
     }
 }
 
 TEST_F(PieceTest, DownHeldMakesEverySidewaysFrameMove) {
     MakePiece(0);
     for (int frame = 1; frame <= 6; ++frame) {
-        Hold({kKeyRight, kKeyDown}, 1);
+        Hold({KEYCODE_RIGHT, KEYCODE_DOWN}, 1);
         EXPECT_FLOAT_EQ(piece.x, 100.0f + 10 * frame);
     }
-    Hold({kKeyRight, kKeyDown}, 1);
+    Hold({KEYCODE_RIGHT, KEYCODE_DOWN}, 1);
     EXPECT_FLOAT_EQ(piece.x, 160.0f);  // the right wall: the T's right block in column 9
 }
 
 TEST_F(PieceTest, BothSidewaysKeysCancelAndTheHalfStepSnapsBack) {
     MakePiece(0);
-    Hold({kKeyLeft, kKeyRight}, 3);
+    Hold({KEYCODE_LEFT, KEYCODE_RIGHT}, 3);
     EXPECT_EQ(piece.horizontalCommand, 0);
     EXPECT_FLOAT_EQ(piece.x, 100.0f);
     EXPECT_EQ(piece.column, 5);
@@ -99,7 +99,7 @@ TEST_F(PieceTest, HardDropActsFromTheSecondToTheTenthHeldFrame) {
     MakePiece(6);  // the upright I
     piece.y = -1600;  // far above, so that the drop is not cut short by the floor
     for (int frame = 1; frame <= 12; ++frame) {
-        keys[kKeyUp] = static_cast<int8_t>(frame);
+        keys[KEYCODE_UP] = static_cast<int8_t>(frame);
         const float before = piece.y;
         Frame();
         const float fell = piece.y - before;
@@ -113,23 +113,23 @@ TEST_F(PieceTest, HardDropActsFromTheSecondToTheTenthHeldFrame) {
 
 TEST_F(PieceTest, SoftDropOverridesHardDrop) {
     MakePiece(0);
-    keys[kKeyUp] = 3;
-    keys[kKeyDown] = 1;
+    keys[KEYCODE_UP] = 3;
+    keys[KEYCODE_DOWN] = 1;
     piece.ApplyKeys(board, keys);
     EXPECT_FLOAT_EQ(piece.vy, 16.0f);
 }
 
 TEST_F(PieceTest, StopsAtTheWallAndBesideSettledBlocks) {
     MakePiece(0);  // T: blocks one column left and right of the pivot
-    Hold({kKeyLeft, kKeyDown}, 8);
+    Hold({KEYCODE_LEFT, KEYCODE_DOWN}, 8);
     EXPECT_FLOAT_EQ(piece.x, 20.0f);
     EXPECT_EQ(piece.column, 1);
 
     MakePiece(0);
-    keys[kKeyLeft] = 0;
-    keys[kKeyDown] = 0;
+    keys[KEYCODE_LEFT] = 0;
+    keys[KEYCODE_DOWN] = 0;
     for (int r = 0; r < 20; ++r) board.rows[r][2] = 7;
-    Hold({kKeyLeft}, 14);
+    Hold({KEYCODE_LEFT}, 14);
     EXPECT_FLOAT_EQ(piece.x, 80.0f);
     EXPECT_EQ(piece.column, 4);
 }
@@ -137,7 +137,7 @@ TEST_F(PieceTest, StopsAtTheWallAndBesideSettledBlocks) {
 TEST_F(PieceTest, LandsOnASettledBlock) {
     MakePiece(0);
     board.rows[19][5] = 7;
-    Hold({kKeyDown}, 25);
+    Hold({KEYCODE_DOWN}, 25);
     EXPECT_EQ(piece.grounded, 1);
     EXPECT_FLOAT_EQ(piece.y, 340.0f);  // the stem rests on row 19
 }
@@ -195,9 +195,9 @@ TEST_F(PieceTest, OTurnsOntoItselfButCountsAndSoundsEachTurn) {
     PieceGrid before;
     Piece::CopyGrid(piece.grid, before);
     for (int turn = 1; turn <= 4; ++turn) {
-        keys[kKeyZ] = 1;
+        keys[KEYCODE_Z] = 1;
         Frame();
-        keys[kKeyZ] = 0;
+        keys[KEYCODE_Z] = 0;
         EXPECT_EQ(piece.rotation, turn % 4);
         EXPECT_EQ(0, std::memcmp(before, piece.grid, sizeof before));
     }
@@ -224,7 +224,7 @@ TEST_F(PieceTest, FloorHoldsABlockOnTheBottomRowEvenOutsideTheWalls) {
 TEST_F(PieceTest, LockAboveTheWellTopsOut) {
     MakePiece(5);  // O: its upper blocks sit one row above the pivot
     for (int r = 1; r < 20; ++r) board.rows[r][5] = 7;
-    Hold({kKeyDown}, 25);
+    Hold({KEYCODE_DOWN}, 25);
     EXPECT_EQ(board.IsToppedOut(), 1);
 }
 

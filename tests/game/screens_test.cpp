@@ -23,13 +23,13 @@ protected:
         Frame();
     }
     void StartPlay(int winsNeeded) {
-        Tap(kKeyZ);  // title -> settings
-        for (int i = 0; i < 2; ++i) Tap(kKeyDown);
-        while (gGame.winsNeeded > winsNeeded) Tap(kKeyLeft);
-        Tap(kKeyDown);
-        gFake.keys[kKeyZ] = 1;
+        Tap(KEYCODE_Z);  // title -> settings
+        for (int i = 0; i < 2; ++i) Tap(KEYCODE_DOWN);
+        while (gGame.winsNeeded > winsNeeded) Tap(KEYCODE_LEFT);
+        Tap(KEYCODE_DOWN);
+        gFake.keys[KEYCODE_Z] = 1;
         Frame();
-        gFake.keys[kKeyZ] = 0;
+        gFake.keys[KEYCODE_Z] = 0;
     }
 
     std::unique_ptr<GameSession> session;
@@ -38,30 +38,30 @@ protected:
 TEST_F(ScreensTest, TitleSettingsPlayRoundOverAndNextRound) {
     GameSession& s = *session;
     EXPECT_EQ(s.screen, kScreenTitle);
-    gFake.keys[kKeyZ] = 1;
+    gFake.keys[KEYCODE_Z] = 1;
     Frame();
     EXPECT_EQ(s.screen, kScreenSettings);
     EXPECT_EQ(gFake.musicPlayed, std::vector<std::string>{"sound\\violin.mp3"});
     EXPECT_EQ(gFake.SoundCount(kSoundMenu), 1);
     Frame();  // Z still held: no second confirmation
     EXPECT_EQ(s.screen, kScreenSettings);
-    gFake.keys[kKeyZ] = 0;
+    gFake.keys[KEYCODE_Z] = 0;
 
-    Tap(kKeyRight);  // level 1
+    Tap(KEYCODE_RIGHT);  // level 1
     EXPECT_EQ(s.level, 1);
-    for (int i = 0; i < 3; ++i) Tap(kKeyDown);
+    for (int i = 0; i < 3; ++i) Tap(KEYCODE_DOWN);
     EXPECT_EQ(s.menuRow, 3);
-    Tap(kKeyDown);
+    Tap(KEYCODE_DOWN);
     EXPECT_EQ(s.menuRow, 3);
     gFake.sounds.clear();
-    gFake.keys[kKeyZ] = 1;
+    gFake.keys[KEYCODE_Z] = 1;
     Frame();
     EXPECT_EQ(s.screen, kScreenPlay);
     EXPECT_EQ(s.frameCounter, 1);  // the first play frame ran in the same pass
     EXPECT_EQ(gFake.sounds.front(), kSoundRoundStart);
     EXPECT_EQ(s.pieces[0].speedFactor, 2);
     EXPECT_EQ(s.controllers[kPlayerComputer].level, 1);
-    gFake.keys[kKeyZ] = 0;
+    gFake.keys[KEYCODE_Z] = 0;
 
     for (int i = 0; i < 20; ++i) Frame();
     EXPECT_EQ(s.screen, kScreenPlay);
@@ -73,10 +73,10 @@ TEST_F(ScreensTest, TitleSettingsPlayRoundOverAndNextRound) {
     EXPECT_EQ(s.boards[0].roundsWon, 1);
     EXPECT_EQ(s.roundOverCounter, 1);
 
-    while (s.roundOverCounter < 99) Tap(kKeyZ);  // ignored for the first 100 frames
+    while (s.roundOverCounter < 99) Tap(KEYCODE_Z);  // ignored for the first 100 frames
     EXPECT_EQ(s.screen, kScreenRoundOver);
     while (s.roundOverCounter <= 100) Frame();
-    gFake.keys[kKeyZ] = 1;
+    gFake.keys[KEYCODE_Z] = 1;
     Frame();
     EXPECT_EQ(s.screen, kScreenPlay);
     EXPECT_EQ(s.frameCounter, 0);
@@ -96,12 +96,12 @@ TEST_F(ScreensTest, WinsNeededOneEndsTheMatchAtTheFirstWin) {
     EXPECT_EQ(gFake.SoundCount(kSoundLose), 1);
     EXPECT_EQ(s.boards[1].roundsWon, 1);
     while (s.roundOverCounter <= 100) Frame();
-    gFake.keys[kKeyZ] = 1;
+    gFake.keys[KEYCODE_Z] = 1;
     Frame();
     EXPECT_EQ(s.screen, kScreenTitle);
-    gFake.keys[kKeyZ] = 0;
+    gFake.keys[KEYCODE_Z] = 0;
     Frame();
-    Tap(kKeyZ);  // a new match clears the won rounds
+    Tap(KEYCODE_Z);  // a new match clears the won rounds
     EXPECT_EQ(s.boards[1].roundsWon, 0);
 }
 
@@ -134,17 +134,17 @@ TEST_F(ScreensTest, TimeUpGivesTheRoundToMoreClearedRows) {
 TEST_F(ScreensTest, DownOnTheTitleNeedsTwoPads) {
     GameSession& s = *session;
     gFake.padCount = 1;
-    Tap(kKeyDown);
+    Tap(KEYCODE_DOWN);
     EXPECT_EQ(s.mode, 0);
     EXPECT_EQ(gFake.SoundCount(kSoundMenu), 1);
 
     gFake.padCount = 2;
-    Tap(kKeyDown);
+    Tap(KEYCODE_DOWN);
     EXPECT_EQ(s.mode, 1);
-    Tap(kKeyZ);
+    Tap(KEYCODE_Z);
     EXPECT_EQ(s.screen, kScreenSettings);
     EXPECT_EQ(s.menuRow, 1);
-    Tap(kKeyUp);  // the level row cannot be reached with two players
+    Tap(KEYCODE_UP);  // the level row cannot be reached with two players
     EXPECT_EQ(s.menuRow, 1);
     gFake.texts.clear();
     Frame();
@@ -153,21 +153,21 @@ TEST_F(ScreensTest, DownOnTheTitleNeedsTwoPads) {
 
 TEST_F(ScreensTest, SettingsRowsChangeOffsetRuleAndWinsWithinBounds) {
     GameSession& s = *session;
-    Tap(kKeyZ);
-    for (int i = 0; i < 6; ++i) Tap(kKeyRight);
+    Tap(KEYCODE_Z);
+    for (int i = 0; i < 6; ++i) Tap(KEYCODE_RIGHT);
     EXPECT_EQ(s.level, 4);
-    Tap(kKeyDown);
-    Tap(kKeyLeft);
+    Tap(KEYCODE_DOWN);
+    Tap(KEYCODE_LEFT);
     EXPECT_EQ(gGame.offsetRule, 0);
-    Tap(kKeyRight);
+    Tap(KEYCODE_RIGHT);
     EXPECT_EQ(gGame.offsetRule, 1);
-    Tap(kKeyDown);
-    for (int i = 0; i < 4; ++i) Tap(kKeyRight);
+    Tap(KEYCODE_DOWN);
+    for (int i = 0; i < 4; ++i) Tap(KEYCODE_RIGHT);
     EXPECT_EQ(gGame.winsNeeded, 5);
-    for (int i = 0; i < 6; ++i) Tap(kKeyLeft);
+    for (int i = 0; i < 6; ++i) Tap(KEYCODE_LEFT);
     EXPECT_EQ(gGame.winsNeeded, 1);
-    Tap(kKeyDown);
-    gFake.keys[kKeyZ] = 1;
+    Tap(KEYCODE_DOWN);
+    gFake.keys[KEYCODE_Z] = 1;
     Frame();
     EXPECT_EQ(s.pieces[1].speedFactor, 16);
 }
@@ -183,7 +183,7 @@ TEST_F(ScreensTest, EscapeEndsTheLibraryAndAClosedWindowDoesNot) {
     EXPECT_EQ(Frame(), 1);
     ASSERT_EQ(gFake.waits.size(), 1u);
     EXPECT_EQ(gFake.waits[0], 16);
-    gFake.keys[kKeyEscape] = 1;
+    gFake.keys[KEYCODE_ESCAPE] = 1;
     EXPECT_EQ(Frame(), 0);
     EXPECT_EQ(gFake.endLibraryCalls, 1);
 }
@@ -199,7 +199,7 @@ TEST_F(ScreensTest, ComputerPlayerPlaysWholeRoundsOnItsOwn) {
         StartPlay(3);
         s.level = level;
         AiSetLevel(s.controllers[kPlayerComputer], level);
-        gFake.keys[kKeyDown] = 1;
+        gFake.keys[KEYCODE_DOWN] = 1;
         int frames = 0;
         while (s.screen == kScreenPlay && frames < 20000) {
             Frame();
@@ -207,7 +207,7 @@ TEST_F(ScreensTest, ComputerPlayerPlaysWholeRoundsOnItsOwn) {
         }
         EXPECT_EQ(s.screen, kScreenRoundOver) << level;
         EXPECT_EQ(s.boards[0].IsToppedOut(), 1) << level;
-        gFake.keys[kKeyDown] = 0;
+        gFake.keys[KEYCODE_DOWN] = 0;
     }
 }
 

@@ -54,7 +54,7 @@ class DrawEntryTest : public Graphics16Test {
     DrawSides.DrawGraphQuadSoft = QuadSoft;
     DrawSides.SyncFrontImageFromScreen = Sync;
     DrawSides.PresentFrontImageRect = Present;
-    SetDrawTargetImpl(-2);
+    SetDrawTargetImpl(DRAW_TARGET_BACK);
     graph_ = CreateGraphOfSize(64, 16, 0, 0, 0);
   }
   int graph_ = -1;
@@ -96,7 +96,7 @@ TEST_F(DrawEntryTest, TextureGraphsTakeTheOtherSide) {
 }
 
 TEST_F(DrawEntryTest, TheFrontScreenIsReadBackAndShownAroundEachDraw) {
-  ASSERT_EQ(SetDrawTargetImpl(-4), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_FRONT), 0);
   DirectDrawState.FrontStale = 1;
   DrawGraphStretched(100, 50, 20, 10, graph_, 1);
   DirectDrawState.FrontStale = 0;
@@ -108,7 +108,7 @@ TEST_F(DrawEntryTest, TheFrontScreenIsReadBackAndShownAroundEachDraw) {
 }
 
 TEST_F(DrawEntryTest, QuadBoundsOfNegativeCornersEndAtZero) {
-  ASSERT_EQ(SetDrawTargetImpl(-4), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_FRONT), 0);
   DrawGraphQuad(-10.5f, -3.0f, -1.9f, -3.0f, -1.9f, -8.0f, -10.5f, -8.0f, graph_, 1);
   EXPECT_EQ(gCalls, (std::vector<std::string>{"QuadSoft", "Present -10,-8,0,0"}));
 }
@@ -131,7 +131,7 @@ TEST_F(DrawEntryTest, APartIsDrawnThroughANarrowedClipThatIsPutBack) {
   EXPECT_EQ(gClipSeen.Right, 116);
   EXPECT_EQ(gClipSeen.Bottom, 116);
   EXPECT_EQ(GraphicsState.ClipRect.Right, 640);
-  EXPECT_EQ(SoftDrawState.ClipRect.Right, 640);
+  EXPECT_EQ(SoftDrawState.Clip, &GraphicsState.ClipRect);
   gCalls.clear();
   // Mirrored: the graph is drawn flipped at 68 so columns 31..16 land on 100..115.
   DrawGraphPartImpl(100, 100, 16, 0, 16, 16, graph_, 1, 1);

@@ -9,7 +9,7 @@ namespace {
 
 TEST_F(Graphics16Test, DefaultsAfterStart) {
   const GraphicsStateBlock& s = GraphicsState;
-  EXPECT_EQ(s.DrawTarget, -4);
+  EXPECT_EQ(s.DrawTarget, DRAW_TARGET_FRONT);
   EXPECT_EQ(s.BlendGraph, -1);
   EXPECT_EQ(s.Tint, 0xFFFFFFu);
   EXPECT_EQ(s.TextureGraphSetting, 1);
@@ -46,7 +46,7 @@ TEST_F(Graphics16Test, TintIsClampedPerChannel) {
 }
 
 TEST_F(Graphics16Test, ClipRectangleIsOrderedAndHeldToTheTarget) {
-  SetDrawTargetImpl(-2);
+  SetDrawTargetImpl(DRAW_TARGET_BACK);
   SetDrawClipRect(500, 400, 100, 50);
   Rect r;
   GetDrawClipRect(&r);
@@ -55,7 +55,7 @@ TEST_F(Graphics16Test, ClipRectangleIsOrderedAndHeldToTheTarget) {
   EXPECT_EQ(r.Right, 500);
   EXPECT_EQ(r.Bottom, 400);
   EXPECT_EQ(GraphicsState.EmptyClip, 0);
-  EXPECT_FLOAT_EQ(GraphicsState.ClipRectF[2], 500.0f);
+  EXPECT_FLOAT_EQ(GetDrawClipRectF().Right, 500.0f);
   SetDrawClipRect(-10, -10, 700, 500);
   GetDrawClipRect(&r);
   EXPECT_EQ(r.Left, 0);
@@ -110,7 +110,7 @@ TEST_F(Graphics16Test, ARefusedTargetPutsTheOldOneBackOnce) {
 TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOne) {
   const int small = CreateGraphOfSize(32, 32, 0, 0, 0);     // not made to be drawn into
   const int screenSized = CreateGraphOfSize(640, 480, 0, 0, 0);
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   SetDrawClipRect(10, 10, 100, 100);
   // Put back after a target of another size: the old target's whole area.
   EXPECT_EQ(SetDrawTargetImpl(small), -1);
@@ -124,11 +124,11 @@ TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOn
   EXPECT_EQ(GetDrawTarget(), -2);
   EXPECT_EQ(GraphicsState.ClipRect.Left, 10);
   EXPECT_EQ(GraphicsState.ClipRect.Right, 100);
-  EXPECT_EQ(SoftDrawState.ClipRect.Right, 100);
+  EXPECT_EQ(SoftDrawState.Clip->Right, 100);
 }
 
 TEST_F(Graphics16Test, ScreenTargetsSetTheTransforms) {
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   const Matrix4& v = GraphicsState.View;
   EXPECT_NEAR(v.M[3][0], -320.0f, 1e-3);
   EXPECT_NEAR(v.M[3][1], -240.0f, 1e-3);

@@ -56,7 +56,7 @@ class GameScreensTest : public ::testing::TestWithParam<int> {
     for (int slot : {kImageBlocks, kImageTitle, kImageBackground1P, kImageSettings, kImageFaces})
       ASSERT_GE(gGame.imageHandles[slot], 0) << slot;
     StartSession(session_);
-    ASSERT_EQ(SetDrawTarget(-2), 0);
+    ASSERT_EQ(SetDrawTarget(DRAW_TARGET_BACK), 0);
     ASSERT_EQ(ClearDrawTarget(), 0);
   }
   void TearDown() override { EndLibrary(); }

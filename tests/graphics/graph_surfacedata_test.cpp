@@ -59,9 +59,9 @@ TEST_F(Graphics16Test, TextureRequestsAreNormalisedAndDrawnInSoftware) {
 
 TEST(SurfaceDataWithoutSoftware, ADeviceSurfaceCannotBeMadeAndLeavesNoRecord) {
   const SurfaceFormatRequest q = Request(0, 0, 1, 0, 16);
-  const int count = GraphicsManager.SurfaceDataCount;
+  const int count = GraphicsManager.SurfaceData.Count;
   EXPECT_EQ(AddSurfaceData(1, 8, 8, 0, &q), -1);
-  EXPECT_EQ(GraphicsManager.SurfaceDataCount, count);
+  EXPECT_EQ(GraphicsManager.SurfaceData.Count, count);
 }
 
 TEST_F(Graphics16Test, LockingNestsAndUnlockingPairs) {

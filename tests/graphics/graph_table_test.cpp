@@ -9,13 +9,13 @@ namespace {
 int Slot(int handle) { return handle & 0xFFFF; }
 
 TEST_F(Graphics16Test, NewGraphsTakeTheEndMarkAndFreeingTheLastSlotsLowersIt) {
-  const int before = GraphicsManager.GraphEndMark;
+  const int before = GraphicsManager.Graphs.EndMark;
   int h[10];
   for (int& g : h) g = CreateGraphOfSize(8, 8, 0, 0, 0);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(Slot(h[i]), before + i);
   FreeGraphHandle(h[9], 0);
   FreeGraphHandle(h[8], 0);
-  EXPECT_EQ(GraphicsManager.GraphEndMark, before + 8);
+  EXPECT_EQ(GraphicsManager.Graphs.EndMark, before + 8);
   // A hole below the end mark stays a hole while the end mark has room.
   FreeGraphHandle(h[3], 0);
   EXPECT_EQ(Slot(CreateGraphOfSize(8, 8, 0, 0, 0)), before + 8);
@@ -25,12 +25,12 @@ TEST_F(Graphics16Test, AFullEndMarkMakesTheLowestFreeSlotTheNext) {
   const int a = CreateGraphOfSize(4, 4, 0, 0, 0);
   const int b = CreateGraphOfSize(4, 4, 0, 0, 0);
   FreeGraphHandle(a, 0);
-  GraphicsManager.GraphEndMark = GRAPH_TABLE_SIZE;
+  GraphicsManager.Graphs.EndMark = GRAPH_TABLE_SIZE;
   const int c = CreateGraphOfSize(4, 4, 0, 0, 0);
   EXPECT_EQ(Slot(c), Slot(a));
   FreeGraphHandle(c, 0);
   FreeGraphHandle(b, 0);
-  GraphicsManager.GraphEndMark = 0;
+  GraphicsManager.Graphs.EndMark = 0;
 }
 
 TEST_F(Graphics16Test, HandlesCarryTagAndCheckValueAndAStaleHandleFails) {
@@ -49,12 +49,12 @@ TEST_F(Graphics16Test, HandlesCarryTagAndCheckValueAndAStaleHandleFails) {
 }
 
 TEST_F(Graphics16Test, TheCheckCounterWrapsAfter2047) {
-  GraphicsManager.GraphCheckCounter = 2047;
+  GraphicsManager.Graphs.CheckCounter = 2047;
   const int last = CreateGraphOfSize(4, 4, 0, 0, 0);
   EXPECT_EQ((last >> 16) & 0x7FF, 2047);
   const int wrapped = CreateGraphOfSize(4, 4, 0, 0, 0);
   EXPECT_EQ((wrapped >> 16) & 0x7FF, 0);
-  EXPECT_EQ(GraphicsManager.GraphCheckCounter, 1u);
+  EXPECT_EQ(GraphicsManager.Graphs.CheckCounter, 1u);
   FreeGraphHandle(last, 0);
   FreeGraphHandle(wrapped, 0);
 }
@@ -95,10 +95,10 @@ TEST_F(Graphics16Test, NewGraphSettingsShapeTheFormatBytes) {
 }
 
 TEST_F(Graphics16Test, GraphsWhoseSurfacesFailLeaveNothingInTheTable) {
-  const int count = GraphicsManager.GraphCount;
+  const int count = GraphicsManager.Graphs.Count;
   EXPECT_EQ(CreateGraphOfSize(70000, 4, 0, 0, 0), -1);
   EXPECT_EQ(CreateGraphOfSize(0, 4, 0, 0, 0), -1);
-  EXPECT_EQ(GraphicsManager.GraphCount, count);
+  EXPECT_EQ(GraphicsManager.Graphs.Count, count);
 }
 
 TEST_F(Graphics16Test, DeletingTheDrawTargetOrBlendGraphLeavesNoDanglingSelection) {
@@ -121,10 +121,10 @@ TEST_F(Graphics16Test, DeletingTheDrawTargetOrBlendGraphLeavesNoDanglingSelectio
 
 TEST_F(Graphics16Test, TheScreenTargetsReportTheScreenSize) {
   int w = 0, h = 0;
-  EXPECT_EQ(GetGraphDimensions(-4, &w, &h), 0);
+  EXPECT_EQ(GetGraphDimensions(DRAW_TARGET_FRONT, &w, &h), 0);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);
-  EXPECT_EQ(GetGraphDimensions(-2, nullptr, &h), 0);
+  EXPECT_EQ(GetGraphDimensions(DRAW_TARGET_BACK, nullptr, &h), 0);
   EXPECT_EQ(GetGraphDimensions(12345, &w, &h), -1);
 }
 
@@ -132,11 +132,11 @@ TEST_F(Graphics16Test, TheManagersEndDeletesEverySurfaceRecord) {
   for (int i = 0; i < 5; ++i) CreateGraphOfSize(8, 8, 0, 0, 0);
   const SurfaceFormatRequest loose{0, 0, 0, 0, 0, 0, 16, 0, 0};
   ASSERT_GE(AddSurfaceData(1, 8, 8, 0, &loose), 0);
-  EXPECT_GT(GraphicsManager.SurfaceDataCount, 5);
+  EXPECT_GT(GraphicsManager.SurfaceData.Count, 5);
   TermGraphicsManager();
-  EXPECT_EQ(GraphicsManager.SurfaceDataCount, 0);
-  EXPECT_EQ(DirectDrawState.SurfaceCount, 0);
-  EXPECT_EQ(GraphicsState.Lights.Count, 0);
+  EXPECT_EQ(GraphicsManager.SurfaceData.Count, 0);
+  EXPECT_EQ(DirectDrawState.Surfaces.Count, 0);
+  EXPECT_EQ(GraphicsState.Lights.Handles.Count, 0);
   InitGraphicsManager();
 }
 

@@ -33,9 +33,9 @@ TEST_F(Graphics16Test, DirectionsAreNormalisedAndAZeroOneIsRefused) {
   const LightRecord* l = GetLightRecord(AddDirectionalLight(0.0f, 0.0f, 2.0f));
   ASSERT_NE(l, nullptr);
   EXPECT_FLOAT_EQ(l->Light.Direction.Z, 1.0f);
-  const int count = GraphicsState.Lights.Count;
+  const int count = GraphicsState.Lights.Handles.Count;
   EXPECT_EQ(AddDirectionalLight(0.0f, 0.0f, 0.0f), -1);
-  EXPECT_EQ(GraphicsState.Lights.Count, count);
+  EXPECT_EQ(GraphicsState.Lights.Handles.Count, count);
 }
 
 TEST_F(Graphics16Test, BadHandlesAreRefusedWithoutSideEffects) {
@@ -49,12 +49,12 @@ TEST_F(Graphics16Test, BadHandlesAreRefusedWithoutSideEffects) {
 }
 
 TEST_F(Graphics16Test, AFullLightTableGivesMinusOne) {
-  while (GraphicsState.Lights.Count < LIGHT_TABLE_SIZE) ASSERT_GE(AllocLightHandle(), 0);
+  while (GraphicsState.Lights.Handles.Count < LIGHT_TABLE_SIZE) ASSERT_GE(AllocLightHandle(), 0);
   EXPECT_EQ(AllocLightHandle(), -1);
   EXPECT_EQ(AddDirectionalLight(1.0f, 0.0f, 0.0f), -1);
   FreeAllLightHandles();
-  EXPECT_EQ(GraphicsState.Lights.Count, 0);
-  EXPECT_EQ(GraphicsState.Lights.EndMark, 0);
+  EXPECT_EQ(GraphicsState.Lights.Handles.Count, 0);
+  EXPECT_EQ(GraphicsState.Lights.Handles.EndMark, 0);
 }
 
 }  // namespace

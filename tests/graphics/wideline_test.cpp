@@ -35,7 +35,7 @@ class WideLineTest : public Graphics16Test {
     gFailAllocAt = -1;
     DrawSides.FillQuadrangleSoft = RecordQuad;
     DrawSides.Alloc = CountingAlloc;
-    SetDrawTargetImpl(-2);
+    SetDrawTargetImpl(DRAW_TARGET_BACK);
   }
 };
 

@@ -58,7 +58,9 @@ struct TestImg {
 // Puts the drawing state (and the MMX flag) in place for both the library
 // and the reference model.
 inline void ApplyState(const RefBlendState& st) {
-  SoftDrawState.ClipRect = st.Clip;
+  static Rect clip;
+  clip = st.Clip;
+  SoftDrawState.Clip = &clip;
   SoftDrawState.BlendMode = st.Mode;
   SoftDrawState.BlendParam = st.Param;
   SoftDrawState.Tint = st.Tint;

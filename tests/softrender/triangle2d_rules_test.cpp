@@ -156,9 +156,12 @@ TEST_F(Triangle2D, TheClipRectangleNeverShiftsTheTexture) {
     const Rect clip{int(rng() % 30), int(rng() % 20), 30 + int(rng() % 40), 20 + int(rng() % 30)};
     Mode(0, 0);
     DrawMemImgTriangle2D(&whole.m, &tex.m, v, 0, nullptr, 0);
-    SoftDrawState.ClipRect = clip;
+    static Rect clipCopy;
+    clipCopy = clip;
+    SoftDrawState.Clip = &clipCopy;
     DrawMemImgTriangle2D(&clipped.m, &tex.m, v, 0, nullptr, 0);
-    SoftDrawState.ClipRect = Rect{0, 0, 64, 48};
+    static const Rect whole64x48{0, 0, 64, 48};
+    SoftDrawState.Clip = &whole64x48;
     for (int y = 0; y < 48; ++y)
       for (int x = 0; x < 64; ++x) {
         const bool inside = x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom;
@@ -258,7 +261,8 @@ TEST_F(Triangle2D, CoordinatesFarApartDrawNothing) {
 TEST_F(Triangle2D, AClipRectangleLargerThanTheImageStopsAtItsEdges) {
   TestImg dest;
   ASSERT_EQ(0, dest.Make(16, 16, MEMIMG_TYPE_RGB565));
-  SoftDrawState.ClipRect = Rect{-100, -100, 1000, 1000};
+  static const Rect wide{-100, -100, 1000, 1000};
+  SoftDrawState.Clip = &wide;
   const MemImgVertex2D v[3] = {V(-50, -50), V(200, -50), V(-50, 200)};
   DrawMemImgTriangle2D(&dest.m, nullptr, v, 0, nullptr, 0x1234);
   for (int y = 0; y < 16; ++y)

@@ -119,7 +119,7 @@ TEST_F(MovieTrack, AMovieWithoutSoundGivesNoHandleAndKeepsNothing) {
   int32_t before = LiveBlocks();
   EXPECT_EQ(LoadTrack(path), -1);
   EXPECT_EQ(LiveBlocks(), before);
-  EXPECT_EQ(SoundState.Count, 0);
+  EXPECT_EQ(SoundState.Handles.Count, 0);
 }
 
 }  // namespace

@@ -51,9 +51,7 @@ struct DirectDrawStateBlock {
   int32_t FrontStale;               // the window shows something the front image lacks
   MEMIMG* TargetImage;              // where the two-dimensional side draws now
   MEMIMG* BlendImage;               // the selected blend graph's image, or null
-  Surface2DRecord* Surfaces[SURFACE2D_TABLE_SIZE];
-  int32_t SurfaceCount, SurfaceEndMark;
-  uint32_t SurfaceCheckCounter;
+  HandleTable<Surface2DRecord, SURFACE2D_TABLE_SIZE, SURFACE2D_HANDLE_TAG> Surfaces;
 };
 
 extern DirectDrawStateBlock DirectDrawState;
@@ -100,12 +98,7 @@ int CreateDirect3DObject();
 
 // ---- Two-dimensional pieces ------------------------------------------------------------
 // Inline: the software side looks up each piece on every draw.
-inline Surface2DRecord* GetSurface2DRecord(int handle) {
-  if (handle < 0 || (handle & HANDLE_KIND_MASK) != SURFACE2D_HANDLE_TAG) return nullptr;
-  Surface2DRecord* s = DirectDrawState.Surfaces[handle & 0xFFFF];
-  if (!s || int32_t(s->Check << 16) != (handle & HANDLE_CHECK_MASK)) return nullptr;
-  return s;
-}
+inline Surface2DRecord* GetSurface2DRecord(int handle) { return DirectDrawState.Surfaces.Get(handle); }
 int DeleteAllSurface2DChecked();
 int DeleteAllSurface3DChecked();
 int CreateGraphSurface2D(GraphRecord* graph);

@@ -55,9 +55,9 @@ MEMIMG* GetDrawTargetImage() { return Target(); }
 int SetDrawTarget2D(int target, int) {
   DirectDrawStateBlock& d = DirectDrawState;
   MEMIMG* image = nullptr;
-  if (target == -4) {
+  if (target == DRAW_TARGET_FRONT) {
     image = &d.FrontImage;
-  } else if (target == -2) {
+  } else if (target == DRAW_TARGET_BACK) {
     image = &d.BackImage;
   } else {
     const GraphRecord* g = GetGraphRecord(target);

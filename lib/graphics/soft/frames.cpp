@@ -35,7 +35,7 @@ int FlipScreenImpl() {
   IncrementFlipCount();
   // With the front screen as target the window already shows it; otherwise
   // the back screen becomes the picture and the front image is out of date.
-  if (GraphicsState.DrawTarget == -4) return Show(&d.FrontImage, nullptr);
+  if (GraphicsState.DrawTarget == DRAW_TARGET_FRONT) return Show(&d.FrontImage, nullptr);
   const int r = Show(&d.BackImage, nullptr);
   d.FrontStale = 1;
   return r;

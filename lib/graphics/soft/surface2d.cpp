@@ -18,7 +18,7 @@ int AddSurface2D(int surfaceData, int graphX, int graphY, int width, int height,
   DirectDrawStateBlock& d = DirectDrawState;
   SurfaceDataRecord* data = GetSurfaceDataRecord(surfaceData);
   if (!data || !IsValidMemImg(&data->Image)) return -1;
-  const int slot = FindFreeHandleSlot(d.Surfaces, SURFACE2D_TABLE_SIZE, d.SurfaceEndMark);
+  const int slot = d.Surfaces.FreeSlot();
   if (slot < 0) return -1;
   auto* s = static_cast<Surface2DRecord*>(TrackedAllocZeroed(sizeof(Surface2DRecord), "", 0));
   if (!s) return -1;
@@ -32,12 +32,7 @@ int AddSurface2D(int surfaceData, int graphX, int graphY, int width, int height,
   s->GraphY = graphY;
   s->Width = width;
   s->Height = height;
-  s->Check = d.SurfaceCheckCounter;
-  d.SurfaceCheckCounter = (d.SurfaceCheckCounter + 1) % HANDLE_CHECK_LIMIT;
-  s->Handle = int32_t(((s->Check | 0x2800u) << 16) | uint32_t(slot));
-  d.Surfaces[slot] = s;
-  ++d.SurfaceCount;
-  if (slot == d.SurfaceEndMark) d.SurfaceEndMark = slot + 1;
+  s->Handle = d.Surfaces.Add(slot, s);
   return s->Handle;
 }
 
@@ -50,10 +45,7 @@ int DeleteSurface2D(int handle) {
   if (d.BlendImage == &s->View) d.BlendImage = nullptr;
   TerminateMemImg(&s->View);
   if (ReleaseSurfaceDataRef(s->SurfaceData) == 0) DeleteSurfaceData(s->SurfaceData);
-  const int slot = handle & 0xFFFF;
-  d.Surfaces[slot] = nullptr;
-  --d.SurfaceCount;
-  d.SurfaceEndMark = EndMarkAfterFree(d.Surfaces, slot, d.SurfaceEndMark);
+  d.Surfaces.Remove(d.Surfaces.SlotOf(handle));
   TrackedFree(s);
   return 0;
 }
@@ -82,8 +74,8 @@ void WriteIntoPiece(Surface2DRecord* piece, const PixelImage* image, const Pixel
 
 int DeleteAllSurface2DChecked() {
   DirectDrawStateBlock& d = DirectDrawState;
-  for (int slot = d.SurfaceEndMark - 1; slot >= 0; --slot)
-    if (d.Surfaces[slot]) DeleteSurface2D(d.Surfaces[slot]->Handle);
+  for (int slot = d.Surfaces.EndMark - 1; slot >= 0; --slot)
+    if (d.Surfaces.Records[slot]) DeleteSurface2D(d.Surfaces.Records[slot]->Handle);
   return 0;
 }
 

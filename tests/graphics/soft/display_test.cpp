@@ -52,7 +52,7 @@ TEST(DisplayBackEnd, A32BitScreenDrawsXrgbPixels) {
   ASSERT_EQ(InitGraphicsDevice(nullptr), 0);
   EXPECT_EQ(GetScreenPixelFormatImpl()->BitCount, 32u);
   EXPECT_EQ(DirectDrawState.BackImage.Base->Type, MEMIMG_TYPE_XRGB32);
-  SetDrawTargetImpl(-2);
+  SetDrawTargetImpl(DRAW_TARGET_BACK);
   ASSERT_EQ(FillRectangle(10, 10, 20, 20, MakeColorImpl(0, 255, 0)), 0);
   const uint8_t* row = DirectDrawState.BackImage.Pixels + 15 * DirectDrawState.BackImage.Base->Pitch;
   EXPECT_EQ(reinterpret_cast<const uint32_t*>(row)[15] & 0xFFFFFF, 0x00FF00u);
@@ -74,7 +74,7 @@ TEST(DisplayBackEnd, AScreenModeChangeStartsTheManagerAfresh) {
   EXPECT_EQ(GraphicsState.BlendMode, 0);
   EXPECT_EQ(GraphicsState.TransparentColor, 0x123456u);
   EXPECT_EQ(GetScreenColorBits(), 32);
-  EXPECT_EQ(GraphicsManager.SurfaceDataCount, 0);
+  EXPECT_EQ(GraphicsManager.SurfaceData.Count, 0);
   EXPECT_EQ(ChangeScreenMode(-1, -1, 24, 1, -1), -1);
   EXPECT_EQ(ChangeScreenMode(800, 600, 16, 1, -1), 0);
   int w = 0, h = 0;
@@ -110,7 +110,7 @@ class WindowFrames : public ::testing::TestWithParam<int> {
 };
 
 TEST_P(WindowFrames, AFlipShowsTheBackScreen) {
-  SetDrawTarget(-2);
+  SetDrawTarget(DRAW_TARGET_BACK);
   ClearDrawTarget();
   DrawRectangle(100, 100, 200, 150, MakeColor(255, 0, 0), 1);
   const int frames = PlatPresentFrameCount();
@@ -126,11 +126,11 @@ TEST_P(WindowFrames, AFlipShowsTheBackScreen) {
 }
 
 TEST_P(WindowFrames, DrawingOnTheFrontScreenShowsAtOnceOverTheLastFrame) {
-  SetDrawTarget(-2);
+  SetDrawTarget(DRAW_TARGET_BACK);
   ClearDrawTarget();
   DrawRectangle(0, 0, 640, 480, MakeColor(0, 0, 255), 1);
   FlipScreen();
-  ASSERT_EQ(SetDrawTarget(-4), 0);
+  ASSERT_EQ(SetDrawTarget(DRAW_TARGET_FRONT), 0);
   const int frames = PlatPresentFrameCount();
   DrawRectangle(10, 10, 30, 30, MakeColor(255, 255, 255), 1);
   EXPECT_EQ(PlatPresentFrameCount(), frames + 1);

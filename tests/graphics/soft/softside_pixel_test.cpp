@@ -31,7 +31,7 @@ class SoftSide : public ::testing::TestWithParam<int> {
     ASSERT_EQ(SetScreenModeSetting(640, 480, GetParam()), 0);
     SelectRenderMode(0);
     ASSERT_EQ(InitGraphicsDevice(nullptr), 0);
-    ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+    ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
     ClearDrawTargetImpl();
     red_ = uint32_t(MakeColorImpl(255, 0, 0));
     blue_ = uint32_t(MakeColorImpl(0, 0, 255));
@@ -112,7 +112,7 @@ TEST_P(SoftSide, RectanglesLinesAndGraphTargets) {
   const MEMIMG* img = GetGraphPieceImage(GetGraphRecord(canvas));
   EXPECT_EQ(At(img, 2, 2), red_);
   // Copied back out of the target into another graph.
-  ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+  ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   DrawGraphAt(0, 0, canvas, 0);
   EXPECT_EQ(Back(2, 2), red_);
   const int copy = CreateGraphOfSize(8, 8, 0, 0, 0);
