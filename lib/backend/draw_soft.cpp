@@ -10,6 +10,7 @@
 #include "graphics/surfacedata.h"
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"
+#include "softrender/triangle3d.h"
 
 namespace {
 
@@ -121,10 +122,34 @@ int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, GraphRecord* graph, i
   return 0;
 }
 
-// Both need the textured triangle rasteriser, which the software renderer
+// Needs the 2-D textured triangle rasteriser, which the software renderer
 // does not have yet.
 int DrawGraphQuadSoft(float, float, float, float, float, float, float, float, GraphRecord*, int) { return -1; }
-int FillQuadrangleSoft(const MemImgVertex3D*, int, GraphRecord*, int, int, int) { return -1; }
+
+// A list of triangles through the 3-D rasteriser: shaded by the vertex
+// colours over the graph's image (a plain white texture without a graph),
+// not clipped in depth. With form 1 the vertex colours play no part. There is
+// no depth image on this side, so nothing is depth-tested or written.
+int FillQuadrangleSoft(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent,
+                       int form, int) {
+  MEMIMG* t = Target();
+  if (!t || !vertices || triangles < 0) return -1;
+  const MEMIMG* texture = nullptr;
+  if (graph) {
+    texture = GetGraphPieceImage(graph);
+    if (!texture) return -1;
+  }
+  const MEMIMG* blend = BlendImage();
+  const int vertexColour = form == 1 ? 0 : 1;
+  int result = 0;
+  for (int i = 0; i < triangles; ++i) {
+    if (DrawMemImgTriangle3D(t, nullptr, texture, vertices + 3 * i, transparent, blend, 0, vertexColour, vertexColour,
+                             0) != 0) {
+      result = -1;
+    }
+  }
+  return result;
+}
 
 int FillRectangleSoft(int x1, int y1, int x2, int y2, int color) {
   MEMIMG* t = Target();
