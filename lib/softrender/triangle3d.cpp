@@ -179,8 +179,10 @@ constexpr double kPlaneScale[tri3d::kPlaneCount] = {67108864.0, 67108864.0, 6710
                                                     16384.0,    16384.0,    16384.0,    16384.0};
 
 // Sets up the triangle and runs the span loop over its rows, in chunks of
-// the span table. Nothing is drawn for a triangle that is rejected.
-void ScanConvert(const MemImgVertex3D* v, const Rect& clip, SpanJob& job, SpanFn fn) {
+// the span table. Nothing is drawn for a triangle that is rejected. Only
+// the planes in `planes` (bit p for plane p) are set up; the loop reads no
+// other.
+void ScanConvert(const MemImgVertex3D* v, const Rect& clip, unsigned planes, SpanJob& job, SpanFn fn) {
   double x[3], y[3], z[3];
   for (int i = 0; i < 3; ++i) {
     if (!std::isfinite(v[i].X) || !std::isfinite(v[i].Y) || !std::isfinite(v[i].W)) return;
@@ -216,6 +218,7 @@ void ScanConvert(const MemImgVertex3D* v, const Rect& clip, SpanJob& job, SpanFn
     q[tri3d::PC3][i] = v[i].Alpha;
   }
   for (int p = 0; p < tri3d::kPlaneCount; ++p) {
+    if (!(planes >> p & 1)) continue;
     const double dR = q[p][R] - q[p][L], dM = q[p][M] - q[p][L];
     const double qx = (dM * dyR - dR * dyM) / D;
     const double qy = (dR * dxM - dM * dxR) / D;
@@ -341,7 +344,10 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
   job.Palette = tb->PaletteFlag == 1 ? tb->Palette : nullptr;
   job.Levels = BlendGraphLevelTable;
   if (kind == tri3d::SrcKind::Palette && !job.Palette) return -1;
-  ScanConvert(v, clip, job, fn);
+  unsigned planes = 1u << tri3d::PW | 1u << tri3d::PU | 1u << tri3d::PV;
+  if (zImage) planes |= 1u << tri3d::PZ;
+  if (vertexColour) planes |= 0xFu << tri3d::PC0;
+  ScanConvert(v, clip, planes, job, fn);
   InvalidateMemImgDerived(dest);
   return 0;
 }
