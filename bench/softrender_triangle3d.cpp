@@ -42,6 +42,18 @@ void Place(int pixels, int k, float* x, float* y) {
 
 int CountFor(int pixels) { return pixels <= 2 ? 10000 : 1; }
 
+// The triangles of one iteration, three vertices each.
+std::vector<MemImgVertex3D> Run(int pixels) {
+  const int count = CountFor(pixels);
+  std::vector<MemImgVertex3D> tris(size_t(count) * 3);
+  for (int k = 0; k < count; ++k) {
+    float x, y;
+    Place(pixels, k, &x, &y);
+    Triangle(pixels, x, y, &tris[size_t(k) * 3]);
+  }
+  return tris;
+}
+
 void BM_Vexlo(benchmark::State& state) {
   const int pixels = int(state.range(0)), bits = int(state.range(1));
   InitMemImgTables();
@@ -51,12 +63,7 @@ void BM_Vexlo(benchmark::State& state) {
   SoftDrawState.ClipRect = Rect{0, 0, kW, kH};
   SoftDrawState.BlendMode = 0;
   const int count = CountFor(pixels);
-  std::vector<MemImgVertex3D> tris(size_t(count) * 3);
-  for (int k = 0; k < count; ++k) {
-    float x, y;
-    Place(pixels, k, &x, &y);
-    Triangle(pixels, x, y, &tris[size_t(k) * 3]);
-  }
+  const std::vector<MemImgVertex3D> tris = Run(pixels);
   for (auto _ : state) {
     for (int k = 0; k < count; ++k) {
       DrawMemImgTriangle3D(&dest, nullptr, nullptr, &tris[size_t(k) * 3], 0, nullptr, 0, 1, 1, 0);
@@ -79,18 +86,11 @@ void BM_Sdl(benchmark::State& state) {
     return;
   }
   const int count = CountFor(pixels);
-  std::vector<SDL_Vertex> verts(size_t(count) * 3);
-  for (int k = 0; k < count; ++k) {
-    float x, y;
-    Place(pixels, k, &x, &y);
-    MemImgVertex3D v[3];
-    Triangle(pixels, x, y, v);
-    for (int i = 0; i < 3; ++i) {
-      SDL_Vertex& s = verts[size_t(k) * 3 + i];
-      s.position = SDL_FPoint{v[i].X, v[i].Y};
-      s.color = SDL_Color{v[i].Red, v[i].Green, v[i].Blue, 255};
-      s.tex_coord = SDL_FPoint{v[i].U, v[i].V};
-    }
+  const std::vector<MemImgVertex3D> tris = Run(pixels);
+  std::vector<SDL_Vertex> verts(tris.size());
+  for (size_t i = 0; i < tris.size(); ++i) {
+    const MemImgVertex3D& v = tris[i];
+    verts[i] = SDL_Vertex{SDL_FPoint{v.X, v.Y}, SDL_Color{v.Red, v.Green, v.Blue, 255}, SDL_FPoint{v.U, v.V}};
   }
   for (auto _ : state) {
     // One call per triangle, as the library is called.
@@ -137,12 +137,7 @@ void BM_EdgeFunction(benchmark::State& state) {
   const int pixels = int(state.range(0));
   std::vector<uint32_t> dst(size_t(kW) * kH);
   const int count = CountFor(pixels);
-  std::vector<MemImgVertex3D> tris(size_t(count) * 3);
-  for (int k = 0; k < count; ++k) {
-    float x, y;
-    Place(pixels, k, &x, &y);
-    Triangle(pixels, x, y, &tris[size_t(k) * 3]);
-  }
+  const std::vector<MemImgVertex3D> tris = Run(pixels);
   for (auto _ : state) {
     for (int k = 0; k < count; ++k) EdgeFunctionTriangle(dst.data(), kW, &tris[size_t(k) * 3]);
     benchmark::ClobberMemory();

@@ -207,6 +207,26 @@ TEST_F(Triangle3DTest, TallTargetsDrawInChunksOfRows) {
   EXPECT_FALSE(std::equal(init.begin() + row, init.begin() + row + 128, dest.m.Base->Pixels + row));
 }
 
+// Far from the screen origin the planes' origin values leave 32 bits; they
+// wrap, as every step does, and the pixels keep their true values.
+TEST_F(Triangle3DTest, PlanesFarFromTheOriginWrap) {
+  TestImg dest, ref;
+  MakeTarget(dest, 8000, 4, MEMIMG_TYPE_XRGB32, 0);
+  ASSERT_EQ(ref.Make(8000, 4, MEMIMG_TYPE_XRGB32), 0);
+  dest.Fill32(0);
+  ref.Fill32(0);
+  const MemImgVertex3D v[3] = {Vx(6000.2f, 0.2f, 0.5f, 0.015625f, 0xFF000000u),
+                               Vx(6004.2f, 0.2f, 0.5f, 0.015625f, 0xFFFF0000u),
+                               Vx(6000.2f, 3.8f, 0.5f, 0.015625f, 0xFF000000u)};
+  DrawMemImgTriangle3D(&dest.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+  RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, {0, 0, 8000, 4}}, v);
+  EXPECT_EQ(dest.Snapshot(), ref.Snapshot());
+  // Red rises by 255 / 4 per column from the left edge: about 83 at 6001.5.
+  const uint32_t red = dest.Get32(6001, 1) >> 16 & 255;
+  EXPECT_GE(red, 75u);
+  EXPECT_LE(red, 90u);
+}
+
 // Nothing lands outside the destination view, whatever the clip rectangle.
 TEST_F(Triangle3DTest, NothingOutsideClipAndDestination) {
   TestImg big;
