@@ -364,6 +364,13 @@ struct ClipVertex {
 
 constexpr int kClipCapacity = 7;
 
+// A result stored as float; finite values beyond the float range become the
+// largest float of their sign.
+float ToFloat(double v) {
+  constexpr double kMax = 3.4028234663852886e38;
+  return v > kMax ? 3.4028234663852886e38f : v < -kMax ? -3.4028234663852886e38f : static_cast<float>(v);
+}
+
 // The cut from S toward E at t: position, weight and texture linear, the
 // colour by an 8-bit weight.
 ClipVertex Cut(const ClipVertex& s, const ClipVertex& e, double t) {
@@ -446,16 +453,16 @@ int ClipAndDraw(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemIm
       continue;
     }
     const double h = 1.0 / c.W;
-    out[i].X = static_cast<float>(c.X * h);
-    out[i].Y = static_cast<float>(c.Y * h);
-    out[i].Z = c.FarCut ? 1.0f : static_cast<float>(c.Z * h);
-    out[i].W = static_cast<float>(h);
+    out[i].X = ToFloat(c.X * h);
+    out[i].Y = ToFloat(c.Y * h);
+    out[i].Z = c.FarCut ? 1.0f : ToFloat(c.Z * h);
+    out[i].W = ToFloat(h);
     out[i].Blue = static_cast<uint8_t>(c.C[0]);
     out[i].Green = static_cast<uint8_t>(c.C[1]);
     out[i].Red = static_cast<uint8_t>(c.C[2]);
     out[i].Alpha = static_cast<uint8_t>(c.C[3]);
-    out[i].U = static_cast<float>(c.U);
-    out[i].V = static_cast<float>(c.V);
+    out[i].U = ToFloat(c.U);
+    out[i].V = ToFloat(c.V);
   }
   int result = 0;
   MemImgVertex3D piece[3] = {out[0], out[1], out[2]};

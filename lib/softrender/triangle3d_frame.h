@@ -57,7 +57,10 @@ inline uint32_t DepthValue(uint32_t z) {
 
 // The texel coordinate of a fixed-point U or V (2^26 = 1.0 times rhw) with
 // the perspective quotient q = 2^29 / W: never negative, so a negative
-// product lands far beyond the texture.
+// product lands far beyond the texture. q is a whole number, so its relative
+// error reaches 1/q: at rhw = 1 it is 8, and every rhw from just above 8/9
+// to 1 gives 8 as well. Texture mapping is accurate only for rhw well below
+// 1: near rhw = 1 a texel position can be off by up to an eighth.
 inline uint32_t TexelCoord(uint32_t uv, uint32_t q, uint32_t size) {
   const uint32_t a = static_cast<uint32_t>(static_cast<int32_t>(uv) >> 10);
   return (a * q * size) >> 19;

@@ -507,8 +507,14 @@ TEST_F(Triangle3DTest, DepthClipping) {
     for (auto& p : v) p = Vx(Rf(rng, -100, 150), Rf(rng, -100, 150), Rf(rng, -1e6f, 1e6f), Rf(rng, 1e-6f, 10));
     draws(v);
   }
-  // The pieces take the caller's piece z-write flag.
+  // Inside the depth range the triangle is drawn whole with the caller's
+  // own z-write flag.
   ASSERT_EQ(z.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
+  const MemImgVertex3D inside[3] = {Vx(2, 2, 0.25f), Vx(40, 4, 0.25f), Vx(8, 36, 0.25f)};
+  z.Fill16(0xFFFF);
+  DrawMemImgTriangle3D(&d.m, &z.m, nullptr, inside, 0, nullptr, 1, 0, 1, 1);
+  EXPECT_EQ(z.Get16(10, 10), 0x4000u);
+  // The pieces take the caller's piece z-write flag.
   ASSERT_EQ(zref.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
   for (int pieceZ = 0; pieceZ < 2; ++pieceZ) {
     z.Fill16(0xFFFF);
