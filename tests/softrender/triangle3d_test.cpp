@@ -390,6 +390,13 @@ TEST_F(Triangle3DTest, DepthTestAndWrite) {
     DrawMemImgTriangle3D(&d.m, &z.m, nullptr, n, 0, nullptr, 1, 0, 1, 0);
     EXPECT_EQ(z.Get16(28, 1), 0u);
   }
+  // Every vertex at depth 1 draws nothing; the nearest at 0.999 draws.
+  for (float nearest : {1.0f, 0.999f}) {
+    d.Fill32(0);
+    const MemImgVertex3D v[3] = {Vx(0, 0, nearest), Vx(32, 0, 1.0f), Vx(0, 32, 1.0f)};
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+    EXPECT_EQ(d.Get32(2, 2) != 0, nearest < 1.0f);
+  }
   // A pixel whose texel falls outside the texture still writes its depth.
   {
     d.Fill32(0);
