@@ -1,6 +1,7 @@
 // One whole play-screen frame as the game draws it (background, both wells,
 // panels, pieces, previews, texts) plus the flip's upload to the window, at
-// 16 and 32 bits, against the 16 ms frame; and the drawing entry's cost on
+// 16 and 32 bits, against the 16 ms frame; the two red lines above the wells
+// alone; and the drawing entry's cost on
 // one 20 x 20 cell beside the software renderer's blit of the same cell.
 // Run from the directory holding "graphic" (the build's bin directory), with
 // SDL_VIDEODRIVER=dummy when there is no display.
@@ -57,6 +58,28 @@ void PlayFrame(benchmark::State& state) {
   EndLibrary();
 }
 BENCHMARK(PlayFrame)->Arg(16)->Arg(32)->Unit(benchmark::kMicrosecond);
+
+// The red line above each well as the game draws it (200 by 2 pixels each),
+// through the public entry: its share of the play frame above.
+void TwoWellLines(benchmark::State& state) {
+  if (!StartLibrary(int(state.range(0)), state)) return;
+  const int red = MakeColor(255, 0, 0);
+  for (auto _ : state) {
+    DrawLineSegment(20, 60, 220, 60, red, 2);
+    DrawLineSegment(420, 60, 620, 60, red, 2);
+  }
+  EndLibrary();
+}
+BENCHMARK(TwoWellLines)->Arg(16)->Arg(32)->Unit(benchmark::kMicrosecond);
+
+// One line of 120 by 2 pixels through the public entry.
+void ThickLine(benchmark::State& state) {
+  if (!StartLibrary(int(state.range(0)), state)) return;
+  const int red = MakeColor(255, 0, 0);
+  for (auto _ : state) DrawLineSegment(100, 200, 220, 200, red, 2);
+  EndLibrary();
+}
+BENCHMARK(ThickLine)->Arg(16)->Arg(32);
 
 // The public part-draw of one cell, through every check and the clip narrowing.
 void DrawGraphPartCell(benchmark::State& state) {

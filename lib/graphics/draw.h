@@ -7,6 +7,7 @@
 
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
+#include "softrender/triangle3d.h"  // MemImgVertex3D, the transformed vertex both sides take
 
 // A caller's vertex of a filled quadrangle.
 struct PrimitiveVertex2D {
@@ -15,14 +16,6 @@ struct PrimitiveVertex2D {
   uint8_t Blue, Green, Red, Alpha;
 };
 static_assert(sizeof(PrimitiveVertex2D) == 20, "primitive vertex is 20 bytes");
-
-// A transformed vertex as both sides take it.
-struct MemImgVertex3D {
-  float X, Y, Z, W;
-  uint8_t Blue, Green, Red, Alpha;
-  float U, V;
-};
-static_assert(sizeof(MemImgVertex3D) == 28, "transformed vertex is 28 bytes");
 
 struct DrawSideTable {
   // The three-dimensional side.

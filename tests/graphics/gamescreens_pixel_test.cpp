@@ -116,6 +116,20 @@ TEST_P(GameScreensTest, PlayShowsTheBackgroundAndEmptyCellsOfBothWells) {
         EXPECT_EQ(Back(well + 40 + dx, y0 + dy), expected) << well << ":" << dx << "," << dy;
       }
   }
+  // The red line above each well: two rows from (well, 59), of which
+  // the cells cover the lower one and the new piece, entering in the
+  // middle columns, covers a part; red 255 comes out one step darker.
+  const uint32_t red = GetParam() == 16 ? 0xF000u : 0xFE0000u;
+  const uint32_t mask = GetParam() == 16 ? 0xFFFFu : 0xFFFFFFu;
+  for (int well : {20, 420}) {
+    for (int x = well; x < well + 200; ++x) {
+      if (x >= well + 60 && x < well + 140) continue;
+      EXPECT_EQ(Back(x, 59) & mask, red) << well << ":" << x;
+    }
+    EXPECT_NE(Back(well - 1, 59) & mask, red) << well;
+    EXPECT_NE(Back(well + 200, 59) & mask, red) << well;
+    EXPECT_NE(Back(well + 100, 58) & mask, red) << well;
+  }
   // Between the wells, below the panels, the background shows as it is.
   EXPECT_EQ(Back(320, 470), Screen(background.At(320, 470)));
 }

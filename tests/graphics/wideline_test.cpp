@@ -117,9 +117,67 @@ TEST_F(WideLineTest, AnEmptyClipAllocatesNothing) {
   EXPECT_EQ(gAllocs, 0);
 }
 
-TEST_F(Graphics16Test, TheSoftwareSideCannotFillTrianglesYet) {
-  PrimitiveVertex2D v[4] = {};
-  EXPECT_EQ(FillQuadrangle(v, 4, 5, -5, 0), -1);
+// End to end through the software side: the band covers the pixels whose
+// centres lie inside it, each blended once.
+class ThickLineTest : public GraphicsTest {
+ protected:
+  void SetUp() override {
+    GraphicsTest::SetUp();
+    ASSERT_EQ(SetDrawTargetImpl(-2), 0);
+    ASSERT_EQ(ClearDrawTargetImpl(), 0);
+  }
+  uint32_t Black() const { return PixelAt(&DirectDrawState.BackImage, 0, 0); }
+};
+
+TEST_P(ThickLineTest, ATwoPixelRedLineSetsTwoRowsOfDarkenedRed) {
+  const bool is32 = GetParam() == 32;
+  const uint32_t black = Black();
+  DrawLineSegmentImpl(10, 50, 110, 50, MakeColorImpl(255, 0, 0), 2);
+  // Red 255 times the white texel's 255, shifted by 8: 254 (30 of 31 at 16 bits).
+  const uint32_t red = is32 ? ((black & 0xFF000000u) | 0x00FE0000u) : 0xF000u;
+  for (int y = 45; y < 55; ++y)
+    for (int x = 0; x < 130; ++x) {
+      const bool on = y >= 49 && y <= 50 && x >= 10 && x <= 109;
+      ASSERT_EQ(BackPixel(x, y), on ? red : black) << x << "," << y;
+    }
 }
+
+TEST_P(ThickLineTest, EveryPixelOfTheBandIsBlendedOnce) {
+  const uint32_t black = Black();
+  SetBlendModeParam(2, 255);  // add: a second pass would double the value
+  DrawLineSegmentImpl(20, 30, 300, 190, MakeColorImpl(64, 64, 64), 5);
+  DrawLineSegmentImpl(400, 100, 330, 40, MakeColorImpl(64, 64, 64), 3);
+  const uint32_t once = BackPixel(160, 110);  // on the first band's axis
+  ASSERT_NE(once, black);
+  int lit = 0;
+  for (int y = 0; y < 240; ++y)
+    for (int x = 0; x < 480; ++x) {
+      const uint32_t p = BackPixel(x, y);
+      if (p == black) continue;
+      ++lit;
+      ASSERT_EQ(p, once) << x << "," << y;
+    }
+  // About the band's area: 5 x 322 plus 3 x 92.
+  EXPECT_GT(lit, 1700);
+  EXPECT_LT(lit, 2100);
+}
+
+// A line running far beyond the screen: exactly its four rows, from its
+// start to the right edge, each pixel once.
+TEST_P(ThickLineTest, AVeryLongLineKeepsItsRows) {
+  const uint32_t black = Black();
+  SetBlendModeParam(2, 255);
+  DrawLineSegmentImpl(100, 100, 20000, 100, MakeColorImpl(64, 64, 64), 4);
+  const uint32_t once = BackPixel(300, 99);
+  ASSERT_NE(once, black);
+  for (int y = 94; y < 106; ++y)
+    for (int x = 0; x < 640; ++x) {
+      const uint32_t p = BackPixel(x, y);
+      const bool on = y >= 98 && y <= 101 && x >= 100;
+      ASSERT_EQ(p, on ? once : black) << x << "," << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, ThickLineTest, ::testing::Values(16, 32));
 
 }  // namespace

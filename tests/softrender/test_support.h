@@ -67,6 +67,13 @@ inline void ApplyState(const RefBlendState& st) {
   SystemState.Kept.CpuMmxFlag = st.Mmx ? 1 : 0;
 }
 
+// Points the renderer's clip at a copy of `r` kept here.
+inline void SetSoftClip(const Rect& r) {
+  static Rect clip;
+  clip = r;
+  SoftDrawState.Clip = &clip;
+}
+
 inline RefBlendState PlainState(int w, int h) { return RefBlendState{{0, 0, w, h}, 0, 0, 0xFFFFFF, false}; }
 
 class SoftRenderTest : public ::testing::Test {

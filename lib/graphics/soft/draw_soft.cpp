@@ -12,6 +12,7 @@
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"
 #include "softrender/triangle2d.h"
+#include "softrender/triangle3d.h"
 
 namespace {
 
@@ -142,9 +143,30 @@ int DrawGraphQuadSoft(float x1, float y1, float x2, float y2, float x3, float y3
   return 0;
 }
 
-// Needs the 3-D triangle rasteriser, which the software renderer does not
-// have yet.
-int FillQuadrangleSoft(const MemImgVertex3D*, int, GraphRecord*, int, int, int) { return -1; }
+// A list of triangles through the 3-D rasteriser: shaded by the vertex
+// colours over the graph's image (a plain white texture without a graph),
+// not clipped in depth. With form 1 the vertex colours play no part. There is
+// no depth image on this side, so nothing is depth-tested or written.
+int FillQuadrangleSoft(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent,
+                       int form, int) {
+  MEMIMG* t = Target();
+  if (!t || !vertices || triangles < 0) return -1;
+  const MEMIMG* texture = nullptr;
+  if (graph) {
+    texture = GetGraphPieceImage(graph);
+    if (!texture) return -1;
+  }
+  const MEMIMG* blend = BlendImage();
+  const int vertexColour = form == 1 ? 0 : 1;
+  int result = 0;
+  for (int i = 0; i < triangles; ++i) {
+    if (DrawMemImgTriangle3D(t, nullptr, texture, vertices + 3 * i, transparent, blend, 0, vertexColour, vertexColour,
+                             0) != 0) {
+      result = -1;
+    }
+  }
+  return result;
+}
 
 int FillRectangleSoft(int x1, int y1, int x2, int y2, int color) {
   MEMIMG* t = Target();

@@ -1,0 +1,576 @@
+// The 3-D triangle against the slow model, over every vertex-coloured loop
+// and depth handling, and its worked examples.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+
+#include "softrender/test_support.h"
+#include "softrender/triangle3d.h"
+#include "softrender/triangle3d_reference.h"
+
+namespace {
+
+class Triangle3DTest : public SoftRenderTest {};
+
+constexpr int kModes[] = {0, 1, 2, 3, 4, 10, 11};
+enum Kind { kDirect, kAlpha, kPalette };
+
+MemImgVertex3D Vx(float x, float y, float z = 0.5f, float rhw = 0.015625f, uint32_t bgra = 0xFFFFFFFFu,
+                  float u = 0.5f, float v = 0.5f) {
+  MemImgVertex3D m;
+  m.X = x, m.Y = y, m.Z = z, m.W = rhw;
+  m.Blue = uint8_t(bgra), m.Green = uint8_t(bgra >> 8), m.Red = uint8_t(bgra >> 16), m.Alpha = uint8_t(bgra >> 24);
+  m.U = u, m.V = v;
+  return m;
+}
+
+// A destination drawn whole under the blend mode.
+void MakeTarget(TestImg& img, int w, int h, MemImgColorType type, int mode) {
+  ASSERT_EQ(img.Make(w, h, type), 0);
+  SetSoftClip(Rect{0, 0, w, h});
+  SoftDrawState.BlendMode = mode;
+}
+
+// A right triangle from (0, 0) covering the square of the given size.
+std::vector<MemImgVertex3D> Corner(float size, float z, uint32_t colour, float rhw = 0.015625f) {
+  return {Vx(0, 0, z, rhw, colour), Vx(size, 0, z, rhw, colour), Vx(0, size, z, rhw, colour)};
+}
+
+void RandomBytes(TestImg& img, std::mt19937& rng) {
+  for (size_t i = 0; i < img.Bytes(); ++i) img.m.Base->Pixels[i] = uint8_t(rng());
+}
+
+// A texture of the kind with random texels; a key that some texels match.
+void MakeTexture(TestImg& t, int bits, Kind kind, std::mt19937& rng) {
+  const MemImgColorType type = bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
+  const int w = 5 + int(rng() % 12), h = 4 + int(rng() % 10);
+  ASSERT_EQ(t.Make(w, h, type, kind == kPalette, kind == kAlpha), 0);
+  RandomBytes(t, rng);
+  if (kind == kPalette) {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) t.m.Pixels[y * t.m.Base->Pitch + x] = uint8_t(rng() % 12);
+    for (int i = 0; i < 1024; ++i) t.m.Base->Palette[i] = uint8_t(rng());
+    t.m.Base->TransColor = rng() % 8 ? 5 : 261;  // above 255 never matches
+  } else if (kind == kAlpha) {
+    const int step = 4, aOff = bits == 32 ? 3 : 2;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const uint32_t r = rng() % 4;
+        t.m.Pixels[y * t.m.Base->Pitch + x * step + aOff] = uint8_t(r == 0 ? 0 : r == 1 ? 255 : rng());
+      }
+  } else {
+    // A few texels share the key, one equals it but for the fourth byte.
+    uint32_t key = bits == 32 ? t.Get32(1, 1) : t.Get16(1, 1);
+    t.m.Base->TransColor = key;
+    for (int i = 0; i < 6; ++i) {
+      const int x = int(rng() % w), y = int(rng() % h);
+      if (bits == 32) t.Set32(x, y, i == 0 ? key ^ 0x01000000u : key);
+      else t.Set16(x, y, key);
+    }
+  }
+}
+
+float Rf(std::mt19937& rng, float lo, float hi) {
+  return lo + (hi - lo) * float(rng() % 100000) / 100000.0f;
+}
+
+// Random triangles of several shapes over a 48 by 40 image.
+void RandomTriangle(MemImgVertex3D* v, std::mt19937& rng, bool clipped) {
+  for (int i = 0; i < 3; ++i) {
+    v[i] = Vx(Rf(rng, -6, 54), Rf(rng, -6, 46), clipped ? Rf(rng, -0.6f, 1.6f) : Rf(rng, 0.0f, 1.0f),
+              Rf(rng, 0.004f, 0.03f), uint32_t(rng()), Rf(rng, -0.1f, 1.1f), Rf(rng, -0.1f, 1.1f));
+    if (rng() % 6 == 0) v[i].Alpha = rng() % 2 ? 0 : 255;
+  }
+  switch (rng() % 6) {
+    case 0:  // flat top
+      v[1].Y = v[0].Y;
+      break;
+    case 1:  // flat bottom, within one row
+      v[2].Y = std::floor(v[1].Y) + Rf(rng, 0.05f, 0.45f);
+      v[1].Y = std::floor(v[1].Y) + Rf(rng, 0.55f, 0.95f);
+      break;
+    case 2: {  // near the smallest drawn size
+      const float h = Rf(rng, 1.0f, 1.3f);
+      v[1].Y = v[0].Y + h;
+      v[2].Y = v[0].Y + Rf(rng, 0.0f, h);
+      v[1].X = v[0].X + Rf(rng, 1.0f, 1.4f);
+      v[2].X = v[0].X + Rf(rng, 0.0f, 1.0f);
+      break;
+    }
+    case 3:  // two vertices on the same column
+      v[2].X = v[0].X;
+      break;
+    default:
+      break;
+  }
+}
+
+struct Case {
+  int bits;
+  Kind kind;
+  int mode;
+  bool graph, key;
+  int depth;  // 0 none, 1 test, 2 test and write
+};
+
+size_t gChangedBytes = 0;
+
+// Draws `count` random triangles through the library and the model, and
+// compares both images byte for byte.
+void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped) {
+  const MemImgColorType type = c.bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
+  TestImg tex, graph, dest, ref, z, zref;
+  MakeTexture(tex, c.bits, c.kind, rng);
+  if (c.graph) {
+    ASSERT_EQ(graph.Make(tex.m.Width + int(rng() % 3), tex.m.Height + int(rng() % 3), MEMIMG_TYPE_GRAY8), 0);
+    RandomBytes(graph, rng);
+  }
+  ASSERT_EQ(dest.Make(48, 40, type), 0);
+  ASSERT_EQ(ref.Make(48, 40, type), 0);
+  ASSERT_EQ(z.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
+  ASSERT_EQ(zref.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
+  for (int n = 0; n < count; ++n) {
+    RandomBytes(dest, rng);
+    const auto before = dest.Snapshot();
+    ref.Restore(before);
+    // Mostly far depths, so most pixels pass.
+    RandomBytes(z, rng);
+    for (size_t i = 1; i < z.Bytes(); i += 2) z.m.Base->Pixels[i] |= rng() % 4 ? 0xC0 : 0;
+    zref.Restore(z.Snapshot());
+    const Rect clip{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)};
+    SetSoftClip(clip);
+    SoftDrawState.BlendMode = c.mode;
+    // Neither is read by these loops.
+    SoftDrawState.Tint = rng() & 0xFFFFFF;
+    SoftDrawState.BlendParam = int(rng() % 256);
+    MemImgVertex3D v[3];
+    RandomTriangle(v, rng, clipped);
+    const int clipFlag = clipped ? 1 : 0;
+    const int pieceZ = int(rng() % 2);
+    MEMIMG* zi = c.depth ? &z.m : nullptr;
+    const bool zw = c.depth == 2;
+    const bool useTexture = rng() % 8 != 0;
+    const MEMIMG* t = useTexture ? &tex.m : nullptr;
+    const MEMIMG* g = c.graph && useTexture ? &graph.m : nullptr;
+    DrawMemImgTriangle3D(&dest.m, zi, t, v, c.key, g, zw, pieceZ, 1, clipFlag);
+    RefTriangle3DArgs a{&ref.m, c.depth ? &zref.m : nullptr, t, g, c.key, zw, pieceZ, clipFlag, c.mode, clip};
+    RefDrawTriangle3D(a, v);
+    const auto drawn = dest.Snapshot();
+    gChangedBytes += size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
+                                               [](uint8_t x, uint8_t y) { return size_t(x != y); }));
+    ASSERT_EQ(drawn, ref.Snapshot())
+        << "bits " << c.bits << " kind " << c.kind << " mode " << c.mode << " graph " << c.graph << " key "
+        << c.key << " depth " << c.depth << " triangle " << n;
+    ASSERT_EQ(z.Snapshot(), zref.Snapshot()) << "depth image, triangle " << n;
+  }
+}
+
+// Every loop of both vertex-coloured families under the three depth
+// handlings, on random triangles, clipped in depth or not.
+TEST_F(Triangle3DTest, EveryVertexColouredLoopMatchesTheModel) {
+  std::mt19937 rng(3);
+  for (int bits : {32, 16})
+    for (Kind kind : {kDirect, kAlpha, kPalette})
+      for (int mode : kModes)
+        for (int graph = 0; graph < 2; ++graph)
+          for (int key = 0; key < 2; ++key)
+            for (int depth = 0; depth < 3; ++depth) {
+              BuildBlendGraphLevelTable(int(rng() % 256), int(rng() % 256));
+              const Case c{bits, kind, mode, graph != 0, key != 0, depth};
+              CheckAgainstModel(c, rng, 6, false);
+              CheckAgainstModel(c, rng, 2, true);
+              if (HasFatalFailure()) return;
+            }
+  // The triangles really drew: about a fifth of the pixels each on average.
+  EXPECT_GT(gChangedBytes, size_t(504 * 8 * 48 * 40 / 10)) << gChangedBytes;
+}
+
+// A single call draws a triangle much taller than the span table.
+TEST_F(Triangle3DTest, TallTargetsDrawInChunksOfRows) {
+  std::mt19937 rng(5);
+  TestImg dest, ref;
+  ASSERT_EQ(dest.Make(64, 5000, MEMIMG_TYPE_RGB565), 0);
+  ASSERT_EQ(ref.Make(64, 5000, MEMIMG_TYPE_RGB565), 0);
+  RandomBytes(dest, rng);
+  const auto init = dest.Snapshot();
+  ref.Restore(init);
+  SetSoftClip(Rect{0, 0, 64, 5000});
+  SoftDrawState.BlendMode = 1;
+  const MemImgVertex3D v[3] = {Vx(2, -3, 0.5f, 0.01f, 0x80FF8040u, 0, 0), Vx(63.5f, 2500, 0.5f, 0.02f, 0x40FFFFFFu, 1, 0),
+                               Vx(10, 4999.7f, 0.5f, 0.03f, 0xFF000000u, 0, 1)};
+  DrawMemImgTriangle3D(&dest.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+  RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 0, 1, {0, 0, 64, 5000}}, v);
+  EXPECT_EQ(dest.Snapshot(), ref.Snapshot());
+  // Rows past the first 4,096 are drawn too.
+  const size_t row = size_t(4500) * dest.m.Base->Pitch;
+  EXPECT_FALSE(std::equal(init.begin() + row, init.begin() + row + 128, dest.m.Base->Pixels + row));
+}
+
+// Far from the screen origin the planes' origin values leave 32 bits; they
+// wrap, as every step does, and the pixels keep their true values.
+TEST_F(Triangle3DTest, PlanesFarFromTheOriginWrap) {
+  TestImg dest, ref;
+  MakeTarget(dest, 8000, 4, MEMIMG_TYPE_XRGB32, 0);
+  ASSERT_EQ(ref.Make(8000, 4, MEMIMG_TYPE_XRGB32), 0);
+  dest.Fill32(0);
+  ref.Fill32(0);
+  const MemImgVertex3D v[3] = {Vx(6000.2f, 0.2f, 0.5f, 0.015625f, 0xFF000000u),
+                               Vx(6004.2f, 0.2f, 0.5f, 0.015625f, 0xFFFF0000u),
+                               Vx(6000.2f, 3.8f, 0.5f, 0.015625f, 0xFF000000u)};
+  DrawMemImgTriangle3D(&dest.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+  RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, {0, 0, 8000, 4}}, v);
+  EXPECT_EQ(dest.Snapshot(), ref.Snapshot());
+  // Red rises by 255 / 4 per column from the left edge: about 83 at 6001.5.
+  const uint32_t red = dest.Get32(6001, 1) >> 16 & 255;
+  EXPECT_GE(red, 75u);
+  EXPECT_LE(red, 90u);
+}
+
+// Nothing lands outside the destination view, whatever the clip rectangle.
+TEST_F(Triangle3DTest, NothingOutsideClipAndDestination) {
+  TestImg big;
+  ASSERT_EQ(big.Make(40, 30, MEMIMG_TYPE_XRGB32), 0);
+  big.Fill32(0x11223344u);
+  MEMIMG view{};
+  DeriveMemImg(&view, &big.m, 10, 8, 20, 12);
+  SetSoftClip(Rect{-100, -100, 1000, 1000});
+  SoftDrawState.BlendMode = 0;
+  const MemImgVertex3D v[3] = {Vx(-50, -40), Vx(200, -10), Vx(-20, 300)};
+  DrawMemImgTriangle3D(&view, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 40; ++x) {
+      const bool inside = x >= 10 && x < 30 && y >= 8 && y < 20;
+      EXPECT_EQ(big.Get32(x, y), inside ? 0x11FEFEFEu : 0x11223344u) << x << "," << y;
+    }
+  TerminateMemImg(&view);
+}
+
+// Row and column coverage by pixel centres; top and bottom exclusive.
+TEST_F(Triangle3DTest, PixelCentresDecideCoverage) {
+  TestImg d;
+  MakeTarget(d, 16, 16, MEMIMG_TYPE_XRGB32, 0);
+  auto rowPixels = [&](int y) {
+    std::vector<int> xs;
+    for (int x = 0; x < 16; ++x)
+      if (d.Get32(x, y) != 0) xs.push_back(x);
+    return xs;
+  };
+  auto draw = [&](std::initializer_list<MemImgVertex3D> l) {
+    d.Fill32(0);
+    std::vector<MemImgVertex3D> v(l);
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v.data(), 0, nullptr, 0, 0, 1, 0);
+  };
+  draw({Vx(2.5f, 0), Vx(5.5f, 0), Vx(5.5f, 100)});
+  EXPECT_EQ(rowPixels(0), (std::vector<int>{3, 4, 5}));
+  draw({Vx(2.4f, 0), Vx(5.4f, 0), Vx(5.4f, 100)});
+  EXPECT_EQ(rowPixels(0), (std::vector<int>{2, 3, 4}));
+  draw({Vx(0, 2.5f), Vx(10, 2.5f), Vx(10, 9)});
+  EXPECT_TRUE(rowPixels(2).empty());
+  EXPECT_FALSE(rowPixels(3).empty());
+  draw({Vx(0, 2.4f), Vx(10, 2.4f), Vx(10, 9)});
+  EXPECT_FALSE(rowPixels(2).empty());
+  // 1.0 pixel tall draws nothing; the height must reach 1.1.
+  draw({Vx(0, 10), Vx(12, 10), Vx(6, 11)});
+  EXPECT_TRUE(rowPixels(10).empty());
+  // A right edge between -0.5 and 0.5 does not reach column 0.
+  draw({Vx(-8, 0), Vx(0.3f, 0), Vx(0.3f, 12)});
+  EXPECT_TRUE(rowPixels(5).empty());
+}
+
+// A triangle whose middle vertex lies just below the top row centre is not
+// taken as flat: the short edge bounds row 2.
+TEST_F(Triangle3DTest, NearlyFlatTopKeepsItsShortEdge) {
+  TestImg d;
+  ASSERT_EQ(d.Make(128, 24, MEMIMG_TYPE_RGB565), 0);
+  d.Fill16(0);
+  SetSoftClip(Rect{0, 0, 128, 24});
+  SoftDrawState.BlendMode = 0;
+  const MemImgVertex3D v[3] = {Vx(0, 2.2f), Vx(100, 2.8f), Vx(50, 20)};
+  DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+  EXPECT_NE(d.Get16(40, 2), 0u);
+  EXPECT_EQ(d.Get16(60, 2), 0u);
+  EXPECT_EQ(d.Get16(99, 2), 0u);
+}
+
+// Two triangles sharing an edge (convex quadrangles cut on a diagonal)
+// blend every covered pixel exactly once.
+TEST_F(Triangle3DTest, SharedEdgesDrawEachPixelOnce) {
+  std::mt19937 rng(9);
+  TestImg d;
+  MakeTarget(d, 64, 64, MEMIMG_TYPE_XRGB32, 2);
+  for (int iter = 0; iter < 200; ++iter) {
+    d.Fill32(0);
+    // A convex quadrangle: four points on an ellipse in angle order.
+    const float cx = Rf(rng, 20, 44), cy = Rf(rng, 20, 44), rx = Rf(rng, 4, 20), ry = Rf(rng, 4, 20);
+    float ang[4];
+    for (float& a : ang) a = Rf(rng, 0, 6.2831f);
+    std::sort(ang, ang + 4);
+    MemImgVertex3D q[4];
+    for (int i = 0; i < 4; ++i) q[i] = Vx(cx + rx * std::cos(ang[i]), cy + ry * std::sin(ang[i]), 0.5f, 0.015625f, 0xFF101010u);
+    const MemImgVertex3D a[3] = {q[0], q[1], q[2]}, b[3] = {q[2], q[3], q[0]};
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, a, 0, nullptr, 0, 0, 1, 0);
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, b, 0, nullptr, 0, 0, 1, 0);
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 64; ++x) {
+        const uint32_t p = d.Get32(x, y);
+        ASSERT_TRUE(p == 0 || p == 0x000F0F0Fu) << std::hex << p << std::dec << " at " << x << "," << y;
+      }
+  }
+}
+
+// With distinct x and distinct y, the order of the vertices does not matter.
+TEST_F(Triangle3DTest, VertexOrderDoesNotMatter) {
+  std::mt19937 rng(21);
+  TestImg d;
+  MakeTarget(d, 48, 40, MEMIMG_TYPE_XRGB32, 1);
+  for (int iter = 0; iter < 60; ++iter) {
+    MemImgVertex3D v[3];
+    RandomTriangle(v, rng, false);
+    if (v[0].X == v[1].X || v[1].X == v[2].X || v[0].X == v[2].X || v[0].Y == v[1].Y || v[1].Y == v[2].Y ||
+        v[0].Y == v[2].Y) {
+      continue;
+    }
+    const int perm[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+    std::vector<uint8_t> first;
+    for (const auto& p : perm) {
+      d.Fill32(0x00808080u);
+      const MemImgVertex3D w[3] = {v[p[0]], v[p[1]], v[p[2]]};
+      DrawMemImgTriangle3D(&d.m, nullptr, nullptr, w, 0, nullptr, 0, 0, 1, 0);
+      if (first.empty()) first = d.Snapshot();
+      ASSERT_EQ(d.Snapshot(), first) << "triangle " << iter;
+    }
+  }
+}
+
+// Depth: nearer wins in either order, equal depths pass, depth 1 and beyond
+// store the farthest value, negative depths the nearest.
+TEST_F(Triangle3DTest, DepthTestAndWrite) {
+  TestImg d, z;
+  ASSERT_EQ(d.Make(32, 32, MEMIMG_TYPE_XRGB32), 0);
+  MakeTarget(z, 32, 32, MEMIMG_TYPE_DEPTH16, 0);
+  auto tri = [](float z, uint32_t colour) { return Corner(64, z, colour); };
+  const auto nearT = tri(0.25f, 0xFF0000FFu), farT = tri(0.75f, 0xFFFF0000u);
+  for (int order = 0; order < 2; ++order) {
+    d.Fill32(0);
+    z.Fill16(0xFFFF);
+    const auto& a = order ? farT : nearT;
+    const auto& b = order ? nearT : farT;
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, a.data(), 0, nullptr, 1, 0, 1, 0);
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, b.data(), 0, nullptr, 1, 0, 1, 0);
+    EXPECT_EQ(d.Get32(5, 5), 0x000000FEu);
+    EXPECT_EQ(z.Get16(5, 5), 0x4000u);
+  }
+  // Equal depth passes, one above fails.
+  for (int stored : {0x8000, 0x7FFF}) {
+    d.Fill32(0);
+    z.Fill16(uint32_t(stored));
+    const auto half = tri(0.5f, 0xFFFFFFFFu);
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, half.data(), 0, nullptr, 0, 0, 1, 0);
+    EXPECT_EQ(d.Get32(3, 3) != 0, stored == 0x8000);
+    EXPECT_EQ(z.Get16(3, 3), uint32_t(stored));  // no write without the flag
+  }
+  {
+    d.Fill32(0);
+    z.Fill16(0x8000);
+    const auto above = tri(32769.0f / 65536.0f, 0xFFFFFFFFu);
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, above.data(), 0, nullptr, 1, 0, 1, 0);
+    EXPECT_EQ(d.Get32(3, 3), 0u);
+    EXPECT_EQ(z.Get16(3, 3), 0x8000u);
+  }
+  // Depth rising from 0.5 past 1.0 across the triangle: the far pixels store
+  // 0xFFFF, never a wrapped near value; negative depths store 0.
+  {
+    z.Fill16(0xFFFF);
+    const MemImgVertex3D v[3] = {Vx(0, 0, 0.5f), Vx(32, 0, 2.0f), Vx(0, 32, 0.5f)};
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, v, 0, nullptr, 1, 0, 1, 0);
+    EXPECT_EQ(z.Get16(28, 1), 0xFFFFu);
+    EXPECT_LT(z.Get16(1, 1), 0xA000u);
+    const MemImgVertex3D n[3] = {Vx(0, 0, 0.5f), Vx(32, 0, -1.0f), Vx(0, 32, 0.5f)};
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, n, 0, nullptr, 1, 0, 1, 0);
+    EXPECT_EQ(z.Get16(28, 1), 0u);
+  }
+  // Every vertex at depth 1 draws nothing; the nearest at 0.999 draws.
+  for (float nearest : {1.0f, 0.999f}) {
+    d.Fill32(0);
+    const MemImgVertex3D v[3] = {Vx(0, 0, nearest), Vx(32, 0, 1.0f), Vx(0, 32, 1.0f)};
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+    EXPECT_EQ(d.Get32(2, 2) != 0, nearest < 1.0f);
+  }
+  // A pixel whose texel falls outside the texture still writes its depth.
+  {
+    d.Fill32(0);
+    z.Fill16(0xFFFF);
+    std::vector<MemImgVertex3D> out = tri(0.25f, 0xFFFFFFFFu);
+    for (auto& p : out) p.U = 2.0f;
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, out.data(), 0, nullptr, 1, 0, 1, 0);
+    EXPECT_EQ(d.Get32(3, 3), 0u);
+    EXPECT_EQ(z.Get16(3, 3), 0x4000u);
+  }
+}
+
+// The perspective quotient: 2^29 / W with W = rhw * 2^26.
+TEST_F(Triangle3DTest, TexelChoiceFollowsTheQuotient) {
+  TestImg tex, d;
+  ASSERT_EQ(tex.Make(64, 64, MEMIMG_TYPE_XRGB32), 0);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) tex.Set32(x, y, uint32_t(x) | uint32_t(y) << 8);
+  MakeTarget(d, 16, 16, MEMIMG_TYPE_XRGB32, 0);
+  for (float rhw : {0.015625f, 0.01f}) {
+    d.Fill32(0);
+    const auto v = Corner(16, 0.5f, 0xFFFFFFFFu, rhw);
+    DrawMemImgTriangle3D(&d.m, nullptr, &tex.m, v.data(), 0, nullptr, 0, 0, 1, 0);
+    const uint32_t t = rhw == 0.01f ? 31 : 32;
+    const uint32_t c = (t * 255) >> 8;
+    EXPECT_EQ(d.Get32(2, 2), c | c << 8) << rhw;
+  }
+}
+
+// A W that reaches zero inside a span gives that pixel no colour and no
+// arithmetic fault.
+TEST_F(Triangle3DTest, WeightReachingZeroIsSkipped) {
+  std::mt19937 rng(4);
+  TestImg d, ref;
+  ASSERT_EQ(d.Make(40, 20, MEMIMG_TYPE_XRGB32), 0);
+  MakeTarget(ref, 40, 20, MEMIMG_TYPE_XRGB32, 0);
+  for (int iter = 0; iter < 20; ++iter) {
+    RandomBytes(d, rng);
+    ref.Restore(d.Snapshot());
+    const float w0 = Rf(rng, 0.001f, 0.02f);
+    const MemImgVertex3D v[3] = {Vx(0, 0, 0.5f, w0), Vx(39.9f, 0, 0.5f, -w0 * Rf(rng, 0.5f, 2)),
+                                 Vx(0, 19.9f, 0.5f, w0)};
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+    RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 0, 0, {0, 0, 40, 20}}, v);
+    ASSERT_EQ(d.Snapshot(), ref.Snapshot());
+  }
+}
+
+// The vertex-coloured loops read neither tint nor blend parameter; white
+// vertices darken by one step; mode 1 weighs by the vertex alpha.
+TEST_F(Triangle3DTest, VertexColourWorkedExamples) {
+  TestImg d, t16, d16;
+  ASSERT_EQ(d.Make(8, 8, MEMIMG_TYPE_XRGB32), 0);
+  SetSoftClip(Rect{0, 0, 8, 8});
+  SoftDrawState.Tint = 0x404040;
+  SoftDrawState.BlendParam = 0;
+  auto tri = [](uint32_t colour) { return Corner(16, 0.5f, colour); };
+  SoftDrawState.BlendMode = 0;
+  d.Fill32(0x7F000000u);
+  DrawMemImgTriangle3D(&d.m, nullptr, nullptr, tri(0x00FFFFFFu).data(), 0, nullptr, 0, 0, 1, 0);
+  EXPECT_EQ(d.Get32(1, 1), 0x7FFEFEFEu);  // alpha 0 draws in mode 0; fourth byte kept
+  SoftDrawState.BlendMode = 1;
+  d.Fill32(0x00102030u);
+  DrawMemImgTriangle3D(&d.m, nullptr, nullptr, tri(0x00FFFFFFu).data(), 0, nullptr, 0, 0, 1, 0);
+  EXPECT_EQ(d.Get32(1, 1), 0x00102030u);  // vertex alpha 0
+  DrawMemImgTriangle3D(&d.m, nullptr, nullptr, tri(0xFFFFFFFFu).data(), 0, nullptr, 0, 0, 1, 0);
+  // floor(d + (254 - d) * 255 / 256)
+  EXPECT_EQ(d.Get32(1, 1), uint32_t((0x10 * 256 + (254 - 0x10) * 255) >> 8) << 16 |
+                               uint32_t((0x20 * 256 + (254 - 0x20) * 255) >> 8) << 8 |
+                               uint32_t((0x30 * 256 + (254 - 0x30) * 255) >> 8));
+  SoftDrawState.BlendMode = 2;
+  d.Fill32(0x00FFFFFFu);
+  DrawMemImgTriangle3D(&d.m, nullptr, nullptr, tri(0x80FFFFFFu).data(), 0, nullptr, 0, 0, 1, 0);
+  EXPECT_EQ(d.Get32(1, 1), 0x01FFFFFFu);  // white stays white, red's carry in the fourth byte
+
+  ASSERT_EQ(t16.Make(2, 2, MEMIMG_TYPE_RGB565), 0);
+  t16.Fill16(0xFFFF);
+  t16.Set16(1, 0, 0x0821);  // fields 1, 1, 1
+  ASSERT_EQ(d16.Make(8, 8, MEMIMG_TYPE_RGB565), 0);
+  SoftDrawState.BlendMode = 0;
+  d16.Fill16(0x1234);
+  DrawMemImgTriangle3D(&d16.m, nullptr, &t16.m, tri(0xFFFFFFFFu).data(), 0, nullptr, 0, 0, 1, 0);
+  EXPECT_EQ(d16.Get16(1, 1), uint32_t(30 << 11 | 62 << 5 | 30));
+  std::vector<MemImgVertex3D> right = tri(0xFFFFFFFFu);
+  for (auto& p : right) p.U = 0.75f, p.V = 0.25f;
+  DrawMemImgTriangle3D(&d16.m, nullptr, &t16.m, right.data(), 0, nullptr, 0, 0, 1, 0);
+  EXPECT_EQ(d16.Get16(1, 1), 0u);
+}
+
+// The depth clipper: pieces on the planes, nothing for three outside, NaN
+// counts inside, no second round of clipping.
+TEST_F(Triangle3DTest, DepthClipping) {
+  TestImg d, ref, z, zref;
+  ASSERT_EQ(d.Make(48, 40, MEMIMG_TYPE_XRGB32), 0);
+  MakeTarget(ref, 48, 40, MEMIMG_TYPE_XRGB32, 0);
+  auto draws = [&](const MemImgVertex3D* v) {
+    d.Fill32(0);
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 1);
+    return d.Snapshot() != std::vector<uint8_t>(d.Bytes(), 0);
+  };
+  const MemImgVertex3D allOut[3] = {Vx(2, 2, 1.5f), Vx(40, 4, 1.2f), Vx(8, 36, -0.5f)};
+  EXPECT_FALSE(draws(allOut));
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const MemImgVertex3D withNan[3] = {Vx(2, 2, nan), Vx(40, 4, 1.5f), Vx(8, 36, 0.5f)};
+  draws(withNan);  // must not fault; the NaN vertex is inside
+  const MemImgVertex3D oneNear[3] = {Vx(2, 2, -0.5f), Vx(40, 4, 0.5f), Vx(8, 36, 0.5f)};
+  EXPECT_TRUE(draws(oneNear));
+  ref.Fill32(0);
+  RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 1, 0, {0, 0, 48, 40}}, oneNear);
+  EXPECT_EQ(d.Snapshot(), ref.Snapshot());
+  // Extreme depths and weights end after one level of pieces.
+  std::mt19937 rng(8);
+  for (int i = 0; i < 200; ++i) {
+    MemImgVertex3D v[3];
+    for (auto& p : v) p = Vx(Rf(rng, -100, 150), Rf(rng, -100, 150), Rf(rng, -1e6f, 1e6f), Rf(rng, 1e-6f, 10));
+    draws(v);
+  }
+  // Inside the depth range the triangle is drawn whole with the caller's
+  // own z-write flag.
+  ASSERT_EQ(z.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
+  const MemImgVertex3D inside[3] = {Vx(2, 2, 0.25f), Vx(40, 4, 0.25f), Vx(8, 36, 0.25f)};
+  z.Fill16(0xFFFF);
+  DrawMemImgTriangle3D(&d.m, &z.m, nullptr, inside, 0, nullptr, 1, 0, 1, 1);
+  EXPECT_EQ(z.Get16(10, 10), 0x4000u);
+  // The pieces take the caller's piece z-write flag.
+  ASSERT_EQ(zref.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
+  for (int pieceZ = 0; pieceZ < 2; ++pieceZ) {
+    z.Fill16(0xFFFF);
+    zref.Fill16(0xFFFF);
+    DrawMemImgTriangle3D(&d.m, &z.m, nullptr, oneNear, 0, nullptr, 1 - pieceZ, pieceZ, 1, 1);
+    EXPECT_EQ(z.Get16(20, 10) != 0xFFFF, pieceZ == 1);
+    RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, &zref.m, nullptr, nullptr, 0, 1 - pieceZ, pieceZ, 1, 0, {0, 0, 48, 40}},
+                      oneNear);
+    EXPECT_EQ(z.Snapshot(), zref.Snapshot());
+  }
+}
+
+// Refused arguments draw nothing.
+TEST_F(Triangle3DTest, RefusedArgumentsDrawNothing) {
+  TestImg d, z, narrowZ, wrongZ, small, tex, pal;
+  ASSERT_EQ(d.Make(16, 16, MEMIMG_TYPE_XRGB32), 0);
+  ASSERT_EQ(narrowZ.Make(15, 16, MEMIMG_TYPE_DEPTH16), 0);
+  ASSERT_EQ(wrongZ.Make(16, 16, MEMIMG_TYPE_RGB565), 0);
+  ASSERT_EQ(tex.Make(8, 8, MEMIMG_TYPE_XRGB32), 0);
+  ASSERT_EQ(small.Make(7, 8, MEMIMG_TYPE_GRAY8), 0);
+  ASSERT_EQ(pal.Make(16, 16, MEMIMG_TYPE_XRGB32, 1), 0);
+  tex.Fill32(0xFFFFFFFF);
+  SetSoftClip(Rect{0, 0, 16, 16});
+  const MemImgVertex3D v[3] = {Vx(0, 0), Vx(16, 0), Vx(0, 16)};
+  const auto blank = [&] {
+    d.Fill32(0);
+    return d.Snapshot();
+  };
+  SoftDrawState.BlendMode = 0;
+  auto before = blank();
+  EXPECT_EQ(DrawMemImgTriangle3D(&d.m, &narrowZ.m, nullptr, v, 0, nullptr, 0, 0, 1, 0), -1);
+  EXPECT_EQ(DrawMemImgTriangle3D(&d.m, &wrongZ.m, nullptr, v, 0, nullptr, 0, 0, 1, 0), -1);
+  EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, &tex.m, v, 0, &small.m, 0, 0, 1, 0), -1);
+  EXPECT_EQ(DrawMemImgTriangle3D(&pal.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0), -1);
+  MEMIMG cleared{};
+  EXPECT_EQ(DrawMemImgTriangle3D(&cleared, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0), -1);
+  EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, &cleared, v, 0, nullptr, 0, 0, 1, 0), -1);
+  EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, nullptr, nullptr, 0, nullptr, 0, 0, 1, 0), -1);
+  for (int mode : {5, 9, 12, -1}) {
+    SoftDrawState.BlendMode = mode;
+    EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0), -1);
+  }
+  EXPECT_EQ(d.Snapshot(), before);
+  // Non-finite positions or weights reject the triangle.
+  SoftDrawState.BlendMode = 0;
+  const float inf = std::numeric_limits<float>::infinity();
+  const MemImgVertex3D bad[3] = {Vx(0, 0), Vx(inf, 0), Vx(0, 16, 0.5f, std::nanf(""))};
+  EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, nullptr, bad, 0, nullptr, 0, 0, 1, 0), 0);
+  EXPECT_EQ(d.Snapshot(), before);
+}
+
+}  // namespace
