@@ -1,6 +1,7 @@
 #include "clip_maker.h"
 
 #include <ogg/ogg.h>
+#include <theora/theoradec.h>
 #include <theora/theoraenc.h>
 #include <vorbis/vorbisenc.h>
 
@@ -282,6 +283,51 @@ int ReadBarcode(const uint8_t* y, int stride, int w, int h) {
     if (sum[bit] / count[bit] > 125.5) value |= 1 << bit;
   }
   return value;
+}
+
+std::vector<Bytes> DecodeLumaInOrder(const Bytes& data) {
+  std::vector<Bytes> frames;
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  char* buffer = ogg_sync_buffer(&sync, long(data.size()));
+  std::memcpy(buffer, data.data(), data.size());
+  ogg_sync_wrote(&sync, long(data.size()));
+  ogg_stream_state stream;
+  ogg_stream_init(&stream, int(kVideoSerial));
+  th_info info;
+  th_info_init(&info);
+  th_comment comment;
+  th_comment_init(&comment);
+  th_setup_info* setup = nullptr;
+  th_dec_ctx* dec = nullptr;
+  ogg_page page;
+  ogg_packet packet;
+  while (ogg_sync_pageout(&sync, &page) == 1) {
+    ogg_stream_pagein(&stream, &page);
+    while (ogg_stream_packetout(&stream, &packet) == 1) {
+      if (dec == nullptr) {
+        // Headers give a positive result; 0 means the first data packet.
+        if (th_decode_headerin(&info, &comment, &setup, &packet) != 0) continue;
+        dec = th_decode_alloc(&info, setup);
+      }
+      th_decode_packetin(dec, &packet, nullptr);
+      th_ycbcr_buffer out;
+      th_decode_ycbcr_out(dec, out);
+      Bytes y(size_t(out[0].width) * size_t(out[0].height));
+      for (int r = 0; r < out[0].height; ++r) {
+        std::memcpy(y.data() + size_t(r) * size_t(out[0].width), out[0].data + ptrdiff_t(r) * out[0].stride,
+                    size_t(out[0].width));
+      }
+      frames.push_back(std::move(y));
+    }
+  }
+  if (dec) th_decode_free(dec);
+  th_setup_free(setup);
+  th_comment_clear(&comment);
+  th_info_clear(&info);
+  ogg_stream_clear(&stream);
+  ogg_sync_clear(&sync);
+  return frames;
 }
 
 Clip MakeClip(const ClipOptions& o) {

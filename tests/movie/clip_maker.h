@@ -53,6 +53,11 @@ struct Clip {
 
 Clip MakeClip(const ClipOptions& options);
 
+// Decodes the clip's Theora stream from start to end with libtheora and
+// returns every data packet's luma plane (frame width x frame height, rows
+// packed): what a reader that decodes in order must show for each frame.
+std::vector<Bytes> DecodeLumaInOrder(const Bytes& data);
+
 // The picture number of a decoded luma plane, or -1 when unreadable.
 int ReadBarcode(const uint8_t* y, int stride, int pictureWidth, int pictureHeight);
 
