@@ -27,7 +27,7 @@ inline void CaptureLog(const char* text) { CapturedLog() += text; }
 // A scratch directory that is also the log's directory; the log's lines are
 // collected from its debugger mirror.
 class MovieTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     InitYuvToRgbTables();
     StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory,
