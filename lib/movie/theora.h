@@ -61,6 +61,11 @@ struct TheoraMovieInfo {
 };
 
 struct TheoraPlayer {
+  // First, as it never changes once the thread runs: the allocator's dump of
+  // live blocks shows a block's first bytes, from whichever thread fails.
+  FileAccessTableRec Files;  // the player's own copy of the caller's table
+  FileHandle File;           // owned by the caller, never closed here
+
   // Handshake words. ThreadState, EndOfStream and DecodeFrame are written by
   // the decode thread; PauseRequest, ExitRequest, SeekTarget and CurrentFrame
   // by the main thread; SeekRequest is set by the main thread and cleared by
@@ -72,9 +77,6 @@ struct TheoraPlayer {
   std::atomic<int32_t> SeekTarget;
   std::atomic<int32_t> EndOfStream;
   PlatThread Thread;
-
-  FileAccessTableRec Files;  // the player's own copy of the caller's table
-  FileHandle File;           // owned by the caller, never closed here
 
   ogg_sync_state Sync;
   ogg_page Page;
