@@ -181,6 +181,28 @@ TEST_F(YuvTables, FloatPathMatchesTheFormulasForEveryLayout) {
   }
 }
 
+// Random 2:1 frames whose width leaves blocks beyond the last group of four
+// (converted one block at a time), with padded strides.
+TEST_F(YuvTables, FixedPathMatchesTheFormulasOnRandomFrames) {
+  for (int w : {2, 6, 14, 30, 64, 70}) {
+    Frame f(w, 6, w + 9, w / 2, 3, w / 2 + 5);
+    f.Randomise(uint32_t(w));
+    const int pitch = w * 4 + 8;
+    Bytes out(size_t(pitch) * 6);
+    ConvertYuvFixed(&f.Slot, out.data(), pitch, w, 6);
+    int mismatches = 0;
+    for (int r = 0; r < 6; ++r) {
+      for (int c = 0; c < w; ++c) {
+        int er, eg, eb;
+        FixedReference(f.y(c, r), f.u(c / 2, r / 2), f.v(c / 2, r / 2), &er, &eg, &eb);
+        const uint8_t* px = out.data() + size_t(r) * size_t(pitch) + size_t(c) * 4;
+        if (px[0] != eb || px[1] != eg || px[2] != er || px[3] != 255) ++mismatches;
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << w;
+  }
+}
+
 // The walks stay inside a destination smaller than the planes.
 TEST_F(YuvTables, WalksStayInsideTheDestination) {
   Frame f(64, 32, 64, 32, 16, 32);
