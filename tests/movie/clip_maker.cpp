@@ -354,6 +354,15 @@ Clip MakeClip(const ClipOptions& o) {
     return n;
   };
   const size_t vh = headerPages(video), sh = headerPages(sound);
+  std::vector<Page> foreign;
+  if (o.ForeignFirstPacket > 0) {
+    Packet big;
+    big.Data.assign(size_t(o.ForeignFirstPacket), 0x5A);
+    big.Header = true;
+    big.Granule = 0;
+    foreign = PageStream({big}, 0x9ABC, 100);
+    order.push_back({&foreign[0], false});
+  }
   if (o.SoundFirst) {
     if (!sound.empty()) order.push_back({&sound[0], false});
     if (!video.empty()) order.push_back({&video[0], true});
@@ -361,6 +370,7 @@ Clip MakeClip(const ClipOptions& o) {
     if (!video.empty()) order.push_back({&video[0], true});
     if (!sound.empty()) order.push_back({&sound[0], false});
   }
+  for (size_t i = 1; i < foreign.size(); ++i) order.push_back({&foreign[i], false});
   for (size_t i = 1; i < vh; ++i) order.push_back({&video[i], true});
   for (size_t i = 1; i < sh; ++i) order.push_back({&sound[i], false});
   size_t vi = vh, si = sh;

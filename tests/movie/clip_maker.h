@@ -28,6 +28,9 @@ struct ClipOptions {
   bool SoundFirst = false;    // the Vorbis beginning page before Theora's
   int PageBody = 4000;        // most body bytes per page; small values split packets
   int DamageHeader = 0;       // 1 the comment header, 2 the setup header
+  // When above 0: another stream comes first whose beginning page holds only
+  // the start of a first packet of this many bytes.
+  int ForeignFirstPacket = 0;
   int Quality = 40;
   uint32_t ColorSeed = 0;     // varies the chroma pattern
 };

@@ -99,6 +99,20 @@ TEST_F(TheoraOpen, SoundPagesBeforeAndBetweenCountInTheOffsets) {
   Close(p);
 }
 
+// A beginning page that completes no packet is another stream's, and the
+// Theora stream after it is found.
+TEST_F(TheoraOpen, BeginningPageWithoutAPacketIsNotTheora) {
+  ClipOptions o;
+  o.ForeignFirstPacket = 700;
+  o.Pictures = 5;
+  Clip clip = MakeClip(o);
+  TheoraPlayer* p = Open(clip.Data);
+  ASSERT_NE(p, nullptr);
+  ExpectIndex(p, clip);
+  EXPECT_EQ(ImagePicture(p->Image, o.Width, o.Height), 0);
+  Close(p);
+}
+
 TEST_F(TheoraOpen, EncodedFrameSizeIsReported) {
   ClipOptions o;
   o.Width = 100;
@@ -148,6 +162,32 @@ TEST_F(TheoraOpen, IndexGrowsPastItsFirstThousandEntries) {
   Close(p);
 }
 
+// The growth of the page index, then of the keyframe table, fails.
+TEST_F(TheoraOpen, FailedIndexGrowthFailsTheOpen) {
+  ClipOptions o;
+  o.Width = 16;
+  o.Height = 16;
+  o.Pictures = 1001;
+  o.KeyframeInterval = 64;
+  o.PageBody = 1;
+  o.Quality = 10;
+  Clip clip = MakeClip(o);
+  filetest::WriteBytes(Scratch.Path / "clip.ogv", clip.Data);
+  // Allocations: the player, the index, the keyframe table, then the growths.
+  const std::pair<long, const char*> steps[] = {{3, kMsgPageIndex}, {4, kMsgKeyframes}};
+  for (const auto& [allowed, message] : steps) {
+    FileHandle h = FileOpenDispatch("clip.ogv", 0, 1, 0);
+    const int blocks = SystemState.Kept.Alloc.BlockCount;
+    CapturedLog().clear();
+    PlatHeapFailAfter(allowed);
+    EXPECT_EQ(OpenTheoraMovie(&FileAccessTable, h, 10), nullptr);
+    PlatHeapFailAfter(-1);
+    EXPECT_NE(CapturedLog().find(message), std::string::npos) << allowed;
+    EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, blocks);
+    FileCloseDispatch(h);
+  }
+}
+
 // Allocation n of the open fails, for every n until the open succeeds: each
 // failure frees everything (the fixture checks the tracked blocks, the leak
 // checker the rest) and writes the line of the step that failed.
@@ -164,6 +204,10 @@ TEST_F(TheoraOpen, EveryAllocationFailingFreesEverything) {
     TheoraPlayer* p = OpenTheoraMovie(&FileAccessTable, h, 10);
     PlatHeapFailAfter(-1);
     if (p != nullptr) {
+      // The first allocation the thread makes (a frame's planes) failed:
+      // nothing was stored and the open returned without a converted frame.
+      EXPECT_EQ(p->ImageCurrent, 0);
+      EXPECT_EQ(p->EndOfStream.load(), 1);
       CloseTheoraMovie(p);
       EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, blocks);
       FileCloseDispatch(h);
