@@ -211,7 +211,8 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
     p->StockSize = 0;
     return FailOpen(p, kMsgStock);
   }
-  p->Stock = new (stock) TheoraFrameSlot[p->StockSize]();
+  p->Stock = static_cast<TheoraFrameSlot*>(stock);
+  for (int i = 0; i < p->StockSize; ++i) new (&p->Stock[i]) TheoraFrameSlot();
 
   SeekTheoraMovie(p, 0);
   UpdateTheoraMovieImage(p, 1, 1);
