@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "clip_maker.h"
@@ -70,19 +71,31 @@ class MovieTest : public ::testing::Test {
   int BlocksBefore = 0;
 };
 
-// The barcode of the stored frame that holds the player's current frame, as
-// the main thread sees it once UpdateTheoraMovieImage has found it; -1 when
-// the frame cannot be had.
-inline int ShownPicture(TheoraPlayer* p, int pictureWidth, int pictureHeight) {
-  p->ImageCurrent = 0;
-  if (UpdateTheoraMovieImage(p, 1, 0) != 1) return -1;
+// The stored slot of the player's current frame, as the main thread finds it
+// (null when not stored).
+inline const TheoraFrameSlot* CurrentSlot(TheoraPlayer* p) {
   for (int i = 0; i < p->StockSize; ++i) {
     const TheoraFrameSlot& s = p->Stock[i];
     if (s.Used.load(std::memory_order_acquire) == 1 && s.Frame.load(std::memory_order_acquire) == p->CurrentFrame) {
-      return ReadBarcode(s.PlaneY, s.YStride, pictureWidth, pictureHeight);
+      return &s;
     }
   }
-  return -1;
+  return nullptr;
+}
+
+// The stored luma of the current frame, rows packed, once the update has
+// found and converted it; empty when it cannot be had.
+inline Bytes ShownLuma(TheoraPlayer* p) {
+  p->ImageCurrent = 0;
+  if (UpdateTheoraMovieImage(p, 1, 0) != 1) return {};
+  const TheoraFrameSlot* s = CurrentSlot(p);
+  if (s == nullptr) return {};
+  Bytes y(size_t(s->YWidth) * size_t(s->YHeight));
+  for (int r = 0; r < s->YHeight; ++r) {
+    std::memcpy(y.data() + size_t(r) * size_t(s->YWidth), s->PlaneY + size_t(r) * size_t(s->YStride),
+                size_t(s->YWidth));
+  }
+  return y;
 }
 
 // The barcode as read back from the converted XRGB image (green channel

@@ -38,24 +38,6 @@ std::set<int> StockFrames(TheoraPlayer* p) {
   return frames;
 }
 
-// The stored luma of the current frame, rows packed, after the update found it.
-Bytes ShownLuma(TheoraPlayer* p) {
-  p->ImageCurrent = 0;
-  if (UpdateTheoraMovieImage(p, 1, 0) != 1) return {};
-  for (int i = 0; i < p->StockSize; ++i) {
-    const TheoraFrameSlot& s = p->Stock[i];
-    if (s.Used.load(std::memory_order_acquire) == 1 && s.Frame.load(std::memory_order_acquire) == p->CurrentFrame) {
-      Bytes y(size_t(s.YWidth) * size_t(s.YHeight));
-      for (int r = 0; r < s.YHeight; ++r) {
-        std::memcpy(y.data() + size_t(r) * size_t(s.YWidth), s.PlaneY + size_t(r) * size_t(s.YStride),
-                    size_t(s.YWidth));
-      }
-      return y;
-    }
-  }
-  return {};
-}
-
 // Equal planes; otherwise the barcodes of both, for the failure message.
 ::testing::AssertionResult SameFrame(const Bytes& shown, const Bytes& want, int width) {
   if (shown == want) return ::testing::AssertionSuccess();
