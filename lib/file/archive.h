@@ -7,6 +7,7 @@
 
 #include "file/vlkformat.h"
 #include "file/winfile.h"
+#include "platform/thread.h"
 
 constexpr int ARCHIVE_MAX = 512;
 constexpr size_t ARCHIVE_SLOT_PATH_SIZE = 256;
@@ -22,6 +23,10 @@ struct ArchiveRecord {
   uint32_t DirTableOffset;
   uint32_t CurrentDir;         // offset in the directory-entry table
   ArchiveKey Key;
+  // Members share File and read by seek-then-read: member reads, seeks, tells
+  // and end-of-file tests (and a member's opening read) hold this lock, so a
+  // movie's decode thread and the main thread may read one archive at once.
+  PlatCriticalSection Lock;
 };
 
 struct ArchiveSlot {

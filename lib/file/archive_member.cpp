@@ -48,6 +48,23 @@ int FailOpen(ArchiveFileStream* s) {
   return -1;
 }
 
+// Holds the archive's lock for the life of the guard (none for a record
+// without one).
+class ArchiveLockGuard {
+ public:
+  explicit ArchiveLockGuard(const ArchiveRecord* record) : lock_(record ? record->Lock : nullptr) {
+    if (lock_) PlatEnterCriticalSection(lock_);
+  }
+  ~ArchiveLockGuard() {
+    if (lock_) PlatLeaveCriticalSection(lock_);
+  }
+  ArchiveLockGuard(const ArchiveLockGuard&) = delete;
+  ArchiveLockGuard& operator=(const ArchiveLockGuard&) = delete;
+
+ private:
+  PlatCriticalSection lock_;
+};
+
 void WaitPending(ArchiveFileStream* s) {
   while (s->AsyncFlag != 0 && s->PendingRead != ARCHIVE_PENDING_NONE && ArchiveFilePoll(s) == 0)
     WinFileWaitIdle(s->Archive->File);
@@ -73,6 +90,7 @@ int ArchiveOpenFile(ArchiveFileStream* stream, ArchiveRecord* record, const char
   stream->AsyncFlag = asyncFlag;
   if (stream->CompressedSize == ARCHIVE_NOT_COMPRESSED) return 0;
 
+  ArchiveLockGuard hold(record);
   // At least one byte each so an empty member does not ask for a 0-byte block.
   stream->DecodedBuffer = static_cast<uint8_t*>(TrackedAlloc(entry.Size > 0 ? entry.Size : 1, "", 0));
   stream->CompressedBuffer = static_cast<uint8_t*>(TrackedAlloc(stream->CompressedSize, "", 0));
@@ -132,6 +150,7 @@ int ArchiveFilePoll(ArchiveFileStream* s) {
 
 size_t ArchiveReadFile(ArchiveFileStream* s, void* buffer, size_t size) {
   if (s == nullptr || s->Archive == nullptr || buffer == nullptr) return 0;
+  ArchiveLockGuard hold(s->Archive);
   WaitPending(s);
   if (s->Failed != 0) {
     s->EofFlag = 1;
@@ -182,6 +201,7 @@ size_t ArchiveReadFile(ArchiveFileStream* s, void* buffer, size_t size) {
 
 int ArchiveSeekFile(ArchiveFileStream* s, int64_t offset, int origin) {
   if (s == nullptr || s->Archive == nullptr) return -1;
+  ArchiveLockGuard hold(s->Archive);
   WaitPending(s);
   int64_t base = origin == 1 ? s->Position : origin == 2 ? s->Size : 0;
   int64_t target;
@@ -195,12 +215,14 @@ int ArchiveSeekFile(ArchiveFileStream* s, int64_t offset, int origin) {
 
 int64_t ArchiveTellFile(ArchiveFileStream* s) {
   if (s == nullptr || s->Archive == nullptr) return -1;
+  ArchiveLockGuard hold(s->Archive);
   WaitPending(s);
   return s->Position;
 }
 
 int ArchiveEofFile(ArchiveFileStream* s) {
   if (s == nullptr || s->Archive == nullptr) return -1;
+  ArchiveLockGuard hold(s->Archive);
   WaitPending(s);
   return s->EofFlag != 0 ? -1 : 0;
 }

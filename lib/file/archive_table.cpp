@@ -59,9 +59,11 @@ int OpenArchiveFromFile(ArchiveRecord* record, const char* path) {
     read = WinFileSeek(file, 0, 0) == 0 ? ArchiveReadKeyed(0, &header, sizeof(header), &key, file) : -1;
   }
   uint8_t* block = nullptr;
+  PlatCriticalSection lock = nullptr;
   if (read == 0 && HeaderIsSound(header, file->Size)) {
     block = static_cast<uint8_t*>(TrackedAlloc(header.DirBlockSize, "", 0));
-    if (block != nullptr && WinFileSeek(file, header.DirBlockOffset, 0) == 0 &&
+    lock = PlatCreateCriticalSection();
+    if (block != nullptr && lock != nullptr && WinFileSeek(file, header.DirBlockOffset, 0) == 0 &&
         ArchiveReadKeyed(header.DirBlockOffset, block, header.DirBlockSize, &key, file) == 0) {
       std::memset(record, 0, sizeof(*record));
       record->Header = header;
@@ -75,9 +77,11 @@ int OpenArchiveFromFile(ArchiveRecord* record, const char* path) {
       record->DirTableOffset = header.DirTableOffset;
       record->CurrentDir = 0;
       record->Key = key;
+      record->Lock = lock;
       return 0;
     }
   }
+  if (lock != nullptr) PlatDestroyCriticalSection(lock);
   WinFileClose(file);
   TrackedFree(block);
   return -1;
@@ -87,6 +91,7 @@ int CloseArchive(ArchiveRecord* record) {
   if (record == nullptr) return 0;
   if (record->File != nullptr) WinFileClose(record->File);
   TrackedFree(record->DirBlock);
+  if (record->Lock != nullptr) PlatDestroyCriticalSection(record->Lock);
   std::memset(record, 0, sizeof(*record));
   return 0;
 }

@@ -1,8 +1,7 @@
-// Stand-ins for the movie player until it is built: no movie ever plays, so
-// there is nothing to build, pause, resume, release or draw.
+// Stand-ins for the movie handles until they are built: no movie ever plays,
+// so there is nothing to pause, resume, release or draw.
 #include "movie/movie.h"
 
-int InitYuvToRgbTables() { return 0; }
 int PauseAllMoviePlayback() { return 0; }
 int ResumeAllMoviePlayback() { return 0; }
 int ReleaseAllMovieStreams() { return 0; }

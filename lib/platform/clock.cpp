@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include "platform/thread.h"
+
 #include <atomic>
 #include <ctime>
 #include <sched.h>
@@ -32,13 +34,7 @@ void PlatSleep(uint32_t milliseconds) {
     hook(milliseconds);
     return;
   }
-  if (milliseconds == 0) {
-    sched_yield();
-    return;
-  }
-  timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0) {
-  }
+  PlatThreadSleep(milliseconds);
 }
 
 void PlatGetLocalTime(PlatDateTime* out) {

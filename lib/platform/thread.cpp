@@ -5,6 +5,7 @@
 #include <ctime>
 #include <new>
 #include <pthread.h>
+#include <sched.h>
 
 struct PlatThreadRec {
   pthread_t Thread;
@@ -63,6 +64,16 @@ uint32_t PlatCurrentThreadId() {
     t_threadId = id;
   }
   return t_threadId;
+}
+
+void PlatThreadSleep(uint32_t milliseconds) {
+  if (milliseconds == 0) {
+    sched_yield();
+    return;
+  }
+  timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0) {
+  }
 }
 
 PlatEvent PlatCreateEvent(int initiallySignalled) {

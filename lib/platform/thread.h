@@ -17,6 +17,10 @@ PlatThread PlatCreateThread(PlatThreadProc proc, void* arg);
 uint32_t PlatJoinThread(PlatThread thread);
 // A number identifying the calling thread, never 0 or 0xFFFFFFFF.
 uint32_t PlatCurrentThreadId();
+// Sleeps the calling thread (0 only yields). Unlike PlatSleep it never goes
+// through the test hook, so worker threads keep real time while a test
+// scripts the main thread's sleeps.
+void PlatThreadSleep(uint32_t milliseconds);
 
 // Manual-reset event: stays signalled until reset. Setting it releases (and
 // waiting on it acquires) memory, so writes made before PlatSetEvent are seen

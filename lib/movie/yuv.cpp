@@ -1,0 +1,198 @@
+// YUV to RGB: the lookup tables built at start-up, the fixed-point path for
+// frames with chroma at half size in both directions, the floating-point path
+// for every other layout, and the update of a player's frame image.
+#include <algorithm>
+#include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "movie/theora.h"
+#include "platform/thread.h"
+
+uint8_t YuvClampTable[1280];
+int32_t VToRedTable[256];
+int32_t UToGreenTable[256];
+int32_t VToGreenTable[256];
+int32_t UToBlueTable[256];
+int32_t YToLumaTable[256];
+
+int InitYuvToRgbTables() {
+  for (int i = -512; i < 768; ++i) YuvClampTable[i + 512] = uint8_t(i < 0 ? 0 : i > 255 ? 255 : i);
+  // 14-bit fixed point: 1.596, 0.391, 0.813, 2.018 and 1.164 times 16384,
+  // truncated. The green factors are stored negated so the converter only adds.
+  for (int k = 0; k < 256; ++k) {
+    VToRedTable[k] = (k - 128) * 26148;
+    UToGreenTable[k] = (128 - k) * 6406;
+    VToGreenTable[k] = (128 - k) * 13320;
+    UToBlueTable[k] = (k - 128) * 33062;
+    YToLumaTable[k] = (k - 16) * 19070;
+  }
+  return 0;
+}
+
+namespace {
+inline uint32_t PackPixel(int r, int g, int b) {
+  return 0xFF000000u | (uint32_t(r) << 16) | (uint32_t(g) << 8) | uint32_t(b);
+}
+
+inline uint32_t FixedPixel(const uint8_t* clamp, int32_t luma, int32_t cR, int32_t cG, int32_t cB) {
+  return PackPixel(clamp[(luma + cR) / 16384], clamp[(luma + cG) / 16384], clamp[(luma + cB) / 16384]);
+}
+
+inline int ClampByte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
+}  // namespace
+
+#ifdef __SSE2__
+// Eight pixels of one row (four chroma pairs) with SSE2. The sums are the
+// tables' sums exactly: (Y-16)*19070, (V-128)*26148, (128-U)*6406,
+// (128-V)*13320 and (U-128)*33062 (as twice 16531, which fits a 16-bit
+// factor). An arithmetic shift rounds toward minus infinity where the tables'
+// division truncates, but the two differ only below zero, which clamps to 0
+// either way; the saturating packs clamp to 0..255 as the clamp table does.
+namespace {
+inline void StoreEightPixels(const uint8_t* y, __m128i u, __m128i v, uint32_t* d) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ys = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), zero),
+                                   _mm_set1_epi16(16));
+  const __m128i kRed = _mm_set_epi16(26148, 19070, 26148, 19070, 26148, 19070, 26148, 19070);
+  const __m128i kGreenYU = _mm_set_epi16(-6406, 19070, -6406, 19070, -6406, 19070, -6406, 19070);
+  const __m128i kGreenV = _mm_set_epi16(0, -13320, 0, -13320, 0, -13320, 0, -13320);
+  const __m128i kBlueYU = _mm_set_epi16(16531, 19070, 16531, 19070, 16531, 19070, 16531, 19070);
+  const __m128i kBlueU = _mm_set_epi16(0, 16531, 0, 16531, 0, 16531, 0, 16531);
+  __m128i channel[3];
+  for (int half = 0; half < 2; ++half) {
+    const __m128i yv = half ? _mm_unpackhi_epi16(ys, v) : _mm_unpacklo_epi16(ys, v);
+    const __m128i yu = half ? _mm_unpackhi_epi16(ys, u) : _mm_unpacklo_epi16(ys, u);
+    const __m128i v0 = half ? _mm_unpackhi_epi16(v, zero) : _mm_unpacklo_epi16(v, zero);
+    const __m128i u0 = half ? _mm_unpackhi_epi16(u, zero) : _mm_unpacklo_epi16(u, zero);
+    const __m128i r = _mm_srai_epi32(_mm_madd_epi16(yv, kRed), 14);
+    const __m128i g = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kGreenYU), _mm_madd_epi16(v0, kGreenV)), 14);
+    const __m128i b = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kBlueYU), _mm_madd_epi16(u0, kBlueU)), 14);
+    channel[0] = half ? _mm_packs_epi32(channel[0], r) : r;
+    channel[1] = half ? _mm_packs_epi32(channel[1], g) : g;
+    channel[2] = half ? _mm_packs_epi32(channel[2], b) : b;
+  }
+  const __m128i r8 = _mm_packus_epi16(channel[0], zero);
+  const __m128i g8 = _mm_packus_epi16(channel[1], zero);
+  const __m128i b8 = _mm_packus_epi16(channel[2], zero);
+  const __m128i bg = _mm_unpacklo_epi8(b8, g8);
+  const __m128i ra = _mm_unpacklo_epi8(r8, _mm_set1_epi8(-1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi16(bg, ra));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4), _mm_unpackhi_epi16(bg, ra));
+}
+
+// Four chroma samples, less 128, each doubled for the two pixels it covers.
+inline __m128i LoadChroma(const uint8_t* c) {
+  int32_t four;
+  std::memcpy(&four, c, 4);
+  const __m128i wide = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128()),
+                                     _mm_set1_epi16(128));
+  return _mm_unpacklo_epi16(wide, wide);
+}
+}  // namespace
+#endif
+
+void ConvertYuvFixed(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height) {
+  const uint8_t* clamp = YuvClamp();
+  const int blocksX = std::min(slot->YWidth, width) / 2;
+  const int blocksY = std::min(slot->YHeight, height) / 2;
+  for (int by = 0; by < blocksY; ++by) {
+    const uint8_t* y0 = slot->PlaneY + ptrdiff_t(2 * by) * slot->YStride;
+    const uint8_t* y1 = y0 + slot->YStride;
+    const uint8_t* u = slot->PlaneU + ptrdiff_t(by) * slot->UVStride;
+    const uint8_t* v = slot->PlaneV + ptrdiff_t(by) * slot->UVStride;
+    uint32_t* d0 = reinterpret_cast<uint32_t*>(dest + ptrdiff_t(2 * by) * pitch);
+    uint32_t* d1 = reinterpret_cast<uint32_t*>(dest + ptrdiff_t(2 * by + 1) * pitch);
+    int bx = 0;
+#ifdef __SSE2__
+    for (; bx + 4 <= blocksX; bx += 4) {
+      const __m128i uq = LoadChroma(u + bx), vq = LoadChroma(v + bx);
+      StoreEightPixels(y0 + 2 * bx, uq, vq, d0 + 2 * bx);
+      StoreEightPixels(y1 + 2 * bx, uq, vq, d1 + 2 * bx);
+    }
+#endif
+    for (; bx < blocksX; ++bx) {
+      const int32_t cR = VToRedTable[v[bx]];
+      const int32_t cG = UToGreenTable[u[bx]] + VToGreenTable[v[bx]];
+      const int32_t cB = UToBlueTable[u[bx]];
+      d0[2 * bx] = FixedPixel(clamp, YToLumaTable[y0[2 * bx]], cR, cG, cB);
+      d0[2 * bx + 1] = FixedPixel(clamp, YToLumaTable[y0[2 * bx + 1]], cR, cG, cB);
+      d1[2 * bx] = FixedPixel(clamp, YToLumaTable[y1[2 * bx]], cR, cG, cB);
+      d1[2 * bx + 1] = FixedPixel(clamp, YToLumaTable[y1[2 * bx + 1]], cR, cG, cB);
+    }
+  }
+}
+
+void ConvertYuvFloat(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height) {
+  // Chroma is read at (c >> xshift, r >> yshift): half size in a direction
+  // where the chroma plane is smaller than the luma plane, full size where not.
+  const int xshift = slot->UVWidth < slot->YWidth ? 1 : 0;
+  const int yshift = slot->UVHeight < slot->YHeight ? 1 : 0;
+  const int w = std::min({slot->YWidth, width, slot->UVWidth << xshift});
+  const int h = std::min({slot->YHeight, height, slot->UVHeight << yshift});
+  for (int r = 0; r < h; ++r) {
+    const uint8_t* yRow = slot->PlaneY + ptrdiff_t(r) * slot->YStride;
+    const uint8_t* uRow = slot->PlaneU + ptrdiff_t(r >> yshift) * slot->UVStride;
+    const uint8_t* vRow = slot->PlaneV + ptrdiff_t(r >> yshift) * slot->UVStride;
+    uint32_t* d = reinterpret_cast<uint32_t*>(dest + ptrdiff_t(r) * pitch);
+    for (int c = 0; c < w; ++c) {
+      const float yf = float(yRow[c] - 16) * 1.164f;
+      const int u = uRow[c >> xshift] - 128;
+      const int v = vRow[c >> xshift] - 128;
+      const float red = float(v) * 1.596f + yf;
+      const float green = yf - float(u) * 0.391f - float(v) * 0.813f;
+      const float blue = float(u) * 2.018f + yf;
+      d[c] = PackPixel(ClampByte(int(red)), ClampByte(int(green)), ClampByte(int(blue)));
+    }
+  }
+}
+
+void CreateTheoraOverlaySurface(TheoraPlayer* player) {
+  // Software drawing has no DirectDraw object, so no YUV surface is ever made;
+  // the frame reaches the screen through Image alone.
+  player->Overlay = nullptr;
+  player->OverlayFourCC = 0;
+}
+
+int UpdateTheoraMovieImage(TheoraPlayer* player, int updateImage, int updateOverlay) {
+  const bool wantOverlay = updateOverlay != 0 && player->OverlayCurrent == 0 && player->Overlay != nullptr;
+  const bool wantImage = updateImage != 0 && player->ImageCurrent == 0;
+  if (!wantOverlay && !wantImage) return 0;
+
+  const int32_t current = player->CurrentFrame.load();
+  const TheoraFrameSlot* found = nullptr;
+  for (;;) {
+    // While a seek is posted or under way the stock is about to be emptied:
+    // no slot is read until the thread has cleared the request.
+    const int32_t state = player->ThreadState.load();
+    if (state == THEORA_THREAD_ENDED) return 0;
+    if (player->SeekRequest.load() == 1 || (state != THEORA_THREAD_IDLE && state != THEORA_THREAD_DECODING &&
+                                            state != THEORA_THREAD_PAUSED)) {
+      PlatThreadSleep(1);
+      continue;
+    }
+    for (int i = 0; i < player->StockSize; ++i) {
+      const TheoraFrameSlot& slot = player->Stock[i];
+      if (slot.Used.load(std::memory_order_acquire) == 1 && slot.Frame.load(std::memory_order_acquire) == current) {
+        found = &slot;
+        break;
+      }
+    }
+    if (found) break;
+    if (player->EndOfStream.load() == 1) return 0;
+    PlatThreadSleep(0);
+  }
+
+  // No YUV surface exists in software drawing, so only the image is filled.
+  if (wantImage && player->Image.Pixels != nullptr) {
+    if (found->YWidth == 2 * found->UVWidth && found->YHeight == 2 * found->UVHeight) {
+      ConvertYuvFixed(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width, player->Image.Height);
+    } else {
+      ConvertYuvFloat(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width, player->Image.Height);
+    }
+  }
+  if (wantImage) player->ImageCurrent = 1;
+  return 1;
+}
