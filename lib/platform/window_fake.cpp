@@ -283,7 +283,9 @@ int PlatUseFakeWindowBackend() { return PlatSelectWindowBackend(&kFakeBackend); 
 
 void PlatFakeScheduleEvent(uint32_t atMs, PlatNativeEventKind kind, int a, int b, const char* text,
                            PlatWindow window) {
-  Schedule(atMs, kind, a, b, a, b, text, window);
+  // A key queued by its virtual key alone has no key code.
+  const bool key = kind == PlatNativeEventKind::KeyDown || kind == PlatNativeEventKind::KeyUp;
+  Schedule(atMs, kind, a, b, key ? 0 : a, key ? 0 : b, text, window);
 }
 
 int PlatFakeScheduleKey(uint32_t atMs, int scancode, int down, int repeat) {

@@ -15,7 +15,10 @@ int PlatUseFakeWindowBackend();
 // ---- Script ------------------------------------------------------------------------
 // Queues a native event, delivered by the first message peek of the window
 // thread at or after `atMs` on the millisecond clock (0: at once). A null
-// window means the newest window. Events go out in the order queued.
+// window means the newest window. Events go out in the order queued. X and
+// Y of the event are `a` and `b` (a position for mouse events); a key queued
+// here has only its virtual key; keys with their key code and pads are
+// queued by the calls below.
 void PlatFakeScheduleEvent(uint32_t atMs, PlatNativeEventKind kind, int a = 0, int b = 0,
                            const char* text = nullptr, PlatWindow window = nullptr);
 inline void PlatFakeQueueEvent(PlatNativeEventKind kind, int a = 0, int b = 0, const char* text = nullptr) {
