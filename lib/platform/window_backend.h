@@ -1,13 +1,12 @@
 // The hooks a window back end gives the window layer (platform/window.h).
 //
 // The layer keeps classes, windows, queues, paint state and the cursor count
-// itself; a back end only owns the native windows and the native event
-// source. Two back ends exist: SDL2 (the program) and a scripted fake (unit
-// tests), chosen once before the first window is made. Native events reach
-// the layer in one neutral form and are turned into messages, and into the
-// keyboard, pad and mouse state of the input platform (platform/input.h), in
-// one place, PlatDeliverNativeEvent. Frames are shown through the back end
-// too.
+// itself; a back end only owns the native windows, the native event source,
+// the pad devices and the showing of frames. Two back ends exist: SDL2 (the
+// program) and a scripted fake (unit tests), chosen once before the first
+// window is made. Native events reach the layer in one neutral form and are
+// turned into messages, and into the keyboard, pad and mouse state of the
+// input platform (platform/input.h), in one place, PlatDeliverNativeEvent.
 #pragma once
 #include <cstdint>
 #include <vector>
