@@ -1,11 +1,13 @@
-// Keyboard and pads over SDL2: the device side of input.
+// Keyboard, pads and mouse buttons: the device side of input.
 //
 // The platform keeps what the devices report (keys held, pad sticks, hats and
-// buttons), learned from the SDL events that the window's event loop passes to
-// an observer registered here. The library reads that state through the
+// buttons), learned from the native events the window back end delivers
+// (platform/window_backend.h). The library reads that state through the
 // calls below and decides what it means (pad bits, active window, ...).
 #pragma once
 #include <cstdint>
+
+#include "platform/keymap.h"
 
 constexpr int PLAT_MAX_PADS = 8;
 constexpr int PLAT_KEY_COUNT = 256;
@@ -22,16 +24,11 @@ struct PlatPadState {
   int32_t HasRumble;  // 1 when the device can rumble
 };
 
-// Starts the joystick and game-controller subsystems, opens the pads already
-// connected and starts observing SDL events. 0, or -1 on failure.
+// Starts keeping input state and has the window back end open the pads
+// already connected. 0, or -1 on failure (a bad input script).
 int PlatInputOpen();
-// Closes every pad and stops observing.
+// Closes every pad and stops keeping state.
 void PlatInputClose();
-
-// The DirectInput key code of an SDL scancode, 0 when it has none.
-int PlatKeyCodeFromScancode(int scancode);
-// The SDL scancode of a DirectInput key code, 0 when none maps to it.
-int PlatScancodeFromKeyCode(int keyCode);
 
 // 1 or 0 per key code: the keys the keyboard holds down now. A key pressed
 // and released since the last pump that no read has seen yet still reads as

@@ -1,5 +1,5 @@
-// Scripted key presses: a list of timed key changes replayed into the
-// keyboard state, so tests and the end-to-end run can play without a person.
+// Scripted key presses: a list of timed key changes replayed as key events,
+// so tests and the end-to-end run can play without a person.
 #include <SDL.h>
 
 #include <algorithm>
@@ -91,6 +91,13 @@ int ParseScript(const char* text, std::vector<ScriptStep>* out) {
 
 }  // namespace
 
+PlatNativeEvent PlatKeyEventOf(int keyCode, int down) {
+  PlatKeyInfo key;
+  PlatKeyFromScancode(PlatScancodeFromKeyCode(keyCode), &key);
+  return PlatNativeEvent{down ? PlatNativeEventKind::KeyDown : PlatNativeEventKind::KeyUp, nullptr, key.VirtualKey, 0,
+                         keyCode, 0, nullptr};
+}
+
 int PlatInputLoadScript(const char* text) {
   if (text == nullptr) return -1;
   std::vector<ScriptStep> steps;
@@ -106,12 +113,12 @@ void PlatInputClearScript() {
   gScript.Next = 0;
 }
 
-void PlatInputApplyScript(PlatKeyChangeFn change) {
+void PlatInputApplyScript(PlatKeyEventFn change) {
   if (gScript.Next >= gScript.Steps.size()) return;
   uint32_t elapsed = PlatGetMilliseconds() - gScript.Start;
   while (gScript.Next < gScript.Steps.size() && gScript.Steps[gScript.Next].TimeMs <= elapsed) {
     const ScriptStep& s = gScript.Steps[gScript.Next++];
-    change(s.KeyCode, s.Down);
+    change(PlatKeyEventOf(s.KeyCode, s.Down));
   }
 }
 

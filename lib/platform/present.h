@@ -1,7 +1,7 @@
 // Presentation of software-drawn frames: a screen image (16-bit 5-6-5 or
-// 32-bit X8R8G8B8) is uploaded into a streaming texture of the same format
-// and shown scaled to the window's client area. A window of another back end
-// (the test fake) gets the frame through PlatPresentPixels instead.
+// 32-bit X8R8G8B8) is handed to the window back end, which shows it scaled to
+// the window's client area (SDL2: through a streaming texture of the same
+// format; the test fake keeps the frame for the test to look at).
 #pragma once
 #include <cstdint>
 
@@ -23,10 +23,5 @@ int PlatSetPresentFullscreen(PlatWindow window, int on);
 // Releases the texture and renderer (before the window goes).
 void PlatEndPresentation();
 
-// ---- Capture, for tests ---------------------------------------------------------
-// While on, every presented frame is also kept as 0x00RRGGBB pixels.
-void PlatPresentCaptureEnable(int on);
-// The last frame kept (width x height, tightly packed), or null.
-const uint32_t* PlatPresentCapturedFrame(int* width, int* height);
 // Frames presented since the start.
 int PlatPresentFrameCount();

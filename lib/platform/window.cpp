@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/input_internal.h"
 #include "platform/thread.h"
 #include "platform/window_backend.h"
 
@@ -44,8 +45,6 @@ struct QueueRec {
   int QuitCode;
 };
 
-constexpr int MAX_OBSERVERS = 16;
-
 // Guards classes, windows and queues. Never held while a window procedure or
 // a back-end hook runs, so procedures may post, peek and pump freely.
 std::mutex g_mutex;
@@ -60,8 +59,6 @@ uint32_t g_nativeThread = 0;   // the thread that started the back end collects 
 int g_screenSaverHeldOff = 0;  // the window system stays up while it holds the saver off
 int g_cursorCount = 0;         // shown while 0 or more
 int g_cursorArrow = 1;         // the shape set by PlatSetCursor
-
-PlatEventObserver g_observers[MAX_OBSERVERS];
 
 const PlatWindowBackend* Backend() {
   if (!g_backend) g_backend = PlatSdlWindowBackend();
@@ -153,6 +150,11 @@ int PlatSelectWindowBackend(const PlatWindowBackend* backend) {
   if (g_started || !backend) return -1;
   g_backend = backend;
   return 0;
+}
+
+const PlatWindowBackend* PlatActiveWindowBackend() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return Backend();
 }
 
 // ---- Classes ----------------------------------------------------------------------
@@ -560,18 +562,9 @@ int PlatFillClientBlack(PlatWindow window, const PlatRect* rect) {
   return Backend()->FillBlack(window->Native, rect);
 }
 
-int PlatPresentPixels(PlatWindow window, const uint32_t* pixels, int width, int height, int pitch,
-                      const PlatRect* dest) {
-  if (!pixels || width <= 0 || height <= 0 || pitch < width * 4) return -1;
+void* PlatNativeOf(PlatWindow window) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return -1;
-  return Backend()->Present(window->Native, pixels, width, height, pitch, dest);
-}
-
-void* PlatGetSdlWindow(PlatWindow window) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (Backend() != PlatSdlWindowBackend() || !IsLiveLocked(window)) return nullptr;
-  return window->Native;
+  return IsLiveLocked(window) ? window->Native : nullptr;
 }
 
 // ---- Display, screen saver, cursor ---------------------------------------------------
@@ -627,39 +620,10 @@ int PlatGetCursorPos(int* x, int* y) {
   return 0;
 }
 
-// ---- Observers -------------------------------------------------------------------------
-
-void PlatAddEventObserver(PlatEventObserver observer) {
-  if (!observer) return;
-  std::lock_guard<std::mutex> lock(g_mutex);
-  for (PlatEventObserver& slot : g_observers)
-    if (slot == observer) return;
-  for (PlatEventObserver& slot : g_observers)
-    if (!slot) {
-      slot = observer;
-      return;
-    }
-}
-
-void PlatRemoveEventObserver(PlatEventObserver observer) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  for (PlatEventObserver& slot : g_observers)
-    if (slot == observer) slot = nullptr;
-}
-
-void PlatNotifyEventObservers(const void* sdlEvent) {
-  PlatEventObserver copy[MAX_OBSERVERS];
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    std::copy(std::begin(g_observers), std::end(g_observers), copy);
-  }
-  for (PlatEventObserver observer : copy)
-    if (observer) observer(sdlEvent);
-}
-
 // ---- Native events into messages ------------------------------------------------------
 
 void PlatDeliverNativeEvent(const PlatNativeEvent& e) {
+  PlatInputTakeEvent(e);
   std::lock_guard<std::mutex> lock(g_mutex);
   PlatWindowRec* w = e.Window;
   if (!IsLiveLocked(w) || w->Destroying) return;
@@ -745,5 +709,11 @@ void PlatDeliverNativeEvent(const PlatNativeEvent& e) {
       if (e.A == 0) return;
       PostLocked(w, WM_MOUSEWHEEL, uintptr_t(uint16_t(int16_t(e.A * 120))) << 16, PlatMakeLParam(e.X, e.Y));
       return;
+    case PlatNativeEventKind::PadAdded:
+    case PlatNativeEventKind::PadRemoved:
+    case PlatNativeEventKind::PadAxis:
+    case PlatNativeEventKind::PadButton:
+    case PlatNativeEventKind::PadHat:
+      return;  // input state only
   }
 }

@@ -6,7 +6,8 @@
 // dispatch), or sent straight to a procedure. This layer gives exactly that
 // model over a back end: SDL2 in the program, a scripted fake in unit tests.
 // Native events (focus, moves, the close button, keys, typed text) become the
-// messages below, with the parameters a window procedure expects.
+// messages below, with the parameters a window procedure expects; key, pad
+// and mouse events also feed the input state (platform/input.h).
 //
 // Every window belongs to the thread that made it; only that thread's peeks
 // collect native events. A window procedure may pump messages itself (the
@@ -189,15 +190,6 @@ int PlatBeginPaint(PlatWindow window, PlatRect* paintRect);
 int PlatEndPaint(PlatWindow window);
 // Fills a client rectangle (null: all of it) with black on the screen.
 int PlatFillClientBlack(PlatWindow window, const PlatRect* rect);
-// Shows 32-bit pixels (0x00RRGGBB) of width x height, pitch in bytes, scaled
-// onto the client rectangle `dest` (null: the whole client area). 0 or -1.
-int PlatPresentPixels(PlatWindow window, const uint32_t* pixels, int width, int height, int pitch,
-                      const PlatRect* dest);
-
-// The SDL window (an SDL_Window*) behind a live window of the SDL back end;
-// null for another back end or a window that is gone. For the presentation
-// of frames (platform/present.h).
-void* PlatGetSdlWindow(PlatWindow window);
 
 // ---- Display ----------------------------------------------------------------------
 // The desktop's size and colour depth (bytes per pixel x 8); any may be null.
@@ -216,10 +208,3 @@ int PlatShowCursor(int show);
 void PlatSetCursor(int arrow);
 // The cursor position in screen coordinates; 0.
 int PlatGetCursorPos(int* x, int* y);
-
-// ---- Event observers -----------------------------------------------------------------
-// Every SDL event the layer takes is shown to each observer (the argument is
-// a const SDL_Event*) before the layer turns it into messages.
-using PlatEventObserver = void (*)(const void* sdlEvent);
-void PlatAddEventObserver(PlatEventObserver observer);
-void PlatRemoveEventObserver(PlatEventObserver observer);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/keymap.h"
 
 namespace {
 
@@ -20,9 +22,17 @@ struct FakeNative {
 struct ScriptedEvent {
   uint32_t AtMs;
   PlatNativeEventKind Kind;
-  int A, B;
+  int A, B, X, Y;
   std::string Text;
   PlatWindow Window;
+};
+
+struct FakePad {
+  int Id;
+  int CanRumble;
+  int Rumbled;  // a rumble was asked of it
+  int LastStrength;
+  uint32_t LastDurationMs;
 };
 
 std::recursive_mutex g_mutex;
@@ -34,6 +44,9 @@ int g_started = 0, g_failCreate = 0, g_failStart = 0;
 int g_desktopW = 1024, g_desktopH = 768, g_desktopBits = 32;
 int g_cursorX = 0, g_cursorY = 0, g_cursorVisible = 1, g_screenSaver = 1;
 int g_raises = 0, g_presents = 0;
+std::vector<uint32_t> g_frame;  // the last frame presented, 0x00RRGGBB
+int g_frameW = 0, g_frameH = 0;
+std::vector<FakePad> g_pads;     // plugged in
 std::string g_heldElsewhere;
 std::vector<std::string> g_heldHere;
 
@@ -112,15 +125,19 @@ void Raise(void*) {
   ++g_raises;
 }
 
-void PumpEvents() {
-  PlatFakePumpHook hook;
-  int collection;
-  {
-    std::lock_guard<std::recursive_mutex> lock(g_mutex);
-    hook = g_pumpHook;
-    collection = ++g_collections;
-  }
-  if (hook) hook(collection);
+FakePad* PadOf(int id) {
+  for (FakePad& p : g_pads)
+    if (p.Id == id) return &p;
+  return nullptr;
+}
+
+void Schedule(uint32_t atMs, PlatNativeEventKind kind, int a, int b, int x, int y, const char* text = nullptr,
+              PlatWindow window = nullptr) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  g_script.push_back(ScriptedEvent{atMs, kind, a, b, x, y, text ? text : "", window});
+}
+
+void DeliverDue() {
   for (;;) {
     ScriptedEvent e;
     {
@@ -133,9 +150,21 @@ void PumpEvents() {
       g_script.pop_front();
       if (!e.Window && !g_natives.empty()) e.Window = g_natives.back()->Owner;
     }
-    PlatDeliverNativeEvent(PlatNativeEvent{e.Kind, e.Window, e.A, e.B, e.A, e.B,
+    PlatDeliverNativeEvent(PlatNativeEvent{e.Kind, e.Window, e.A, e.B, e.X, e.Y,
                                            e.Kind == PlatNativeEventKind::Text ? e.Text.c_str() : nullptr});
   }
+}
+
+void PumpEvents() {
+  PlatFakePumpHook hook;
+  int collection;
+  {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    hook = g_pumpHook;
+    collection = ++g_collections;
+  }
+  if (hook) hook(collection);
+  DeliverDue();
 }
 
 void ApplyCursor(int visible) {
@@ -191,19 +220,53 @@ void ReleaseClass(const char* className) {
   if (it != g_heldHere.end()) g_heldHere.erase(it);
 }
 
-int Present(void*, const uint32_t*, int, int, int, const PlatRect*) {
+int FillBlack(void*, const PlatRect*) { return 0; }
+
+int PresentFrame(void*, const void* pixels, int width, int height, int pitch, int bits, const PlatRect*) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   ++g_presents;
+  PlatFrameToXrgb(pixels, width, height, pitch, bits, &g_frame);
+  g_frameW = width;
+  g_frameH = height;
   return 0;
 }
 
-int FillBlack(void*, const PlatRect*) { return 0; }
+// No frame is kept for a repaint: the caller presents its image again.
+int PresentAgain(void*) { return -1; }
+void SetPresentVSync(int) {}
+int SetFullscreen(void*, int) { return 0; }
+void EndPresentation() {}
+
+// The pads plugged in before input started are found at once.
+int OpenPads() {
+  std::vector<FakePad> pads;
+  {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    pads = g_pads;
+  }
+  for (const FakePad& p : pads)
+    PlatDeliverNativeEvent(PlatNativeEvent{PlatNativeEventKind::PadAdded, nullptr, p.Id, p.CanRumble, 0, 0, nullptr});
+  return 0;
+}
+
+void ClosePads() {}
+
+int PadRumble(int padId, int strength, uint32_t durationMs) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  FakePad* p = PadOf(padId);
+  if (!p || !p->CanRumble) return -1;
+  p->Rumbled = 1;
+  p->LastStrength = strength;
+  p->LastDurationMs = durationMs;
+  return 0;
+}
 
 const PlatWindowBackend kFakeBackend = {
     "fake",          Start,        Stop,         CreateNative,  DestroyNative, SetTitle,
     SetClientBounds, SetVisible,   SetMinimized, SetDecoration, Raise,         PumpEvents,
     ApplyCursor,     GetCursorPos, GetDesktop,   SetScreenSaver, FrameMetrics, ClassHeldElsewhere,
-    HoldClass,       ReleaseClass, Present,      FillBlack,
+    HoldClass,       ReleaseClass, FillBlack,    PresentFrame,  PresentAgain,  SetPresentVSync,
+    SetFullscreen,   EndPresentation, OpenPads,  ClosePads,     PadRumble,
 };
 
 uint32_t FakeMilliseconds() { return g_now.load(); }
@@ -220,8 +283,70 @@ int PlatUseFakeWindowBackend() { return PlatSelectWindowBackend(&kFakeBackend); 
 
 void PlatFakeScheduleEvent(uint32_t atMs, PlatNativeEventKind kind, int a, int b, const char* text,
                            PlatWindow window) {
+  // A key queued by its virtual key alone has no key code.
+  const bool key = kind == PlatNativeEventKind::KeyDown || kind == PlatNativeEventKind::KeyUp;
+  Schedule(atMs, kind, a, b, key ? 0 : a, key ? 0 : b, text, window);
+}
+
+int PlatFakeScheduleKey(uint32_t atMs, int scancode, int down, int repeat) {
+  PlatKeyInfo key;
+  if (PlatKeyFromScancode(scancode, &key) != 0) return -1;
+  Schedule(atMs, down ? PlatNativeEventKind::KeyDown : PlatNativeEventKind::KeyUp, key.VirtualKey,
+           down && repeat ? 1 : 0, key.KeyCode, 0);
+  return 0;
+}
+
+void PlatFakeQueueMouseButton(int button, int down, int x, int y) {
+  Schedule(0, down ? PlatNativeEventKind::MouseButtonDown : PlatNativeEventKind::MouseButtonUp, button, 0, x, y);
+}
+
+int PlatFakePlugPad(int padId, int canRumble) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    if (PadOf(padId)) return -1;
+    g_pads.push_back(FakePad{padId, canRumble ? 1 : 0, 0, 0, 0});
+  }
+  Schedule(0, PlatNativeEventKind::PadAdded, padId, canRumble ? 1 : 0, 0, 0);
+  return 0;
+}
+
+int PlatFakeUnplugPad(int padId) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    FakePad* p = PadOf(padId);
+    if (!p) return -1;
+    g_pads.erase(g_pads.begin() + (p - g_pads.data()));
+  }
+  Schedule(0, PlatNativeEventKind::PadRemoved, padId, 0, 0, 0);
+  return 0;
+}
+
+void PlatFakeQueuePadButton(int padId, int button, int down) {
+  Schedule(0, PlatNativeEventKind::PadButton, padId, button, down ? 1 : 0, 0);
+}
+
+void PlatFakeQueuePadAxis(int padId, int axis, int value) {
+  Schedule(0, PlatNativeEventKind::PadAxis, padId, axis, value, 0);
+}
+
+void PlatFakeQueuePadHat(int padId, int directionBits) {
+  Schedule(0, PlatNativeEventKind::PadHat, padId, directionBits, 0, 0);
+}
+
+void PlatFakeDeliverDueEvents() { DeliverDue(); }
+
+int PlatFakeLastRumble(int padId, int* strength, uint32_t* durationMs) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
-  g_script.push_back(ScriptedEvent{atMs, kind, a, b, text ? text : "", window});
+  FakePad* p = PadOf(padId);
+  if (!p || !p->Rumbled) return -1;
+  if (strength) *strength = p->LastStrength;
+  if (durationMs) *durationMs = p->LastDurationMs;
+  return 0;
+}
+
+void PlatFakeUnplugAllPads() {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  g_pads.clear();
 }
 
 void PlatFakeSetPumpHook(PlatFakePumpHook hook) {
@@ -327,6 +452,13 @@ int PlatFakeRaiseCount() {
 int PlatFakePresentCount() {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   return g_presents;
+}
+
+const uint32_t* PlatFakePresentedFrame(int* width, int* height) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  if (width) *width = g_frameW;
+  if (height) *height = g_frameH;
+  return g_frame.empty() ? nullptr : g_frame.data();
 }
 
 void PlatFakeClockInstall(uint32_t startMs) {

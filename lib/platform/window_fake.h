@@ -15,12 +15,37 @@ int PlatUseFakeWindowBackend();
 // ---- Script ------------------------------------------------------------------------
 // Queues a native event, delivered by the first message peek of the window
 // thread at or after `atMs` on the millisecond clock (0: at once). A null
-// window means the newest window. Events go out in the order queued.
+// window means the newest window. Events go out in the order queued. X and
+// Y of the event are `a` and `b` (a position for mouse events); a key queued
+// here has only its virtual key; keys with their key code and pads are
+// queued by the calls below.
 void PlatFakeScheduleEvent(uint32_t atMs, PlatNativeEventKind kind, int a = 0, int b = 0,
                            const char* text = nullptr, PlatWindow window = nullptr);
 inline void PlatFakeQueueEvent(PlatNativeEventKind kind, int a = 0, int b = 0, const char* text = nullptr) {
   PlatFakeScheduleEvent(0, kind, a, b, text);
 }
+// Keys by scancode (SDL's numbering), turned into virtual key and key code by
+// the one key table; -1 for a scancode the table does not know.
+int PlatFakeScheduleKey(uint32_t atMs, int scancode, int down, int repeat = 0);
+inline int PlatFakeQueueKey(int scancode, int down, int repeat = 0) {
+  return PlatFakeScheduleKey(0, scancode, down, repeat);
+}
+// Mouse button 0 left, 1 right, 2 middle, 3 and 4 the side buttons, at a
+// client position.
+void PlatFakeQueueMouseButton(int button, int down, int x = 0, int y = 0);
+// Pads: plugging one in queues its arrival (a pad plugged in before input
+// starts is found when it starts); -1 when that id is plugged in already.
+// Buttons are in DirectInput order, axis 0 is across and 1 down (-32768 to
+// 32767), hat bits 1 down, 2 left, 4 right, 8 up.
+int PlatFakePlugPad(int padId, int canRumble = 1);
+int PlatFakeUnplugPad(int padId);  // -1 when it is not plugged in
+void PlatFakeUnplugAllPads();      // at once, with no event
+void PlatFakeQueuePadButton(int padId, int button, int down);
+void PlatFakeQueuePadAxis(int padId, int axis, int value);
+void PlatFakeQueuePadHat(int padId, int directionBits);
+// Delivers the events due now at once, as a peek of the window thread
+// would, for tests that run no window.
+void PlatFakeDeliverDueEvents();
 // Called on every event collection (each peek of the window thread) with
 // the number of collections so far, before the due events go out.
 using PlatFakePumpHook = void (*)(int collection);
@@ -50,6 +75,12 @@ int PlatFakeNativeTopmost(PlatWindow window);
 int PlatFakeNativeCaptioned(PlatWindow window);
 int PlatFakeRaiseCount();
 int PlatFakePresentCount();
+// The last frame presented as 0x00RRGGBB pixels (width x height, tightly
+// packed), or null before the first.
+const uint32_t* PlatFakePresentedFrame(int* width, int* height);
+// The rumble last asked of a pad (strength 0 to 65535, duration); -1 when
+// none was or the pad is not plugged in.
+int PlatFakeLastRumble(int padId, int* strength, uint32_t* durationMs);
 // Frame thickness the fake gives a captioned window (and a client edge).
 constexpr int FAKE_FRAME_SIDE = 3, FAKE_FRAME_CAPTION = 22, FAKE_CLIENT_EDGE = 2;
 

@@ -1,58 +1,21 @@
-// The SDL2 window back end: native windows, the SDL event source, cursor,
-// desktop and screen saver.
+// The SDL2 window back end: native windows, the SDL event source (keys,
+// mouse and pads included), cursor, desktop and screen saver.
 #include <SDL2/SDL.h>
 
+#include <array>
 #include <cstring>
+#include <vector>
 
+#include "platform/input.h"
+#include "platform/keymap.h"
+#include "platform/present_sdl.h"
 #include "platform/window_backend.h"
 #include "platform/window_lock.h"
+#include "platform/window_sdl.h"
 
 namespace {
 
 constexpr const char* kOwnerKey = "vexlo.window";
-
-struct KeyMapEntry {
-  SDL_Scancode Scancode;
-  int VirtualKey;
-};
-
-// Physical keys to the virtual keys of the message model. Letters and digits
-// are filled in by VirtualKeyOf.
-constexpr KeyMapEntry kKeyMap[] = {
-    {SDL_SCANCODE_BACKSPACE, VK_BACK},  {SDL_SCANCODE_TAB, VK_TAB},
-    {SDL_SCANCODE_RETURN, VK_RETURN},   {SDL_SCANCODE_KP_ENTER, VK_RETURN},
-    {SDL_SCANCODE_PAUSE, VK_PAUSE},     {SDL_SCANCODE_CAPSLOCK, VK_CAPITAL},
-    {SDL_SCANCODE_ESCAPE, VK_ESCAPE},   {SDL_SCANCODE_SPACE, VK_SPACE},
-    {SDL_SCANCODE_PAGEUP, VK_PRIOR},    {SDL_SCANCODE_PAGEDOWN, VK_NEXT},
-    {SDL_SCANCODE_END, VK_END},         {SDL_SCANCODE_HOME, VK_HOME},
-    {SDL_SCANCODE_LEFT, VK_LEFT},       {SDL_SCANCODE_UP, VK_UP},
-    {SDL_SCANCODE_RIGHT, VK_RIGHT},     {SDL_SCANCODE_DOWN, VK_DOWN},
-    {SDL_SCANCODE_INSERT, VK_INSERT},   {SDL_SCANCODE_DELETE, VK_DELETE},
-    {SDL_SCANCODE_KP_MULTIPLY, VK_MULTIPLY}, {SDL_SCANCODE_KP_PLUS, VK_ADD},
-    {SDL_SCANCODE_KP_MINUS, VK_SUBTRACT},    {SDL_SCANCODE_KP_PERIOD, VK_DECIMAL},
-    {SDL_SCANCODE_KP_DIVIDE, VK_DIVIDE},     {SDL_SCANCODE_NUMLOCKCLEAR, VK_NUMLOCK},
-    {SDL_SCANCODE_SCROLLLOCK, VK_SCROLL},    {SDL_SCANCODE_LSHIFT, VK_SHIFT},
-    {SDL_SCANCODE_RSHIFT, VK_SHIFT},         {SDL_SCANCODE_LCTRL, VK_CONTROL},
-    {SDL_SCANCODE_RCTRL, VK_CONTROL},        {SDL_SCANCODE_LALT, VK_MENU},
-    {SDL_SCANCODE_RALT, VK_MENU},
-    {SDL_SCANCODE_SEMICOLON, 0xBA},  {SDL_SCANCODE_EQUALS, 0xBB}, {SDL_SCANCODE_COMMA, 0xBC},
-    {SDL_SCANCODE_MINUS, 0xBD},      {SDL_SCANCODE_PERIOD, 0xBE}, {SDL_SCANCODE_SLASH, 0xBF},
-    {SDL_SCANCODE_GRAVE, 0xC0},      {SDL_SCANCODE_LEFTBRACKET, 0xDB},
-    {SDL_SCANCODE_BACKSLASH, 0xDC},  {SDL_SCANCODE_RIGHTBRACKET, 0xDD},
-    {SDL_SCANCODE_APOSTROPHE, 0xDE},
-};
-
-int VirtualKeyOf(SDL_Scancode sc) {
-  if (sc >= SDL_SCANCODE_A && sc <= SDL_SCANCODE_Z) return 'A' + (sc - SDL_SCANCODE_A);
-  if (sc >= SDL_SCANCODE_1 && sc <= SDL_SCANCODE_9) return '1' + (sc - SDL_SCANCODE_1);
-  if (sc == SDL_SCANCODE_0) return '0';
-  if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12) return VK_F1 + (sc - SDL_SCANCODE_F1);
-  if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9) return VK_NUMPAD0 + 1 + (sc - SDL_SCANCODE_KP_1);
-  if (sc == SDL_SCANCODE_KP_0) return VK_NUMPAD0;
-  for (const KeyMapEntry& e : kKeyMap)
-    if (e.Scancode == sc) return e.VirtualKey;
-  return 0;
-}
 
 PlatWindow OwnerOfId(Uint32 windowId) {
   SDL_Window* w = SDL_GetWindowFromID(windowId);
@@ -61,8 +24,179 @@ PlatWindow OwnerOfId(Uint32 windowId) {
 
 void Deliver(PlatNativeEventKind kind, PlatWindow owner, int a = 0, int b = 0, int x = 0, int y = 0,
              const char* text = nullptr) {
-  if (!owner) return;
   PlatDeliverNativeEvent(PlatNativeEvent{kind, owner, a, b, x, y, text});
+}
+
+// ---- Pads ---------------------------------------------------------------------------
+
+// Stick travel of SDL's axes; a trigger past half of it counts as pressed.
+constexpr int kAxisMax = 32767;
+
+struct SdlPad {
+  SDL_JoystickID Id;
+  SDL_GameController* Controller;  // a game controller, else
+  SDL_Joystick* Joystick;          // a plain joystick
+  uint32_t Dpad;                   // the controller's direction buttons as hat bits
+};
+
+std::vector<SdlPad> g_pads;
+int g_padSubsystem = 0;
+
+struct ControllerButtonRow {
+  int8_t Button;  // DirectInput order, -1 for a direction button
+  uint8_t Dpad;   // hat bit of a direction button
+};
+
+// A game controller's buttons in DirectInput order (A, B, X, Y, left
+// shoulder, right shoulder, back, start, left stick, right stick, guide);
+// the direction buttons steer as a hat (1 down, 2 left, 4 right, 8 up).
+constexpr std::array<ControllerButtonRow, SDL_CONTROLLER_BUTTON_MAX> BuildControllerButtons() {
+  std::array<ControllerButtonRow, SDL_CONTROLLER_BUTTON_MAX> t{};
+  for (ControllerButtonRow& r : t) r = ControllerButtonRow{-1, 0};
+  t[SDL_CONTROLLER_BUTTON_A].Button = 0;
+  t[SDL_CONTROLLER_BUTTON_B].Button = 1;
+  t[SDL_CONTROLLER_BUTTON_X].Button = 2;
+  t[SDL_CONTROLLER_BUTTON_Y].Button = 3;
+  t[SDL_CONTROLLER_BUTTON_LEFTSHOULDER].Button = 4;
+  t[SDL_CONTROLLER_BUTTON_RIGHTSHOULDER].Button = 5;
+  t[SDL_CONTROLLER_BUTTON_BACK].Button = 6;
+  t[SDL_CONTROLLER_BUTTON_START].Button = 7;
+  t[SDL_CONTROLLER_BUTTON_LEFTSTICK].Button = 8;
+  t[SDL_CONTROLLER_BUTTON_RIGHTSTICK].Button = 9;
+  t[SDL_CONTROLLER_BUTTON_GUIDE].Button = 10;
+  t[SDL_CONTROLLER_BUTTON_DPAD_DOWN].Dpad = 1;
+  t[SDL_CONTROLLER_BUTTON_DPAD_LEFT].Dpad = 2;
+  t[SDL_CONTROLLER_BUTTON_DPAD_RIGHT].Dpad = 4;
+  t[SDL_CONTROLLER_BUTTON_DPAD_UP].Dpad = 8;
+  return t;
+}
+constexpr auto kControllerButtons = BuildControllerButtons();
+
+// Triggers act as buttons 12 and 13.
+constexpr int kLeftTriggerButton = 11, kRightTriggerButton = 12;
+
+int HatBits(int sdlHat) {
+  int bits = 0;
+  if (sdlHat & SDL_HAT_DOWN) bits |= 1;
+  if (sdlHat & SDL_HAT_LEFT) bits |= 2;
+  if (sdlHat & SDL_HAT_RIGHT) bits |= 4;
+  if (sdlHat & SDL_HAT_UP) bits |= 8;
+  return bits;
+}
+
+SdlPad* PadOf(SDL_JoystickID id, bool controller) {
+  for (SdlPad& p : g_pads)
+    if (p.Id == id) return (p.Controller != nullptr) == controller ? &p : nullptr;
+  return nullptr;
+}
+
+void ClosePad(const SdlPad& p) {
+  if (p.Controller) SDL_GameControllerClose(p.Controller);
+  if (p.Joystick) SDL_JoystickClose(p.Joystick);
+}
+
+// Opens the device at `deviceIndex` and tells the layer, unless it is open
+// already or as many pads as the library reads are open.
+void OpenPad(int deviceIndex) {
+  SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+  if (id < 0 || PadOf(id, true) || PadOf(id, false) || int(g_pads.size()) >= PLAT_MAX_PADS) return;
+  SdlPad p{id, nullptr, nullptr, 0};
+  int rumble;
+  if (SDL_IsGameController(deviceIndex)) {
+    p.Controller = SDL_GameControllerOpen(deviceIndex);
+    if (!p.Controller) return;
+    rumble = SDL_GameControllerHasRumble(p.Controller) ? 1 : 0;
+  } else {
+    p.Joystick = SDL_JoystickOpen(deviceIndex);
+    if (!p.Joystick) return;
+    rumble = SDL_JoystickHasRumble(p.Joystick) ? 1 : 0;
+  }
+  g_pads.push_back(p);
+  Deliver(PlatNativeEventKind::PadAdded, nullptr, id, rumble);
+}
+
+void RemovePad(SDL_JoystickID id) {
+  for (auto it = g_pads.begin(); it != g_pads.end(); ++it) {
+    if (it->Id != id) continue;
+    ClosePad(*it);
+    g_pads.erase(it);
+    Deliver(PlatNativeEventKind::PadRemoved, nullptr, id);
+    return;
+  }
+}
+
+void PadButton(SDL_JoystickID id, int button, int down) {
+  Deliver(PlatNativeEventKind::PadButton, nullptr, id, button, down);
+}
+
+void ControllerButton(const SDL_ControllerButtonEvent& e) {
+  SdlPad* p = PadOf(e.which, true);
+  if (!p || e.button >= kControllerButtons.size()) return;
+  const ControllerButtonRow& row = kControllerButtons[e.button];
+  const int down = e.type == SDL_CONTROLLERBUTTONDOWN;
+  if (row.Dpad) {
+    p->Dpad = down ? (p->Dpad | row.Dpad) : (p->Dpad & ~uint32_t(row.Dpad));
+    Deliver(PlatNativeEventKind::PadHat, nullptr, e.which, int(p->Dpad));
+  } else if (row.Button >= 0) {
+    PadButton(e.which, row.Button, down);
+  }
+}
+
+void ControllerAxis(const SDL_ControllerAxisEvent& e) {
+  if (!PadOf(e.which, true)) return;
+  switch (e.axis) {
+    case SDL_CONTROLLER_AXIS_LEFTX: Deliver(PlatNativeEventKind::PadAxis, nullptr, e.which, 0, e.value); break;
+    case SDL_CONTROLLER_AXIS_LEFTY: Deliver(PlatNativeEventKind::PadAxis, nullptr, e.which, 1, e.value); break;
+    case SDL_CONTROLLER_AXIS_TRIGGERLEFT: PadButton(e.which, kLeftTriggerButton, e.value > kAxisMax / 2); break;
+    case SDL_CONTROLLER_AXIS_TRIGGERRIGHT: PadButton(e.which, kRightTriggerButton, e.value > kAxisMax / 2); break;
+    default: break;
+  }
+}
+
+int OpenPads() {
+  // Pad state is kept from events; the library decides when to read it (not
+  // while the window is inactive), so SDL must not drop events meanwhile, or
+  // a button released in the background would stay held.
+  SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+  if (!g_padSubsystem) {
+    if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return -1;
+    g_padSubsystem = 1;
+  }
+  int count = SDL_NumJoysticks();
+  for (int i = 0; i < count; ++i) OpenPad(i);
+  return 0;
+}
+
+void ClosePads() {
+  for (const SdlPad& p : g_pads) ClosePad(p);
+  g_pads.clear();
+  if (g_padSubsystem) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+  g_padSubsystem = 0;
+}
+
+int PadRumble(int padId, int strength, uint32_t durationMs) {
+  for (const SdlPad& p : g_pads) {
+    if (p.Id != padId) continue;
+    auto s = static_cast<Uint16>(strength);
+    int r = p.Controller ? SDL_GameControllerRumble(p.Controller, s, s, durationMs)
+                         : SDL_JoystickRumble(p.Joystick, s, s, durationMs);
+    return r == 0 ? 0 : -1;
+  }
+  return -1;
+}
+
+// ---- Events -------------------------------------------------------------------------
+
+// Mouse buttons in the platform's order: left, right, middle, the side buttons.
+int MouseButtonIndex(int sdlButton) {
+  switch (sdlButton) {
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_RIGHT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    case SDL_BUTTON_X1: return 3;
+    case SDL_BUTTON_X2: return 4;
+    default: return -1;
+  }
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& we) {
@@ -81,6 +215,7 @@ void TranslateWindowEvent(const SDL_WindowEvent& we) {
   }
 }
 
+// Every SDL event the back end takes becomes native events here.
 void Translate(const SDL_Event& ev) {
   switch (ev.type) {
     case SDL_WINDOWEVENT:
@@ -88,10 +223,10 @@ void Translate(const SDL_Event& ev) {
       break;
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
-      int vk = VirtualKeyOf(ev.key.keysym.scancode);
-      if (!vk) break;
+      PlatKeyInfo key;
+      if (PlatKeyFromScancode(ev.key.keysym.scancode, &key) != 0) break;
       Deliver(ev.type == SDL_KEYDOWN ? PlatNativeEventKind::KeyDown : PlatNativeEventKind::KeyUp,
-              OwnerOfId(ev.key.windowID), vk, ev.key.repeat ? 1 : 0);
+              OwnerOfId(ev.key.windowID), key.VirtualKey, ev.key.repeat ? 1 : 0, key.KeyCode);
       break;
     }
     case SDL_TEXTINPUT:
@@ -102,8 +237,7 @@ void Translate(const SDL_Event& ev) {
       break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
-      int button = ev.button.button == SDL_BUTTON_LEFT ? 0 : ev.button.button == SDL_BUTTON_RIGHT ? 1
-                 : ev.button.button == SDL_BUTTON_MIDDLE ? 2 : -1;
+      int button = MouseButtonIndex(ev.button.button);
       if (button < 0) break;
       Deliver(ev.type == SDL_MOUSEBUTTONDOWN ? PlatNativeEventKind::MouseButtonDown
                                              : PlatNativeEventKind::MouseButtonUp,
@@ -116,6 +250,38 @@ void Translate(const SDL_Event& ev) {
       Deliver(PlatNativeEventKind::MouseWheel, OwnerOfId(ev.wheel.windowID), ev.wheel.y, 0, x, y);
       break;
     }
+    case SDL_JOYDEVICEADDED:
+      if (!SDL_IsGameController(ev.jdevice.which)) OpenPad(ev.jdevice.which);
+      break;
+    case SDL_CONTROLLERDEVICEADDED:
+      OpenPad(ev.cdevice.which);
+      break;
+    case SDL_JOYDEVICEREMOVED:
+      RemovePad(ev.jdevice.which);
+      break;
+    case SDL_CONTROLLERDEVICEREMOVED:
+      RemovePad(ev.cdevice.which);
+      break;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+      ControllerButton(ev.cbutton);
+      break;
+    case SDL_CONTROLLERAXISMOTION:
+      ControllerAxis(ev.caxis);
+      break;
+    case SDL_JOYBUTTONDOWN:
+    case SDL_JOYBUTTONUP:
+      if (PadOf(ev.jbutton.which, false) && ev.jbutton.button < 32)
+        PadButton(ev.jbutton.which, ev.jbutton.button, ev.type == SDL_JOYBUTTONDOWN);
+      break;
+    case SDL_JOYAXISMOTION:
+      if (PadOf(ev.jaxis.which, false) && ev.jaxis.axis < 2)
+        Deliver(PlatNativeEventKind::PadAxis, nullptr, ev.jaxis.which, ev.jaxis.axis, ev.jaxis.value);
+      break;
+    case SDL_JOYHATMOTION:
+      if (PadOf(ev.jhat.which, false) && ev.jhat.hat == 0)
+        Deliver(PlatNativeEventKind::PadHat, nullptr, ev.jhat.which, HatBits(ev.jhat.value));
+      break;
     default:
       break;
   }
@@ -177,10 +343,7 @@ void Raise(void* native) { SDL_RaiseWindow(static_cast<SDL_Window*>(native)); }
 
 void PumpEvents() {
   SDL_Event ev;
-  while (SDL_PollEvent(&ev)) {
-    PlatNotifyEventObservers(&ev);
-    Translate(ev);
-  }
+  while (SDL_PollEvent(&ev)) Translate(ev);
 }
 
 void ApplyCursor(int visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
@@ -207,21 +370,6 @@ void SetScreenSaver(int active) {
 // places, so the layer's window rectangle is the client rectangle here.
 void FrameMetrics(uint32_t, uint32_t, PlatRect* frame) { *frame = PlatRect{0, 0, 0, 0}; }
 
-int Present(void* native, const uint32_t* pixels, int width, int height, int pitch, const PlatRect* dest) {
-  auto* w = static_cast<SDL_Window*>(native);
-  SDL_Surface* target = SDL_GetWindowSurface(w);
-  if (!target) return -1;
-  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height,
-                                                           32, pitch, SDL_PIXELFORMAT_RGB888);
-  if (!source) return -1;
-  SDL_Rect d = dest ? SDL_Rect{dest->Left, dest->Top, dest->Right - dest->Left, dest->Bottom - dest->Top}
-                    : SDL_Rect{0, 0, target->w, target->h};
-  int result = SDL_BlitScaled(source, nullptr, target, &d);
-  SDL_FreeSurface(source);
-  if (result == 0) result = SDL_UpdateWindowSurface(w);
-  return result == 0 ? 0 : -1;
-}
-
 int FillBlack(void* native, const PlatRect* rect) {
   // Frames reach the window through its renderer (platform/present.h); a
   // window surface made here would take the window away from it. Before the
@@ -243,9 +391,51 @@ const PlatWindowBackend kSdlBackend = {
     "sdl",          Start,          Stop,         CreateNative, DestroyNative, SetTitle,
     SetClientBounds, SetVisible,    SetMinimized, SetDecoration, Raise,        PumpEvents,
     ApplyCursor,    GetCursorPos,   GetDesktop,   SetScreenSaver, FrameMetrics, PlatClassLockHeldElsewhere,
-    PlatClassLockHold, PlatClassLockRelease, Present, FillBlack,
+    PlatClassLockHold, PlatClassLockRelease, FillBlack, PlatSdlPresentFrame, PlatSdlPresentAgain,
+    PlatSdlSetPresentVSync, PlatSdlSetFullscreen, PlatSdlEndPresentation, OpenPads, ClosePads, PadRumble,
 };
 
 }  // namespace
 
 const PlatWindowBackend* PlatSdlWindowBackend() { return &kSdlBackend; }
+
+// ---- Virtual pads, for tests -----------------------------------------------------------
+
+namespace {
+int g_virtualDevice = -1;
+
+SDL_Joystick* OpenPadJoystick(int index) {
+  if (index < 0 || index >= int(g_pads.size())) return nullptr;
+  const SdlPad& p = g_pads[size_t(index)];
+  return p.Controller ? SDL_GameControllerGetJoystick(p.Controller) : p.Joystick;
+}
+}  // namespace
+
+int PlatSdlPlugVirtualPad(int controller) {
+  if (!g_padSubsystem) return -1;
+  int index = controller ? SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                                     SDL_CONTROLLER_BUTTON_MAX, 0)
+                         : SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 12, 1);
+  if (index < 0) return -1;
+  g_virtualDevice = index;
+  return 0;
+}
+
+int PlatSdlUnplugVirtualPad() {
+  if (g_virtualDevice < 0) return -1;
+  int r = SDL_JoystickDetachVirtual(g_virtualDevice);
+  g_virtualDevice = -1;
+  return r == 0 ? 0 : -1;
+}
+
+int PlatSdlSetVirtualButton(int index, int button, int down) {
+  SDL_Joystick* j = OpenPadJoystick(index);
+  if (!j) return -1;
+  return SDL_JoystickSetVirtualButton(j, button, down ? SDL_PRESSED : SDL_RELEASED) == 0 ? 0 : -1;
+}
+
+int PlatSdlSetVirtualHat(int index, int sdlHatValue) {
+  SDL_Joystick* j = OpenPadJoystick(index);
+  if (!j) return -1;
+  return SDL_JoystickSetVirtualHat(j, 0, static_cast<Uint8>(sdlHatValue)) == 0 ? 0 : -1;
+}

@@ -12,9 +12,12 @@
 
 #include "game_globals.h"
 #include "graphics/drawstate.h"
+#include "input/input.h"
 #include "platform/clock.h"
 #include "platform/input.h"
-#include "platform/input_testing.h"
+#include "platform/window_backend.h"
+#include "platform/window_fake.h"
+#include "platform/window_sdl.h"
 #include "platform/window_lock.h"
 #include "screens.h"
 #include "vexlo.h"
@@ -62,6 +65,7 @@ std::string MatchScript(uint32_t playMs) {
 }
 
 TEST(GameEndToEnd, ScriptedPlayerLosesARoundToTheComputerAndTheMatchEnds) {
+  ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
   std::filesystem::current_path(VX_BINARY_DIR "/bin");
   PlatSetMillisecondHook(FakeNow);
   PlatSetSleepHook(FakeSleep);
@@ -108,48 +112,108 @@ TEST(GameEndToEnd, ScriptedPlayerLosesARoundToTheComputerAndTheMatchEnds) {
   PlatSetSleepHook(nullptr);
 }
 
-TEST(LibraryInput, KeysArriveThroughTheWindowsEventLoop) {
-  SetLogFileOutput(0);
-  SetMainWindowTitle("QuarryInputEvents");
-  PrivateClassLocks locks;
-  ASSERT_EQ(InitLibrary(), 0);
+// The scripted window back end: what it delivers reaches the library's key
+// and pad state through the library's own message pump.
+class FakeBackEndLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
+    SetLogFileOutput(0);
+    SetMainWindowTitle("QuarryFakeInput");
+    ASSERT_EQ(InitLibrary(), 0);
+    PlatFakeQueueEvent(PlatNativeEventKind::FocusGained);
+    PumpWindowMessages();
+  }
+  void TearDown() override {
+    EndLibrary();
+    PlatFakeUnplugAllPads();
+    PlatSelectWindowBackend(PlatSdlWindowBackend());
+  }
+};
+
+TEST_F(FakeBackEndLibrary, AKeyPressReachesTheKeyStateAndTheWindow) {
   constexpr int kScZ = 29;
-  ASSERT_EQ(PlatTestQueueSdlKeyEvent(kScZ, 1), 0);
+  ASSERT_EQ(PlatFakeQueueKey(kScZ, 1), 0);
   PumpWindowMessages();
   EXPECT_EQ(IsKeyDown(44), 1);
   char states[256];
   GetAllKeyStates(states);
   EXPECT_EQ(states[44], 1);
   WaitMilliseconds(40);  // past the shortest hold a tap is given
-  ASSERT_EQ(PlatTestQueueSdlKeyEvent(kScZ, 0), 0);
+  ASSERT_EQ(PlatFakeQueueKey(kScZ, 0), 0);
   PumpWindowMessages();
   EXPECT_EQ(IsKeyDown(44), 0);
-  EndLibrary();
+  // Return also reaches the window as a key message: the typed-character
+  // buffer gets its carriage return.
+  constexpr int kScReturn = 40;
+  while (PopTypedChar() != 0) {
+  }
+  ASSERT_EQ(PlatFakeQueueKey(kScReturn, 1), 0);
+  PumpWindowMessages();
+  EXPECT_EQ(PopTypedChar(), 0x0D);
+  EXPECT_EQ(IsKeyDown(0x1C), 1);
+  // Losing focus forgets held keys (the pump waits while the window is
+  // inactive, so focus comes back at once).
+  PlatFakeQueueEvent(PlatNativeEventKind::FocusLost);
+  PlatFakeQueueEvent(PlatNativeEventKind::FocusGained);
+  PumpWindowMessages();
+  EXPECT_EQ(IsKeyDown(0x1C), 0);
 }
 
-TEST(LibraryInput, PadsArePluggedInAndOutWhileRunning) {
+TEST_F(FakeBackEndLibrary, PadButtonsAndHatsReachThePadStateAsPadsComeAndGo) {
+  EXPECT_EQ(GetJoypadCount(), 0);
+  ASSERT_EQ(PlatFakePlugPad(7), 0);
+  PumpWindowMessages();
+  ASSERT_EQ(GetJoypadCount(), 1);
+  PlatFakeQueuePadButton(7, 1, 1);  // B
+  PumpWindowMessages();
+  EXPECT_EQ(GetJoypadBits(1), 32);
+  EXPECT_EQ(GetJoypadBits(0x1001), 32);
+  ASSERT_EQ(PlatFakePlugPad(9), 0);
+  PumpWindowMessages();
+  ASSERT_EQ(GetJoypadCount(), 2);
+  PlatFakeQueuePadHat(9, 2);         // left
+  PlatFakeQueuePadButton(9, 8, 1);  // button 9
+  PumpWindowMessages();
+  EXPECT_EQ(GetJoypadBits(2), 2 | 4096);
+  ASSERT_EQ(PlatFakeUnplugPad(9), 0);
+  PumpWindowMessages();
+  EXPECT_EQ(GetJoypadCount(), 1);
+  EXPECT_EQ(GetJoypadBits(2), 0);
+  EXPECT_EQ(GetJoypadBits(1), 32);
+  // Vibration reaches the pad through the back end.
+  ASSERT_EQ(StartJoypadVibrationImpl(1, 1000, 300), 0);
+  int strength = -1;
+  uint32_t ms = 0;
+  ASSERT_EQ(PlatFakeLastRumble(7, &strength, &ms), 0);
+  EXPECT_EQ(strength, 65535);
+  EXPECT_EQ(ms, 300u);
+}
+
+TEST(LibraryInput, SdlPadsArePluggedInAndOutWhileRunning) {
+  ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
   SetLogFileOutput(0);
   SetMainWindowTitle("QuarryInputPads");
   PrivateClassLocks locks;
   ASSERT_EQ(InitLibrary(), 0);
   EXPECT_EQ(GetJoypadCount(), 0);
-  ASSERT_EQ(PlatTestPlugVirtualPad(1), 0);
+  ASSERT_EQ(PlatSdlPlugVirtualPad(1), 0);
   PumpWindowMessages();
   ASSERT_EQ(GetJoypadCount(), 1);
   constexpr int kButtonB = 1;
-  ASSERT_EQ(PlatTestSetVirtualButton(0, kButtonB, 1), 0);
+  ASSERT_EQ(PlatSdlSetVirtualButton(0, kButtonB, 1), 0);
   PumpWindowMessages();
   EXPECT_EQ(GetJoypadBits(1), 32);
   EXPECT_EQ(GetJoypadBits(0x1001), 32);
-  ASSERT_EQ(PlatTestPlugVirtualPad(0), 0);  // a plain joystick as pad 2
+  ASSERT_EQ(PlatSdlPlugVirtualPad(0), 0);  // a plain joystick as pad 2
   PumpWindowMessages();
   ASSERT_EQ(GetJoypadCount(), 2);
   constexpr int kHatLeft = 8;
-  ASSERT_EQ(PlatTestSetVirtualHat(1, kHatLeft), 0);
-  ASSERT_EQ(PlatTestSetVirtualButton(1, 8, 1), 0);
+  ASSERT_EQ(PlatSdlSetVirtualHat(1, kHatLeft), 0);
+  ASSERT_EQ(PlatSdlSetVirtualButton(1, 8, 1), 0);
   PumpWindowMessages();
   EXPECT_EQ(GetJoypadBits(2), 2 | 4096);
-  ASSERT_EQ(PlatTestUnplugVirtualPad(), 0);
+  ASSERT_EQ(PlatSdlUnplugVirtualPad(), 0);
   PumpWindowMessages();
   EXPECT_EQ(GetJoypadCount(), 1);
   EXPECT_EQ(GetJoypadBits(2), 0);

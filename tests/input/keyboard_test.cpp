@@ -1,4 +1,4 @@
-// Key states through SDL key events, while the window is active and inactive.
+// Key states through key events of the window back end, while the window is active and inactive.
 #include <cstring>
 
 #include "input_fixture.h"
@@ -10,8 +10,8 @@ using namespace inputtest;
 
 TEST_F(InputTest, KeyEventsSetAndClearKeyStates) {
   EXPECT_EQ(IsKeyDownImpl(44), 0);
-  PlatTestKeyEvent(kScZ, 1, 0);
-  PlatTestKeyEvent(kScUp, 1, 0);
+  FakeKey(kScZ, 1, 0);
+  FakeKey(kScUp, 1, 0);
   EXPECT_EQ(IsKeyDownImpl(44), 1);
   EXPECT_EQ(IsKeyDownImpl(200), 1);
   char states[256];
@@ -20,15 +20,15 @@ TEST_F(InputTest, KeyEventsSetAndClearKeyStates) {
   for (int i = 0; i < 256; ++i) EXPECT_EQ(states[i], (i == 44 || i == 200) ? 1 : 0) << i;
   EXPECT_EQ(GetAnyInputDownImpl(1), 44);  // the lowest code down comes first
   gNow += 50;
-  PlatTestKeyEvent(kScZ, 0, 0);
+  FakeKey(kScZ, 0, 0);
   EXPECT_EQ(IsKeyDownImpl(44), 0);
   EXPECT_EQ(GetAnyInputDownImpl(7), 200);
-  PlatTestKeyEvent(kScUp, 0, 0);
+  FakeKey(kScUp, 0, 0);
   EXPECT_EQ(GetAnyInputDownImpl(7), 0);
 }
 
 TEST_F(InputTest, OutOfRangeKeyCodesReadAsUp) {
-  PlatTestKeyEvent(kScZ, 1, 0);
+  FakeKey(kScZ, 1, 0);
   EXPECT_EQ(IsKeyDownImpl(-1), 0);
   EXPECT_EQ(IsKeyDownImpl(256), 0);
   EXPECT_EQ(IsKeyDownImpl(44 + 256), 0);
@@ -36,7 +36,7 @@ TEST_F(InputTest, OutOfRangeKeyCodesReadAsUp) {
 }
 
 TEST_F(InputTest, InactiveWindowReadsNothingAndForgetsHeldKeys) {
-  PlatTestKeyEvent(kScZ, 1, 0);
+  FakeKey(kScZ, 1, 0);
   SetActive(0);
   EXPECT_EQ(IsKeyDownImpl(44), 0);
   EXPECT_EQ(GetAnyInputDownImpl(7), 0);
@@ -48,30 +48,30 @@ TEST_F(InputTest, InactiveWindowReadsNothingAndForgetsHeldKeys) {
   // pressed again.
   SetActive(1);
   EXPECT_EQ(IsKeyDownImpl(44), 0);
-  PlatTestKeyEvent(kScZ, 1, 0);
+  FakeKey(kScZ, 1, 0);
   EXPECT_EQ(IsKeyDownImpl(44), 1);
 }
 
 TEST_F(InputTest, FocusLossReleasesKeys) {
-  PlatTestKeyEvent(kScLeft, 1, 0);
-  PlatTestFocusLost();
+  FakeKey(kScLeft, 1, 0);
+  FakeFocusLost();
   EXPECT_EQ(IsKeyDownImpl(203), 0);
 }
 
 TEST_F(InputTest, KeyRepeatDoesNotChangeState) {
-  PlatTestKeyEvent(kScX, 1, 0);
-  PlatTestKeyEvent(kScX, 1, 1);
+  FakeKey(kScX, 1, 0);
+  FakeKey(kScX, 1, 1);
   EXPECT_EQ(IsKeyDownImpl(45), 1);
   gNow += 50;
-  PlatTestKeyEvent(kScX, 0, 0);
+  FakeKey(kScX, 0, 0);
   EXPECT_EQ(IsKeyDownImpl(45), 0);
 }
 
 TEST_F(InputTest, ATapBetweenTwoReadsIsSeenForOneFrame) {
   // Pressed and released within one pump: every read until the next pump
   // sees it down.
-  PlatTestKeyEvent(kScZ, 1, 0);
-  PlatTestKeyEvent(kScZ, 0, 0);
+  FakeKey(kScZ, 1, 0);
+  FakeKey(kScZ, 0, 0);
   EXPECT_EQ(IsKeyDownImpl(44), 1);
   char states[256];
   GetAllKeyStatesImpl(states);
@@ -79,16 +79,16 @@ TEST_F(InputTest, ATapBetweenTwoReadsIsSeenForOneFrame) {
   UpdatePadVibrationTimers();  // the pump's input service
   EXPECT_EQ(IsKeyDownImpl(44), 0);
   // A key some read has seen is released at once.
-  PlatTestKeyEvent(kScX, 1, 0);
+  FakeKey(kScX, 1, 0);
   EXPECT_EQ(IsKeyDownImpl(45), 1);
-  PlatTestKeyEvent(kScX, 0, 0);
+  FakeKey(kScX, 0, 0);
   EXPECT_EQ(IsKeyDownImpl(45), 0);
   // A tap not yet read survives a pump; pressed again, it stays down.
-  PlatTestKeyEvent(kScSpace, 1, 0);
-  PlatTestKeyEvent(kScSpace, 0, 0);
+  FakeKey(kScSpace, 1, 0);
+  FakeKey(kScSpace, 0, 0);
   UpdatePadVibrationTimers();
   EXPECT_EQ(IsKeyDownImpl(57), 1);
-  PlatTestKeyEvent(kScSpace, 1, 0);
+  FakeKey(kScSpace, 1, 0);
   UpdatePadVibrationTimers();
   EXPECT_EQ(IsKeyDownImpl(57), 1);
 }
@@ -130,18 +130,18 @@ TEST_F(InputTest, BadScriptsAreRefusedWhole) {
 }
 
 TEST_F(InputTest, AnyInputDownAnswersMouseButtonsWithMinusOneUnderFlag4) {
-  PlatTestMouseButton(3, 1);  // right button
+  FakeMouse(kMouseRight, 1);
   EXPECT_EQ(GetAnyInputDownImpl(4), -1);
   EXPECT_EQ(GetAnyInputDownImpl(7), -1);
   EXPECT_EQ(GetAnyInputDownImpl(1 | 2), 0);
   // A key down comes first: its code, not -1.
-  PlatTestKeyEvent(kScX, 1, 0);
+  FakeKey(kScX, 1, 0);
   EXPECT_EQ(GetAnyInputDownImpl(7), 45);
   EXPECT_EQ(GetAnyInputDownImpl(4), -1);
-  PlatTestMouseButton(3, 0);
+  FakeMouse(kMouseRight, 0);
   EXPECT_EQ(GetAnyInputDownImpl(4), 0);
   // Nothing while the window is inactive.
-  PlatTestMouseButton(1, 1);
+  FakeMouse(kMouseLeft, 1);
   SetActive(0);
   EXPECT_EQ(GetAnyInputDownImpl(4), 0);
 }
@@ -151,7 +151,7 @@ TEST_F(InputTest, InputRestartedAfterADeviceLossReadsKeysAgain) {
   ASSERT_EQ(TermInput(), 0);
   EXPECT_EQ(IsKeyDownImpl(44), 0);
   ASSERT_EQ(InitInput(), 0);
-  PlatTestKeyEvent(kScZ, 1, 0);
+  FakeKey(kScZ, 1, 0);
   EXPECT_EQ(IsKeyDownImpl(44), 1);
   EXPECT_EQ(GetAnyInputDownImpl(7), 44);
   EXPECT_EQ(GetJoypadBitsImpl(0x1000), 16);

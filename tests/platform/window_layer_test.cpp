@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/present.h"
 #include "platform/window.h"
+#include "platform/window_backend.h"
 #include "platform/window_fake.h"
 #include "platform/window_lock.h"
 
@@ -171,6 +173,24 @@ TEST_F(WindowLayerTest, KeysBecomeVirtualKeysAndControlCharacters) {
   EXPECT_NE(Log()[2].LParam & (1 << 30), 0);  // a repeat
 }
 
+TEST_F(WindowLayerTest, PhysicalKeysReachTheWindowAsTheirVirtualKeys) {
+  constexpr int kScZ = 29, kScKpEnter = 88, kScPower = 102;
+  ASSERT_EQ(PlatFakeQueueKey(kScZ, 1), 0);
+  ASSERT_EQ(PlatFakeQueueKey(kScPower, 1), 0);  // no virtual key: no message
+  ASSERT_EQ(PlatFakeQueueKey(kScKpEnter, 1), 0);
+  ASSERT_EQ(PlatFakeQueueKey(kScZ, 0), 0);
+  EXPECT_EQ(PlatFakeQueueKey(1, 1), -1);  // not a key
+  // Pads and the side mouse buttons are input state only.
+  PlatFakePlugPad(3);
+  PlatFakeQueuePadButton(3, 0, 1);
+  PlatFakeQueueMouseButton(3, 1);
+  EXPECT_EQ(Drain(), (std::vector<uint32_t>{WM_KEYDOWN, WM_KEYDOWN, WM_CHAR, WM_KEYUP}));
+  EXPECT_EQ(Log()[0].WParam, uintptr_t('Z'));
+  EXPECT_EQ(Log()[1].WParam, uintptr_t(VK_RETURN));
+  EXPECT_EQ(Log()[3].WParam, uintptr_t('Z'));
+  PlatFakeUnplugAllPads();
+}
+
 TEST_F(WindowLayerTest, TypedTextBecomesCodePageBytes) {
   PlatFakeQueueEvent(PlatNativeEventKind::Text, 0, 0, reinterpret_cast<const char*>(u8"Zｱ漢"));
   Drain();
@@ -305,14 +325,11 @@ TEST(WindowClassLock, SecondHolderIsRefusedUntilReleased) {
 }
 
 namespace {
-int g_observed = 0;
-void Observe(const void* event) {
-  if (event) ++g_observed;
-}
 intptr_t DefaultProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) { return PlatDefWindowProc(w, m, wp, lp); }
 }  // namespace
 
 TEST(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
+  ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
   std::random_device rd;
   std::string name = "SdlBackendTest" + std::to_string(rd());
   int w = 0, h = 0, bits = 0;
@@ -321,21 +338,25 @@ TEST(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
   EXPECT_GT(h, 0);
   EXPECT_EQ(bits, 32);  // 4 bytes per pixel, though 24 of the bits carry colour
 
-  PlatAddEventObserver(Observe);
   PlatWindowClass c{0, DefaultProc, 0, name.c_str()};
   ASSERT_EQ(PlatRegisterClass(&c), 0);
   PlatWindow window = PlatCreateWindow(0, name.c_str(), "\x83\x65\x83\x58\x83\x67", WS_POPUP | WS_CAPTION | WS_VISIBLE,
                                        0, 0, 640, 480);
   ASSERT_NE(window, nullptr);
-  EXPECT_NE(PlatGetSdlWindow(window), nullptr);
   EXPECT_EQ(PlatFindWindowByClass(name.c_str()), 1);
   PlatMsg m;
   for (int i = 0; i < 20 && PlatPeekMessage(&m, nullptr, 1); ++i) PlatDispatchMessage(&m);
-  EXPECT_GT(g_observed, 0);
+  // A frame shows through the back end's renderer, and again on a repaint.
+  std::vector<uint32_t> frame(64 * 48, 0x00FF8000u);
+  EXPECT_EQ(PlatPresentScreen(window, frame.data(), 64, 48, 64 * 4, 32, nullptr), 0);
+  EXPECT_EQ(PlatPresentAgain(window), 0);
+  std::vector<uint16_t> frame16(64 * 48, 0xF800);
+  PlatRect changed{8, 8, 100, 20};  // clipped to the image
+  EXPECT_EQ(PlatPresentScreen(window, frame16.data(), 64, 48, 64 * 2, 16, &changed), 0);
+  PlatEndPresentation();
   PlatSetScreenSaverActive(0);
   PlatSetScreenSaverActive(1);
   EXPECT_EQ(PlatDestroyWindow(window), 0);
   EXPECT_EQ(PlatFindWindowByClass(name.c_str()), 0);
   EXPECT_EQ(PlatUnregisterClass(name.c_str()), 0);
-  PlatRemoveEventObserver(Observe);
 }

@@ -12,6 +12,8 @@
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
 #include "platform/present.h"
+#include "platform/window_backend.h"
+#include "platform/window_fake.h"
 #include "vexlo.h"
 
 namespace {
@@ -84,9 +86,14 @@ TEST(DisplayBackEnd, AScreenModeChangeStartsTheManagerAfresh) {
   TermGraphicsDevice();
 }
 
+// Frames go to the scripted window back end, which keeps the last one shown.
 class WindowFrames : public ::testing::TestWithParam<int> {
  protected:
-  void SetUp() override {
+  void SetUp() override { Start(1); }
+  void Start(int fake) {
+    if (fake) {
+      ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
+    }
     SetLogFileOutput(0);
     // A class name of its own: tests running side by side are not second copies.
     std::string title = std::string("VexloTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -96,17 +103,22 @@ class WindowFrames : public ::testing::TestWithParam<int> {
     ChangeWindowMode(1);
     ASSERT_EQ(SetScreenModeSetting(640, 480, GetParam()), 0);
     ASSERT_EQ(InitLibrary(), 0);
-    PlatPresentCaptureEnable(1);
   }
   void TearDown() override {
-    PlatPresentCaptureEnable(0);
     EndLibrary();
+    PlatSelectWindowBackend(PlatSdlWindowBackend());
   }
   static uint32_t Captured(int x, int y) {
     int w = 0, h = 0;
-    const uint32_t* p = PlatPresentCapturedFrame(&w, &h);
+    const uint32_t* p = PlatFakePresentedFrame(&w, &h);
     return p ? p[size_t(y) * size_t(w) + size_t(x)] : 0xDEADBEEF;
   }
+};
+
+// Frames shown by the SDL2 back end (its dummy driver).
+class SdlWindowFrames : public WindowFrames {
+ protected:
+  void SetUp() override { Start(0); }
 };
 
 TEST_P(WindowFrames, AFlipShowsTheBackScreen) {
@@ -117,7 +129,7 @@ TEST_P(WindowFrames, AFlipShowsTheBackScreen) {
   ASSERT_EQ(FlipScreen(), 0);
   EXPECT_EQ(PlatPresentFrameCount(), frames + 1);
   int w = 0, h = 0;
-  ASSERT_NE(PlatPresentCapturedFrame(&w, &h), nullptr);
+  ASSERT_NE(PlatFakePresentedFrame(&w, &h), nullptr);
   EXPECT_EQ(w, 640);
   EXPECT_EQ(h, 480);
   EXPECT_EQ(Captured(150, 120), 0xFF0000u);
@@ -144,7 +156,7 @@ TEST_P(WindowFrames, DrawingOnTheFrontScreenShowsAtOnceOverTheLastFrame) {
   EXPECT_EQ(PresentFrontImageRect(&off), 0);
 }
 
-TEST_P(WindowFrames, TheVerticalBlankSettingAndTheFullScreenSwitch) {
+TEST_P(SdlWindowFrames, TheVerticalBlankSettingAndTheFullScreenSwitch) {
   SetFlipWaitVBlank(0);
   EXPECT_EQ(FlipScreen(), 0);
   SetFlipWaitVBlank(1);
@@ -160,5 +172,6 @@ TEST_P(WindowFrames, TheVerticalBlankSettingAndTheFullScreenSwitch) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, WindowFrames, ::testing::Values(16, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, SdlWindowFrames, ::testing::Values(16, 32));
 
 }  // namespace

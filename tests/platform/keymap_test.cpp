@@ -1,7 +1,9 @@
-// The table from SDL scancodes to DirectInput key codes.
+// The one key table: SDL scancodes to virtual keys and DirectInput key codes.
 #include <gtest/gtest.h>
 
 #include "platform/input.h"
+#include "platform/keymap.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -80,6 +82,83 @@ TEST(KeyCodeTable, EveryCodeWithAScancodeMapsBack) {
     EXPECT_EQ(PlatKeyCodeFromScancode(sc), code) << code;
   }
   EXPECT_GT(mapped, 100);
+}
+
+TEST(KeyTable, EveryKnownScancodeGivesAVirtualKeyAndAKeyCode) {
+  constexpr int kScPower = 102;  // the one key with no virtual key
+  int known = 0;
+  for (int sc = -2; sc < PLAT_SCANCODE_COUNT + 2; ++sc) {
+    PlatKeyInfo key{-1, -1};
+    int r = PlatKeyFromScancode(sc, &key);
+    if (r != 0) {
+      EXPECT_EQ(key.VirtualKey, 0) << sc;
+      EXPECT_EQ(key.KeyCode, 0) << sc;
+      continue;
+    }
+    ++known;
+    EXPECT_GT(key.KeyCode, 0) << sc;
+    EXPECT_LT(key.KeyCode, PLAT_KEY_COUNT) << sc;
+    EXPECT_EQ(key.KeyCode, PlatKeyCodeFromScancode(sc)) << sc;
+    if (sc != kScPower) {
+      EXPECT_GT(key.VirtualKey, 0) << sc;
+      EXPECT_LT(key.VirtualKey, 0xFF) << sc;
+    }
+  }
+  EXPECT_GT(known, 100);
+  EXPECT_EQ(PlatKeyFromScancode(kScZ, nullptr), 0);
+}
+
+TEST(KeyTable, NoTwoKeysCollideButTheSharedOnes) {
+  // Keys that share a key code: the backslash key and the key at its place
+  // on European keyboards (#). Keys that share a virtual key: left and right
+  // modifiers, the two Enter keys, and keys of other layouts at the same
+  // place.
+  constexpr int kScBackslash = 49, kScNonUsHash = 50;
+  int byCode[PLAT_KEY_COUNT] = {};
+  int byPair[256][PLAT_KEY_COUNT] = {};
+  for (int sc = 1; sc < PLAT_SCANCODE_COUNT; ++sc) {
+    PlatKeyInfo key;
+    if (PlatKeyFromScancode(sc, &key) != 0) continue;
+    if (byCode[key.KeyCode] != 0) {
+      EXPECT_TRUE(byCode[key.KeyCode] == kScBackslash && sc == kScNonUsHash)
+          << "scancodes " << byCode[key.KeyCode] << " and " << sc << " share key code " << key.KeyCode;
+    } else {
+      byCode[key.KeyCode] = sc;
+    }
+    int& pair = byPair[key.VirtualKey][key.KeyCode];
+    if (sc != kScNonUsHash) {
+      EXPECT_EQ(pair, 0) << "scancodes " << pair << " and " << sc << " are one key";
+    }
+    pair = sc;
+  }
+  // The modifiers and Enter keys: two scancodes each, one virtual key, two codes.
+  const struct {
+    int Left, Right, VirtualKey;
+  } kPairs[] = {{kScLCtrl, kScRCtrl, VK_CONTROL}, {kScLShift, kScRShift, VK_SHIFT},
+                {kScLAlt, 230, VK_MENU}, {kScReturn, kScKpEnter, VK_RETURN}};
+  for (const auto& p : kPairs) {
+    PlatKeyInfo a, b;
+    ASSERT_EQ(PlatKeyFromScancode(p.Left, &a), 0);
+    ASSERT_EQ(PlatKeyFromScancode(p.Right, &b), 0);
+    EXPECT_EQ(a.VirtualKey, p.VirtualKey);
+    EXPECT_EQ(b.VirtualKey, p.VirtualKey);
+    EXPECT_NE(a.KeyCode, b.KeyCode);
+  }
+  // Letters, digits and the keys the window procedure handles have the
+  // virtual keys of the message model.
+  PlatKeyInfo key;
+  PlatKeyFromScancode(kScZ, &key);
+  EXPECT_EQ(key.VirtualKey, 'Z');
+  PlatKeyFromScancode(kSc0, &key);
+  EXPECT_EQ(key.VirtualKey, '0');
+  PlatKeyFromScancode(kScF12, &key);
+  EXPECT_EQ(key.VirtualKey, VK_F1 + 11);
+  PlatKeyFromScancode(kScKp0, &key);
+  EXPECT_EQ(key.VirtualKey, VK_NUMPAD0);
+  PlatKeyFromScancode(kScDelete, &key);
+  EXPECT_EQ(key.VirtualKey, VK_DELETE);
+  PlatKeyFromScancode(kScUp, &key);
+  EXPECT_EQ(key.VirtualKey, VK_UP);
 }
 
 }  // namespace
