@@ -81,3 +81,8 @@ int PlatSelectWindowBackend(const PlatWindowBackend* backend);
 void PlatDeliverNativeEvent(const PlatNativeEvent& event);
 // Shows an SDL event to the registered observers.
 void PlatNotifyEventObservers(const void* sdlEvent);
+
+// Run at the start of every message peek, on the peeking thread, before its
+// queue is looked at (the socket layer posts its notifications from here).
+using PlatPeekHook = void (*)();
+void PlatSetPeekHook(PlatPeekHook hook);
