@@ -55,6 +55,11 @@ struct PollSetRec {
 std::mutex g_mutex;
 std::unordered_map<PlatSocket, SockRec*> g_sockets;
 std::vector<PollSetRec> g_pollSets;
+// Registered sockets waiting to be told they can take data again. Besides
+// the writable edge, each poll looks at their level: a tiny send buffer can
+// drain without the edge ever being raised, and a lost write notice would
+// stall a transfer for good. Only blocked writers are looked at.
+std::vector<PlatSocket> g_writeWatch;
 PlatSocket g_nextId = 1;
 int g_startups = 0;
 thread_local int t_lastError = 0;
@@ -231,6 +236,28 @@ void DeregisterLocked(SockRec* rec) {
   if (rec->LastWindow) PlatRemoveQueuedMessages(rec->LastWindow, rec->LastMessage, uintptr_t(rec->Id));
 }
 
+void WatchWriteLocked(SockRec* rec) {
+  rec->WriteArmed = 1;
+  if (rec->Window && std::find(g_writeWatch.begin(), g_writeWatch.end(), rec->Id) == g_writeWatch.end())
+    g_writeWatch.push_back(rec->Id);
+}
+
+// Tells the watched writers of a poll set that can take data again.
+void CheckWriteWatchLocked(int set) {
+  for (size_t i = 0; i < g_writeWatch.size();) {
+    SockRec* rec = FindLocked(g_writeWatch[i]);
+    if (!rec || !rec->WriteArmed || !rec->Window || rec->ClosePosted) {
+      g_writeWatch.erase(g_writeWatch.begin() + long(i));
+      continue;
+    }
+    if (rec->PollSet == set) {
+      pollfd p{rec->Fd, POLLOUT, 0};
+      if (poll(&p, 1, 0) > 0 && (p.revents & POLLOUT)) EvaluateLocked(rec, EPOLLOUT);
+    }
+    ++i;
+  }
+}
+
 // The peek hook: a zero-time-out look at the calling thread's poll set.
 void PollCallingThread() {
   uint32_t self = PlatCurrentThreadId();
@@ -240,13 +267,14 @@ void PollCallingThread() {
   epoll_event events[64];
   for (;;) {
     int n = epoll_wait(set, events, 64, 0);
-    if (n <= 0) return;
+    if (n <= 0) break;
     for (int i = 0; i < n; ++i) {
       SockRec* rec = FindLocked(PlatSocket(events[i].data.u32));
       if (rec) EvaluateLocked(rec, events[i].events);
     }
-    if (n < 64) return;
+    if (n < 64) break;
   }
+  if (!g_writeWatch.empty()) CheckWriteWatchLocked(set);
 }
 
 int CloseImpl(PlatSocket socket, int reset) {
@@ -349,8 +377,9 @@ PlatSocket PlatSocketConnect(const uint8_t address[4], int port, int blocking, u
   std::lock_guard<std::mutex> lock(g_mutex);
   PlatSocket id = AddLocked(fd);
   SockRec* rec = FindLocked(id);
-  rec->Connected = connected;
-  rec->Connecting = !connected;
+  // A non-blocking connect is told by its registration even when it stood at once.
+  rec->Connected = blocking ? 1 : 0;
+  rec->Connecting = blocking ? 0 : 1;
   return id;
 }
 
@@ -411,12 +440,12 @@ int PlatSocketSend(PlatSocket socket, const void* data, int length) {
   std::lock_guard<std::mutex> lock(g_mutex);
   SockRec* rec = FindLocked(socket);
   if (n < 0) {
-    if (rec && (sendErrno == EAGAIN || sendErrno == EWOULDBLOCK)) rec->WriteArmed = 1;
+    if (rec && (sendErrno == EAGAIN || sendErrno == EWOULDBLOCK)) WatchWriteLocked(rec);
     if (rec && (sendErrno == ECONNRESET || sendErrno == EPIPE)) rec->ResetSeen = 1;
     return Fail(MapErrno(sendErrno));
   }
   // A short send means the buffer filled: tell when it can take more.
-  if (rec && n < length) rec->WriteArmed = 1;
+  if (rec && n < length) WatchWriteLocked(rec);
   return int(n);
 }
 
