@@ -122,6 +122,9 @@ int AcceptNetWork() {
     return DiscardRecord(slot);
   }
   record->PeerPort = port;
+  // A packet leaves as its prefix and then its body: without this the body
+  // would wait for the peer's delayed acknowledgement of the prefix.
+  PlatSocketSetNoDelay(record->Socket, 1);
   if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage, NETWORK_ACCEPTED_EVENTS) != 0) {
     LogNetWorkError("WSAAsyncSelectのエラー in AcceptNetWork");
     return DiscardRecord(slot);
@@ -323,6 +326,7 @@ int ConnectNetWork(const uint8_t address[4], int port) {
     LogNetWorkError("connectに失敗しました");
     return DiscardRecord(slot);
   }
+  PlatSocketSetNoDelay(record->Socket, 1);
   if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
                             NETWORK_ACCEPTED_EVENTS | PLAT_FD_CONNECT) != 0) {
     LogNetWorkError("WSAAsyncSelectのエラー in ConnectNetWork");

@@ -1,5 +1,6 @@
 // Buffered receive and send of network handles: direct mode, and the packet
 // mode with its 4-byte little-endian length prefix.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -145,6 +146,7 @@ int SendSocketBody(int handle) {
   if (RefuseRecord(record, "SendSocket", "SendSocket") != 0) return -1;
   RingBuffer* ring = &record->SendRing;
   if (ring->Stored == 0 || !record->PacketMode) return 0;
+  auto sendPiece = [&](uint8_t* at, int64_t count) { return PlatSocketSend(record->Socket, at, int(count)); };
   for (;;) {
     uint8_t prefix[4];
     if (record->PrefixLeft != 0) {
@@ -154,11 +156,16 @@ int SendSocketBody(int handle) {
       record->PrefixLeft -= sent;
       if (record->PrefixLeft != 0) break;
     }
+    int64_t n;
     if (record->OutgoingLeft == 0) {
-      // A packet holds everything queued when it starts.
+      // A packet holds everything queued when it starts. Its prefix leaves in
+      // one write with the body's first piece, so a small packet is one
+      // segment on the wire, not two.
       record->OutgoingLeft = uint32_t(ring->Stored);
       WriteLe32(prefix, record->OutgoingLeft);
-      int sent = PlatSocketSend(record->Socket, prefix, 4);
+      RingBufferWrapPositions(ring);
+      int64_t piece = std::min<int64_t>(record->OutgoingLeft, int64_t(ring->Capacity) - ring->ReadPos);
+      int sent = PlatSocketSendPair(record->Socket, prefix, 4, ring->Data + ring->ReadPos, int(piece));
       if (sent < 0) {
         record->OutgoingLeft = 0;
         break;
@@ -167,12 +174,19 @@ int SendSocketBody(int handle) {
         record->PrefixLeft = 4 - sent;
         break;
       }
+      n = sent - 4;
+      ring->ReadPos += int32_t(n);
+      if (n == piece && record->OutgoingLeft > uint32_t(n)) {
+        // The rest of a packet that wraps past the end of the ring.
+        RingBufferWrapPositions(ring);
+        int64_t more = RingTransfer(ring, &ring->ReadPos, record->OutgoingLeft - n, sendPiece);
+        if (more > 0) n += more;
+      }
+    } else {
+      RingBufferWrapPositions(ring);
+      n = RingTransfer(ring, &ring->ReadPos, record->OutgoingLeft, sendPiece);
+      if (n < 0) break;
     }
-    RingBufferWrapPositions(ring);
-    int64_t n = RingTransfer(ring, &ring->ReadPos, record->OutgoingLeft, [&](uint8_t* at, int64_t count) {
-      return PlatSocketSend(record->Socket, at, int(count));
-    });
-    if (n < 0) break;
     ring->Stored -= int32_t(n);
     record->OutgoingLeft -= uint32_t(n);
     PumpNetWorkMessages(0);

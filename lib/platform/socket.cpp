@@ -12,6 +12,7 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +44,7 @@ struct SockRec {
   int ClosePosted = 0;             // close (or a failed connect) told; nothing further
   int ResetSeen = 0;               // a receive or send met a reset
   int SendShut = 0;                // our sending direction is shut
+  uint32_t Interest = 0;           // the epoll events asked for now
 };
 
 struct PollSetRec {
@@ -172,8 +174,30 @@ void PostReadLocked(SockRec* rec) {
   PlatPostMessage(rec->Window, rec->Message, uintptr_t(rec->Id), word);
 }
 
+// Writability is asked for only while it is to be told (a connect under way
+// or a write notice armed), so a busy sender is not woken for every
+// acknowledgement. Asking again looks at the level at once.
+void UpdateInterestLocked(SockRec* rec) {
+  if (rec->PollSet < 0) return;
+  uint32_t want = EPOLLIN | EPOLLRDHUP | EPOLLET;
+  if (!rec->Listening && !rec->ClosePosted && (rec->Connecting || (rec->WriteArmed && (rec->Mask & PLAT_FD_WRITE))))
+    want |= EPOLLOUT;
+  if (want == rec->Interest) return;
+  epoll_event ev{};
+  ev.events = want;
+  ev.data.u32 = rec->Id;
+  if (epoll_ctl(rec->PollSet, EPOLL_CTL_MOD, rec->Fd, &ev) == 0) rec->Interest = want;
+}
+
+void EvaluateBodyLocked(SockRec* rec, uint32_t events);
+
 // Turns the readiness seen on a socket (epoll bits) into notifications.
 void EvaluateLocked(SockRec* rec, uint32_t events) {
+  EvaluateBodyLocked(rec, events);
+  UpdateInterestLocked(rec);
+}
+
+void EvaluateBodyLocked(SockRec* rec, uint32_t events) {
   if (!rec->Window || rec->ClosePosted) return;
   if (rec->Listening) {
     if ((events & EPOLLIN) && rec->AcceptArmed && (rec->Mask & PLAT_FD_ACCEPT)) {
@@ -231,6 +255,7 @@ uint32_t LevelOf(int fd) {
 void DeregisterLocked(SockRec* rec) {
   if (rec->PollSet >= 0) epoll_ctl(rec->PollSet, EPOLL_CTL_DEL, rec->Fd, nullptr);
   rec->PollSet = -1;
+  rec->Interest = 0;
   rec->Window = nullptr;
   rec->Mask = 0;
   if (rec->LastWindow) PlatRemoveQueuedMessages(rec->LastWindow, rec->LastMessage, uintptr_t(rec->Id));
@@ -240,6 +265,7 @@ void WatchWriteLocked(SockRec* rec) {
   rec->WriteArmed = 1;
   if (rec->Window && std::find(g_writeWatch.begin(), g_writeWatch.end(), rec->Id) == g_writeWatch.end())
     g_writeWatch.push_back(rec->Id);
+  UpdateInterestLocked(rec);
 }
 
 // Tells the watched writers of a poll set that can take data again.
@@ -432,10 +458,24 @@ int PlatSocketRecv(PlatSocket socket, void* buffer, int length, int flags) {
 }
 
 int PlatSocketSend(PlatSocket socket, const void* data, int length) {
-  if (length < 0 || (!data && length > 0)) return Fail(PLAT_WSAEFAULT);
+  return PlatSocketSendPair(socket, data, length, nullptr, 0);
+}
+
+int PlatSocketSendPair(PlatSocket socket, const void* a, int aLength, const void* b, int bLength) {
+  if (aLength < 0 || bLength < 0 || (!a && aLength > 0) || (!b && bLength > 0) || int64_t(aLength) + bLength > 0x7FFFFFFF)
+    return Fail(PLAT_WSAEFAULT);
   int fd = FdOf(socket);
   if (fd < 0) return -1;
-  ssize_t n = send(fd, data, size_t(length), MSG_NOSIGNAL);
+  ssize_t n;
+  if (bLength == 0) {
+    n = send(fd, a, size_t(aLength), MSG_NOSIGNAL);
+  } else {
+    iovec pieces[2] = {{const_cast<void*>(a), size_t(aLength)}, {const_cast<void*>(b), size_t(bLength)}};
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = 2;
+    n = sendmsg(fd, &message, MSG_NOSIGNAL);
+  }
   int sendErrno = errno;
   std::lock_guard<std::mutex> lock(g_mutex);
   SockRec* rec = FindLocked(socket);
@@ -445,7 +485,7 @@ int PlatSocketSend(PlatSocket socket, const void* data, int length) {
     return Fail(MapErrno(sendErrno));
   }
   // A short send means the buffer filled: tell when it can take more.
-  if (rec && n < length) WatchWriteLocked(rec);
+  if (rec && n < int64_t(aLength) + bLength) WatchWriteLocked(rec);
   return int(n);
 }
 
@@ -478,11 +518,14 @@ int PlatSocketAsyncSelect(PlatSocket socket, PlatWindow window, uint32_t message
     epoll_ctl(rec->PollSet, EPOLL_CTL_DEL, rec->Fd, nullptr);
     rec->PollSet = -1;
   }
-  epoll_event ev{};
-  ev.events = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
-  ev.data.u32 = socket;
-  if (epoll_ctl(set, rec->PollSet >= 0 ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, rec->Fd, &ev) != 0) return FailErrno();
-  rec->PollSet = set;
+  if (rec->PollSet < 0) {
+    epoll_event ev{};
+    ev.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
+    ev.data.u32 = socket;
+    if (epoll_ctl(set, EPOLL_CTL_ADD, rec->Fd, &ev) != 0) return FailErrno();
+    rec->PollSet = set;
+    rec->Interest = ev.events;
+  }
   rec->Window = rec->LastWindow = window;
   rec->Message = rec->LastMessage = message;
   rec->Mask = events;

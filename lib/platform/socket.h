@@ -77,6 +77,9 @@ PlatSocket PlatSocketAccept(PlatSocket listener, uint8_t addressOut[4], uint16_t
 int PlatSocketRecv(PlatSocket socket, void* buffer, int length, int flags);
 // Sends up to length bytes: the count taken (possibly fewer), -1 on failure.
 int PlatSocketSend(PlatSocket socket, const void* data, int length);
+// Sends two pieces as one write (the first length bytes of a, then b), as
+// PlatSocketSend does: the count taken from both, -1 on failure.
+int PlatSocketSendPair(PlatSocket socket, const void* a, int aLength, const void* b, int bLength);
 // Closes the socket; 0, or -1 for no such socket.
 int PlatSocketClose(PlatSocket socket);
 // Closes the socket with a reset instead of an orderly close; 0 or -1.
