@@ -120,4 +120,33 @@ TEST_F(FramingMutation, ClosingWithHalfAPacketWaitsItsTimeAndDropsTheRest) {
   EXPECT_EQ(GetNetWorkRecord(h), nullptr);
 }
 
+TEST_F(FramingMutation, ClosingAHandleInErrorMidPacketEndsTheDrainAtOnce) {
+  PlatSocket peer;
+  int h = Accept(&peer);
+  std::vector<uint8_t> packet = Packet(Pattern(500, 78));
+  ASSERT_TRUE(SendAll(peer, packet.data(), 200));
+  NetWorkRecord* r = GetNetWorkRecord(h);
+  ASSERT_TRUE(PumpUntil([&] { return r->IncomingLeft == 304; }, 0));
+  r->Error = 1;   // as a failed growth leaves it
+  uint32_t before = ClockNow().load();
+  EXPECT_EQ(CloseNetWorkHandle(h), 0);
+  EXPECT_LT(ClockNow().load() - before, 100u);
+  EXPECT_LE(LogCount("このネットワークハンドルにはエラーが発生しています in RecvSocket"), 1);
+}
+
+TEST_F(FramingMutation, ASendQueueThatCannotGrowPutsTheHandleInError) {
+  PlatSocket peer;
+  int h = Accept(&peer);
+  char small[16] = {};
+  // Far beyond what a ring can hold: refused before a byte is read.
+  EXPECT_EQ(NetWorkSend(h, small, 0x7FFFFFF0), -1);
+  EXPECT_EQ(LogCount("送信データ 2147483632 byte の追加に失敗しました in NewWorkSend"), 1);
+  NetWorkRecord* r = GetNetWorkRecord(h);
+  EXPECT_EQ(r->Error, 1);
+  EXPECT_EQ(NetWorkSend(h, small, 1), -1);
+  EXPECT_EQ(LogCount("このネットワークハンドルにはエラーが発生しています in NetWorkSend"), 1);
+  PumpNetWorkMessages(1);
+  EXPECT_EQ(GetNetWorkRecord(h), nullptr);
+}
+
 }  // namespace
