@@ -197,7 +197,7 @@ int SendSocketBody(int handle) {
 
 // NetWorkRecv and NetWorkRecvToPeek: peek 0 takes the bytes, 1 copies them.
 int ReceiveInto(int handle, void* buffer, int length, int peek, const char* entry) {
-  if (length < 0) return -1;
+  if (length < 0 || (!buffer && length > 0)) return -1;
   NetWorkRecord* record = GetNetWorkRecord(handle);
   if (!record || !NetWork.Initialized) return -1;
   PumpNetWorkMessages(0);
@@ -235,7 +235,7 @@ int NetWorkRecvToPeek(int handle, void* buffer, int length) {
 int NetWorkSend(int handle, const void* data, int length) {
   if (!NetWork.Initialized) return -1;
   NetWorkRecord* record = GetNetWorkRecord(handle);
-  if (!record || length < 0) return -1;
+  if (!record || length < 0 || (!data && length > 0)) return -1;
   PumpNetWorkMessages(0);
   if (RefuseRecord(record, "NetWorkSend", "NetWorkSend") != 0) return -1;
   if (record->Connected == 0) return -1;
@@ -252,6 +252,7 @@ int NetWorkSend(int handle, const void* data, int length) {
 }
 
 int NetWorkRecvLine(int handle, char* line) {
+  if (!line) return -1;
   char buffer[kLineBufferSize];
   std::memset(buffer, 0, kLinePeekSize);
   int peeked = NetWorkRecvToPeek(handle, buffer, kLinePeekSize);

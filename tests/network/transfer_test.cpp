@@ -33,6 +33,13 @@ TEST_F(NetTransfer, HelloGoesOutAsOnePacketAndComesBack) {
   EXPECT_EQ(NetWorkRecvToPeek(h, buf, -1), -1);
   EXPECT_EQ(NetWorkSend(h, buf, -1), -1);
   EXPECT_EQ(NetWorkRecvLine(h, buf), -1) << "lines are for direct mode";
+  // Missing buffers are refused without harm to the handle.
+  EXPECT_EQ(NetWorkRecv(h, nullptr, 1), -1);
+  EXPECT_EQ(NetWorkRecvToPeek(h, nullptr, 1), -1);
+  EXPECT_EQ(NetWorkSend(h, nullptr, 1), -1);
+  EXPECT_EQ(NetWorkRecvLine(h, nullptr), -1);
+  EXPECT_EQ(GetNetWorkRecord(h)->Error, 0);
+  EXPECT_EQ(NetWorkSend(h, nullptr, 0), 0);
 }
 
 TEST_F(NetTransfer, FirstHundredBytePacketGrowsTheRingTo1100AndLaterOnesReuseIt) {
