@@ -251,4 +251,18 @@ TEST_F(NetTransfer, NoticesDispatchedInsideAReceiveOrSendDoNotEnterThemAgain) {
   EXPECT_EQ(SendSocket(h), 0);
 }
 
+TEST_F(NetTransfer, AReadNoticeRefusedByTheGuardIsServedOnceTheReceiveEnds) {
+  PlatSocket peerA, peerB;
+  int a = Accept(&peerA);
+  int b = Accept(&peerB);
+  NetWorkRecord* rb = GetNetWorkRecord(b);
+  ASSERT_TRUE(SendAll(peerB, Packet(Pattern(50, 4)).data(), 54));
+  // Wait for the bytes without taking any message, so B's notice is still to come.
+  for (int i = 0; i < 2000 && PlatSocketPending(rb->Socket) < 54; ++i) PlatSleep(1);
+  ASSERT_EQ(PlatSocketPending(rb->Socket), 54);
+  // A's receive dispatches B's notice inside itself, where the guard refuses it.
+  EXPECT_EQ(RecvSocket(a), 0);
+  EXPECT_EQ(rb->CompleteBytes, 50) << "B's data was taken after A's receive ended";
+}
+
 }  // namespace
