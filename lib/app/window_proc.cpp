@@ -215,7 +215,7 @@ intptr_t MainWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, i
     case MM_MCINOTIFY:
       OnMciNotify(window, message, wParam, lParam);
       break;
-    case NETWORK_SOCKET_MESSAGE:
+    case SocketNotifyMessage:
       return OnSocketMessage(wParam, lParam);
     default:
       break;

@@ -1,5 +1,5 @@
-// The network layer as this system leaves it: never started. The HTTP
-// transfer table stays empty, servicing and shutdown answer at once.
+// HTTP transfers as this system leaves them: the transfer table stays empty,
+// stepping and deleting answer at once.
 #include <cstring>
 
 #include "network/network.h"
@@ -20,9 +20,6 @@ int GetHttpTransferCount() { return g_http.Count; }
 int IsHttpTransferSlotLive(int slot) {
   return slot >= 0 && slot < HTTP_TRANSFER_SLOTS && g_http.Slots[slot] != nullptr;
 }
-int PumpNetWorkMessages(int) { return 0; }
 int StepHttpTransfer(int) { return 0; }
 int StepAllHttpTransfers() { return 0; }
 int DeleteAllHttpTransfers() { return 0; }
-int EndNetWorkSystem() { return 0; }
-intptr_t OnSocketMessage(uintptr_t, intptr_t) { return 0; }

@@ -3,6 +3,7 @@
 #include "platform/window.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -60,6 +61,8 @@ int g_screenSaverHeldOff = 0;  // the window system stays up while it holds the 
 int g_cursorCount = 0;         // shown while 0 or more
 int g_cursorArrow = 1;         // the shape set by PlatSetCursor
 
+std::atomic<PlatPeekHook> g_peekHook{nullptr};
+
 const PlatWindowBackend* Backend() {
   if (!g_backend) g_backend = PlatSdlWindowBackend();
   return g_backend;
@@ -86,6 +89,9 @@ bool IsLiveLocked(PlatWindow window) {
   return window && window != PLAT_THREAD_MESSAGES &&
          std::find(g_windows.begin(), g_windows.end(), window) != g_windows.end();
 }
+
+// A live window with a native side (not a message-only window).
+bool IsNativeLocked(PlatWindow window) { return IsLiveLocked(window) && window->Native != nullptr; }
 
 QueueRec& QueueOfLocked(uint32_t thread) {
   for (QueueRec& q : g_queues)
@@ -243,6 +249,21 @@ PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char*
   return w;
 }
 
+PlatWindow PlatCreateMessageWindow(PlatWndProc procedure) {
+  if (!procedure) return nullptr;
+  auto* w = new PlatWindowRec;
+  w->Procedure = procedure;
+  w->Thread = PlatCurrentThreadId();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_windows.push_back(w);
+  return w;
+}
+
+uint32_t PlatGetWindowThread(PlatWindow window) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return IsLiveLocked(window) ? window->Thread : 0;
+}
+
 int PlatDestroyWindow(PlatWindow window) {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -259,7 +280,7 @@ int PlatDestroyWindow(PlatWindow window) {
                                       [&](const PlatMsg& m) { return m.Window == window; }),
                        q.Messages.end());
   }
-  Backend()->DestroyNative(window->Native);
+  if (window->Native) Backend()->DestroyNative(window->Native);
   delete window;
   return 0;
 }
@@ -271,7 +292,7 @@ int PlatIsWindow(PlatWindow window) {
 
 int PlatShowWindow(PlatWindow window, int command) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return -1;
+  if (!IsNativeLocked(window)) return -1;
   int wasVisible = (window->Style & WS_VISIBLE) ? 1 : 0;
   if (command == SW_HIDE) {
     window->Style &= ~WS_VISIBLE;
@@ -294,7 +315,7 @@ int PlatShowWindow(PlatWindow window, int command) {
 int PlatUpdateWindow(PlatWindow window) {
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (!IsLiveLocked(window)) return -1;
+    if (!IsNativeLocked(window)) return -1;
     if (!window->NeedsPaint) return 0;
   }
   PlatSendMessage(window, WM_PAINT, 0, 0);
@@ -303,14 +324,14 @@ int PlatUpdateWindow(PlatWindow window) {
 
 int PlatSetWindowText(PlatWindow window, const char* text) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return -1;
+  if (!IsNativeLocked(window)) return -1;
   Backend()->SetTitle(window->Native, ToUtf8(text).c_str());
   return 0;
 }
 
 uint32_t PlatSetWindowLong(PlatWindow window, int index, uint32_t value) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return 0;
+  if (!IsNativeLocked(window)) return 0;
   uint32_t old;
   if (index == GWL_STYLE) {
     old = window->Style;
@@ -341,7 +362,7 @@ int PlatSetWindowPos(PlatWindow window, intptr_t insertAfter, int x, int y, int 
   PlatRect client{};
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (!IsLiveLocked(window)) return -1;
+    if (!IsNativeLocked(window)) return -1;
     PlatRect b = window->Bounds;
     if (!(flags & SWP_NOMOVE)) {
       int w = b.Right - b.Left, h = b.Bottom - b.Top;
@@ -418,7 +439,7 @@ int PlatAdjustWindowRectEx(PlatRect* rect, uint32_t style, int /*hasMenu*/, uint
 
 int PlatSetForegroundWindow(PlatWindow window) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return -1;
+  if (!IsNativeLocked(window)) return -1;
   Backend()->Raise(window->Native);
   return 0;
 }
@@ -438,6 +459,29 @@ int PlatPostMessage(PlatWindow window, uint32_t message, uintptr_t wParam, intpt
   return 0;
 }
 
+int PlatRemoveQueuedMessages(PlatWindow window, uint32_t message, uintptr_t wParam) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  int removed = 0;
+  for (QueueRec& q : g_queues) {
+    auto end = std::remove_if(q.Messages.begin(), q.Messages.end(), [&](const PlatMsg& m) {
+      return m.Window == window && m.Message == message && m.WParam == wParam;
+    });
+    removed += int(q.Messages.end() - end);
+    q.Messages.erase(end, q.Messages.end());
+  }
+  return removed;
+}
+
+int PlatHasQueuedMessage(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!IsLiveLocked(window)) return 0;
+  for (const PlatMsg& m : QueueOfLocked(window->Thread).Messages)
+    if (m.Window == window && m.Message == message && m.WParam == wParam && m.LParam == lParam) return 1;
+  return 0;
+}
+
+void PlatSetPeekHook(PlatPeekHook hook) { g_peekHook.store(hook); }
+
 void PlatPostQuitMessage(int exitCode) {
   std::lock_guard<std::mutex> lock(g_mutex);
   QueueRec& q = QueueOfLocked(PlatCurrentThreadId());
@@ -454,6 +498,7 @@ int PlatPeekMessage(PlatMsg* out, PlatWindow filter, int remove) {
     collect = g_started && self == g_nativeThread;
   }
   if (collect) Backend()->PumpEvents();
+  if (PlatPeekHook hook = g_peekHook.load()) hook();
 
   std::lock_guard<std::mutex> lock(g_mutex);
   QueueRec& q = QueueOfLocked(self);
@@ -532,7 +577,7 @@ intptr_t PlatDefWindowProc(PlatWindow window, uint32_t message, uintptr_t /*wPar
 
 int PlatInvalidateRect(PlatWindow window, const PlatRect* rect) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return -1;
+  if (!IsNativeLocked(window)) return -1;
   PlatRect all{0, 0, ClientWidth(window), ClientHeight(window)};
   PlatRect r = rect ? *rect : all;
   if (window->NeedsPaint) {
@@ -558,7 +603,7 @@ int PlatEndPaint(PlatWindow window) { return PlatIsWindow(window) ? 0 : -1; }
 
 int PlatFillClientBlack(PlatWindow window, const PlatRect* rect) {
   std::lock_guard<std::mutex> lock(g_mutex);
-  if (!IsLiveLocked(window)) return -1;
+  if (!IsNativeLocked(window)) return -1;
   return Backend()->FillBlack(window->Native, rect);
 }
 
@@ -626,7 +671,7 @@ void PlatDeliverNativeEvent(const PlatNativeEvent& e) {
   PlatInputTakeEvent(e);
   std::lock_guard<std::mutex> lock(g_mutex);
   PlatWindowRec* w = e.Window;
-  if (!IsLiveLocked(w) || w->Destroying) return;
+  if (!IsNativeLocked(w) || w->Destroying) return;
   switch (e.Kind) {
     case PlatNativeEventKind::FocusGained:
       if (w->Focused) return;

@@ -130,6 +130,12 @@ int PlatFindWindowByClass(const char* className);
 // null on failure. WS_VISIBLE shows it at once.
 PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char* title, uint32_t style,
                             int x, int y, int width, int height);
+// A message-only window: a queue and a procedure on the calling thread, no
+// native window (nothing is shown, no native events, no painting); it does
+// not start the window system. Null on failure.
+PlatWindow PlatCreateMessageWindow(PlatWndProc procedure);
+// The thread that owns the window (its queue), or 0 for no window.
+uint32_t PlatGetWindowThread(PlatWindow window);
 // Sends WM_DESTROY to the window procedure, then the window goes (its queued
 // messages with it). 0, or -1 for no window.
 int PlatDestroyWindow(PlatWindow window);
@@ -163,6 +169,11 @@ int PlatBringWindowToTop(PlatWindow window);
 // Posts to the queue of the window's thread; a null window posts to the
 // calling thread's own queue. 0, or -1 for a window that does not exist.
 int PlatPostMessage(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Drops every queued `message` of the window with that wParam (the window
+// need not exist any more); returns how many went.
+int PlatRemoveQueuedMessages(PlatWindow window, uint32_t message, uintptr_t wParam);
+// 1 when exactly this message waits in the window's queue.
+int PlatHasQueuedMessage(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Asks the calling thread's queue to deliver WM_QUIT once it is empty.
 void PlatPostQuitMessage(int exitCode);
 // Looks at the calling thread's queue. filter: null any message,

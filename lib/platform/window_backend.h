@@ -113,3 +113,7 @@ void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int b
 // null window is for events of no window (pads, keys with no window
 // focused): they reach only the input state.
 void PlatDeliverNativeEvent(const PlatNativeEvent& event);
+// Run at the start of every message peek, on the peeking thread, before its
+// queue is looked at (the socket layer posts its notifications from here).
+using PlatPeekHook = void (*)();
+void PlatSetPeekHook(PlatPeekHook hook);

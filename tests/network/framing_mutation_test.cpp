@@ -1,0 +1,152 @@
+// The packet-framed reader against streams of random packets, cut at random
+// points, with length prefixes beyond what a ring can hold: whole packets come
+// out in order, a refused prefix puts the handle in error with one log line,
+// and nothing is read or written out of bounds (run under the sanitizers).
+#include <algorithm>
+#include <thread>
+
+#include "net_test_util.h"
+
+using namespace nettest;
+
+namespace {
+
+struct Stream {
+  std::vector<uint8_t> Bytes;
+  std::vector<uint8_t> Expected;   // bodies of the whole packets before any refused prefix
+  bool Refused = false;
+};
+
+Stream MakeStream(uint32_t seed) {
+  std::mt19937 rng(seed);
+  Stream s;
+  int packets = 1 + int(rng() % 8);
+  for (int i = 0; i < packets && !s.Refused; ++i) {
+    uint32_t kind = rng() % 100;
+    if (kind < 12) {
+      // A length no ring can hold: at or above 2^31, or just under it.
+      uint32_t length = rng() % 2 ? 0x80000000u | rng() : 0x7FFFFFFFu - rng() % 1000;
+      for (int b = 0; b < 4; ++b) s.Bytes.push_back(uint8_t(length >> (8 * b)));
+      size_t garbage = rng() % 300;
+      for (size_t g = 0; g < garbage; ++g) s.Bytes.push_back(uint8_t(rng()));
+      s.Refused = true;
+      break;
+    }
+    size_t length = kind < 22 ? 0 : kind < 70 ? rng() % 64 : rng() % 5000;
+    std::vector<uint8_t> body = Pattern(length, rng());
+    std::vector<uint8_t> packet = Packet(body);
+    s.Bytes.insert(s.Bytes.end(), packet.begin(), packet.end());
+    s.Expected.insert(s.Expected.end(), body.begin(), body.end());
+  }
+  if (!s.Refused && rng() % 3 == 0) {
+    // A packet cut short: its prefix (maybe only part of it) and some bytes.
+    std::vector<uint8_t> packet = Packet(Pattern(100 + rng() % 900, rng()));
+    packet.resize(1 + rng() % (packet.size() - 1));
+    s.Bytes.insert(s.Bytes.end(), packet.begin(), packet.end());
+  }
+  return s;
+}
+
+class FramingMutation : public NetFixture {};
+
+TEST_F(FramingMutation, RandomPacketsAndSplitsComeOutWholeOrFailCleanly) {
+  SetNetWorkAutoCloseOff(1);
+  for (uint32_t seed = 1; seed <= 150; ++seed) {
+    SCOPED_TRACE(seed);
+    Stream s = MakeStream(seed);
+    PlatSocket peer;
+    int h = Accept(&peer);
+    ASSERT_GE(h, 0);
+    int refusalsBefore = LogCount("受信データを保存するリングバッファのリサイズに失敗しました");
+
+    std::thread writer([&] {
+      std::mt19937 rng(seed * 7919u);
+      size_t at = 0;
+      while (at < s.Bytes.size()) {
+        size_t n = std::min(s.Bytes.size() - at, size_t(1 + rng() % 700));
+        if (!SendAll(peer, s.Bytes.data() + at, n)) break;
+        at += n;
+        if (rng() % 4 == 0) PlatSleep(rng() % 2);
+      }
+    });
+    std::vector<uint8_t> got;
+    NetWorkRecord* r = GetNetWorkRecord(h);
+    bool done = PumpUntil([&] {
+      if (r->Error == 0) {
+        int n = GetNetWorkDataLength(h);
+        if (n > 0) {
+          size_t old = got.size();
+          got.resize(old + size_t(n));
+          EXPECT_EQ(NetWorkRecv(h, got.data() + old, n), 0);
+        }
+      }
+      // Once in error the handle gives nothing more: what came before it was whole.
+      return s.Refused ? r->Error == 1 : got.size() >= s.Expected.size();
+    }, 0);
+    writer.join();
+    ASSERT_TRUE(done) << got.size() << " of " << s.Expected.size();
+    ASSERT_LE(got.size(), s.Expected.size());
+    if (!s.Refused) {
+      EXPECT_EQ(got.size(), s.Expected.size());
+    }
+    EXPECT_TRUE(std::equal(got.begin(), got.end(), s.Expected.begin()));
+    EXPECT_EQ(r->Error, s.Refused ? 1 : 0);
+    EXPECT_EQ(LogCount("受信データを保存するリングバッファのリサイズに失敗しました") - refusalsBefore,
+              s.Refused ? 1 : 0);
+    if (!s.Refused) {
+      EXPECT_EQ(GetNetWorkDataLength(h), 0);
+    }
+    uint32_t before = ClockNow().load();
+    EXPECT_EQ(CloseNetWorkHandle(h), 0);
+    EXPECT_LT(ClockNow().load() - before, 1200u) << "each drain ends within its time";
+    PlatSocketClose(peer);
+    DropPeer(peer);
+  }
+}
+
+TEST_F(FramingMutation, ClosingWithHalfAPacketWaitsItsTimeAndDropsTheRest) {
+  PlatSocket peer;
+  int h = Accept(&peer);
+  std::vector<uint8_t> packet = Packet(Pattern(500, 77));
+  ASSERT_TRUE(SendAll(peer, packet.data(), 200));
+  NetWorkRecord* r = GetNetWorkRecord(h);
+  ASSERT_TRUE(PumpUntil([&] { return r->IncomingLeft == 304; }, 0));
+  EXPECT_EQ(GetNetWorkDataLength(h), 0);
+  uint32_t before = ClockNow().load();
+  EXPECT_EQ(CloseNetWorkHandle(h), 0);
+  uint32_t spent = ClockNow().load() - before;
+  EXPECT_GE(spent, 1000u);
+  EXPECT_LT(spent, 1100u);
+  EXPECT_EQ(GetNetWorkRecord(h), nullptr);
+}
+
+TEST_F(FramingMutation, ClosingAHandleInErrorMidPacketEndsTheDrainAtOnce) {
+  PlatSocket peer;
+  int h = Accept(&peer);
+  std::vector<uint8_t> packet = Packet(Pattern(500, 78));
+  ASSERT_TRUE(SendAll(peer, packet.data(), 200));
+  NetWorkRecord* r = GetNetWorkRecord(h);
+  ASSERT_TRUE(PumpUntil([&] { return r->IncomingLeft == 304; }, 0));
+  r->Error = 1;   // as a failed growth leaves it
+  uint32_t before = ClockNow().load();
+  EXPECT_EQ(CloseNetWorkHandle(h), 0);
+  EXPECT_LT(ClockNow().load() - before, 100u);
+  EXPECT_LE(LogCount("このネットワークハンドルにはエラーが発生しています in RecvSocket"), 1);
+}
+
+TEST_F(FramingMutation, ASendQueueThatCannotGrowPutsTheHandleInError) {
+  PlatSocket peer;
+  int h = Accept(&peer);
+  char small[16] = {};
+  // Far beyond what a ring can hold: refused before a byte is read.
+  EXPECT_EQ(NetWorkSend(h, small, 0x7FFFFFF0), -1);
+  EXPECT_EQ(LogCount("送信データ 2147483632 byte の追加に失敗しました in NewWorkSend"), 1);
+  NetWorkRecord* r = GetNetWorkRecord(h);
+  EXPECT_EQ(r->Error, 1);
+  EXPECT_EQ(NetWorkSend(h, small, 1), -1);
+  EXPECT_EQ(LogCount("このネットワークハンドルにはエラーが発生しています in NetWorkSend"), 1);
+  PumpNetWorkMessages(1);
+  EXPECT_EQ(GetNetWorkRecord(h), nullptr);
+}
+
+}  // namespace
