@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "core/system_state.h"
 #include "core/window_query.h"
+#include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/soft/display.h"
@@ -135,6 +136,13 @@ TEST_F(MovieGraphs, AClipDrawsItsFirstFrameThenTheFrameDueOnceStarted) {
   EXPECT_EQ(GetTheoraMovieFrame(m->Theora), 20);
   EXPECT_EQ(DrawnPicture(10, 20), clip.PictureOfFrame[20]);
   EXPECT_TRUE(DrawnEqualsFrame(*m->CurrentImage, 10, 20));
+  // The stretched and four-corner draws bring the frame up to date as well.
+  SetClockMicroseconds(9000000 + 1200000);
+  EXPECT_EQ(DrawGraphStretched(0, 0, 128, 96, graph, 0), 0);
+  EXPECT_EQ(GetTheoraMovieFrame(m->Theora), 30);
+  SetClockMicroseconds(9000000 + 1400000);
+  EXPECT_EQ(DrawGraphQuad(0, 0, 64, 0, 64, 48, 0, 48, graph, 0), 0);
+  EXPECT_EQ(GetTheoraMovieFrame(m->Theora), 35);
 }
 
 TEST_F(MovieGraphs, ALoopingClipWrapsAndSubGraphsShareTheMovie) {
@@ -232,6 +240,16 @@ TEST_F(MovieGraphs, DeactivatingAndActivatingTheWindowChangesNothingForAnOpenMov
   EXPECT_EQ(m->Paused, 0);
   SetClockMicroseconds(20000000 + 40000);
   ASSERT_EQ(DrawAt(graph, 0, 0), 0);
+  EXPECT_EQ(DrawnPicture(0, 0), clip.PictureOfFrame[6]);
+
+  // A display rebuild marks the graph lost; the movie refills it at the next
+  // draw, even while it stands still.
+  ASSERT_EQ(PauseMoviePlayback(movie, 0), 0);
+  ASSERT_EQ(FillGraphWithColor(graph, 0, 0, 0, 255), 0);
+  ASSERT_EQ(ReapplyGraphicsSettings(), 0);
+  EXPECT_EQ(GetGraphRecord(graph)->Lost, 1);
+  ASSERT_EQ(DrawAt(graph, 0, 0), 0);
+  EXPECT_EQ(GetGraphRecord(graph)->Lost, 0);
   EXPECT_EQ(DrawnPicture(0, 0), clip.PictureOfFrame[6]);
 }
 
