@@ -1,6 +1,8 @@
 // Movie handles: their words and check, the lowest free slot, a full table,
 // the state of an opened movie, and the refusal of a file that no player here
 // plays.
+#include <random>
+
 #include "movie_layer_util.h"
 
 namespace movietest {
@@ -135,6 +137,44 @@ TEST_F(MovieHandles, AFileNoPlayerTakesIsRefusedWithTheTwoLinesAndLeavesNothing)
   EXPECT_EQ(ReleaseAllMovieStreams(), 0);
   EXPECT_EQ(ReopenAllMovies(), 0);
   EXPECT_EQ(DrawAllMoviesToScreen(), 0);
+}
+
+TEST_F(MovieHandles, DamagedFilesEitherFailOrOpenPaceAndCloseCleanly) {
+  ClipOptions o;
+  o.Pictures = 16;
+  o.KeyframeInterval = 4;
+  const Clip made = MakeClip(o);
+  const Bytes& clip = made.Data;
+  // Most damage to the headers only refuses the file; the frames after them
+  // are what the pacing and the conversion meet.
+  const size_t headers = made.EndOfThirdHeaderPage;
+  std::mt19937 random(19);
+  int opened = 0;
+  for (int variant = 0; variant < 40; ++variant) {
+    Bytes bytes = clip;
+    if (variant % 4 == 0) {
+      bytes.resize(random() % bytes.size());
+    } else if (variant % 2 == 0) {
+      bytes.resize(headers + random() % (bytes.size() - headers));
+    } else {
+      for (int k = 0; k < 4; ++k) bytes[headers + random() % (bytes.size() - headers)] ^= uint8_t(1 + random() % 255);
+    }
+    const int h = OpenClip(Clip{bytes, {}, {}, {}, 0, 0, 0, {}, 22050});
+    if (h == -1) continue;
+    ++opened;
+    CallbackLog log{0, -2, o.Width, o.Height};
+    SetMovieFrameCallback(h, CountingCallback, &log);
+    ASSERT_EQ(StartMoviePlayback(h, variant % 4 == 1 ? 3 : 1), 0);
+    for (int step = 1; step <= 6; ++step) {
+      SetClockMicroseconds(1000000 + int64_t(step) * 170000);
+      EXPECT_EQ(UpdateMovieFrame(h, 0), 0);
+    }
+    EXPECT_EQ(log.Calls, 6);
+    EXPECT_EQ(CloseMovie(h), 0);
+    FakeMilliseconds() = 1000;
+  }
+  EXPECT_GT(opened, 10);
+  EXPECT_EQ(MovieTable.Count, 0);
 }
 
 }  // namespace
