@@ -125,6 +125,15 @@ TEST_F(MovieHandles, AFileNoPlayerTakesIsRefusedWithTheTwoLinesAndLeavesNothing)
   EXPECT_EQ(MovieTable.CheckCounter, counter);
   for (MovieRecord* r : MovieTable.Records) EXPECT_EQ(r, nullptr);
 
+  // No memory for the record: its own line, and the slot stays free.
+  filetest::WriteBytes(Scratch.Path / "clip.ogv", MakeFramesClip(2).Data);
+  CapturedLog().clear();
+  PlatHeapFailAfter(0);
+  EXPECT_EQ(OpenMovie("clip.ogv", nullptr, nullptr, 0), -1);
+  PlatHeapFailAfter(-1);
+  EXPECT_NE(CapturedLog().find("メモリの確保に失敗しました in OpenMovie"), std::string::npos);
+  EXPECT_EQ(MovieTable.Count, 0);
+
   // A missing file and an Ogg file without Theora go the same way.
   EXPECT_EQ(OpenMovie("missing.ogv", nullptr, nullptr, 0), -1);
   ClipOptions soundOnly;
