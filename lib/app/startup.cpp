@@ -167,6 +167,9 @@ const LibraryPart kLibraryParts[] = {
     {"input",                     InitInput,                    TermInput,                 TermInput,          kStops},
     // No sound device is no reason to stop.
     {"sound",                     InitializeSound,              nullptr,                   TerminateSound,     kGoesOn},
+    // Movies still open end after the graphs (which close their own movies)
+    // and before sound and file access, which their tracks and files use.
+    {"movies",                    nullptr,                      CloseAllMovies,            nullptr,            kGoesOn},
     {"graphics device",           StartGraphicsDevice,          TermGraphicsDevice,        TermGraphicsDevice, kStops},
     {"music",                     nullptr,                      StopMusicFileImpl,         nullptr,            kGoesOn},
     {"network",                   nullptr,                      EndNetwork,                nullptr,            kGoesOn},
@@ -255,6 +258,7 @@ void RegisterLibraryHooks() {
   UpwardHooks.TerminateFontSystem = TerminateFontSystem;
   UpwardHooks.RecreateAllFonts = RecreateAllFonts;
   UpwardHooks.GetScreenColorBits = GetScreenColorBits;
+  RegisterMovieGraphHooks();
 }
 
 int InitLibraryImpl() {

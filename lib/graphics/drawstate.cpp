@@ -244,6 +244,7 @@ int ReapplyGraphicsSettings() {
   ClearDrawTargetImpl();
   FlipScreenImpl();
   SetAllGraphsLost();
+  UpwardHooks.Movies.ReopenAllMovies();
   if (With3D()) {
     SetWorldTransform3D(&GraphicsState.World, 0);
     SetViewTransform3D(&GraphicsState.View);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/handle_table.h"
+#include "core/hooks.h"
 #include "graphics/geometry.h"
 
 struct PixelImage;
@@ -42,6 +43,9 @@ struct GraphRecord {
   int32_t SourceX, SourceY;
   int32_t Width, Height;
   int32_t Movie;            // -1: none
+  // 1 when this graph opened its movie and closes it; a sub-graph shares
+  // its source's movie without owning it.
+  int32_t MovieOwner;
   int32_t Lost;             // 1 while the device surfaces are lost and not reloaded
   // 1 when the name or directory did not fit: the graph cannot be reloaded.
   int32_t SourceTooLong;
@@ -84,5 +88,18 @@ void ReloadLostGraphs();
 // ---- Pixels ----------------------------------------------------------------------------------
 int FillGraphWithColor(int handle, int r, int g, int b, int a);
 int CopyDrawTargetToGraph(int x1, int y1, int x2, int y2, int handle, int flag);
-int DrawGraphMovieFrame(int handle, int x, int y, int scaleX, int scaleY);
+// A movie graph shown straight on the screen: places its movie there.
+int DrawGraphMovieFrame(int handle, int x, int y, int scale, int show);
 int UpdateGraphMovieFrame(int handle, int flag);
+
+// ---- Movie graphs -------------------------------------------------------------------------
+// The loader's second chance for a file that is no image: a graph of the
+// movie's size fed by its frames, or -1 (logged).
+int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag);
+// The frame callbacks: copy a movie's new frame into the graph (the data).
+void UpdateMovieGraphSurface2D(MovieRecord* movie, void* graph);
+void UpdateMovieGraphTexture(MovieRecord* movie, void* graph);
+// The movie check of the drawing entries for a graph with a movie: brings
+// its frame up to date; 1 when the movie is shown straight on the screen
+// (the entry then places it instead of drawing).
+int StepGraphMovie(GraphRecord* graph);

@@ -74,7 +74,6 @@ int CreateGraphFromImagePair(PixelImage* image, PixelImage* alpha, int textureAl
 int CreateGraphFromImageDefault(PixelImage* image) { return CreateGraphFromImagePair(image, nullptr, 1, 0, 1); }
 
 int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror, int movieFlag) {
-  (void)movieFlag;
   if (!fileName || !GraphicsManager.Initialised) return -1;
   EndScene3D();
   WaitWhileWindowInactive();
@@ -94,16 +93,15 @@ int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror, int mo
     return handle;
   }
 
-  // Not an image: a missing file is reported as such; anything else would be
-  // tried as a movie, and no movie player exists to take it.
+  // Not an image: a missing file is reported as such; anything else is
+  // tried as a movie.
   FileHandle file = FileOpenDispatch(fileName, 0, 0, 0);
   if (file == 0) {
     LogPrintf("グラフィックファイル %s がありません", fileName);
     return -1;
   }
   FileCloseDispatch(file);
-  LogPrintf("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
-  return -1;
+  return LoadMovieAsGraph(fileName, textureAllowed, movieFlag);
 }
 
 int LoadImageFileImpl(const char* fileName, int twoDimensionalOnly) {

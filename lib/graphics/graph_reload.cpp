@@ -110,6 +110,7 @@ int RestoreGraphSurface(int handle) {
       if (piece) RestoreSurfaceData(piece->SurfaceData);
     }
   }
+  UpwardHooks.Movies.RestoreMovieSurfaces(g->Movie);
   return 0;
 }
 
@@ -199,7 +200,3 @@ int CopyDrawTargetToGraph(int x1, int y1, int x2, int y2, int handle, int flag) 
   return g->Format.Texture ? CopyDrawTargetToGraph3D(x1, y1, x2, y2, g, flag)
                            : CopyDrawTargetToGraphSoft(x1, y1, x2, y2, g, flag);
 }
-
-// No movie player exists, so no graph has a movie: both answer "none".
-int DrawGraphMovieFrame(int handle, int, int, int, int) { return GetGraphRecord(handle) ? 0 : -1; }
-int UpdateGraphMovieFrame(int handle, int) { return GetGraphRecord(handle) ? 0 : -1; }

@@ -5,6 +5,7 @@
 #include "core/alloc.h"
 #include "core/log.h"
 #include "core/fatal.h"
+#include "core/hooks.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
@@ -85,6 +86,8 @@ int FreeGraphHandle(int handle, int logFlag) {
   // back end would keep drawing into (or reading) freed pixels.
   if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(DRAW_TARGET_BACK);
   if (GraphicsState.BlendGraph == handle) SelectBlendGraph(-1, 0, 0);
+  // The movie goes first, so its frame callback never meets freed surfaces.
+  if (g->MovieOwner) UpwardHooks.Movies.CloseMovie(g->Movie);
 
   if (g->Format.Texture)
     DeleteGraphSurface3D(g);

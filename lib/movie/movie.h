@@ -1,11 +1,137 @@
-// The movie services that the window layer calls: colour tables at start-up,
-// pausing and resuming with the window, releasing streams before a display
-// change and drawing every playing movie once per frame.
+// Movies: the handle table of open movies, the record behind each handle, and
+// the operations the rest of the library calls: open and close (the graph
+// loader), the frame due now (drawing a movie graph), pause and resume with
+// the main window, and the release and rebuild of display-bound movies around
+// a display change.
+//
+// Two players sit under a record. The Theora player (movie/theora.h) plays Ogg
+// Theora files with a decode thread of its own. The other player would hand a
+// file to the platform's media streaming; this platform has none, so it
+// refuses every file and only Ogg Theora movies play. Its fields stay in the
+// record, always empty, and every branch that reads them finds a movie with
+// no surfaces, which counts as released.
+//
+// All of it runs on the main thread; the Theora decode thread never touches a
+// record.
 #pragma once
+#include <cstdint>
 
-int InitYuvToRgbTables();
+#include "core/handle_table.h"
+#include "core/hooks.h"
+#include "image/pixelimage.h"
+#include "image/rect.h"
+
+struct TheoraPlayer;
+
+constexpr int MOVIE_TABLE_SIZE = 100;
+constexpr int32_t MOVIE_HANDLE_TAG = 0x18000000;
+constexpr int MOVIE_PATH_SIZE = 260;
+// The frame stock of a Theora movie's decode thread.
+constexpr int MOVIE_THEORA_STOCK = 10;
+// PlayType's loop bit (type 3 loops, type 1 plays once).
+constexpr int32_t MOVIE_PLAY_LOOP_BIT = 2;
+
+// MovieFrameCallback (core/hooks.h): run with the record and its data after
+// each frame a movie hands on; it must not close its own movie.
+
+struct MovieRecord {
+  int32_t Serial;        // the handle's check number, 0 to 2047
+  int32_t PlayType;      // 1 plays once, 3 loops; 0 counts as 1
+  int32_t IsTheora;
+  TheoraPlayer* Theora;
+  int64_t StartTime;     // microsecond counter at which frame 0 was due
+  uint32_t MovieFile;    // the file the Theora player reads; 0 when none
+  int32_t Sound;         // the sound track's sound handle; -1 when none
+  // The media-stream player's half. Nothing fills it on this platform.
+  Rect SampleRect;
+  void* MultiMediaStream;
+  void* MediaStream;
+  void* AMMediaStream;
+  void* DDrawStream;
+  void* Sample;
+  void* SampleSurface;
+  void* Surface7;
+  void* Surface4;
+  void* DirectDraw4;
+  void* FilterGraph;
+  void* MediaControl;
+  void* MediaSeeking;
+  void* BasicAudio;
+  int64_t LastFlipCount;
+  uint32_t LastFrameTime;
+  int32_t Width;
+  int32_t Height;
+  int32_t Playing;       // playback wanted: kept by a pause of the system
+  int32_t Paused;        // the movie stands still
+  int32_t HasFrame;      // a frame has been handed on since the open
+  int32_t SurfaceMode;   // 1: shown straight on the screen; always 0 for Theora
+  int64_t ResumeTime;
+  int32_t IsTempCopy;
+  char Path[MOVIE_PATH_SIZE];
+  void* UpdateEvent;
+  int32_t UpdatePending;
+  PixelImage FrameImage;
+  PixelImage* CurrentImage;  // the image holding the current frame
+  int32_t ScreenX;
+  int32_t ScreenY;
+  int32_t ScreenScale;
+  int32_t OverlayShown;
+  Rect OverlaySource;
+  Rect OverlayDest;
+  MovieFrameCallback FrameCallback;
+  void* FrameCallbackData;
+};
+
+using MovieTableType = HandleTable<MovieRecord, MOVIE_TABLE_SIZE, MOVIE_HANDLE_TAG, &MovieRecord::Serial>;
+// The open movies. Opening always takes the lowest free slot.
+extern MovieTableType MovieTable;
+
+// ---- Records ---------------------------------------------------------------------
+MovieRecord* GetMovieRecord(int handle);
+int SetMovieFrameCallback(int handle, MovieFrameCallback callback, void* data);
+
+// ---- Open and close --------------------------------------------------------------
+// (path, out width, out height (either may be null), surface mode asked of the
+// media-stream player) → movie handle, or -1. The movie opens stopped on its
+// first frame.
+int OpenMovie(const char* path, int* width, int* height, int surfaceMode);
+// 0, or -1 for an invalid handle (-1 itself among them).
+int CloseMovie(int handle);
+// Restores lost display surfaces of a movie; 0 (also for an invalid handle).
+int RestoreMovieSurfaces(int handle);
+// Closes every open movie (the library's end); 0.
+int CloseAllMovies();
+// The media-stream player: fills the record's stream half, or logs and gives -1.
+int OpenMovieDirectShow(void* directDraw, MovieRecord* record, const char* path, int* width, int* height,
+                        int surfaceMode);
+
+// ---- Playback ----------------------------------------------------------------------
+// Starts a stopped movie: play type 1, or 3 to loop. Nothing in the library
+// calls it: movies opened here stay on their first frame. 0, or -1.
+int StartMoviePlayback(int handle, int playType);
+// Pauses one movie; by system 1 keeps Playing so the next resume restarts it.
+int PauseMoviePlayback(int handle, int bySystem);
 int PauseAllMoviePlayback();
 int ResumeAllMoviePlayback();
 int ReleaseAllMovieStreams();
+int ReopenAllMovies();
 int DrawAllMoviesToScreen();
 
+// ---- Frames ----------------------------------------------------------------------------
+// Moves the movie to the frame due now and runs its frame callback; 0 always.
+int UpdateMovieFrame(int handle, int flag);
+// Places a movie shown straight on the screen; -1 for an invalid handle, else 0.
+int DrawMovieToScreen(int x, int y, int scale, int handle, int show);
+// The image holding the movie's current frame, brought up to date; null when
+// the movie has none. *fresh (when given) is 1 when a new frame went into it.
+const PixelImage* GetMovieFrameImage(MovieRecord* record, int* fresh);
+// 1 when the movie is shown straight on the screen, 0 when through its
+// graph, -1 for an invalid handle.
+int IsMovieShownOnScreen(int handle);
+
+// ---- Start-up ----------------------------------------------------------------------------
+// Builds the colour tables of the Theora player's conversion; 0.
+int InitYuvToRgbTables();
+// Gives the graph layer the movie operations it calls (the graph loader,
+// deletion, restore, drawing, the display rebuild).
+void RegisterMovieGraphHooks();

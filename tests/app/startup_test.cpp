@@ -20,7 +20,7 @@ const std::vector<std::string> kStartupSteps = {
     "start window to front", "start screen draw targets", "start warm-up draws"};
 
 const std::vector<std::string> kShutdownSteps = {
-    "end network", "end music", "end graphics device", "end input", "end sound, ended after input",
+    "end network", "end music", "end graphics device", "end movies", "end input", "end sound, ended after input",
     "end main window", "end COM", "end last window messages", "end log", "end file access",
     "end allocation report"};
 
