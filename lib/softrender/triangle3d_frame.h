@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "softrender/textured_pixel.h"
+
 namespace tri3d {
 
 enum class DepthMode { None = 0, Test = 1, TestWrite = 2 };
@@ -39,9 +41,9 @@ struct SpanJob {
   uint32_t TexW, TexH;
   const uint8_t* Graph;       // blend graph's top-left byte, or null
   intptr_t GraphPitch;
-  uint32_t Key;               // transparent colour (an index for palette textures)
-  const uint8_t* Palette;     // texture palette, or null
-  const uint8_t* Levels;      // blend-graph level table
+  // Tables, tint and parameter rows, key (an index for palette textures),
+  // palette and blend-graph levels.
+  texpix::PixelParams Px;
 };
 using SpanFn = void (*)(const SpanJob&);
 

@@ -41,21 +41,37 @@ void RandomBytes(TestImg& img, std::mt19937& rng) {
   for (size_t i = 0; i < img.Bytes(); ++i) img.m.Base->Pixels[i] = uint8_t(rng());
 }
 
-// A texture of the kind with random texels; a key that some texels match.
-void MakeTexture(TestImg& t, int bits, Kind kind, std::mt19937& rng) {
+// A view into a larger image, which it keeps alive.
+struct ViewImg {
+  TestImg whole;
+  MEMIMG m{};
+  ViewImg() = default;
+  ViewImg(const ViewImg&) = delete;
+  ViewImg& operator=(const ViewImg&) = delete;
+  ~ViewImg() { TerminateMemImg(&m); }
+  void Derive(int x, int y, int w, int h) {
+    TerminateMemImg(&m);
+    DeriveMemImg(&m, &whole.m, x, y, w, h);
+  }
+};
+
+// A texture of the kind with random texels, a view into a larger image; a
+// key that some texels match.
+void MakeTexture(ViewImg& view, int bits, Kind kind, std::mt19937& rng) {
   const MemImgColorType type = bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
-  const int w = 5 + int(rng() % 12), h = 4 + int(rng() % 10);
-  ASSERT_EQ(t.Make(w, h, type, kind == kPalette, kind == kAlpha), 0);
+  const int w = 5 + int(rng() % 12), h = 4 + int(rng() % 10), ox = int(rng() % 3), oy = int(rng() % 3);
+  TestImg& t = view.whole;
+  ASSERT_EQ(t.Make(w + ox + int(rng() % 3), h + oy + int(rng() % 3), type, kind == kPalette, kind == kAlpha), 0);
   RandomBytes(t, rng);
   if (kind == kPalette) {
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) t.m.Pixels[y * t.m.Base->Pitch + x] = uint8_t(rng() % 12);
+    for (int y = 0; y < t.m.Height; ++y)
+      for (int x = 0; x < t.m.Width; ++x) t.m.Pixels[y * t.m.Base->Pitch + x] = uint8_t(rng() % 12);
     for (int i = 0; i < 1024; ++i) t.m.Base->Palette[i] = uint8_t(rng());
     t.m.Base->TransColor = rng() % 8 ? 5 : 261;  // above 255 never matches
   } else if (kind == kAlpha) {
     const int step = 4, aOff = bits == 32 ? 3 : 2;
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < t.m.Height; ++y)
+      for (int x = 0; x < t.m.Width; ++x) {
         const uint32_t r = rng() % 4;
         t.m.Pixels[y * t.m.Base->Pitch + x * step + aOff] = uint8_t(r == 0 ? 0 : r == 1 ? 255 : rng());
       }
@@ -64,11 +80,12 @@ void MakeTexture(TestImg& t, int bits, Kind kind, std::mt19937& rng) {
     uint32_t key = bits == 32 ? t.Get32(1, 1) : t.Get16(1, 1);
     t.m.Base->TransColor = key;
     for (int i = 0; i < 6; ++i) {
-      const int x = int(rng() % w), y = int(rng() % h);
+      const int x = ox + int(rng() % w), y = oy + int(rng() % h);
       if (bits == 32) t.Set32(x, y, i == 0 ? key ^ 0x01000000u : key);
       else t.Set16(x, y, key);
     }
   }
+  view.Derive(ox, oy, w, h);
 }
 
 float Rf(std::mt19937& rng, float lo, float hi) {
@@ -112,38 +129,54 @@ struct Case {
   int mode;
   bool graph, key;
   int depth;  // 0 none, 1 test, 2 test and write
+  bool plain = false;  // the plain textured families: tint and parameter apply
+  bool tint = false;   // (plain) a tint that is not white
 };
 
 size_t gChangedBytes = 0;
 
+// The parameters worth testing, and now and then any other.
+int PickParam(std::mt19937& rng) {
+  constexpr int kParams[] = {0, 1, 127, 128, 254, 255};
+  const uint32_t i = rng() % 8;
+  return i < 6 ? kParams[i] : int(rng() % 256);
+}
+
 // Draws `count` random triangles through the library and the model, and
-// compares both images byte for byte.
+// compares both images byte for byte. The destination is a view inside a
+// larger image whose border must stay as it was.
 void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped) {
   const MemImgColorType type = c.bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
-  TestImg tex, graph, dest, ref, z, zref;
+  ViewImg tex, dest, ref;
+  TestImg graph, z, zref;
   MakeTexture(tex, c.bits, c.kind, rng);
   if (c.graph) {
     ASSERT_EQ(graph.Make(tex.m.Width + int(rng() % 3), tex.m.Height + int(rng() % 3), MEMIMG_TYPE_GRAY8), 0);
     RandomBytes(graph, rng);
   }
-  ASSERT_EQ(dest.Make(48, 40, type), 0);
-  ASSERT_EQ(ref.Make(48, 40, type), 0);
+  ASSERT_EQ(dest.whole.Make(52, 43, type), 0);
+  ASSERT_EQ(ref.whole.Make(52, 43, type), 0);
+  dest.Derive(2, 1, 48, 40);
+  ref.Derive(2, 1, 48, 40);
   ASSERT_EQ(z.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
   ASSERT_EQ(zref.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
   for (int n = 0; n < count; ++n) {
-    RandomBytes(dest, rng);
-    const auto before = dest.Snapshot();
-    ref.Restore(before);
+    RandomBytes(dest.whole, rng);
+    const auto before = dest.whole.Snapshot();
+    ref.whole.Restore(before);
     // Mostly far depths, so most pixels pass.
     RandomBytes(z, rng);
     for (size_t i = 1; i < z.Bytes(); i += 2) z.m.Base->Pixels[i] |= rng() % 4 ? 0xC0 : 0;
     zref.Restore(z.Snapshot());
-    const Rect clip{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)};
+    // Now and then a clip rectangle beyond the destination: it is cut to it.
+    const Rect clip = rng() % 8 ? Rect{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)}
+                                : Rect{-7, -3, 60, 45};
     SetSoftClip(clip);
     SoftDrawState.BlendMode = c.mode;
-    // Neither is read by these loops.
-    SoftDrawState.Tint = rng() & 0xFFFFFF;
-    SoftDrawState.BlendParam = int(rng() % 256);
+    // Read by the plain loops only; the fourth byte of the tint plays no part.
+    SoftDrawState.Tint = c.plain && !c.tint ? (rng() & 0xFF000000u) | 0xFFFFFF : uint32_t(rng());
+    if (c.plain && c.tint && (SoftDrawState.Tint & 0xFFFFFF) == 0xFFFFFF) SoftDrawState.Tint ^= 1u << (rng() % 24);
+    SoftDrawState.BlendParam = c.plain ? PickParam(rng) : int(rng() % 256);
     MemImgVertex3D v[3];
     RandomTriangle(v, rng, clipped);
     const int clipFlag = clipped ? 1 : 0;
@@ -153,15 +186,18 @@ void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped
     const bool useTexture = rng() % 8 != 0;
     const MEMIMG* t = useTexture ? &tex.m : nullptr;
     const MEMIMG* g = c.graph && useTexture ? &graph.m : nullptr;
-    DrawMemImgTriangle3D(&dest.m, zi, t, v, c.key, g, zw, pieceZ, 1, clipFlag);
-    RefTriangle3DArgs a{&ref.m, c.depth ? &zref.m : nullptr, t, g, c.key, zw, pieceZ, clipFlag, c.mode, clip};
+    const int vertexColour = c.plain ? 0 : 1;
+    EXPECT_EQ(DrawMemImgTriangle3D(&dest.m, zi, t, v, c.key, g, zw, pieceZ, vertexColour, clipFlag), 0);
+    RefTriangle3DArgs a{&ref.m, c.depth ? &zref.m : nullptr, t, g, c.key, zw, pieceZ, clipFlag, c.mode, clip,
+                        vertexColour, SoftDrawState.BlendParam, SoftDrawState.Tint};
     RefDrawTriangle3D(a, v);
-    const auto drawn = dest.Snapshot();
+    const auto drawn = dest.whole.Snapshot();
     gChangedBytes += size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
                                                [](uint8_t x, uint8_t y) { return size_t(x != y); }));
-    ASSERT_EQ(drawn, ref.Snapshot())
+    ASSERT_EQ(drawn, ref.whole.Snapshot())
         << "bits " << c.bits << " kind " << c.kind << " mode " << c.mode << " graph " << c.graph << " key "
-        << c.key << " depth " << c.depth << " triangle " << n;
+        << c.key << " depth " << c.depth << " plain " << c.plain << " tint " << c.tint << " p "
+        << SoftDrawState.BlendParam << " triangle " << n;
     ASSERT_EQ(z.Snapshot(), zref.Snapshot()) << "depth image, triangle " << n;
   }
 }
@@ -184,6 +220,27 @@ TEST_F(Triangle3DTest, EveryVertexColouredLoopMatchesTheModel) {
             }
   // The triangles really drew: about a fifth of the pixels each on average.
   EXPECT_GT(gChangedBytes, size_t(504 * 8 * 48 * 40 / 10)) << gChangedBytes;
+}
+
+// Every loop of the three plain textured families (direct colour over 32-bit
+// pixels, over 16-bit pixels, palette at both) under the three depth
+// handlings, with white and random tints, the parameters' edge values and
+// random level tables.
+TEST_F(Triangle3DTest, EveryTexturedLoopMatchesTheModel) {
+  std::mt19937 rng(17);
+  gChangedBytes = 0;
+  for (int bits : {32, 16})
+    for (Kind kind : {kDirect, kAlpha, kPalette})
+      for (int mode : kModes)
+        for (int flags = 0; flags < 8; ++flags)
+          for (int depth = 0; depth < 3; ++depth) {
+            BuildBlendGraphLevelTable(int(rng() % 256), int(rng() % 256));
+            const Case c{bits, kind, mode, (flags & 4) != 0, (flags & 1) != 0, depth, true, (flags & 2) != 0};
+            CheckAgainstModel(c, rng, 5, false);
+            CheckAgainstModel(c, rng, 2, true);
+            if (HasFatalFailure()) return;
+          }
+  EXPECT_GT(gChangedBytes, size_t(1008 * 7 * 48 * 40 / 12)) << gChangedBytes;
 }
 
 // A single call draws a triangle much taller than the span table.
