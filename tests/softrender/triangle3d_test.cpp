@@ -774,6 +774,17 @@ TEST_F(Triangle3DTest, TexturedWorkedExamples) {
   EXPECT_EQ(d32.Get32(1, 1), 0x00123456u);
   EXPECT_EQ(z.Get16(1, 1), 0x4000u);
 
+  // No texture: the plain white texture takes the tint once, like any
+  // texel; the fourth byte stays.
+  SoftDrawState.Tint = 0x4080C0;
+  d32.Fill32(0x77000000u);
+  draw(&d32.m, nullptr, 0, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0x774080C0u);
+  SoftDrawState.Tint = 0xFFFFFF;
+  d32.Fill32(0x77000000u);
+  draw(&d32.m, nullptr, 0, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0xFFFFFFFFu);
+
   // Palette, 32-bit: mode 2 adds with red's carry in the fourth byte, mode 3
   // subtracts on the upper seven bits; the key compares the index, not the
   // colour it maps to.
