@@ -227,10 +227,12 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
       out = MixPixel32(d, t, w * pp.Param, 8 * (factors + 1));
     } else if constexpr (Mode == kMulBlend) {
       uint32_t m = 0;
+#pragma GCC unroll 3
       for (int c = 0; c < 24; c += 8) m |= ((((t >> c) & 255) * ((d >> c) & 255)) >> 8) << c;
       out = MixPixel32(d, m, w * pp.Param, 8 * (factors + 1));
     } else {
       out = 0;
+#pragma GCC unroll 3
       for (int c = 0; c < 24; c += 8) {
         const uint32_t tc = (t >> c) & 255;
         uint32_t r;
@@ -282,6 +284,7 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
     if constexpr (Graph) w = level, factors = 1;
     if (weighed) w *= src.Alpha, ++factors;
     uint32_t out[3];
+#pragma GCC unroll 3
     for (int f = 0; f < 3; ++f) {
       const uint32_t t = tinted ? tint[f][sf[f]] : sf[f];
       const uint32_t dv = df[f];
