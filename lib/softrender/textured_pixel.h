@@ -119,6 +119,14 @@ inline uint32_t Mix(uint32_t d, uint32_t x, uint32_t w, int k) { return ((d << k
 // The lanes' differences may borrow, but every lane's true sum lies in
 // [0, 2^32), so the word's sum is exact.
 inline uint32_t MixPixel32(uint32_t d, uint32_t x, uint32_t w, int k) {
+  if (k == 8) {
+    // One weight byte: each lane's sum stays below 2^16, so blue and red
+    // fit 16-bit lanes of one 32-bit word.
+    const uint32_t dbr = d & 0xFF00FFu, xbr = x & 0xFF00FFu, dg = d & 0xFF00u, xg = x & 0xFF00u;
+    const uint32_t br = ((dbr << 8) + (xbr - dbr) * w) >> 8;
+    const uint32_t g = ((dg << 8) + (xg - dg) * w) >> 8;
+    return (br & 0xFF00FFu) | (g & 0xFF00u);
+  }
   const uint64_t db = (d & 0xFFu) | uint64_t(d & 0xFF0000u) << 16;
   const uint64_t xb = (x & 0xFFu) | uint64_t(x & 0xFF0000u) << 16;
   const uint64_t br = ((db << k) + (xb - db) * w) >> k;
