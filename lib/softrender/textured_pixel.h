@@ -119,6 +119,14 @@ inline uint32_t Mix(uint32_t d, uint32_t x, uint32_t w, int k) { return ((d << k
 // The lanes' differences may borrow, but every lane's true sum lies in
 // [0, 2^32), so the word's sum is exact.
 inline uint32_t MixPixel32(uint32_t d, uint32_t x, uint32_t w, int k) {
+  if (k == 8) {
+    // One weight byte: each lane's sum stays below 2^16, so blue and red
+    // fit 16-bit lanes of one 32-bit word.
+    const uint32_t dbr = d & 0xFF00FFu, xbr = x & 0xFF00FFu, dg = d & 0xFF00u, xg = x & 0xFF00u;
+    const uint32_t br = ((dbr << 8) + (xbr - dbr) * w) >> 8;
+    const uint32_t g = ((dg << 8) + (xg - dg) * w) >> 8;
+    return (br & 0xFF00FFu) | (g & 0xFF00u);
+  }
   const uint64_t db = (d & 0xFFu) | uint64_t(d & 0xFF0000u) << 16;
   const uint64_t xb = (x & 0xFFu) | uint64_t(x & 0xFF0000u) << 16;
   const uint64_t br = ((db << k) + (xb - db) * w) >> k;
@@ -227,10 +235,12 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
       out = MixPixel32(d, t, w * pp.Param, 8 * (factors + 1));
     } else if constexpr (Mode == kMulBlend) {
       uint32_t m = 0;
+#pragma GCC unroll 3
       for (int c = 0; c < 24; c += 8) m |= ((((t >> c) & 255) * ((d >> c) & 255)) >> 8) << c;
       out = MixPixel32(d, m, w * pp.Param, 8 * (factors + 1));
     } else {
       out = 0;
+#pragma GCC unroll 3
       for (int c = 0; c < 24; c += 8) {
         const uint32_t tc = (t >> c) & 255;
         uint32_t r;
@@ -282,6 +292,7 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
     if constexpr (Graph) w = level, factors = 1;
     if (weighed) w *= src.Alpha, ++factors;
     uint32_t out[3];
+#pragma GCC unroll 3
     for (int f = 0; f < 3; ++f) {
       const uint32_t t = tinted ? tint[f][sf[f]] : sf[f];
       const uint32_t dv = df[f];

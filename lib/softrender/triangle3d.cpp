@@ -11,8 +11,10 @@
 #include <cstdint>
 
 #include "core/strutil.h"
+#include "softrender/blit_setup.h"
 #include "softrender/memimg_tables.h"
 #include "softrender/triangle3d_frame.h"
+#include "softrender/triangle3d_textured.h"
 #include "softrender/triangle3d_vcolour.h"
 
 namespace tri3d {
@@ -306,19 +308,35 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
                      blendGraph->Height < texture->Height)) {
     return -1;
   }
-  const int mode = SoftDrawState.BlendMode;
-  if (!DrawnMode(mode)) return -1;
+  if (!DrawnMode(SoftDrawState.BlendMode)) return -1;
 
   const DepthMode depth = !zImage ? DepthMode::None : zWrite ? DepthMode::TestWrite : DepthMode::Test;
   const tri3d::SrcKind kind = tb->PaletteFlag == 1 ? tri3d::SrcKind::Palette
                               : tb->AlphaFlag == 1 ? tri3d::SrcKind::Alpha
                                                    : tri3d::SrcKind::Direct;
   const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
+  SpanJob job{};
   SpanFn fn = nullptr;
   if (vertexColour) {
-    fn = tri3d::SelectVertexColourSpans(bits, kind, tri3d::VcChoice{depth, mode, blendGraph != nullptr, transFlag != 0});
+    fn = tri3d::SelectVertexColourSpans(bits, kind,
+                                        tri3d::VcChoice{depth, SoftDrawState.BlendMode, blendGraph != nullptr,
+                                                        transFlag != 0});
+  } else {
+    // The plain families read the tint and the parameter, with the blits'
+    // shortcuts: modes 1 to 3 at parameter 0 draw nothing, not even depth.
+    softblit::DrawModeSetup mode;
+    if (!softblit::ResolveDrawMode(&mode)) return 0;
+    const uint32_t tint = SoftDrawState.Tint;
+    job.Px.TintB = MemImgProductTable[tint & 0xFF];
+    job.Px.TintG = MemImgProductTable[(tint >> 8) & 0xFF];
+    job.Px.TintR = MemImgProductTable[(tint >> 16) & 0xFF];
+    job.Px.ParamRow = MemImgProductTable[mode.P];
+    job.Px.SignedRow = &MemImgSignedProductTable[mode.P][255];
+    job.Px.Param = mode.P;
+    fn = tri3d::SelectTexturedSpans(bits, kind,
+                                    tri3d::TexChoice{depth, mode.Mode, blendGraph != nullptr, mode.Tint,
+                                                     transFlag != 0});
   }
-  // The plain textured families are not part of this renderer yet.
   if (!fn) return -1;
 
   // The clip rectangle, kept inside the destination (and so the depth image).
@@ -329,7 +347,6 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
   clip.Bottom = std::min(clip.Bottom, dest->Height);
   if (clip.Left >= clip.Right || clip.Top >= clip.Bottom) return 0;
 
-  SpanJob job{};
   job.Dst = dest->Pixels;
   job.DstPitch = db->Pitch;
   job.Z = zImage ? zImage->Pixels : nullptr;
@@ -340,10 +357,10 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
   job.TexH = static_cast<uint32_t>(texture->Height);
   job.Graph = blendGraph ? blendGraph->Pixels : nullptr;
   job.GraphPitch = blendGraph ? blendGraph->Base->Pitch : 0;
-  job.Key = tb->TransColor;
-  job.Palette = tb->PaletteFlag == 1 ? tb->Palette : nullptr;
-  job.Levels = BlendGraphLevelTable;
-  if (kind == tri3d::SrcKind::Palette && !job.Palette) return -1;
+  job.Px.Key = tb->TransColor;
+  job.Px.Palette = tb->PaletteFlag == 1 ? tb->Palette : nullptr;
+  job.Px.Levels = BlendGraphLevelTable;
+  if (kind == tri3d::SrcKind::Palette && !job.Px.Palette) return -1;
   unsigned planes = 1u << tri3d::PW | 1u << tri3d::PU | 1u << tri3d::PV;
   if (zImage) planes |= 1u << tri3d::PZ;
   if (vertexColour) planes |= 0xFu << tri3d::PC0;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "softrender/textured_pixel.h"
+
 namespace tri3d {
 
 enum class DepthMode { None = 0, Test = 1, TestWrite = 2 };
@@ -39,9 +41,9 @@ struct SpanJob {
   uint32_t TexW, TexH;
   const uint8_t* Graph;       // blend graph's top-left byte, or null
   intptr_t GraphPitch;
-  uint32_t Key;               // transparent colour (an index for palette textures)
-  const uint8_t* Palette;     // texture palette, or null
-  const uint8_t* Levels;      // blend-graph level table
+  // Tables, tint and parameter rows, key (an index for palette textures),
+  // palette and blend-graph levels.
+  texpix::PixelParams Px;
 };
 using SpanFn = void (*)(const SpanJob&);
 
@@ -76,6 +78,10 @@ template <DepthMode D, class Op>
 void RunSpans(const SpanJob& j) {
   constexpr bool Depth = D != DepthMode::None;
   constexpr int NC = Op::ColourPlanes;
+  // The per-pixel steps and the texture's extent in locals: the pixel and
+  // depth stores may alias the job as far as the compiler knows.
+  const uint32_t sxW = j.Sx[PW], sxU = j.Sx[PU], sxV = j.Sx[PV], sxZ = j.Sx[PZ];
+  const uint32_t texW = j.TexW, texH = j.TexH;
   uint32_t row[kPlaneCount];
   for (int p = 0; p < kPlaneCount; ++p) {
     row[p] = j.Q0[p] + j.Sy[p] * static_cast<uint32_t>(j.FirstRow) + HalfStep(j.Sy[p]);
@@ -112,19 +118,19 @@ void RunSpans(const SpanJob& j) {
           // A W of zero has no quotient: such a pixel gets no colour.
           if (visible && w != 0) {
             const uint32_t q = static_cast<uint32_t>(0x20000000 / static_cast<int32_t>(w));
-            const uint32_t tx = TexelCoord(u, q, j.TexW), ty = TexelCoord(v, q, j.TexH);
-            if (tx < j.TexW && ty < j.TexH) {
+            const uint32_t tx = TexelCoord(u, q, texW), ty = TexelCoord(v, q, texH);
+            if (tx < texW && ty < texH) {
               const uint8_t* texel = j.Tex + static_cast<intptr_t>(ty) * j.TexPitch + tx * Op::TexelSize;
               uint32_t g = 0;
               if constexpr (Op::Graph) g = j.Graph[static_cast<intptr_t>(ty) * j.GraphPitch + tx];
               Op::Pixel(j, d, texel, g, c);
             }
           }
-          w += j.Sx[PW];
-          u += j.Sx[PU];
-          v += j.Sx[PV];
+          w += sxW;
+          u += sxU;
+          v += sxV;
           if constexpr (Depth) {
-            z += j.Sx[PZ];
+            z += sxZ;
             zp += 2;
           }
           for (int k = 0; k < NC; ++k) c[k] += j.Sx[PC0 + k];

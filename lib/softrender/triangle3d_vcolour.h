@@ -134,14 +134,14 @@ struct VcOp {
   }
 
   static inline void Pixel(const SpanJob& j, uint8_t* dst, const uint8_t* texel, uint32_t g, const uint32_t* cp) {
-    const uint32_t L = G ? j.Levels[g] : 0;
+    const uint32_t L = G ? j.Px.Levels[g] : 0;
     if constexpr (S == SrcKind::Palette) {
       const uint32_t i = *texel;
-      if (K && i == j.Key) return;
-      Blend<false>(dst, LoadPixel<Bits>(j.Palette + i * (Bits / 8)), cp, 0, L);
+      if (K && i == j.Px.Key) return;
+      Blend<false>(dst, LoadPixel<Bits>(j.Px.Palette + i * (Bits / 8)), cp, 0, L);
     } else if constexpr (S == SrcKind::Direct) {
       const uint32_t s = LoadPixel<Bits>(texel);
-      if (K && s == j.Key) return;
+      if (K && s == j.Px.Key) return;
       Blend<false>(dst, s, cp, 0, L);
     } else {
       const uint32_t s = LoadPixel<Bits>(texel);

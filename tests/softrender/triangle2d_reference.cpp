@@ -108,14 +108,11 @@ void FlatPixel(const Ctx& c, uint8_t* px) {
   Wr(px, packed, 2);
 }
 
-// One textured pixel: range, fetch, key, alpha path, tint, blend, write.
-void TexturedPixel(const Ctx& c, uint8_t* px, int64_t U64, int64_t V64) {
-  // Texture coordinates are 32-bit values that wrap.
-  const int64_t U = int32_t(uint32_t(uint64_t(U64))), V = int32_t(uint32_t(uint64_t(V64)));
+// One texel at (tx, ty), inside the texture: fetch, key, alpha path, tint,
+// blend, write.
+void TexelPixel(const Ctx& c, uint8_t* px, int64_t tx, int64_t ty) {
   const MEMIMG* t = c.Tex;
   const MemImgBase* tb = t->Base;
-  if (U < 0 || V < 0 || U >= int64_t(t->Width) * kOne || V >= int64_t(t->Height) * kOne) return;
-  const int64_t tx = U / kOne, ty = V / kOne;
   const bool palette = tb->PaletteFlag == 1, alpha = !palette && tb->AlphaFlag == 1;
   const int texelBytes = palette ? 1 : alpha ? 4 : c.Depth / 8;
   const uint8_t* texel = t->Pixels + ty * tb->Pitch + tx * texelBytes;
@@ -223,9 +220,30 @@ void TexturedPixel(const Ctx& c, uint8_t* px, int64_t U64, int64_t V64) {
   Wr(px, packed, 2);
 }
 
+// One textured pixel: the texture range, then the texel.
+void TexturedPixel(const Ctx& c, uint8_t* px, int64_t U64, int64_t V64) {
+  // Texture coordinates are 32-bit values that wrap.
+  const int64_t U = int32_t(uint32_t(uint64_t(U64))), V = int32_t(uint32_t(uint64_t(V64)));
+  if (U < 0 || V < 0 || U >= int64_t(c.Tex->Width) * kOne || V >= int64_t(c.Tex->Height) * kOne) return;
+  TexelPixel(c, px, U / kOne, V / kOne);
+}
+
 bool ValidImg(const MEMIMG* m) { return m && m->Marker == MEMIMG_MARKER && m->Base; }
 
 }  // namespace
+
+void RefTexelPixel(const RefTexelState& st, uint8_t* px, int64_t tx, int64_t ty) {
+  Ctx c{};
+  c.Depth = st.Depth;
+  c.Mode = st.Mode;
+  c.p = st.Param;
+  c.Tint = st.Tint & 0xFFFFFF;
+  c.Tinted = c.Tint != 0xFFFFFF;
+  c.Tex = st.Texture;
+  c.Graph = st.Graph;
+  c.Key = st.Key;
+  TexelPixel(c, px, tx, ty);
+}
 
 void RefDrawTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVertex2D* v, int transFlag,
                        const MEMIMG* blendGraph, uint32_t colour, const RefBlendState& st) {

@@ -262,6 +262,13 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
     re = sTB > sTM ? straight : bent;
   }
 
+  // The plain families read the white texture like any other.
+  MEMIMG white{};
+  if (!a.Texture && !a.VertexColour) {
+    InitializeMemImg(&white, 8, 8, bits == 32 ? 32 : 16, 0, dest->Base->Type, 0, 0, 0, const_cast<uint8_t*>(texPixels));
+  }
+  const RefTexelState texelState{bits, a.Mode, a.Param, a.Tint, a.Texture ? a.Texture : &white, a.Graph,
+                                 a.TransFlag != 0};
   const int64_t first = std::max<int64_t>(firstAfterTop, ct);
   const int64_t limit = std::min<int64_t>(YB, int64_t(cb) * kOne);
   for (int64_t r = first; CentreOf(r) < limit; ++r) {
@@ -313,10 +320,14 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
         t.a = alpha ? tp[tu * 4 + 2] : 0;
         keyHit = !alpha && t.s == transColor;
       }
+      uint8_t* dp = dest->Pixels + r * dest->Base->Pitch + p * (bits / 8);
+      if (!a.VertexColour) {
+        RefTexelPixel(texelState, dp, tu, tv);
+        continue;
+      }
       const uint32_t Lv = a.Graph ? BlendGraphLevelTable[a.Graph->Pixels[tv * a.Graph->Base->Pitch + tu]] : 0;
       uint32_t col[4];
       for (int k = 0; k < 4; ++k) col[k] = ColourByte(Plane(q0[4 + k], sx[4 + k], sy[4 + k], r, p));
-      uint8_t* dp = dest->Pixels + r * dest->Base->Pitch + p * (bits / 8);
       uint32_t Dv = 0;
       std::memcpy(&Dv, dp, bits / 8);
       uint32_t out;
@@ -325,6 +336,7 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
       }
     }
   }
+  TerminateMemImg(&white);
 }
 
 // ---- the depth clipper -------------------------------------------------------
@@ -346,7 +358,14 @@ HV Between(const HV& s, const HV& e, double t) {
 
 }  // namespace
 
-void RefDrawTriangle3D(const RefTriangle3DArgs& a, const MemImgVertex3D* v) {
+void RefDrawTriangle3D(const RefTriangle3DArgs& args, const MemImgVertex3D* v) {
+  RefTriangle3DArgs a = args;
+  if (!a.VertexColour) {
+    // Modes 1 to 3 at parameter 0 draw nothing, not even depth; mode 1 at
+    // 255 is mode 0.
+    if ((a.Mode == 1 || a.Mode == 2 || a.Mode == 3) && a.Param == 0) return;
+    if (a.Mode == 1 && a.Param == 255) a.Mode = 0;
+  }
   if (a.ClipFlag != 1) {
     RefUnclipped(a, v, a.ZWrite);
     return;

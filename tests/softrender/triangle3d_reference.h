@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "softrender/memimg.h"
+#include "softrender/triangle2d_reference.h"
 #include "softrender/triangle3d.h"
 
 struct RefTriangle3DArgs {
@@ -20,8 +21,11 @@ struct RefTriangle3DArgs {
   int ClipFlag;
   int Mode;
   Rect Clip;
+  int VertexColour = 1;
+  int Param = 0;              // read by the plain textured families only
+  uint32_t Tint = 0xFFFFFF;   // likewise
 };
 
-// What a vertex-coloured DrawMemImgTriangle3D must leave in the destination
-// and the depth image.
+// What DrawMemImgTriangle3D must leave in the destination and the depth
+// image.
 void RefDrawTriangle3D(const RefTriangle3DArgs& a, const MemImgVertex3D* v);

@@ -41,21 +41,37 @@ void RandomBytes(TestImg& img, std::mt19937& rng) {
   for (size_t i = 0; i < img.Bytes(); ++i) img.m.Base->Pixels[i] = uint8_t(rng());
 }
 
-// A texture of the kind with random texels; a key that some texels match.
-void MakeTexture(TestImg& t, int bits, Kind kind, std::mt19937& rng) {
+// A view into a larger image, which it keeps alive.
+struct ViewImg {
+  TestImg whole;
+  MEMIMG m{};
+  ViewImg() = default;
+  ViewImg(const ViewImg&) = delete;
+  ViewImg& operator=(const ViewImg&) = delete;
+  ~ViewImg() { TerminateMemImg(&m); }
+  void Derive(int x, int y, int w, int h) {
+    TerminateMemImg(&m);
+    DeriveMemImg(&m, &whole.m, x, y, w, h);
+  }
+};
+
+// A texture of the kind with random texels, a view into a larger image; a
+// key that some texels match.
+void MakeTexture(ViewImg& view, int bits, Kind kind, std::mt19937& rng) {
   const MemImgColorType type = bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
-  const int w = 5 + int(rng() % 12), h = 4 + int(rng() % 10);
-  ASSERT_EQ(t.Make(w, h, type, kind == kPalette, kind == kAlpha), 0);
+  const int w = 5 + int(rng() % 12), h = 4 + int(rng() % 10), ox = int(rng() % 3), oy = int(rng() % 3);
+  TestImg& t = view.whole;
+  ASSERT_EQ(t.Make(w + ox + int(rng() % 3), h + oy + int(rng() % 3), type, kind == kPalette, kind == kAlpha), 0);
   RandomBytes(t, rng);
   if (kind == kPalette) {
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) t.m.Pixels[y * t.m.Base->Pitch + x] = uint8_t(rng() % 12);
+    for (int y = 0; y < t.m.Height; ++y)
+      for (int x = 0; x < t.m.Width; ++x) t.m.Pixels[y * t.m.Base->Pitch + x] = uint8_t(rng() % 12);
     for (int i = 0; i < 1024; ++i) t.m.Base->Palette[i] = uint8_t(rng());
     t.m.Base->TransColor = rng() % 8 ? 5 : 261;  // above 255 never matches
   } else if (kind == kAlpha) {
     const int step = 4, aOff = bits == 32 ? 3 : 2;
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < t.m.Height; ++y)
+      for (int x = 0; x < t.m.Width; ++x) {
         const uint32_t r = rng() % 4;
         t.m.Pixels[y * t.m.Base->Pitch + x * step + aOff] = uint8_t(r == 0 ? 0 : r == 1 ? 255 : rng());
       }
@@ -64,11 +80,12 @@ void MakeTexture(TestImg& t, int bits, Kind kind, std::mt19937& rng) {
     uint32_t key = bits == 32 ? t.Get32(1, 1) : t.Get16(1, 1);
     t.m.Base->TransColor = key;
     for (int i = 0; i < 6; ++i) {
-      const int x = int(rng() % w), y = int(rng() % h);
+      const int x = ox + int(rng() % w), y = oy + int(rng() % h);
       if (bits == 32) t.Set32(x, y, i == 0 ? key ^ 0x01000000u : key);
       else t.Set16(x, y, key);
     }
   }
+  view.Derive(ox, oy, w, h);
 }
 
 float Rf(std::mt19937& rng, float lo, float hi) {
@@ -112,38 +129,54 @@ struct Case {
   int mode;
   bool graph, key;
   int depth;  // 0 none, 1 test, 2 test and write
+  bool plain = false;  // the plain textured families: tint and parameter apply
+  bool tint = false;   // (plain) a tint that is not white
 };
 
 size_t gChangedBytes = 0;
 
+// The parameters worth testing, and now and then any other.
+int PickParam(std::mt19937& rng) {
+  constexpr int kParams[] = {0, 1, 127, 128, 254, 255};
+  const uint32_t i = rng() % 8;
+  return i < 6 ? kParams[i] : int(rng() % 256);
+}
+
 // Draws `count` random triangles through the library and the model, and
-// compares both images byte for byte.
+// compares both images byte for byte. The destination is a view inside a
+// larger image whose border must stay as it was.
 void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped) {
   const MemImgColorType type = c.bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
-  TestImg tex, graph, dest, ref, z, zref;
+  ViewImg tex, dest, ref;
+  TestImg graph, z, zref;
   MakeTexture(tex, c.bits, c.kind, rng);
   if (c.graph) {
     ASSERT_EQ(graph.Make(tex.m.Width + int(rng() % 3), tex.m.Height + int(rng() % 3), MEMIMG_TYPE_GRAY8), 0);
     RandomBytes(graph, rng);
   }
-  ASSERT_EQ(dest.Make(48, 40, type), 0);
-  ASSERT_EQ(ref.Make(48, 40, type), 0);
+  ASSERT_EQ(dest.whole.Make(52, 43, type), 0);
+  ASSERT_EQ(ref.whole.Make(52, 43, type), 0);
+  dest.Derive(2, 1, 48, 40);
+  ref.Derive(2, 1, 48, 40);
   ASSERT_EQ(z.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
   ASSERT_EQ(zref.Make(48, 40, MEMIMG_TYPE_DEPTH16), 0);
   for (int n = 0; n < count; ++n) {
-    RandomBytes(dest, rng);
-    const auto before = dest.Snapshot();
-    ref.Restore(before);
+    RandomBytes(dest.whole, rng);
+    const auto before = dest.whole.Snapshot();
+    ref.whole.Restore(before);
     // Mostly far depths, so most pixels pass.
     RandomBytes(z, rng);
     for (size_t i = 1; i < z.Bytes(); i += 2) z.m.Base->Pixels[i] |= rng() % 4 ? 0xC0 : 0;
     zref.Restore(z.Snapshot());
-    const Rect clip{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)};
+    // Now and then a clip rectangle beyond the destination: it is cut to it.
+    const Rect clip = rng() % 8 ? Rect{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)}
+                                : Rect{-7, -3, 60, 45};
     SetSoftClip(clip);
     SoftDrawState.BlendMode = c.mode;
-    // Neither is read by these loops.
-    SoftDrawState.Tint = rng() & 0xFFFFFF;
-    SoftDrawState.BlendParam = int(rng() % 256);
+    // Read by the plain loops only; the fourth byte of the tint plays no part.
+    SoftDrawState.Tint = c.plain && !c.tint ? (rng() & 0xFF000000u) | 0xFFFFFF : uint32_t(rng());
+    if (c.plain && c.tint && (SoftDrawState.Tint & 0xFFFFFF) == 0xFFFFFF) SoftDrawState.Tint ^= 1u << (rng() % 24);
+    SoftDrawState.BlendParam = c.plain ? PickParam(rng) : int(rng() % 256);
     MemImgVertex3D v[3];
     RandomTriangle(v, rng, clipped);
     const int clipFlag = clipped ? 1 : 0;
@@ -153,15 +186,18 @@ void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped
     const bool useTexture = rng() % 8 != 0;
     const MEMIMG* t = useTexture ? &tex.m : nullptr;
     const MEMIMG* g = c.graph && useTexture ? &graph.m : nullptr;
-    DrawMemImgTriangle3D(&dest.m, zi, t, v, c.key, g, zw, pieceZ, 1, clipFlag);
-    RefTriangle3DArgs a{&ref.m, c.depth ? &zref.m : nullptr, t, g, c.key, zw, pieceZ, clipFlag, c.mode, clip};
+    const int vertexColour = c.plain ? 0 : 1;
+    EXPECT_EQ(DrawMemImgTriangle3D(&dest.m, zi, t, v, c.key, g, zw, pieceZ, vertexColour, clipFlag), 0);
+    RefTriangle3DArgs a{&ref.m, c.depth ? &zref.m : nullptr, t, g, c.key, zw, pieceZ, clipFlag, c.mode, clip,
+                        vertexColour, SoftDrawState.BlendParam, SoftDrawState.Tint};
     RefDrawTriangle3D(a, v);
-    const auto drawn = dest.Snapshot();
+    const auto drawn = dest.whole.Snapshot();
     gChangedBytes += size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
                                                [](uint8_t x, uint8_t y) { return size_t(x != y); }));
-    ASSERT_EQ(drawn, ref.Snapshot())
+    ASSERT_EQ(drawn, ref.whole.Snapshot())
         << "bits " << c.bits << " kind " << c.kind << " mode " << c.mode << " graph " << c.graph << " key "
-        << c.key << " depth " << c.depth << " triangle " << n;
+        << c.key << " depth " << c.depth << " plain " << c.plain << " tint " << c.tint << " p "
+        << SoftDrawState.BlendParam << " triangle " << n;
     ASSERT_EQ(z.Snapshot(), zref.Snapshot()) << "depth image, triangle " << n;
   }
 }
@@ -184,6 +220,27 @@ TEST_F(Triangle3DTest, EveryVertexColouredLoopMatchesTheModel) {
             }
   // The triangles really drew: about a fifth of the pixels each on average.
   EXPECT_GT(gChangedBytes, size_t(504 * 8 * 48 * 40 / 10)) << gChangedBytes;
+}
+
+// Every loop of the three plain textured families (direct colour over 32-bit
+// pixels, over 16-bit pixels, palette at both) under the three depth
+// handlings, with white and random tints, the parameters' edge values and
+// random level tables.
+TEST_F(Triangle3DTest, EveryTexturedLoopMatchesTheModel) {
+  std::mt19937 rng(17);
+  gChangedBytes = 0;
+  for (int bits : {32, 16})
+    for (Kind kind : {kDirect, kAlpha, kPalette})
+      for (int mode : kModes)
+        for (int flags = 0; flags < 8; ++flags)
+          for (int depth = 0; depth < 3; ++depth) {
+            BuildBlendGraphLevelTable(int(rng() % 256), int(rng() % 256));
+            const Case c{bits, kind, mode, (flags & 4) != 0, (flags & 1) != 0, depth, true, (flags & 2) != 0};
+            CheckAgainstModel(c, rng, 5, false);
+            CheckAgainstModel(c, rng, 2, true);
+            if (HasFatalFailure()) return;
+          }
+  EXPECT_GT(gChangedBytes, size_t(1008 * 7 * 48 * 40 / 12)) << gChangedBytes;
 }
 
 // A single call draws a triangle much taller than the span table.
@@ -574,3 +631,258 @@ TEST_F(Triangle3DTest, RefusedArgumentsDrawNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+// The quad (0, 0)-(size, size) as two triangles, u and v from 0 to 1.
+void DrawQuad(MEMIMG* dest, MEMIMG* z, const MEMIMG* tex, float size, float rhw, int zWrite, int key = 0) {
+  const MemImgVertex3D a[3] = {Vx(0, 0, 0.5f, rhw, ~0u, 0, 0), Vx(size, 0, 0.5f, rhw, ~0u, 1, 0),
+                               Vx(0, size, 0.5f, rhw, ~0u, 0, 1)};
+  const MemImgVertex3D b[3] = {Vx(size, 0, 0.5f, rhw, ~0u, 1, 0), Vx(size, size, 0.5f, rhw, ~0u, 1, 1),
+                               Vx(0, size, 0.5f, rhw, ~0u, 0, 1)};
+  EXPECT_EQ(DrawMemImgTriangle3D(dest, z, tex, a, key, nullptr, zWrite, 0, 0, 0), 0);
+  EXPECT_EQ(DrawMemImgTriangle3D(dest, z, tex, b, key, nullptr, zWrite, 0, 0, 0), 0);
+}
+
+}  // namespace
+
+// A 64 by 64 texture on the quad of its own size reproduces itself bit for
+// bit, every pixel drawn exactly once (an add onto black shows a second
+// draw), at both depths and from palette textures too.
+TEST_F(Triangle3DTest, ATextureOnItsOwnQuadIsCopiedExactly) {
+  std::mt19937 rng(64);
+  for (int bits : {32, 16})
+    for (int palette = 0; palette < 2; ++palette) {
+      const MemImgColorType type = bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
+      TestImg tex, d, z;
+      ASSERT_EQ(tex.Make(64, 64, type, palette), 0);
+      RandomBytes(tex, rng);
+      if (palette) {
+        for (int i = 0; i < 1024; ++i) tex.m.Base->Palette[i] = uint8_t(rng());
+      }
+      MakeTarget(d, 64, 64, type, 0);
+      ASSERT_EQ(z.Make(64, 64, MEMIMG_TYPE_DEPTH16), 0);
+      SoftDrawState.Tint = 0xFFFFFF;
+      // The texel's colour at (x, y): the texture's own or its palette entry.
+      auto texel = [&](int x, int y) -> uint32_t {
+        if (!palette) return bits == 32 ? tex.Get32(x, y) : tex.Get16(x, y);
+        const uint8_t i = tex.m.Pixels[y * tex.m.Base->Pitch + x];
+        uint32_t v = 0;
+        std::memcpy(&v, tex.m.Base->Palette + i * (bits / 8), bits / 8);
+        return v;
+      };
+      RandomBytes(d, rng);
+      z.Fill16(0xFFFF);
+      DrawQuad(&d.m, &z.m, &tex.m, 64, 1.0f / 64, 1);
+      for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+          ASSERT_EQ(bits == 32 ? d.Get32(x, y) : d.Get16(x, y), texel(x, y)) << bits << " " << x << "," << y;
+          ASSERT_EQ(z.Get16(x, y), 0x8000u);
+        }
+      // Add (parameter 255) of a dim copy onto black: each pixel once.
+      if (palette) {
+        for (int i = 0; i < 1024; ++i) tex.m.Base->Palette[i] &= bits == 32 ? 0x3F : (i & 1 ? 0x39 : 0xE7);
+      } else {
+        for (size_t i = 0; i < tex.Bytes(); ++i) tex.m.Base->Pixels[i] &= bits == 32 ? 0x3F : (i & 1 ? 0x39 : 0xE7);
+      }
+      SoftDrawState.BlendMode = 2;
+      SoftDrawState.BlendParam = 255;
+      std::memset(d.m.Base->Pixels, 0, d.Bytes());
+      DrawQuad(&d.m, nullptr, &tex.m, 64, 1.0f / 64, 0);
+      for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+          ASSERT_EQ(bits == 32 ? d.Get32(x, y) : d.Get16(x, y), texel(x, y) & (bits == 32 ? 0xFFFFFFu : 0xFFFFu))
+              << bits << " palette " << palette << " at " << x << "," << y;
+    }
+}
+
+// The parameter's shortcuts: mode 1 at 255 is mode 0 (the whole-texel copy
+// included); modes 1 to 3 at 0 touch neither colour nor depth; modes 10 and
+// 11 at 0 keep the colour but write the depth.
+TEST_F(Triangle3DTest, TheParametersShortcuts) {
+  std::mt19937 rng(12);
+  TestImg tex, d, z, d0, z0;
+  ASSERT_EQ(tex.Make(16, 16, MEMIMG_TYPE_XRGB32, 0, 1), 0);
+  RandomBytes(tex, rng);
+  MakeTarget(d, 32, 32, MEMIMG_TYPE_XRGB32, 0);
+  ASSERT_EQ(d0.Make(32, 32, MEMIMG_TYPE_XRGB32), 0);
+  ASSERT_EQ(z.Make(32, 32, MEMIMG_TYPE_DEPTH16), 0);
+  ASSERT_EQ(z0.Make(32, 32, MEMIMG_TYPE_DEPTH16), 0);
+  RandomBytes(d0, rng);
+  z0.Fill16(0xFFFF);
+  SoftDrawState.Tint = 0xFFFFFF;
+  const auto v = Corner(32, 0.5f, ~0u, 1.0f / 32);
+  auto draw = [&](int mode, int p, int key) {
+    d.Restore(d0.Snapshot());
+    z.Restore(z0.Snapshot());
+    SoftDrawState.BlendMode = mode;
+    SoftDrawState.BlendParam = p;
+    EXPECT_EQ(DrawMemImgTriangle3D(&d.m, &z.m, &tex.m, v.data(), key, nullptr, 1, 0, 0, 0), 0);
+  };
+  for (int key = 0; key < 2; ++key) {
+    draw(0, 77, key);
+    const auto copy = d.Snapshot();
+    EXPECT_NE(copy, d0.Snapshot());
+    draw(1, 255, key);
+    EXPECT_EQ(d.Snapshot(), copy);
+  }
+  for (int mode : {1, 2, 3}) {
+    draw(mode, 0, 0);
+    EXPECT_EQ(d.Snapshot(), d0.Snapshot()) << mode;
+    EXPECT_EQ(z.Snapshot(), z0.Snapshot()) << mode;
+  }
+  for (int mode : {10, 11}) {
+    draw(mode, 0, 0);
+    EXPECT_EQ(d.Snapshot(), d0.Snapshot()) << mode;
+    EXPECT_EQ(z.Get16(3, 3), 0x8000u) << mode;
+  }
+}
+
+// Worked examples of the plain families: whole-texel copies, keys on raw
+// texels and on palette indices that still write depth, the 16-bit fields'
+// rounding and the packed add and subtract.
+TEST_F(Triangle3DTest, TexturedWorkedExamples) {
+  TestImg t32, d32, z, t16, d16, pal;
+  SoftDrawState.Tint = 0xFFFFFF;
+  const auto v = Corner(16, 0.25f, ~0u);  // every pixel takes texel (0, 0) of a 1 x 1 texture
+  auto draw = [&](MEMIMG* d, const MEMIMG* t, int mode, int key, MEMIMG* zi = nullptr) {
+    SoftDrawState.BlendMode = mode;
+    SoftDrawState.BlendParam = 255;
+    EXPECT_EQ(DrawMemImgTriangle3D(d, zi, t, v.data(), key, nullptr, 1, 0, 0, 0), 0);
+  };
+  // 32-bit alpha texture, mode 0: alpha 255 under the key is a whole copy;
+  // without the key it weighs 255/256 and the fourth byte stays.
+  ASSERT_EQ(t32.Make(1, 1, MEMIMG_TYPE_XRGB32, 0, 1), 0);
+  MakeTarget(d32, 8, 8, MEMIMG_TYPE_XRGB32, 0);
+  t32.Set32(0, 0, 0xFFC08040u);
+  d32.Fill32(0x11000000u);
+  draw(&d32.m, &t32.m, 0, 1);
+  EXPECT_EQ(d32.Get32(1, 1), 0xFFC08040u);
+  d32.Fill32(0x11000000u);
+  draw(&d32.m, &t32.m, 0, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0x11BF7F3Fu);
+  // Mode 4, alpha 0: black, the fourth byte kept.
+  t32.Set32(0, 0, 0x00FFFFFFu);
+  d32.Fill32(0x55808080u);
+  draw(&d32.m, &t32.m, 4, 1);
+  EXPECT_EQ(d32.Get32(1, 1), 0x55000000u);
+  // A key texel and an alpha-0 texel under the key still write their depth.
+  ASSERT_EQ(z.Make(8, 8, MEMIMG_TYPE_DEPTH16), 0);
+  z.Fill16(0xFFFF);
+  d32.Fill32(0x00123456u);
+  draw(&d32.m, &t32.m, 0, 1, &z.m);
+  EXPECT_EQ(d32.Get32(1, 1), 0x00123456u);
+  EXPECT_EQ(z.Get16(1, 1), 0x4000u);
+
+  // No texture: the plain white texture takes the tint once, like any
+  // texel; the fourth byte stays.
+  SoftDrawState.Tint = 0x4080C0;
+  d32.Fill32(0x77000000u);
+  draw(&d32.m, nullptr, 0, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0x774080C0u);
+  SoftDrawState.Tint = 0xFFFFFF;
+  d32.Fill32(0x77000000u);
+  draw(&d32.m, nullptr, 0, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0xFFFFFFFFu);
+
+  // Palette, 32-bit: mode 2 adds with red's carry in the fourth byte, mode 3
+  // subtracts on the upper seven bits; the key compares the index, not the
+  // colour it maps to.
+  ASSERT_EQ(pal.Make(1, 1, MEMIMG_TYPE_XRGB32, 1), 0);
+  pal.m.Pixels[0] = 7;
+  const uint32_t e7 = 0x00C08040u, e9 = 0x00323232u;  // red 192, green 128, blue 64; grey 50
+  std::memcpy(pal.m.Base->Palette + 28, &e7, 4);
+  std::memcpy(pal.m.Base->Palette + 36, &e9, 4);
+  d32.Fill32(0xFF808080u);
+  draw(&d32.m, &pal.m, 2, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0x01FFFFC0u);
+  pal.m.Pixels[0] = 9;
+  d32.Fill32(0x00646464u);
+  draw(&d32.m, &pal.m, 3, 0);
+  EXPECT_EQ(d32.Get32(1, 1), 0x00333332u);
+  std::memcpy(pal.m.Base->Palette + 28, &e9, 4);  // index 7 now the same grey as 9
+  pal.m.Base->TransColor = 7;
+  pal.m.Pixels[0] = 7;
+  d32.Fill32(0x00646464u);
+  draw(&d32.m, &pal.m, 0, 1);
+  EXPECT_EQ(d32.Get32(1, 1), 0x00646464u);
+  pal.m.Pixels[0] = 9;
+  draw(&d32.m, &pal.m, 0, 1);
+  EXPECT_EQ(d32.Get32(1, 1), 0x00323232u);
+
+  // 16-bit: a white alpha-255 texel without the key on black gives 30, 62,
+  // 30; mode 4 white on white without alpha the same; mode 3 with a black
+  // texel turns black into red 1 and white into 31, 62, 31.
+  ASSERT_EQ(t16.Make(1, 1, MEMIMG_TYPE_RGB565, 0, 1), 0);
+  std::memset(t16.m.Pixels, 0xFF, 3);
+  MakeTarget(d16, 8, 8, MEMIMG_TYPE_RGB565, 0);
+  d16.Fill16(0);
+  draw(&d16.m, &t16.m, 0, 0);
+  EXPECT_EQ(d16.Get16(1, 1), uint32_t(30 << 11 | 62 << 5 | 30));
+  TestImg plain16;
+  ASSERT_EQ(plain16.Make(1, 1, MEMIMG_TYPE_RGB565), 0);
+  plain16.Set16(0, 0, 0xFFFF);
+  d16.Fill16(0xFFFF);
+  draw(&d16.m, &plain16.m, 4, 0);
+  EXPECT_EQ(d16.Get16(1, 1), uint32_t(30 << 11 | 62 << 5 | 30));
+  plain16.Set16(0, 0, 0);
+  d16.Fill16(0);
+  draw(&d16.m, &plain16.m, 3, 0);
+  EXPECT_EQ(d16.Get16(1, 1), uint32_t(1 << 11));
+  d16.Fill16(0xFFFF);
+  draw(&d16.m, &plain16.m, 3, 0);
+  EXPECT_EQ(d16.Get16(1, 1), uint32_t(31 << 11 | 62 << 5 | 31));
+  // A 16-bit transparent word above 0xFFFF matches no texel.
+  plain16.m.Base->TransColor = 0x10000;
+  d16.Fill16(0x1234);
+  draw(&d16.m, &plain16.m, 0, 1);
+  EXPECT_EQ(d16.Get16(1, 1), 0u);
+  plain16.m.Base->TransColor = 0;
+  d16.Fill16(0x1234);
+  draw(&d16.m, &plain16.m, 0, 1);
+  EXPECT_EQ(d16.Get16(1, 1), 0x1234u);
+}
+
+// The blend-graph weight follows the texture: the same texel gets the same
+// weight wherever it lands on the screen.
+TEST_F(Triangle3DTest, TheBlendGraphIsReadAtTheTexel) {
+  TestImg tex, graph, d;
+  ASSERT_EQ(tex.Make(4, 4, MEMIMG_TYPE_XRGB32), 0);
+  tex.Fill32(0x00FFFFFFu);
+  ASSERT_EQ(graph.Make(4, 4, MEMIMG_TYPE_GRAY8), 0);
+  for (int i = 0; i < 16; ++i) graph.m.Pixels[(i / 4) * graph.m.Base->Pitch + i % 4] = uint8_t(i * 16);
+  for (int i = 0; i < 256; ++i) BlendGraphLevelTable[i] = uint8_t(i);
+  MakeTarget(d, 64, 64, MEMIMG_TYPE_XRGB32, 0);
+  SoftDrawState.Tint = 0xFFFFFF;
+  std::vector<uint32_t> seen[2];
+  for (int at : {0, 1}) {
+    d.Fill32(0);
+    const float o = at ? 30.0f : 0.0f;
+    const MemImgVertex3D v[3] = {Vx(o, o, 0.5f, 1.0f / 64, ~0u, 0, 0), Vx(o + 32, o, 0.5f, 1.0f / 64, ~0u, 1, 0),
+                                 Vx(o, o + 32, 0.5f, 1.0f / 64, ~0u, 0, 1)};
+    EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, &tex.m, v, 0, &graph.m, 0, 0, 0, 0), 0);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 4; ++x) seen[at].push_back(d.Get32(int(o) + 8 * x + 2, int(o) + 8 * y + 2));
+  }
+  EXPECT_EQ(seen[0], seen[1]);
+  EXPECT_NE(seen[0][1], seen[0][5]);
+}
+
+// Texel coordinates wrap every 8,192 texels: 8,192.5 lands on texel 0,
+// while 4.5 lies outside a 4-texel texture.
+TEST_F(Triangle3DTest, TexelCoordinatesWrapEvery8192Texels) {
+  TestImg tex, d;
+  ASSERT_EQ(tex.Make(4, 4, MEMIMG_TYPE_XRGB32), 0);
+  tex.Fill32(0x00102030u);
+  tex.Set32(0, 0, 0x00A0B0C0u);
+  MakeTarget(d, 16, 16, MEMIMG_TYPE_XRGB32, 0);
+  SoftDrawState.Tint = 0xFFFFFF;
+  for (float u : {2048.125f, 1.125f}) {
+    d.Fill32(0);
+    const float rhw = 1.0f / 1024;
+    const MemImgVertex3D v[3] = {Vx(0, 0, 0.5f, rhw, ~0u, u, 0.125f), Vx(16, 0, 0.5f, rhw, ~0u, u, 0.125f),
+                                 Vx(0, 16, 0.5f, rhw, ~0u, u, 0.125f)};
+    EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, &tex.m, v, 0, nullptr, 0, 0, 0, 0), 0);
+    EXPECT_EQ(d.Get32(2, 2), u > 2 ? 0x00A0B0C0u : 0u) << u;
+  }
+}

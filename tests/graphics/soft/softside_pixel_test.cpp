@@ -200,6 +200,34 @@ TEST_P(SoftSide, AQuadIsDrawnAsTwoTrianglesOfTheGraph) {
   EXPECT_EQ(DrawGraphQuadSoft(0, 0, 4, 0, 0, 2, 4, 2, nullptr, 1), -1);
 }
 
+TEST_P(SoftSide, TexturedQuadranglesOfTheFirstFormIgnoreVertexColours) {
+  // The 4 x 2 graph on an 8 x 4 quad: each texel covers 2 x 2 pixels. The
+  // vertices are black, which the first form does not read.
+  auto vertex = [](float x, float y, float u, float v) {
+    MemImgVertex3D m{};
+    m.X = x, m.Y = y, m.Z = 0.5f, m.W = 1.0f, m.U = u, m.V = v;
+    return m;
+  };
+  const MemImgVertex3D quad[6] = {vertex(10, 10, 0, 0), vertex(18, 10, 1, 0), vertex(10, 14, 0, 1),
+                                  vertex(18, 10, 1, 0), vertex(18, 14, 1, 1), vertex(10, 14, 0, 1)};
+  const uint32_t white = uint32_t(MakeColorImpl(255, 255, 255));
+  for (int transparent : {0, 1}) {
+    FillRectangle(0, 0, 30, 30, white);
+    ASSERT_EQ(FillQuadrangleSoft(quad, 2, GetGraphRecord(graph_), transparent, 1, 0), 0);
+    EXPECT_EQ(Back(10, 10), red_);
+    EXPECT_EQ(Back(11, 13), red_);
+    EXPECT_EQ(Back(16, 10), blue_);
+    EXPECT_EQ(Back(17, 13), blue_);
+    EXPECT_EQ(Back(12, 10), uint32_t(MakeColorImpl(0, 255, 0)));
+    EXPECT_EQ(Back(13, 12), transparent ? white : black_);
+    EXPECT_EQ(Back(18, 12), white);
+    EXPECT_EQ(Back(9, 12), white);
+  }
+  // The second form modulates by the black vertices.
+  ASSERT_EQ(FillQuadrangleSoft(quad, 2, GetGraphRecord(graph_), 0, 0, 0), 0);
+  EXPECT_EQ(Back(10, 10), black_);
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, SoftSide, ::testing::Values(16, 32));
 
 }  // namespace

@@ -1,0 +1,8 @@
+// Plain textured 3-D spans, 16-bit pixels, textures with alpha: every loop of this family.
+#include "softrender/triangle3d_textured.h"
+
+namespace tri3d {
+
+SpanFn SelectTex16Alpha(const TexChoice& c) { return PickTex<16, texpix::SourceKind::Alpha>(c); }
+
+}  // namespace tri3d

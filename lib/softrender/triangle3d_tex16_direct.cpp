@@ -1,0 +1,8 @@
+// Plain textured 3-D spans, 16-bit pixels, direct-colour textures: every loop of this family.
+#include "softrender/triangle3d_textured.h"
+
+namespace tri3d {
+
+SpanFn SelectTex16Direct(const TexChoice& c) { return PickTex<16, texpix::SourceKind::Direct>(c); }
+
+}  // namespace tri3d
