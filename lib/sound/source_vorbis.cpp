@@ -41,6 +41,19 @@ long CallbackTell(void* handle) {
 
 VorbisReader* ReaderOf(SoundSource* source) { return static_cast<VorbisReader*>(source->Decoder); }
 
+// Decodes and drops `frames` frames; -1 when the sound ends or fails first.
+int SkipFrames(SoundSource* source, int64_t frames) {
+  char scratch[8192];
+  const uint32_t chunk = uint32_t(sizeof(scratch) - sizeof(scratch) % source->BlockAlign);
+  while (frames > 0) {
+    const uint64_t want = uint64_t(frames) * source->BlockAlign;
+    const int64_t got = VorbisSourceRead(source, scratch, want < chunk ? uint32_t(want) : chunk);
+    if (got <= 0) return -1;
+    frames -= got / source->BlockAlign;
+  }
+  return 0;
+}
+
 void Release(VorbisReader* r) {
   if (r->Opened) ov_clear(&r->File);
   TrackedFree(r);
@@ -66,6 +79,15 @@ int OpenVorbisSource(SoundSource* source) {
     return LogPrintf("Ogg Vorbisファイルとして読み込めませんでした");
   }
   r->Opened = 1;
+  // vorbisfile leaves the file at the start of the first link's data. When
+  // the track's sound lies wholly on its last page with another stream's
+  // pages before it (a short track in a movie file), that place is already
+  // past the sound and decoding would end at once; from the top of the file
+  // the track decodes whole.
+  if (ov_seekable(&r->File) && ov_raw_seek(&r->File, 0) != 0) {
+    Release(r);
+    return LogPrintf("Ogg Vorbisファイルの読み込みに失敗しました");
+  }
   vorbis_info* info = ov_info(&r->File, -1);
   if (!info || (info->channels != 1 && info->channels != 2) || info->rate < 1000 || info->rate > 192000) {
     Release(r);
@@ -113,14 +135,28 @@ int64_t VorbisSourceRead(SoundSource* source, void* buffer, uint32_t bytes) {
 int VorbisSourceSeek(SoundSource* source, int64_t frame) {
   VorbisReader* r = ReaderOf(source);
   if (r->Broken) return -1;
-  if (frame == 0 && !ov_seekable(&r->File)) {
-    if (ov_raw_seek(&r->File, 0) == 0) return 0;
+  if (ov_seekable(&r->File)) {
+    if (ov_pcm_seek(&r->File, ogg_int64_t(frame)) == 0) return 0;
+    // vorbisfile searches a link for the frame among the pages between the
+    // end of its headers and the start of its last page. A track whose sound
+    // lies wholly on its last page, with another stream's pages in between,
+    // has none there and the search fails. Having failed there it has put
+    // its decoder away (opened, nothing decoding); failing anywhere later,
+    // the decoder may be half built and is not touched again.
+    if (r->File.ready_state != OPENED) {
+      r->Broken = 1;
+      return -1;
+    }
+  } else if (frame != 0) {
     r->Broken = 1;
     return -1;
   }
-  if (ov_pcm_seek(&r->File, ogg_int64_t(frame)) == 0) return 0;
-  r->Broken = 1;
-  return -1;
+  // From the top of the file, decoding forward to the frame.
+  if (ov_raw_seek(&r->File, 0) != 0 || SkipFrames(source, frame) != 0) {
+    r->Broken = 1;
+    return -1;
+  }
+  return 0;
 }
 
 void VorbisSourceClose(SoundSource* source) {

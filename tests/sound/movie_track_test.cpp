@@ -24,19 +24,30 @@ Bytes VideoPage(ogg_stream_state* video, const char* text, bool bos, bool eos) {
   return b;
 }
 
+// The end of the Ogg page that starts at `at`.
+size_t PageEnd(const Bytes& ogg, size_t at) {
+  size_t end = at + 27 + ogg[at + 26];
+  for (size_t i = 0; i < ogg[at + 26]; ++i) end += ogg[at + 27 + i];
+  return end;
+}
+
+// Where the video frame page goes among the Vorbis pages.
+enum class FramePage { AfterSoundBeginning, AfterSoundHeaders };
+
 // An Ogg file with a video stream beside one second of stereo Vorbis at
-// 44,100 Hz; without the Vorbis stream when withSound is false.
-Bytes MovieFile(bool withSound) {
+// 44,100 Hz; without the Vorbis stream when withSound is false. The Vorbis
+// stream has three pages: its beginning, its other headers, and all of its
+// sound.
+Bytes MovieFile(bool withSound, FramePage where = FramePage::AfterSoundBeginning) {
   Bytes vorbis = FromArray(kOggStereoSecond, kOggStereoSecondSize);
   ogg_stream_state video;
   ogg_stream_init(&video, 777);
   Bytes movie = VideoPage(&video, "\x80theora-like video header", true, false);
-  size_t firstPage = 27 + vorbis[26];
-  for (size_t i = 0; i < vorbis[26]; ++i) firstPage += vorbis[27 + i];
-  if (withSound) movie.insert(movie.end(), vorbis.begin(), vorbis.begin() + long(firstPage));
+  const size_t split = where == FramePage::AfterSoundBeginning ? PageEnd(vorbis, 0) : PageEnd(vorbis, PageEnd(vorbis, 0));
+  if (withSound) movie.insert(movie.end(), vorbis.begin(), vorbis.begin() + long(split));
   Bytes frame = VideoPage(&video, "video frame", false, false);
   movie.insert(movie.end(), frame.begin(), frame.end());
-  if (withSound) movie.insert(movie.end(), vorbis.begin() + long(firstPage), vorbis.end());
+  if (withSound) movie.insert(movie.end(), vorbis.begin() + long(split), vorbis.end());
   Bytes last = VideoPage(&video, "video end", false, true);
   movie.insert(movie.end(), last.begin(), last.end());
   ogg_stream_clear(&video);
@@ -62,8 +73,11 @@ void MixAndRefill(uint32_t frames) {
   }
 }
 
-TEST_F(MovieTrack, LoadsAsAStreamSoundThatPlaysStopsResumesAndTimes) {
-  std::string path = dir_.Write("clip.ogv", MovieFile(true));
+// Either way round the video page and the Vorbis pages come.
+class MovieTrackLayout : public CaptureSoundTest, public ::testing::WithParamInterface<FramePage> {};
+
+TEST_P(MovieTrackLayout, LoadsAsAStreamSoundThatPlaysStopsResumesAndTimes) {
+  std::string path = dir_.Write("clip.ogv", MovieFile(true, GetParam()));
   int h = LoadTrack(path);
   ASSERT_NE(h, -1);
   SoundRecord* record = GetSoundRecord(h);
@@ -103,6 +117,9 @@ TEST_F(MovieTrack, LoadsAsAStreamSoundThatPlaysStopsResumesAndTimes) {
   EXPECT_EQ(DeleteSoundData(-1, 0), -1);
 }
 
+INSTANTIATE_TEST_SUITE_P(BothLayouts, MovieTrackLayout,
+                         ::testing::Values(FramePage::AfterSoundBeginning, FramePage::AfterSoundHeaders));
+
 TEST_F(MovieTrack, TheFlagReachesOnlySourcesOpenedWhileItIsUp) {
   std::string path = dir_.Write("clip.ogv", MovieFile(true));
   int track = LoadTrack(path);
@@ -120,6 +137,30 @@ TEST_F(MovieTrack, AMovieWithoutSoundGivesNoHandleAndKeepsNothing) {
   EXPECT_EQ(LoadTrack(path), -1);
   EXPECT_EQ(LiveBlocks(), before);
   EXPECT_EQ(SoundState.Handles.Count, 0);
+}
+
+// The sound wholly on one page with a video page between it and the
+// headers: read from the start, sought to the start and into the middle, it
+// gives what the Vorbis file alone gives.
+TEST_F(MovieTrack, ASoundWhollyOnOnePageAfterAVideoPageReadsAndSeeks) {
+  const Bytes plainFile = FromArray(kOggStereoSecond, kOggStereoSecondSize);
+  const Bytes movieFile = MovieFile(true, FramePage::AfterSoundHeaders);
+  SoundSource* plain = OpenMemorySource(plainFile);
+  SoundSource* movie = OpenMemorySource(movieFile);
+  ASSERT_NE(plain, nullptr);
+  ASSERT_NE(movie, nullptr);
+  const Bytes whole = ReadAll(plain);
+  ASSERT_EQ(whole.size(), 44100u * 4);
+  EXPECT_EQ(ReadAll(movie), whole);
+  ASSERT_EQ(SoundSourceSeek(movie, 0), 0);
+  EXPECT_EQ(ReadAll(movie), whole);
+  for (int64_t frame : {12345, 1, 44099, 44100}) {
+    ASSERT_EQ(SoundSourceSeek(movie, frame), 0) << frame;
+    EXPECT_EQ(movie->PositionFrames, frame);
+    EXPECT_EQ(ReadAll(movie), Bytes(whole.begin() + frame * 4, whole.end())) << frame;
+  }
+  CloseSoundSource(plain);
+  CloseSoundSource(movie);
 }
 
 }  // namespace
