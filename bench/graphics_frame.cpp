@@ -28,7 +28,7 @@ bool StartLibrary(int bits, benchmark::State& state) {
   }
   SetFlipWaitVBlank(0);  // measure the work, not the display's refresh
   LoadGameImages();
-  if (gGame.imageHandles[kImageBlocks] < 0) {
+  if (g_game.imageHandles[kImageBlocks] < 0) {
     state.SkipWithError("run from the directory holding graphic/");
     EndLibrary();
     return false;
@@ -84,7 +84,7 @@ BENCHMARK(ThickLine)->Arg(16)->Arg(32);
 // The public part-draw of one cell, through every check and the clip narrowing.
 void DrawGraphPartCell(benchmark::State& state) {
   if (!StartLibrary(int(state.range(0)), state)) return;
-  const int blocks = gGame.imageHandles[kImageBlocks];
+  const int blocks = g_game.imageHandles[kImageBlocks];
   int i = 0;
   for (auto _ : state) {
     DrawGraphPart(20 + (i & 15) * 20, 60 + ((i >> 4) & 15) * 20, 20, 20, 20, 20, blocks, 1, 0);
@@ -97,7 +97,7 @@ BENCHMARK(DrawGraphPartCell)->Arg(16)->Arg(32);
 // The same cell as a 20 x 20 view blitted straight by the software renderer.
 void DrawMemImgCell(benchmark::State& state) {
   if (!StartLibrary(int(state.range(0)), state)) return;
-  const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(gGame.imageHandles[kImageBlocks]));
+  const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(g_game.imageHandles[kImageBlocks]));
   MEMIMG cell{};
   DeriveMemImg(&cell, sheet, 20, 20, 20, 20);
   MEMIMG* target = GetDrawTargetImage();
@@ -115,7 +115,7 @@ BENCHMARK(DrawMemImgCell)->Arg(16)->Arg(32);
 // renderer, without the entry.
 void DrawMemImgSheetClipped(benchmark::State& state) {
   if (!StartLibrary(int(state.range(0)), state)) return;
-  const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(gGame.imageHandles[kImageBlocks]));
+  const MEMIMG* sheet = GetGraphPieceImage(GetGraphRecord(g_game.imageHandles[kImageBlocks]));
   MEMIMG* target = GetDrawTargetImage();
   const Rect saved = GraphicsState.ClipRect;
   int i = 0;

@@ -26,7 +26,7 @@ void Board::Reset() {
     for (int r = 0; r < height; ++r) {
         for (int k = 0; k < width; ++k) rows[r][k] = 0;
     }
-    gGame.roundOver = 0;
+    g_game.roundOver = 0;
 }
 
 void Board::SetSide(int s) { side = s; }
@@ -45,13 +45,13 @@ void Board::SetSize(int w, int h) {
 
 void Board::Update() {
     if (toppedOut) {
-        gGame.roundOver = 1;
+        g_game.roundOver = 1;
         ++framesSinceTopOut;
         result = 2;
         // The lost well slides down the screen faster and faster.
         originY += static_cast<int32_t>(framesSinceTopOut / 3.0);
     }
-    if (result == 1 || result == 2) gGame.roundOver = 1;
+    if (result == 1 || result == 2) g_game.roundOver = 1;
     if (lines != linesAtLastUpdate) {
         lastClearCount = lines - linesAtLastUpdate;
         if (lastClearCount >= 1 && lastClearCount <= 4) PlayGameSound(kSoundClear1 + lastClearCount - 1);
@@ -105,7 +105,7 @@ void Board::ClearLinesPass() {
 int Board::TakeAttack() {
     if (messageTimer != 1) return 0;
     int n = lastClearCount;
-    if (gGame.offsetRule == 0 || damage < 1) return n;
+    if (g_game.offsetRule == 0 || damage < 1) return n;
     if (n >= damage) {
         n -= damage;
         damage = 0;
@@ -121,7 +121,7 @@ void Board::AddDamage(int n) { damage += n; }
 void Board::ApplyGarbage() {
     for (int i = 0; i < damage; ++i) {
         for (int r = 0; r < height; ++r) {
-            const int hole = gCalls.GetRandomInt(width) % width;
+            const int hole = g_calls.GetRandomInt(width) % width;
             if (r < height - 1) {
                 for (int k = 0; k < width; ++k) rows[r][k] = rows[r + 1][k];
             } else {

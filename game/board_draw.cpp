@@ -7,8 +7,8 @@
 void Board::Draw() {
     const int x = originX;
     const int y = originY;
-    const int blocks = gGame.imageHandles[kImageBlocks];
-    gCalls.DrawLineSegment(x, y, x + width * cell, y, gCalls.MakeColor(255, 0, 0), 2);
+    const int blocks = g_game.imageHandles[kImageBlocks];
+    g_calls.DrawLineSegment(x, y, x + width * cell, y, g_calls.MakeColor(255, 0, 0), 2);
     for (int r = 0; r < height; ++r) {
         for (int k = 0; k < width; ++k) {
             const int v = rows[r][k];
@@ -18,7 +18,7 @@ void Board::Draw() {
                 srcX = (toppedOut ? kGarbage : v) * cell;
                 srcY = cell;
             }
-            gCalls.DrawGraphPart(x + k * cell, y + r * cell, srcX, srcY, cell, cell, blocks, 1, 0);
+            g_calls.DrawGraphPart(x + k * cell, y + r * cell, srcX, srcY, cell, cell, blocks, 1, 0);
         }
     }
     DrawClearMessage();
@@ -44,31 +44,31 @@ void Board::DrawClearMessage() {
     }
     const int tx = originX + (60 - size);
     const int ty = originY + 6 * cell;
-    gCalls.SetDefaultFontSize(size);
-    gCalls.DrawFormattedText(tx + 6, ty + 1, gCalls.MakeColor(0, 0, 0), "%s", text);
-    gCalls.DrawFormattedText(tx + 5, ty, gCalls.MakeColor(100, 255, 255), "%s", text);
-    gCalls.SetDefaultFontSize(16);
+    g_calls.SetDefaultFontSize(size);
+    g_calls.DrawFormattedText(tx + 6, ty + 1, g_calls.MakeColor(0, 0, 0), "%s", text);
+    g_calls.DrawFormattedText(tx + 5, ty, g_calls.MakeColor(100, 255, 255), "%s", text);
+    g_calls.SetDefaultFontSize(16);
 }
 
 void Board::DrawPanel() {
     const int px = side == 0 ? originX + width * cell + 8 : originX - 92;
     const int py = originY + 6 * cell;
-    const GameColor white = gCalls.MakeColor(255, 255, 255);
-    gCalls.DrawFormattedText(px, py, white, " SCORE:%d", lines);
-    gCalls.DrawFormattedText(px, py + 20, damage == 0 ? white : gCalls.MakeColor(255, 0, 0), "DAMAGE:%d", damage);
+    const GameColor white = g_calls.MakeColor(255, 255, 255);
+    g_calls.DrawFormattedText(px, py, white, " SCORE:%d", lines);
+    g_calls.DrawFormattedText(px, py + 20, damage == 0 ? white : g_calls.MakeColor(255, 0, 0), "DAMAGE:%d", damage);
     for (int i = 0; i < damage; ++i) {
-        gCalls.DrawGraphPart(px + 12, py + 40 + 7 * i, 40, 70, 60, 6, gGame.imageHandles[kImageBlocks], 1, 0);
+        g_calls.DrawGraphPart(px + 12, py + 40 + 7 * i, 40, 70, 60, 6, g_game.imageHandles[kImageBlocks], 1, 0);
     }
 }
 
 // The banner stays where the well was: its height does not follow the sliding origin.
 void Board::DrawResult() {
-    if (!gGame.roundOver) return;
+    if (!g_game.roundOver) return;
     const int x = side == 0 ? originX - 30 : originX - 90;
     const int y = 6 * cell + 80;
     if (result == 1) {
-        gCalls.DrawGraphPart(x, y, 0, 0, 320, 180, gGame.imageHandles[kImageBanners], 1, 0);
+        g_calls.DrawGraphPart(x, y, 0, 0, 320, 180, g_game.imageHandles[kImageBanners], 1, 0);
     } else if (result == 2) {
-        gCalls.DrawGraphPart(x, y, 320, 0, 320, 180, gGame.imageHandles[kImageBanners], 1, 0);
+        g_calls.DrawGraphPart(x, y, 320, 0, 320, 180, g_game.imageHandles[kImageBanners], 1, 0);
     }
 }

@@ -46,10 +46,10 @@ void ClampCounters(KeyCounters counters) {
 
 template <std::size_t N>
 void UpdateCounters(KeyCounters counters, int pad, const KeyMapping (&mapping)[N]) {
-    int bits = gCalls.GetJoypadBits(pad);
+    int bits = g_calls.GetJoypadBits(pad);
     if (bits < 0) bits = 0;  // a failed read is no input, not every button at once
     char keys[256] = {};
-    gCalls.GetAllKeyStates(keys);
+    g_calls.GetAllKeyStates(keys);
     for (const KeyMapping& m : mapping) {
         const bool active = (bits & m.padBits) != 0 || keys[m.keyCode] == 1;
         // A held key stays at 100 after the clamp, so the increment never overflows.

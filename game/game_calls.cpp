@@ -17,4 +17,4 @@ constexpr GameCalls kLibraryCalls{
 
 GameCalls LibraryGameCalls() { return kLibraryCalls; }
 
-constinit GameCalls gCalls = kLibraryCalls;
+constinit GameCalls g_calls = kLibraryCalls;

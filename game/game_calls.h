@@ -39,7 +39,7 @@ struct GameCalls {
 };
 
 // The table the game calls through; it starts out bound to the library.
-extern GameCalls gCalls;
+extern GameCalls g_calls;
 
 // The table bound to the library's public entries.
 GameCalls LibraryGameCalls();

@@ -40,11 +40,11 @@ struct GameGlobals {
     uint8_t pacerSeeded[3];
 };
 
-extern GameGlobals gGame;
+extern GameGlobals g_game;
 
 // Called for every game sound played, before the library plays it (tests listen here).
 using GameSoundObserver = void (*)(int number);
-extern GameSoundObserver gGameSoundObserver;
+extern GameSoundObserver g_gameSoundObserver;
 
 constexpr const char* kMusicPath = "sound\\violin.mp3";
 

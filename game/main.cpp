@@ -7,8 +7,8 @@ namespace {
 
 // With QUARRY_TRACE naming a file, the program writes each screen change and, once a second of
 // play, the state of both wells there: scripted runs check with it how far the game got.
-std::FILE* gTrace = nullptr;
-int gLastScreen = -1;
+std::FILE* g_trace = nullptr;
+int g_lastScreen = -1;
 
 int FilledCells(const Board& board) {
     int n = 0;
@@ -17,16 +17,16 @@ int FilledCells(const Board& board) {
 }
 
 void TraceFrame(const GameSession& s) {
-    if (s.screen != gLastScreen) {
-        std::fprintf(gTrace, "screen %d\n", s.screen);
-        gLastScreen = s.screen;
+    if (s.screen != g_lastScreen) {
+        std::fprintf(g_trace, "screen %d\n", s.screen);
+        g_lastScreen = s.screen;
     }
     if (s.screen == kScreenPlay && s.frameCounter % 60 == 0) {
-        std::fprintf(gTrace, "play frame %d mode %d level %d cells %d %d lines %d %d\n", s.frameCounter, s.mode,
+        std::fprintf(g_trace, "play frame %d mode %d level %d cells %d %d lines %d %d\n", s.frameCounter, s.mode,
                      s.level, FilledCells(s.boards[0]), FilledCells(s.boards[1]), s.boards[0].GetLines(),
                      s.boards[1].GetLines());
     }
-    std::fflush(gTrace);
+    std::fflush(g_trace);
 }
 
 }  // namespace
@@ -34,13 +34,13 @@ void TraceFrame(const GameSession& s) {
 int main() {
     const char* tracePath = std::getenv("QUARRY_TRACE");
     if (tracePath != nullptr && tracePath[0] != '\0') {
-        gTrace = std::fopen(tracePath, "w");
-        if (gTrace != nullptr) gFrameObserver = TraceFrame;
+        g_trace = std::fopen(tracePath, "w");
+        if (g_trace != nullptr) g_frameObserver = TraceFrame;
     }
     const int result = WinMain(nullptr, nullptr, nullptr, 0);
-    if (gTrace != nullptr) {
-        std::fprintf(gTrace, "exit %d\n", result);
-        std::fclose(gTrace);
+    if (g_trace != nullptr) {
+        std::fprintf(g_trace, "exit %d\n", result);
+        std::fclose(g_trace);
     }
     return result;
 }

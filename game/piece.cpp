@@ -38,8 +38,8 @@ void Piece::Init(const Board& board) {
     cell = board.cell;
     gravity = 0.2f;
     // GetRandomInt includes its bound: indices 0 and 7, 1 and 8 give the same shape.
-    nextShapeIndex = gCalls.GetRandomInt(8);
-    nextColour = 1 + gCalls.GetRandomInt(5);
+    nextShapeIndex = g_calls.GetRandomInt(8);
+    nextColour = 1 + g_calls.GetRandomInt(5);
     BuildShape(nextShapeIndex, nextGrid);
     Spawn(board);
 }
@@ -55,8 +55,8 @@ void Piece::Spawn(const Board& board) {
     CopyGrid(nextGrid, grid);
     shapeIndex = nextShapeIndex;
     colour = nextColour;
-    nextShapeIndex = gCalls.GetRandomInt(8);
-    nextColour = 1 + gCalls.GetRandomInt(5);
+    nextShapeIndex = g_calls.GetRandomInt(8);
+    nextColour = 1 + g_calls.GetRandomInt(5);
     BuildShape(nextShapeIndex, nextGrid);
     rotation = 0;
     rotationLastFrame = 0;
@@ -199,8 +199,8 @@ void Piece::Draw(const Board& board) {
     for (int r = 0; r < 5; ++r) {
         for (int c = 0; c < 5; ++c) {
             if (!grid[r][c]) continue;
-            gCalls.DrawGraphPart(board.originX + truncX + (c - 2) * cell, board.originY + truncY + (r - 2) * cell,
-                                 srcX, 0, cell, cell, gGame.imageHandles[kImageBlocks], 1, 0);
+            g_calls.DrawGraphPart(board.originX + truncX + (c - 2) * cell, board.originY + truncY + (r - 2) * cell,
+                                 srcX, 0, cell, cell, g_game.imageHandles[kImageBlocks], 1, 0);
         }
     }
 }
@@ -212,8 +212,8 @@ void Piece::DrawNext(const Board& board) const {
         for (int c = 0; c < 5; ++c) {
             const int srcX = nextGrid[r][c] ? nextColour * cell : 0;
             const int srcY = nextGrid[r][c] ? 0 : cell;
-            gCalls.DrawGraphPart(bx + (c - 2) * cell, by + (r - 2) * cell, srcX, srcY, cell, cell,
-                                 gGame.imageHandles[kImageBlocks], 1, 0);
+            g_calls.DrawGraphPart(bx + (c - 2) * cell, by + (r - 2) * cell, srcX, srcY, cell, cell,
+                                 g_game.imageHandles[kImageBlocks], 1, 0);
         }
     }
 }

@@ -7,16 +7,16 @@ namespace {
 
 // The computer player's face: column 4 - level, row 0 calm, 1 worried or drawn, 2 won, 3 lost.
 void DrawFace(int level, int faceRow) {
-    gCalls.DrawGraphPart(250, 300, (4 - level) * 140, faceRow * 140, 140, 140, gGame.imageHandles[kImageFaces], 1, 0);
+    g_calls.DrawGraphPart(250, 300, (4 - level) * 140, faceRow * 140, 140, 140, g_game.imageHandles[kImageFaces], 1, 0);
 }
 
 void DrawWinTokens(const Board& board, int x, bool highlightNewest) {
-    const int blocks = gGame.imageHandles[kImageBlocks];
+    const int blocks = g_game.imageHandles[kImageBlocks];
     for (int i = 0; i < board.roundsWon; ++i) {
-        gCalls.DrawGraphPart(x, 430 - 30 * i, 40, 40, 30, 30, blocks, 1, 0);
+        g_calls.DrawGraphPart(x, 430 - 30 * i, 40, 40, 30, 30, blocks, 1, 0);
     }
     if (highlightNewest && board.roundsWon >= 1) {
-        gCalls.DrawGraphPart(x, 430 - 30 * (board.roundsWon - 1), 70, 40, 30, 30, blocks, 1, 0);
+        g_calls.DrawGraphPart(x, 430 - 30 * (board.roundsWon - 1), 70, 40, 30, 30, blocks, 1, 0);
     }
 }
 
@@ -58,20 +58,20 @@ void RunPlayScreen(GameSession& s) {
     right.Update();
     ExchangeAttacks(left, right);
 
-    gCalls.DrawGraphPart(0, 0, 0, 0, 640, 480, gGame.imageHandles[s.mode == 0 ? kImageBackground1P : kImageBackground2P], 1, 0);
+    g_calls.DrawGraphPart(0, 0, 0, 0, 640, 480, g_game.imageHandles[s.mode == 0 ? kImageBackground1P : kImageBackground2P], 1, 0);
     DrawWells(s);
     if (s.mode == 0) DrawFace(s.level, s.controllers[kPlayerComputer].danger == 2 ? 1 : 0);
     DrawWinTokens(left, 220, false);
     DrawWinTokens(right, 390, false);
 
     const int timeLeft = kRoundFrames - s.frameCounter;
-    gCalls.DrawFormattedText(306, 22, gCalls.MakeColor(0, 0, 0), "%d", timeLeft);
+    g_calls.DrawFormattedText(306, 22, g_calls.MakeColor(0, 0, 0), "%d", timeLeft);
     if (timeLeft >= 1000) {
-        gCalls.DrawFormattedText(304, 20, gCalls.MakeColor(255, 255, 255), "%d", timeLeft);
+        g_calls.DrawFormattedText(304, 20, g_calls.MakeColor(255, 255, 255), "%d", timeLeft);
     } else {
         // The last thousand frames flash from red to white.
         const int g = (s.frameCounter % 100) * 255 / 100;
-        gCalls.DrawFormattedText(304, 20, gCalls.MakeColor(255, g, g), "%d", timeLeft);
+        g_calls.DrawFormattedText(304, 20, g_calls.MakeColor(255, g, g), "%d", timeLeft);
     }
 
     if (s.frameCounter >= kRoundFrames) {
@@ -93,7 +93,7 @@ void RunPlayScreen(GameSession& s) {
         left.SetWin();
         PlayGameSound(kSoundWin);
     }
-    if (gGame.roundOver == 1) s.screen = kScreenRoundOver;
+    if (g_game.roundOver == 1) s.screen = kScreenRoundOver;
 }
 
 void RunRoundOverScreen(GameSession& s) {
@@ -103,26 +103,26 @@ void RunRoundOverScreen(GameSession& s) {
     left.Update();
     right.Update();
 
-    gCalls.DrawGraphPart(0, 0, 0, 0, 640, 480, gGame.imageHandles[s.mode == 0 ? kImageBackground1P : kImageBackground2P], 1, 0);
+    g_calls.DrawGraphPart(0, 0, 0, 0, 640, 480, g_game.imageHandles[s.mode == 0 ? kImageBackground1P : kImageBackground2P], 1, 0);
     if (s.mode == 0 && (right.result == 1 || right.result == 2)) DrawFace(s.level, right.result == 1 ? 2 : 3);
     const bool blink = s.roundOverCounter % 4 == 1;
     DrawWinTokens(left, 220, blink && right.IsToppedOut());
     DrawWinTokens(right, 390, blink && left.IsToppedOut());
     DrawWells(s);
     if (s.frameCounter == kRoundFrames) {
-        gCalls.DrawFormattedText(296, 22, gCalls.MakeColor(0, 0, 0), "%s", "時間切れ");
-        gCalls.DrawFormattedText(294, 20, gCalls.MakeColor(255, 255, 255), "%s", "時間切れ");
+        g_calls.DrawFormattedText(296, 22, g_calls.MakeColor(0, 0, 0), "%s", "時間切れ");
+        g_calls.DrawFormattedText(294, 20, g_calls.MakeColor(255, 255, 255), "%s", "時間切れ");
     }
     if (left.GetLines() == right.GetLines() && left.IsToppedOut() == right.IsToppedOut()) {
         if (s.mode == 0) DrawFace(s.level, 1);
-        gCalls.SetDefaultFontSize(100);
-        gCalls.DrawFormattedText(130, 230, gCalls.MakeColor(0, 0, 0), "%s", "引き分け");
-        gCalls.DrawFormattedText(120, 220, gCalls.MakeColor(155, 155, 155), "%s", "引き分け");
-        gCalls.SetDefaultFontSize(16);
+        g_calls.SetDefaultFontSize(100);
+        g_calls.DrawFormattedText(130, 230, g_calls.MakeColor(0, 0, 0), "%s", "引き分け");
+        g_calls.DrawFormattedText(120, 220, g_calls.MakeColor(155, 155, 155), "%s", "引き分け");
+        g_calls.SetDefaultFontSize(16);
     }
 
     if (s.roundOverCounter <= 100 || !Confirmed(s)) return;
-    if (left.roundsWon < gGame.winsNeeded && right.roundsWon < gGame.winsNeeded) {
+    if (left.roundsWon < g_game.winsNeeded && right.roundsWon < g_game.winsNeeded) {
         StartRound(s);
         PlayGameSound(kSoundRoundStart);
         s.screen = kScreenPlay;

@@ -37,7 +37,7 @@ struct GameSession {
 // Called at the end of every frame's screens, before the frame is paced and shown; the program
 // installs one to trace its run when asked to (see main.cpp).
 using FrameObserver = void (*)(const GameSession& session);
-extern FrameObserver gFrameObserver;
+extern FrameObserver g_frameObserver;
 
 // Builds the game objects' starting state (after the library has started and the assets loaded).
 void StartSession(GameSession& session);

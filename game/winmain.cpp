@@ -4,7 +4,7 @@
 #include "screens.h"
 #include "vexlo.h"
 
-FrameObserver gFrameObserver = nullptr;
+FrameObserver g_frameObserver = nullptr;
 
 void StartSession(GameSession& s) {
     s.boards[0].SetSide(0);
@@ -20,12 +20,12 @@ void StartSession(GameSession& s) {
     s.controllers[kPlayerHuman1].Init(s.boards[0]);
     s.controllers[kPlayerHuman2].Init(s.boards[1]);
     s.controllers[kPlayerComputer].Init(s.boards[1]);
-    gCalls.ClearDrawTarget();
-    gCalls.SetDrawTarget(DRAW_TARGET_BACK);
+    g_calls.ClearDrawTarget();
+    g_calls.SetDrawTarget(DRAW_TARGET_BACK);
     s.frameCounter = 0;
     s.roundOverCounter = 0;
-    gGame.offsetRule = 1;
-    gGame.winsNeeded = 3;
+    g_game.offsetRule = 1;
+    g_game.winsNeeded = 3;
     s.menuRow = 0;
     s.screen = kScreenTitle;
     s.mode = 0;
@@ -39,26 +39,26 @@ void ReleaseSession(GameSession& s) {
 }
 
 int RunFrame(GameSession& s) {
-    if (gCalls.PumpWindowMessages() == -1) {
+    if (g_calls.PumpWindowMessages() == -1) {
         ReleaseSession(s);
         return -1;  // the window has gone; the library is not ended
     }
-    if (gCalls.IsKeyDown(KEYCODE_ESCAPE) == 1) {
-        gCalls.EndLibrary();
+    if (g_calls.IsKeyDown(KEYCODE_ESCAPE) == 1) {
+        g_calls.EndLibrary();
         ReleaseSession(s);
         return 0;
     }
-    gCalls.DrawRectangle(0, 0, 640, 480, 0, 1);
+    g_calls.DrawRectangle(0, 0, 640, 480, 0, 1);
     ControllerReadMenu(s.menuCounters);
     // In this order, so that settings can start play and play can end the round in one frame.
     if (s.screen == kScreenSettings) RunSettingsScreen(s);
     if (s.screen == kScreenTitle) RunTitleScreen(s);
     if (s.screen == kScreenPlay) RunPlayScreen(s);
     if (s.screen == kScreenRoundOver) RunRoundOverScreen(s);
-    if (gFrameObserver != nullptr) gFrameObserver(s);
+    if (g_frameObserver != nullptr) g_frameObserver(s);
     PaceFrame();
-    gCalls.FlipScreen();
-    gCalls.ClearDrawTarget();
+    g_calls.FlipScreen();
+    g_calls.ClearDrawTarget();
     return 1;
 }
 

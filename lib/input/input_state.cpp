@@ -5,12 +5,12 @@
 InputStateBlock InputState;
 
 namespace {
-InputActiveQuery gActiveQuery = nullptr;
+InputActiveQuery g_activeQuery = nullptr;
 }  // namespace
 
-void SetInputActiveQuery(InputActiveQuery query) { gActiveQuery = query; }
+void SetInputActiveQuery(InputActiveQuery query) { g_activeQuery = query; }
 
 int InputWindowIsActive() {
-  if (gActiveQuery != nullptr) return gActiveQuery() ? 1 : 0;
+  if (g_activeQuery != nullptr) return g_activeQuery() ? 1 : 0;
   return IsWindowActive();
 }

@@ -24,7 +24,7 @@ struct FreeTypeShared {
   int Faces = 0;
 };
 
-FreeTypeShared gFreeType;
+FreeTypeShared g_freeType;
 
 // From this size up glyphs are anti-aliased.
 constexpr int kSmoothFromSize = 24;
@@ -66,32 +66,32 @@ int PlatFontFindFile(const char* family, int exactFamily, std::string* path) {
 
 PlatFontFace PlatFontOpen(const char* path, int pixelSize) {
   if (path == nullptr || pixelSize <= 0) return nullptr;
-  std::lock_guard<std::mutex> guard(gFreeType.Mutex);
-  if (gFreeType.Library == nullptr && FT_Init_FreeType(&gFreeType.Library) != 0) {
-    gFreeType.Library = nullptr;
+  std::lock_guard<std::mutex> guard(g_freeType.Mutex);
+  if (g_freeType.Library == nullptr && FT_Init_FreeType(&g_freeType.Library) != 0) {
+    g_freeType.Library = nullptr;
     return nullptr;
   }
   FT_Face face = nullptr;
-  if (FT_New_Face(gFreeType.Library, path, 0, &face) != 0 || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
+  if (FT_New_Face(g_freeType.Library, path, 0, &face) != 0 || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
     if (face != nullptr) FT_Done_Face(face);
-    if (gFreeType.Faces == 0) {
-      FT_Done_FreeType(gFreeType.Library);
-      gFreeType.Library = nullptr;
+    if (g_freeType.Faces == 0) {
+      FT_Done_FreeType(g_freeType.Library);
+      g_freeType.Library = nullptr;
     }
     return nullptr;
   }
-  ++gFreeType.Faces;
+  ++g_freeType.Faces;
   return new PlatFontFaceRec{face, pixelSize, {}};
 }
 
 void PlatFontClose(PlatFontFace face) {
   if (face == nullptr) return;
-  std::lock_guard<std::mutex> guard(gFreeType.Mutex);
+  std::lock_guard<std::mutex> guard(g_freeType.Mutex);
   FT_Done_Face(face->Face);
   delete face;
-  if (--gFreeType.Faces == 0) {
-    FT_Done_FreeType(gFreeType.Library);
-    gFreeType.Library = nullptr;
+  if (--g_freeType.Faces == 0) {
+    FT_Done_FreeType(g_freeType.Library);
+    g_freeType.Library = nullptr;
   }
 }
 

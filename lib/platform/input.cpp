@@ -31,18 +31,18 @@ struct InputPlatformState {
   PadSlot Pads[PLAT_MAX_PADS];
 };
 
-InputPlatformState gInput;
+InputPlatformState g_input;
 
 int FindPad(int id) {
   for (int i = 0; i < PLAT_MAX_PADS; ++i) {
-    if (gInput.Pads[i].InUse && gInput.Pads[i].Id == id) return i;
+    if (g_input.Pads[i].InUse && g_input.Pads[i].Id == id) return i;
   }
   return -1;
 }
 
 int FreeSlot() {
   for (int i = 0; i < PLAT_MAX_PADS; ++i) {
-    if (!gInput.Pads[i].InUse) return i;
+    if (!g_input.Pads[i].InUse) return i;
   }
   return -1;
 }
@@ -62,20 +62,20 @@ void SetBit(uint32_t* word, uint32_t bit, int on) {
 }
 
 void ClearKeys() {
-  std::memset(gInput.Keys, 0, sizeof gInput.Keys);
-  std::memset(gInput.ReleasePending, 0, sizeof gInput.ReleasePending);
+  std::memset(g_input.Keys, 0, sizeof g_input.Keys);
+  std::memset(g_input.ReleasePending, 0, sizeof g_input.ReleasePending);
 }
 
 void KeyChange(int code, int down) {
   if (down) {
-    gInput.Keys[code] = 1;
-    gInput.Seen[code] = 0;
-    gInput.ReleasePending[code] = 0;
-  } else if (gInput.Keys[code] && !gInput.Seen[code]) {
-    gInput.ReleasePending[code] = 1;
+    g_input.Keys[code] = 1;
+    g_input.Seen[code] = 0;
+    g_input.ReleasePending[code] = 0;
+  } else if (g_input.Keys[code] && !g_input.Seen[code]) {
+    g_input.ReleasePending[code] = 1;
   } else {
-    gInput.Keys[code] = 0;
-    gInput.ReleasePending[code] = 0;
+    g_input.Keys[code] = 0;
+    g_input.ReleasePending[code] = 0;
   }
 }
 
@@ -83,7 +83,7 @@ void AddPad(int id, int canRumble) {
   if (FindPad(id) >= 0) return;
   int slot = FreeSlot();
   if (slot < 0) return;
-  PadSlot& p = gInput.Pads[slot];
+  PadSlot& p = g_input.Pads[slot];
   p = PadSlot{};
   p.InUse = 1;
   p.Id = id;
@@ -93,19 +93,19 @@ void AddPad(int id, int canRumble) {
 // The state of the pad an event names, or null for a pad not in a slot.
 PlatPadState* PadOf(const PlatNativeEvent& e) {
   int slot = FindPad(e.A);
-  return slot < 0 ? nullptr : &gInput.Pads[slot].State;
+  return slot < 0 ? nullptr : &g_input.Pads[slot].State;
 }
 
 void ResetState() {
   ClearKeys();
-  gInput.MouseButtons = 0;
-  for (PadSlot& p : gInput.Pads) p = PadSlot{};
+  g_input.MouseButtons = 0;
+  for (PadSlot& p : g_input.Pads) p = PadSlot{};
 }
 
 }  // namespace
 
 void PlatInputTakeEvent(const PlatNativeEvent& e) {
-  if (!gInput.Open) return;
+  if (!g_input.Open) return;
   using K = PlatNativeEventKind;
   switch (e.Kind) {
     case K::KeyDown:
@@ -116,19 +116,19 @@ void PlatInputTakeEvent(const PlatNativeEvent& e) {
       break;
     case K::MouseButtonDown:
     case K::MouseButtonUp:
-      if (e.A >= 0 && e.A < 32) SetBit(&gInput.MouseButtons, 1u << e.A, e.Kind == K::MouseButtonDown);
+      if (e.A >= 0 && e.A < 32) SetBit(&g_input.MouseButtons, 1u << e.A, e.Kind == K::MouseButtonDown);
       break;
     case K::FocusLost:
       // Key releases are no longer reported once focus is gone.
       ClearKeys();
-      gInput.MouseButtons = 0;
+      g_input.MouseButtons = 0;
       break;
     case K::PadAdded:
       AddPad(e.A, e.B);
       break;
     case K::PadRemoved: {
       int slot = FindPad(e.A);
-      if (slot >= 0) gInput.Pads[slot] = PadSlot{};
+      if (slot >= 0) g_input.Pads[slot] = PadSlot{};
       break;
     }
     case K::PadAxis:
@@ -149,9 +149,9 @@ void PlatInputTakeEvent(const PlatNativeEvent& e) {
 }
 
 int PlatInputOpen() {
-  if (gInput.Open) return 0;
+  if (g_input.Open) return 0;
   ResetState();
-  gInput.Open = 1;
+  g_input.Open = 1;
   // Pads are optional: without them the keyboard still works.
   PlatActiveWindowBackend()->OpenPads();
   PlatInputClearScript();
@@ -163,24 +163,24 @@ int PlatInputOpen() {
 }
 
 void PlatInputClose() {
-  if (!gInput.Open) return;
+  if (!g_input.Open) return;
   PlatActiveWindowBackend()->ClosePads();
   ResetState();
   PlatInputClearScript();
-  gInput.Open = 0;
+  g_input.Open = 0;
 }
 
 void PlatReadKeyboard(uint8_t states[PLAT_KEY_COUNT]) {
   PlatInputApplyScript(PlatDeliverNativeEvent);
-  std::memcpy(states, gInput.Keys, PLAT_KEY_COUNT);
-  for (int i = 0; i < PLAT_KEY_COUNT; ++i) gInput.Seen[i] |= gInput.Keys[i];
+  std::memcpy(states, g_input.Keys, PLAT_KEY_COUNT);
+  for (int i = 0; i < PLAT_KEY_COUNT; ++i) g_input.Seen[i] |= g_input.Keys[i];
 }
 
 void PlatKeyboardPumpDone() {
   for (int i = 0; i < PLAT_KEY_COUNT; ++i) {
-    if (gInput.ReleasePending[i] && gInput.Seen[i]) {
-      gInput.Keys[i] = 0;
-      gInput.ReleasePending[i] = 0;
+    if (g_input.ReleasePending[i] && g_input.Seen[i]) {
+      g_input.Keys[i] = 0;
+      g_input.ReleasePending[i] = 0;
     }
   }
 }
@@ -192,26 +192,26 @@ void PlatResetKeyboard() {
 
 int PlatPadCount() {
   for (int i = PLAT_MAX_PADS - 1; i >= 0; --i) {
-    if (gInput.Pads[i].InUse) return i + 1;
+    if (g_input.Pads[i].InUse) return i + 1;
   }
   return 0;
 }
 
 int PlatReadPad(int slot, PlatPadState* out) {
-  if (slot < 0 || slot >= PLAT_MAX_PADS || out == nullptr || !gInput.Pads[slot].InUse) return -1;
-  *out = gInput.Pads[slot].State;
+  if (slot < 0 || slot >= PLAT_MAX_PADS || out == nullptr || !g_input.Pads[slot].InUse) return -1;
+  *out = g_input.Pads[slot].State;
   return 0;
 }
 
 int PlatPadRumble(int slot, int strength, uint32_t durationMs) {
-  if (slot < 0 || slot >= PLAT_MAX_PADS || !gInput.Pads[slot].InUse) return -1;
-  const PadSlot& p = gInput.Pads[slot];
+  if (slot < 0 || slot >= PLAT_MAX_PADS || !g_input.Pads[slot].InUse) return -1;
+  const PadSlot& p = g_input.Pads[slot];
   if (!p.State.HasRumble) return -1;
   int s = strength < 0 ? 0 : (strength > 65535 ? 65535 : strength);
   return PlatActiveWindowBackend()->PadRumble(p.Id, s, durationMs) == 0 ? 0 : -1;
 }
 
-uint32_t PlatReadMouseButtons() { return gInput.MouseButtons; }
+uint32_t PlatReadMouseButtons() { return g_input.MouseButtons; }
 
 void PlatInputScriptKey(int keyCode, int down) {
   if (keyCode <= 0 || keyCode >= PLAT_KEY_COUNT) return;

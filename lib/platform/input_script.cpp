@@ -27,7 +27,7 @@ struct ScriptState {
   uint32_t Start = 0;
 };
 
-ScriptState gScript;
+ScriptState g_script;
 
 constexpr uint32_t kTapMs = 80;
 constexpr size_t kMaxScriptBytes = 1 << 20;
@@ -102,22 +102,22 @@ int PlatInputLoadScript(const char* text) {
   if (text == nullptr) return -1;
   std::vector<ScriptStep> steps;
   if (ParseScript(text, &steps) != 0) return -1;
-  gScript.Steps = std::move(steps);
-  gScript.Next = 0;
-  gScript.Start = PlatGetMilliseconds();
+  g_script.Steps = std::move(steps);
+  g_script.Next = 0;
+  g_script.Start = PlatGetMilliseconds();
   return 0;
 }
 
 void PlatInputClearScript() {
-  gScript.Steps.clear();
-  gScript.Next = 0;
+  g_script.Steps.clear();
+  g_script.Next = 0;
 }
 
 void PlatInputApplyScript(PlatKeyEventFn change) {
-  if (gScript.Next >= gScript.Steps.size()) return;
-  uint32_t elapsed = PlatGetMilliseconds() - gScript.Start;
-  while (gScript.Next < gScript.Steps.size() && gScript.Steps[gScript.Next].TimeMs <= elapsed) {
-    const ScriptStep& s = gScript.Steps[gScript.Next++];
+  if (g_script.Next >= g_script.Steps.size()) return;
+  uint32_t elapsed = PlatGetMilliseconds() - g_script.Start;
+  while (g_script.Next < g_script.Steps.size() && g_script.Steps[g_script.Next].TimeMs <= elapsed) {
+    const ScriptStep& s = g_script.Steps[g_script.Next++];
     change(PlatKeyEventOf(s.KeyCode, s.Down));
   }
 }

@@ -6,14 +6,14 @@
 #include "platform/window_backend.h"
 
 namespace {
-int gFrames = 0;
+int g_frames = 0;
 }  // namespace
 
 int PlatPresentScreen(PlatWindow window, const void* pixels, int width, int height, int pitch, int bits,
                       const PlatRect* changed) {
   if (!window || !pixels || width <= 0 || height <= 0 || (bits != 16 && bits != 32)) return -1;
   if (int64_t(pitch) < int64_t(width) * (bits / 8)) return -1;
-  ++gFrames;
+  ++g_frames;
   void* native = PlatNativeOf(window);
   if (!native) return -1;
   PlatRect area{0, 0, width, height};
@@ -43,7 +43,7 @@ int PlatSetPresentFullscreen(PlatWindow window, int on) {
 
 void PlatEndPresentation() { PlatActiveWindowBackend()->EndPresentation(); }
 
-int PlatPresentFrameCount() { return gFrames; }
+int PlatPresentFrameCount() { return g_frames; }
 
 void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int bits, std::vector<uint32_t>* out) {
   out->resize(size_t(width) * size_t(height));

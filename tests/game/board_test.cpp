@@ -23,15 +23,15 @@ TEST_F(BoardTest, FourAdjacentFullRowsClearOverThreePasses) {
     board.Update();
     EXPECT_EQ(board.lastClearCount, 4);
     EXPECT_EQ(board.messageTimer, 1);
-    EXPECT_EQ(gFake.sounds, std::vector<int>{kSoundClear4});
+    EXPECT_EQ(g_fake.sounds, std::vector<int>{kSoundClear4});
     board.Draw();  // timer 2: the message shows
-    EXPECT_TRUE(gFake.TextDrawn("四段消し！"));
-    ASSERT_EQ(gFake.texts.size(), 2u);
-    EXPECT_EQ(gFake.texts[0].x, board.originX + 20 + 6);
-    EXPECT_EQ(gFake.texts[0].y, board.originY + 121);
-    EXPECT_EQ(gFake.texts[0].color, FakeColor(0, 0, 0));
-    EXPECT_EQ(gFake.texts[1].color, FakeColor(100, 255, 255));
-    EXPECT_EQ(gFake.fontSize, 16);
+    EXPECT_TRUE(g_fake.TextDrawn("四段消し！"));
+    ASSERT_EQ(g_fake.texts.size(), 2u);
+    EXPECT_EQ(g_fake.texts[0].x, board.originX + 20 + 6);
+    EXPECT_EQ(g_fake.texts[0].y, board.originY + 121);
+    EXPECT_EQ(g_fake.texts[0].color, FakeColor(0, 0, 0));
+    EXPECT_EQ(g_fake.texts[1].color, FakeColor(100, 255, 255));
+    EXPECT_EQ(g_fake.fontSize, 16);
 }
 
 TEST_F(BoardTest, SplitFullRowsClearInOnePassAndKeepTheRowBetween) {
@@ -55,15 +55,15 @@ TEST_F(BoardTest, ClearMessageBlinksForFiftyFramesAndSingleRowsShowNone) {
     board.ClearLinesPass();
     board.ClearLinesPass();
     board.Update();
-    EXPECT_EQ(gFake.sounds, std::vector<int>{kSoundClear2});
+    EXPECT_EQ(g_fake.sounds, std::vector<int>{kSoundClear2});
     int shown = 0;
     for (int frame = 0; frame < 60; ++frame) {
-        gFake.texts.clear();
+        g_fake.texts.clear();
         board.Draw();
-        if (!gFake.texts.empty()) {
+        if (!g_fake.texts.empty()) {
             ++shown;
             EXPECT_NE(board.messageTimer % 3, 0);
-            EXPECT_TRUE(gFake.TextDrawn("二段消し！"));
+            EXPECT_TRUE(g_fake.TextDrawn("二段消し！"));
         }
     }
     EXPECT_EQ(shown, 49 - 16);  // timer 2 to 50, less the 16 multiples of 3
@@ -72,9 +72,9 @@ TEST_F(BoardTest, ClearMessageBlinksForFiftyFramesAndSingleRowsShowNone) {
     FillRow(board, 19, 1);
     board.ClearLinesPass();
     board.Update();
-    gFake.texts.clear();
+    g_fake.texts.clear();
     board.Draw();
-    EXPECT_TRUE(gFake.texts.empty());
+    EXPECT_TRUE(g_fake.texts.empty());
 }
 
 struct AttackCase {
@@ -86,7 +86,7 @@ TEST_F(BoardTest, AttackSendsClearedRowsLessPendingDamageOnlyInTheClearFrame) {
         {1, 3, 2, 0, 1}, {1, 3, 4, 1, 0}, {0, 3, 2, 2, 3}, {1, 0, 3, 3, 0}, {1, 2, 2, 0, 0},
     };
     for (const AttackCase& c : cases) {
-        gGame.offsetRule = c.offsetRule;
+        g_game.offsetRule = c.offsetRule;
         Board board;
         board.AddDamage(c.damage);
         EXPECT_EQ(board.TakeAttack(), 0);  // no clear yet
@@ -101,7 +101,7 @@ TEST_F(BoardTest, AttackSendsClearedRowsLessPendingDamageOnlyInTheClearFrame) {
 
 TEST_F(BoardTest, ExchangeInOneFrameLetsTheLeftClearCancelWhatTheRightSent) {
     for (int offset = 0; offset <= 1; ++offset) {
-        gGame.offsetRule = offset;
+        g_game.offsetRule = offset;
         Board left;
         Board right;
         left.lines = 3;
@@ -123,13 +123,13 @@ TEST_F(BoardTest, GarbageRowsTakeTwentyDrawsEachAndTheLastGivesTheHole) {
     Board board;
     FillRow(board, 0, 5);  // the top row is pushed out without a top-out
     FillRow(board, 19, 2, {4});
-    for (int i = 0; i < 19; ++i) gFake.randomValues.push_back(9);
-    gFake.randomValues.push_back(3);
-    for (int i = 0; i < 19; ++i) gFake.randomValues.push_back(1);
-    gFake.randomValues.push_back(10);  // the draw includes its bound: 10 wraps to column 0
+    for (int i = 0; i < 19; ++i) g_fake.randomValues.push_back(9);
+    g_fake.randomValues.push_back(3);
+    for (int i = 0; i < 19; ++i) g_fake.randomValues.push_back(1);
+    g_fake.randomValues.push_back(10);  // the draw includes its bound: 10 wraps to column 0
     board.AddDamage(2);
     board.ApplyGarbage();
-    EXPECT_EQ(gFake.randomDraws, 40);
+    EXPECT_EQ(g_fake.randomDraws, 40);
     EXPECT_EQ(board.damage, 0);
     EXPECT_EQ(board.IsToppedOut(), 0);
     EXPECT_EQ(board.CountRow(0), 0);
@@ -165,9 +165,9 @@ TEST_F(BoardTest, ToppedOutWellSlidesDownFasterEachFrame) {
         EXPECT_EQ(board.originY, y);
     }
     EXPECT_EQ(board.result, 2);
-    EXPECT_EQ(gGame.roundOver, 1);
+    EXPECT_EQ(g_game.roundOver, 1);
     board.Reset();
-    EXPECT_EQ(gGame.roundOver, 0);
+    EXPECT_EQ(g_game.roundOver, 0);
     EXPECT_EQ(board.originY, 65);  // the game puts the origin back itself
 }
 
@@ -177,24 +177,24 @@ TEST_F(BoardTest, PanelAndBannerFollowTheSide) {
     board.SetOrigin(420, 60);
     board.AddDamage(2);
     board.DrawPanel();
-    ASSERT_EQ(gFake.texts.size(), 2u);
-    EXPECT_EQ(gFake.texts[0].x, 328);
-    EXPECT_EQ(gFake.texts[0].text, " SCORE:0");
-    EXPECT_EQ(gFake.texts[1].text, "DAMAGE:2");
-    EXPECT_EQ(gFake.texts[1].color, FakeColor(255, 0, 0));
-    ASSERT_EQ(gFake.parts.size(), 2u);
-    EXPECT_EQ(gFake.parts[1].y, 60 + 120 + 40 + 7);
+    ASSERT_EQ(g_fake.texts.size(), 2u);
+    EXPECT_EQ(g_fake.texts[0].x, 328);
+    EXPECT_EQ(g_fake.texts[0].text, " SCORE:0");
+    EXPECT_EQ(g_fake.texts[1].text, "DAMAGE:2");
+    EXPECT_EQ(g_fake.texts[1].color, FakeColor(255, 0, 0));
+    ASSERT_EQ(g_fake.parts.size(), 2u);
+    EXPECT_EQ(g_fake.parts[1].y, 60 + 120 + 40 + 7);
 
-    gFake.parts.clear();
+    g_fake.parts.clear();
     board.SetLose();
     board.DrawResult();
-    EXPECT_TRUE(gFake.parts.empty());  // only once the round is over
-    gGame.roundOver = 1;
+    EXPECT_TRUE(g_fake.parts.empty());  // only once the round is over
+    g_game.roundOver = 1;
     board.DrawResult();
-    ASSERT_EQ(gFake.parts.size(), 1u);
-    EXPECT_EQ(gFake.parts[0].x, 330);
-    EXPECT_EQ(gFake.parts[0].y, 200);
-    EXPECT_EQ(gFake.parts[0].srcX, 320);
+    ASSERT_EQ(g_fake.parts.size(), 1u);
+    EXPECT_EQ(g_fake.parts[0].x, 330);
+    EXPECT_EQ(g_fake.parts[0].y, 200);
+    EXPECT_EQ(g_fake.parts[0].srcX, 320);
 }
 
 }  // namespace

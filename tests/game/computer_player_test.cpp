@@ -10,7 +10,7 @@ namespace {
 class ComputerPlayerTest : public GameTest {
 protected:
     void SetUpPlayer(int level, int shapeIndex) {
-        gFake.randomValues = {shapeIndex, 0, 0, 0};
+        g_fake.randomValues = {shapeIndex, 0, 0, 0};
         piece.Init(board);
         piece.SetSpeedFactor(1);
         computer.Init(board);

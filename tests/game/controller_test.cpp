@@ -13,12 +13,12 @@ TEST_F(ControllerTest, HeldKeyCountsUpToOneHundredAndReleaseClears) {
     Board board;
     Controller player;
     player.Init(board);
-    gFake.keys[KEYCODE_LEFT] = 1;
+    g_fake.keys[KEYCODE_LEFT] = 1;
     for (int frame = 1; frame <= 150; ++frame) {
         player.ReadHuman(1);
         ASSERT_EQ(player.counters[KEYCODE_LEFT], frame < 100 ? frame : 100);
     }
-    gFake.keys[KEYCODE_LEFT] = 0;
+    g_fake.keys[KEYCODE_LEFT] = 0;
     player.ReadHuman(1);
     EXPECT_EQ(player.counters[KEYCODE_LEFT], 0);
 }
@@ -28,7 +28,7 @@ TEST_F(ControllerTest, PadButtonsMapDifferentlyInPlayAndInTheMenus) {
     Controller player;
     player.Init(board);
     KeyCounters menu = {};
-    gFake.padBits[1] = 32;  // button 2
+    g_fake.padBits[1] = 32;  // button 2
     player.ReadHuman(1);
     ControllerReadMenu(menu);
     EXPECT_EQ(player.counters[KEYCODE_Z], 1);
@@ -36,7 +36,7 @@ TEST_F(ControllerTest, PadButtonsMapDifferentlyInPlayAndInTheMenus) {
     EXPECT_EQ(menu[KEYCODE_X], 1);
     EXPECT_EQ(menu[KEYCODE_Z], 0);
 
-    gFake.padBits[1] = 16 | 4096 | 1 | 8;  // button 1, button 9, down, up
+    g_fake.padBits[1] = 16 | 4096 | 1 | 8;  // button 1, button 9, down, up
     player.ReadHuman(1);
     ControllerReadMenu(menu);
     EXPECT_EQ(player.counters[KEYCODE_X], 1);
@@ -47,9 +47,9 @@ TEST_F(ControllerTest, PadButtonsMapDifferentlyInPlayAndInTheMenus) {
     EXPECT_EQ(menu[KEYCODE_SPACE], 0);  // the menus never count Space
 
     // Pad 2 drives only the second player; keys that no mapping names stay 0.
-    gFake.padBits[1] = 0;
-    gFake.padBits[2] = 2;
-    gFake.keys[KEYCODE_A] = 1;
+    g_fake.padBits[1] = 0;
+    g_fake.padBits[2] = 2;
+    g_fake.keys[KEYCODE_A] = 1;
     player.ReadHuman(1);
     EXPECT_EQ(player.counters[KEYCODE_LEFT], 0);
     player.ReadHuman(2);
@@ -61,7 +61,7 @@ TEST_F(ControllerTest, FailedPadReadIsNoInput) {
     Board board;
     Controller player;
     player.Init(board);
-    gCalls.GetJoypadBits = [](int) { return -1; };
+    g_calls.GetJoypadBits = [](int) { return -1; };
     player.ReadHuman(1);
     for (int k = 0; k < 256; ++k) EXPECT_EQ(player.counters[k], 0) << k;
 }
@@ -69,7 +69,7 @@ TEST_F(ControllerTest, FailedPadReadIsNoInput) {
 TEST_F(ControllerTest, ComputerOutputsBecomeCountersThatClamp) {
     Board board;
     Piece piece;
-    gFake.randomValues = {0, 0, 0, 0};
+    g_fake.randomValues = {0, 0, 0, 0};
     piece.Init(board);
     Controller computer;
     computer.Init(board);
@@ -85,39 +85,39 @@ TEST_F(ControllerTest, ComputerOutputsBecomeCountersThatClamp) {
 TEST_F(ControllerTest, PaceFrameWaitsSixteenAtPaceAndNotAfterAStall) {
     PaceFrame();
     for (int i = 0; i < 5; ++i) {
-        gFake.clock += 16;
+        g_fake.clock += 16;
         PaceFrame();
     }
-    EXPECT_EQ(gFake.waits, std::vector<int>(6, 16));
+    EXPECT_EQ(g_fake.waits, std::vector<int>(6, 16));
 
-    gFake.waits.clear();
-    gFake.clock += 100;
+    g_fake.waits.clear();
+    g_fake.clock += 100;
     PaceFrame();
-    ASSERT_EQ(gFake.waits.size(), 1u);
-    EXPECT_LE(gFake.waits[0], 0);
-    EXPECT_EQ(gFake.waits[0], static_cast<int>(16 + 0.6 * -84 + 0.45 * -84 + 0.3 * -84));
+    ASSERT_EQ(g_fake.waits.size(), 1u);
+    EXPECT_LE(g_fake.waits[0], 0);
+    EXPECT_EQ(g_fake.waits[0], static_cast<int>(16 + 0.6 * -84 + 0.45 * -84 + 0.3 * -84));
 
     // A short frame lengthens the next wait.
-    gFake.waits.clear();
-    gFake.clock += 16;
+    g_fake.waits.clear();
+    g_fake.clock += 16;
     PaceFrame();
-    gFake.clock += 16;
+    g_fake.clock += 16;
     PaceFrame();
-    gFake.clock += 16;
+    g_fake.clock += 16;
     PaceFrame();
-    gFake.clock += 16;
+    g_fake.clock += 16;
     PaceFrame();
-    gFake.clock += 10;
+    g_fake.clock += 10;
     PaceFrame();
-    EXPECT_EQ(gFake.waits.back(), static_cast<int>(16 + 0.6 * 6 + 0.45 * 6 + 0.3 * 6));
+    EXPECT_EQ(g_fake.waits.back(), static_cast<int>(16 + 0.6 * 6 + 0.45 * 6 + 0.3 * 6));
 }
 
 TEST_F(ControllerTest, PaceFrameSurvivesTheClockWrap) {
-    gFake.clock = 0xFFFFFFF0u;
+    g_fake.clock = 0xFFFFFFF0u;
     PaceFrame();
-    gFake.clock += 16;  // wraps to 0
+    g_fake.clock += 16;  // wraps to 0
     PaceFrame();
-    EXPECT_EQ(gFake.waits, (std::vector<int>{16, 16}));
+    EXPECT_EQ(g_fake.waits, (std::vector<int>{16, 16}));
 }
 
 }  // namespace

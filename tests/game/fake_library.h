@@ -50,7 +50,7 @@ struct FakeLibrary {
     int SoundCount(int number) const;
 };
 
-extern FakeLibrary gFake;
+extern FakeLibrary g_fake;
 
 // Installs the fake into the game's call table and puts the game's global block back to its
 // state at start-up; Uninstall binds the table to the library again.

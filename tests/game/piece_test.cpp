@@ -13,10 +13,10 @@ class PieceTest : public GameTest {
 protected:
     // A piece of the given shape index; the preview and later pieces are shape 0.
     void MakePiece(int shapeIndex) {
-        gFake.randomValues = {shapeIndex, 2, 0, 0};
+        g_fake.randomValues = {shapeIndex, 2, 0, 0};
         piece.Init(board);
         piece.SetSpeedFactor(1);
-        gFake.randomDraws = 0;
+        g_fake.randomDraws = 0;
     }
     // One play frame with the counters as they stand.
     void Frame() {
@@ -157,7 +157,7 @@ TEST_F(PieceTest, LocksOnTheNineteenthGroundedFrameWithOneLandingSound) {
     EXPECT_EQ(board.rows[19][5], 3);
     EXPECT_EQ(piece.age, 0);  // the next piece
     EXPECT_FLOAT_EQ(piece.y, -20.0f);
-    EXPECT_EQ(gFake.SoundCount(kSoundTouchDown), 1);
+    EXPECT_EQ(g_fake.SoundCount(kSoundTouchDown), 1);
 }
 
 TEST_F(PieceTest, RefusedTurnRestoresGridAndRotation) {
@@ -201,7 +201,7 @@ TEST_F(PieceTest, OTurnsOntoItselfButCountsAndSoundsEachTurn) {
         EXPECT_EQ(piece.rotation, turn % 4);
         EXPECT_EQ(0, std::memcmp(before, piece.grid, sizeof before));
     }
-    EXPECT_EQ(gFake.SoundCount(kSoundTurn), 4);
+    EXPECT_EQ(g_fake.SoundCount(kSoundTurn), 4);
 }
 
 TEST_F(PieceTest, FloorHoldsABlockOnTheBottomRowEvenOutsideTheWalls) {
@@ -237,7 +237,7 @@ TEST_F(PieceTest, LockWithoutClearBringsInGarbageAndLockWithClearKeepsIt) {
     piece.Lock(board);
     EXPECT_EQ(board.GetLines(), 1);
     EXPECT_EQ(board.damage, 1);  // left for the attack exchange
-    EXPECT_EQ(gFake.randomDraws, 2);  // the next piece only
+    EXPECT_EQ(g_fake.randomDraws, 2);  // the next piece only
     EXPECT_EQ(board.CountRow(19), 1);
 
     board.Update();
@@ -246,7 +246,7 @@ TEST_F(PieceTest, LockWithoutClearBringsInGarbageAndLockWithClearKeepsIt) {
     EXPECT_EQ(board.damage, 0);
     EXPECT_EQ(board.CountRow(19), 9);  // the garbage row
     EXPECT_EQ(board.CountRow(18), 1);
-    EXPECT_EQ(gFake.randomDraws, 2 + 2 + 20);
+    EXPECT_EQ(g_fake.randomDraws, 2 + 2 + 20);
 }
 
 }  // namespace

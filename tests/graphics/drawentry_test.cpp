@@ -11,8 +11,8 @@ using namespace graphtest;
 
 namespace {
 
-std::vector<std::string> gCalls;
-Rect gClipSeen;
+std::vector<std::string> g_calls;
+Rect g_clipSeen;
 
 std::string Args(std::initializer_list<long> v) {
   std::string s;
@@ -21,8 +21,8 @@ std::string Args(std::initializer_list<long> v) {
 }
 
 void Record(const std::string& s) {
-  gCalls.push_back(s);
-  gClipSeen = GraphicsState.ClipRect;
+  g_calls.push_back(s);
+  g_clipSeen = GraphicsState.ClipRect;
 }
 
 int AtSoft(int x, int y, GraphRecord*, int t) { Record("AtSoft " + Args({x, y, t})); return 0; }
@@ -43,7 +43,7 @@ class DrawEntryTest : public Graphics16Test {
  protected:
   void SetUp() override {
     Graphics16Test::SetUp();
-    gCalls.clear();
+    g_calls.clear();
     DrawSides.DrawGraphAtSoft = AtSoft;
     DrawSides.DrawGraphAt3D = At3D;
     DrawSides.DrawGraphStretchedSoft = StretchSoft;
@@ -65,7 +65,7 @@ TEST_F(DrawEntryTest, AnEmptyClipDrawsNothingAndReportsSuccess) {
   EXPECT_EQ(DrawGraphAt(0, 0, graph_, 1), 0);
   EXPECT_EQ(FillRectangle(0, 0, 5, 5, 0), 0);
   EXPECT_EQ(DrawGraphAt(0, 0, 0x08001234, 1), 0);
-  EXPECT_TRUE(gCalls.empty());
+  EXPECT_TRUE(g_calls.empty());
 }
 
 TEST_F(DrawEntryTest, BadHandlesAndSmallBlendGraphsAreRefused) {
@@ -73,7 +73,7 @@ TEST_F(DrawEntryTest, BadHandlesAndSmallBlendGraphsAreRefused) {
   const int small = CreateGraphOfSize(8, 8, 0, 0, 0);
   ASSERT_EQ(SelectBlendGraph(small, 0, 0), 0);
   EXPECT_EQ(DrawGraphAt(0, 0, graph_, 1), -1);
-  EXPECT_TRUE(gCalls.empty());
+  EXPECT_TRUE(g_calls.empty());
   EXPECT_EQ(SelectBlendGraph(0x08001234, 0, 0), -1);
   EXPECT_EQ(GraphicsState.BlendGraph, small);
 }
@@ -84,14 +84,14 @@ TEST_F(DrawEntryTest, TwoDimensionalGraphsTakeTheSoftwareSide) {
   EXPECT_EQ(FillRectangle(30, 40, 10, 20, 0), 0);
   EXPECT_EQ(DrawRectangleImpl(1, 2, 3, 4, 0, 0), 0);
   EXPECT_EQ(DrawLineSegmentImpl(10, 10, 5, 20, 0, 1), -1);  // the side's result
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"AtSoft 3,4,1", "StretchSoft 100,50,20,10,0,-1", "FillSoft 30,40,10,20",
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"AtSoft 3,4,1", "StretchSoft 100,50,20,10,0,-1", "FillSoft 30,40,10,20",
                                                "OutlineSoft 1,2,3,4", "LineSoft 10,10,5,20"}));
 }
 
 TEST_F(DrawEntryTest, TextureGraphsTakeTheOtherSide) {
   GetGraphRecord(graph_)->Format.Texture = 1;
   EXPECT_EQ(DrawGraphAt(3, 4, graph_, 0), 0);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"At3D 3,4,0"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"At3D 3,4,0"}));
   GetGraphRecord(graph_)->Format.Texture = 0;
 }
 
@@ -102,7 +102,7 @@ TEST_F(DrawEntryTest, TheFrontScreenIsReadBackAndShownAroundEachDraw) {
   DirectDrawState.FrontStale = 0;
   DrawLineSegmentImpl(10, 10, 5, 20, 0, 1);
   FillRectangle(30, 40, 10, 20, 0);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"Sync", "StretchSoft 100,50,20,10,1,-1", "Present 20,10,100,50",
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"Sync", "StretchSoft 100,50,20,10,1,-1", "Present 20,10,100,50",
                                                "LineSoft 10,10,5,20", "Present 5,10,11,21", "FillSoft 30,40,10,20",
                                                "Present 10,20,30,40"}));
 }
@@ -110,14 +110,14 @@ TEST_F(DrawEntryTest, TheFrontScreenIsReadBackAndShownAroundEachDraw) {
 TEST_F(DrawEntryTest, QuadBoundsOfNegativeCornersEndAtZero) {
   ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_FRONT), 0);
   DrawGraphQuad(-10.5f, -3.0f, -1.9f, -3.0f, -1.9f, -8.0f, -10.5f, -8.0f, graph_, 1);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"QuadSoft", "Present -10,-8,0,0"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"QuadSoft", "Present -10,-8,0,0"}));
 }
 
 TEST_F(DrawEntryTest, SubtractionOnTheOtherSideIsBracketedByInversions) {
   GetGraphRecord(graph_)->Format.Texture = 1;
   SetBlendModeParam(3, 200);
   DrawGraphAt(3, 4, graph_, 1);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"Fill3D 3,4,67,20", "At3D 3,4,1", "Fill3D 3,4,67,20"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"Fill3D 3,4,67,20", "At3D 3,4,1", "Fill3D 3,4,67,20"}));
   EXPECT_EQ(GraphicsState.BlendMode, 3);
   EXPECT_EQ(GraphicsState.BlendParam, 200);
   GetGraphRecord(graph_)->Format.Texture = 0;
@@ -126,16 +126,16 @@ TEST_F(DrawEntryTest, SubtractionOnTheOtherSideIsBracketedByInversions) {
 TEST_F(DrawEntryTest, APartIsDrawnThroughANarrowedClipThatIsPutBack) {
   SetDrawClipRect(0, 0, 640, 480);
   EXPECT_EQ(DrawGraphPartImpl(100, 100, 16, 0, 16, 16, graph_, 1, 0), 0);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"AtSoft 84,100,1"}));
-  EXPECT_EQ(gClipSeen.Left, 100);
-  EXPECT_EQ(gClipSeen.Right, 116);
-  EXPECT_EQ(gClipSeen.Bottom, 116);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"AtSoft 84,100,1"}));
+  EXPECT_EQ(g_clipSeen.Left, 100);
+  EXPECT_EQ(g_clipSeen.Right, 116);
+  EXPECT_EQ(g_clipSeen.Bottom, 116);
   EXPECT_EQ(GraphicsState.ClipRect.Right, 640);
   EXPECT_EQ(SoftDrawState.Clip, &GraphicsState.ClipRect);
-  gCalls.clear();
+  g_calls.clear();
   // Mirrored: the graph is drawn flipped at 68 so columns 31..16 land on 100..115.
   DrawGraphPartImpl(100, 100, 16, 0, 16, 16, graph_, 1, 1);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"StretchSoft 132,100,68,116,1,-1"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"StretchSoft 132,100,68,116,1,-1"}));
 }
 
 TEST_F(DrawEntryTest, EmptyOrInvalidPartsAreRefusedAndTheClipStays) {
@@ -145,7 +145,7 @@ TEST_F(DrawEntryTest, EmptyOrInvalidPartsAreRefusedAndTheClipStays) {
   EXPECT_EQ(DrawGraphPartImpl(100, 100, 0, 0, 16, -1, graph_, 1, 0), -1);
   EXPECT_EQ(DrawGraphPartStretched(0, 0, 10, 10, 0, 0, 0, 5, graph_, 1), -1);
   EXPECT_EQ(DrawGraphPartStretched(0, 0, 10, 10, 0, 0, 5, 0, graph_, 1), -1);
-  EXPECT_TRUE(gCalls.empty());
+  EXPECT_TRUE(g_calls.empty());
   EXPECT_EQ(GraphicsState.ClipRect.Left, 5);
   EXPECT_EQ(GraphicsState.ClipRect.Right, 600);
 }
@@ -154,17 +154,17 @@ TEST_F(DrawEntryTest, AStretchedPartScalesTheWholeGraph) {
   const int g = CreateGraphOfSize(40, 10, 0, 0, 0);
   SetDrawClipRect(0, 0, 640, 480);
   DrawGraphPartStretched(0, 0, 200, 100, 10, 0, 20, 10, g, 1);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"StretchSoft -100,0,300,100,1,-1"}));
-  EXPECT_EQ(gClipSeen.Right, 200);
-  gCalls.clear();
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"StretchSoft -100,0,300,100,1,-1"}));
+  EXPECT_EQ(g_clipSeen.Right, 200);
+  g_calls.clear();
   DrawGraphPartStretched(200, 0, 0, 100, 10, 0, 20, 10, g, 1);
-  EXPECT_EQ(gCalls, (std::vector<std::string>{"StretchSoft 300,0,-100,100,1,-1"}));
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"StretchSoft 300,0,-100,100,1,-1"}));
 }
 
 TEST_F(DrawEntryTest, AWideLineSkipsTheThinFrame) {
   SetDrawClipRect(10, 10, 10, 100);
   EXPECT_EQ(DrawLineSegmentImpl(0, 0, 10, 0, 0, 2), 0);
-  EXPECT_TRUE(gCalls.empty());
+  EXPECT_TRUE(g_calls.empty());
 }
 
 }  // namespace

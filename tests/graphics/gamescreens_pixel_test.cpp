@@ -54,7 +54,7 @@ class GameScreensTest : public ::testing::TestWithParam<int> {
     ASSERT_EQ(InitLibrary(), 0);
     LoadGameImages();
     for (int slot : {kImageBlocks, kImageTitle, kImageBackground1P, kImageSettings, kImageFaces})
-      ASSERT_GE(gGame.imageHandles[slot], 0) << slot;
+      ASSERT_GE(g_game.imageHandles[slot], 0) << slot;
     StartSession(session_);
     ASSERT_EQ(SetDrawTarget(DRAW_TARGET_BACK), 0);
     ASSERT_EQ(ClearDrawTarget(), 0);

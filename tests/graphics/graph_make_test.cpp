@@ -150,8 +150,8 @@ TEST_F(Graphics16Test, SubGraphsShareTheirSourcesPixelsAndStayInside) {
   FreeGraphHandle(whole, 0);
 }
 
-int gRestoreCalls = 0;
-void CountRestore() { ++gRestoreCalls; }
+int g_restoreCalls = 0;
+void CountRestore() { ++g_restoreCalls; }
 
 TEST_F(GraphFileTest, LostGraphsReloadFromTheirFilesAndOthersStayLost) {
   WriteBmp("tiles.bmp", 16, 8, [](int x, int) { return x < 8 ? 0xFFFFFFu : 0x0000FFu; });
@@ -174,7 +174,7 @@ TEST_F(GraphFileTest, LostGraphsReloadFromTheirFilesAndOthersStayLost) {
 
   SetGraphRestoreCallback(CountRestore);
   SetAllGraphsLost();
-  EXPECT_EQ(gRestoreCalls, 1);
+  EXPECT_EQ(g_restoreCalls, 1);
 }
 
 TEST_F(GraphFileTest, AfterTheDeviceIsRebuiltTheTargetStaysAndFileGraphsComeBack) {

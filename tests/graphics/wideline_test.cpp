@@ -10,19 +10,19 @@ using namespace graphtest;
 
 namespace {
 
-std::vector<MemImgVertex3D> gTriangles;
-int gSideCalls = 0;
-int gAllocs = 0;
-int gFailAllocAt = -1;
+std::vector<MemImgVertex3D> g_triangles;
+int g_sideCalls = 0;
+int g_allocs = 0;
+int g_failAllocAt = -1;
 
 int RecordQuad(const MemImgVertex3D* v, int triangles, GraphRecord*, int, int, int) {
-  ++gSideCalls;
-  gTriangles.assign(v, v + triangles * 3);
+  ++g_sideCalls;
+  g_triangles.assign(v, v + triangles * 3);
   return 0;
 }
 
 void* CountingAlloc(size_t size) {
-  if (gAllocs++ == gFailAllocAt) return nullptr;
+  if (g_allocs++ == g_failAllocAt) return nullptr;
   return TrackedAlloc(size, "", 0);
 }
 
@@ -30,9 +30,9 @@ class WideLineTest : public Graphics16Test {
  protected:
   void SetUp() override {
     Graphics16Test::SetUp();
-    gTriangles.clear();
-    gSideCalls = gAllocs = 0;
-    gFailAllocAt = -1;
+    g_triangles.clear();
+    g_sideCalls = g_allocs = 0;
+    g_failAllocAt = -1;
     DrawSides.FillQuadrangleSoft = RecordQuad;
     DrawSides.Alloc = CountingAlloc;
     SetDrawTargetImpl(DRAW_TARGET_BACK);
@@ -41,8 +41,8 @@ class WideLineTest : public Graphics16Test {
 
 TEST_F(WideLineTest, TheBandLiesHalfTheThicknessEitherSide) {
   EXPECT_EQ(DrawWideLine(0, 0, 10, 0, MakeColorImpl(255, 0, 0), 4), 0);
-  ASSERT_EQ(gTriangles.size(), 6u);
-  const MemImgVertex3D* v = gTriangles.data();
+  ASSERT_EQ(g_triangles.size(), 6u);
+  const MemImgVertex3D* v = g_triangles.data();
   // (V0, V1, V2) then (V3, V2, V1).
   EXPECT_FLOAT_EQ(v[0].X, 0.0f);
   EXPECT_FLOAT_EQ(v[0].Y, -2.0f);
@@ -53,7 +53,7 @@ TEST_F(WideLineTest, TheBandLiesHalfTheThicknessEitherSide) {
   EXPECT_FLOAT_EQ(v[3].Y, 2.0f);
   EXPECT_FLOAT_EQ(v[4].X, v[2].X);
   EXPECT_FLOAT_EQ(v[5].X, v[1].X);
-  for (const MemImgVertex3D& p : gTriangles) {
+  for (const MemImgVertex3D& p : g_triangles) {
     EXPECT_EQ(p.Red, 255);
     EXPECT_EQ(p.Green, 0);
     EXPECT_EQ(p.Alpha, 255);
@@ -64,14 +64,14 @@ TEST_F(WideLineTest, TheBandLiesHalfTheThicknessEitherSide) {
 
 TEST_F(WideLineTest, ANonPositiveThicknessDrawsOnePixelWide) {
   DrawWideLine(0, 0, 0, 10, 0, -3);
-  ASSERT_EQ(gTriangles.size(), 6u);
-  EXPECT_FLOAT_EQ(std::fabs(gTriangles[0].X - gTriangles[2].X), 1.0f);
+  ASSERT_EQ(g_triangles.size(), 6u);
+  EXPECT_FLOAT_EQ(std::fabs(g_triangles[0].X - g_triangles[2].X), 1.0f);
 }
 
 TEST_F(WideLineTest, AZeroLengthLineDrawsNothing) {
   EXPECT_EQ(DrawWideLine(5, 5, 5, 5, 0, 8), 0);
-  EXPECT_EQ(gSideCalls, 0);
-  EXPECT_EQ(gAllocs, 0);
+  EXPECT_EQ(g_sideCalls, 0);
+  EXPECT_EQ(g_allocs, 0);
 }
 
 TEST_F(WideLineTest, TintAndBlendParameterScaleTheVertexColours) {
@@ -79,12 +79,12 @@ TEST_F(WideLineTest, TintAndBlendParameterScaleTheVertexColours) {
   PrimitiveVertex2D v[4];
   for (auto& p : v) p = PrimitiveVertex2D{1, 1, 0, 0, 10, 20, 200, 255};
   FillQuadrangle(v, 4, 5, -5, 0);
-  EXPECT_EQ(gTriangles[0].Red, 100);
-  EXPECT_EQ(gTriangles[0].Green, 20);
-  EXPECT_EQ(gTriangles[0].Alpha, 255);
+  EXPECT_EQ(g_triangles[0].Red, 100);
+  EXPECT_EQ(g_triangles[0].Green, 20);
+  EXPECT_EQ(g_triangles[0].Alpha, 255);
   SetBlendModeParam(1, 128);
   FillQuadrangle(v, 4, 5, -5, 0);
-  EXPECT_EQ(gTriangles[0].Alpha, 128);
+  EXPECT_EQ(g_triangles[0].Alpha, 128);
 }
 
 TEST_F(WideLineTest, TheDrawTargetOffsetMovesTheVertices) {
@@ -93,20 +93,20 @@ TEST_F(WideLineTest, TheDrawTargetOffsetMovesTheVertices) {
   PrimitiveVertex2D v[4];
   for (auto& p : v) p = PrimitiveVertex2D{10, 20, 0, 0, 0, 0, 0, 255};
   FillQuadrangle(v, 4, 5, -5, 0);
-  EXPECT_FLOAT_EQ(gTriangles[0].X, 210.0f);
-  EXPECT_FLOAT_EQ(gTriangles[0].Y, 170.0f);
+  EXPECT_FLOAT_EQ(g_triangles[0].X, 210.0f);
+  EXPECT_FLOAT_EQ(g_triangles[0].Y, 170.0f);
 }
 
 TEST_F(WideLineTest, AFailedAllocationReturnsMinusOneAndFreesTheOther) {
   PrimitiveVertex2D v[4] = {};
-  gFailAllocAt = 0;
+  g_failAllocAt = 0;
   EXPECT_EQ(FillQuadrangle(v, 4, 5, -5, 0), -1);
-  gAllocs = 0;
-  gFailAllocAt = 1;
+  g_allocs = 0;
+  g_failAllocAt = 1;
   EXPECT_EQ(FillQuadrangle(v, 4, 5, -5, 0), -1);
-  EXPECT_EQ(gSideCalls, 0);
+  EXPECT_EQ(g_sideCalls, 0);
   // DrawWideLine reports nothing either way.
-  gAllocs = 0;
+  g_allocs = 0;
   EXPECT_EQ(DrawWideLine(0, 0, 10, 10, 0, 3), 0);
 }
 
@@ -114,7 +114,7 @@ TEST_F(WideLineTest, AnEmptyClipAllocatesNothing) {
   SetDrawClipRect(0, 0, 0, 0);
   PrimitiveVertex2D v[4] = {};
   EXPECT_EQ(FillQuadrangle(v, 4, 5, -5, 0), 0);
-  EXPECT_EQ(gAllocs, 0);
+  EXPECT_EQ(g_allocs, 0);
 }
 
 // End to end through the software side: the band covers the pixels whose

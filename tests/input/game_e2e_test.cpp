@@ -26,9 +26,9 @@ namespace {
 
 // A clock that moves only when the program sleeps, so frames run as fast as
 // the machine allows and the script stays in step with the frame pacer.
-uint32_t gFakeNow = 100000;
-uint32_t FakeNow() { return gFakeNow; }
-void FakeSleep(uint32_t ms) { gFakeNow += ms; }
+uint32_t g_fakeNow = 100000;
+uint32_t FakeNow() { return g_fakeNow; }
+void FakeSleep(uint32_t ms) { g_fakeNow += ms; }
 
 // The window-class locks of this process go to a directory of its own, so
 // that the same test run by another build at the same time is not taken for

@@ -13,17 +13,17 @@
 
 namespace inputtest {
 
-inline int gActive = 1;
-inline uint32_t gNow = 1000;
-inline int ActiveQuery() { return gActive; }
-inline uint32_t Now() { return gNow; }
+inline int g_active = 1;
+inline uint32_t g_now = 1000;
+inline int ActiveQuery() { return g_active; }
+inline uint32_t Now() { return g_now; }
 
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
-    gActive = 1;
-    gNow = 1000;
+    g_active = 1;
+    g_now = 1000;
     PlatSetMillisecondHook(Now);
     SetInputActiveQuery(ActiveQuery);
     ASSERT_EQ(InitInput(), 0);
@@ -37,7 +37,7 @@ class InputTest : public ::testing::Test {
   }
   // Activation or deactivation as the window procedure reports it.
   static void SetActive(int active) {
-    gActive = active;
+    g_active = active;
     RefreshInputAcquire();
     ApplyPadVibration();
   }

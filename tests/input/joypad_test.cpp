@@ -94,7 +94,7 @@ TEST_F(InputTest, KeyboardJoinsThePadWith0x1000) {
   EXPECT_EQ(GetJoypadBitsImpl(1), 64);
   EXPECT_EQ(GetJoypadBitsImpl(0x1000), 16 | 2 | (16 << 9));
   EXPECT_EQ(GetJoypadBitsImpl(0x1001), 64 | 16 | 2 | (16 << 9));
-  gNow += 50;
+  g_now += 50;
   FakeKey(kScZ, 0, 0);
   FakeKey(kScLeft, 0, 0);
   FakeKey(kScSpace, 0, 0);
@@ -124,11 +124,11 @@ TEST_F(InputTest, VibrationStartsStopsAndTimesOut) {
   ASSERT_EQ(PlatFakeLastRumble(id, &strength, &ms), 0);
   EXPECT_EQ(strength, 32767);
   EXPECT_EQ(ms, 200u);
-  gNow += 199;
+  g_now += 199;
   UpdatePadVibrationTimers();
   PlatFakeLastRumble(id, &strength, &ms);
   EXPECT_EQ(strength, 32767);
-  gNow += 1;
+  g_now += 1;
   UpdatePadVibrationTimers();
   PlatFakeLastRumble(id, &strength, &ms);
   EXPECT_EQ(strength, 0);

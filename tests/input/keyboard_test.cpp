@@ -19,7 +19,7 @@ TEST_F(InputTest, KeyEventsSetAndClearKeyStates) {
   EXPECT_EQ(GetAllKeyStatesImpl(states), 0);
   for (int i = 0; i < 256; ++i) EXPECT_EQ(states[i], (i == 44 || i == 200) ? 1 : 0) << i;
   EXPECT_EQ(GetAnyInputDownImpl(1), 44);  // the lowest code down comes first
-  gNow += 50;
+  g_now += 50;
   FakeKey(kScZ, 0, 0);
   EXPECT_EQ(IsKeyDownImpl(44), 0);
   EXPECT_EQ(GetAnyInputDownImpl(7), 200);
@@ -62,7 +62,7 @@ TEST_F(InputTest, KeyRepeatDoesNotChangeState) {
   FakeKey(kScX, 1, 0);
   FakeKey(kScX, 1, 1);
   EXPECT_EQ(IsKeyDownImpl(45), 1);
-  gNow += 50;
+  g_now += 50;
   FakeKey(kScX, 0, 0);
   EXPECT_EQ(IsKeyDownImpl(45), 0);
 }
@@ -104,13 +104,13 @@ TEST(InputNotStarted, ReadsAnswerNothing) {
 TEST_F(InputTest, ScriptPressesKeysOnTime) {
   ASSERT_EQ(PlatInputLoadScript("# menu\n0 down Z\n100 up Z\n150 tap Escape\n200 down 208\n"), 0);
   EXPECT_EQ(IsKeyDownImpl(44), 1);
-  gNow += 99;
+  g_now += 99;
   EXPECT_EQ(IsKeyDownImpl(44), 1);
-  gNow += 1;
+  g_now += 1;
   EXPECT_EQ(IsKeyDownImpl(44), 0);
-  gNow += 50;
+  g_now += 50;
   EXPECT_EQ(IsKeyDownImpl(1), 1);
-  gNow += 80;
+  g_now += 80;
   EXPECT_EQ(IsKeyDownImpl(1), 0);
   EXPECT_EQ(IsKeyDownImpl(208), 1);
 }
@@ -125,7 +125,7 @@ TEST_F(InputTest, BadScriptsAreRefusedWhole) {
   EXPECT_EQ(PlatInputLoadScript("10 down"), -1);
   EXPECT_EQ(PlatInputLoadScript(nullptr), -1);
   // The script loaded before stays.
-  gNow += 1000;
+  g_now += 1000;
   EXPECT_EQ(IsKeyDownImpl(45), 1);
 }
 

@@ -39,7 +39,7 @@ TEST_F(InputTest, CorruptedScriptsAreTakenOrRefusedWhole) {
     if (PlatInputLoadScript(s.c_str()) == 0) {
       ++accepted;
       // Replaying it reads only real key codes.
-      gNow += 5000000;
+      g_now += 5000000;
       char states[256];
       ASSERT_EQ(GetAllKeyStatesImpl(states), 0);
     } else {

@@ -133,7 +133,7 @@ struct Case {
   bool tint = false;   // (plain) a tint that is not white
 };
 
-size_t gChangedBytes = 0;
+size_t g_changedBytes = 0;
 
 // The parameters worth testing, and now and then any other.
 int PickParam(std::mt19937& rng) {
@@ -192,7 +192,7 @@ void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped
                         vertexColour, SoftDrawState.BlendParam, SoftDrawState.Tint};
     RefDrawTriangle3D(a, v);
     const auto drawn = dest.whole.Snapshot();
-    gChangedBytes += size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
+    g_changedBytes += size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
                                                [](uint8_t x, uint8_t y) { return size_t(x != y); }));
     ASSERT_EQ(drawn, ref.whole.Snapshot())
         << "bits " << c.bits << " kind " << c.kind << " mode " << c.mode << " graph " << c.graph << " key "
@@ -219,7 +219,7 @@ TEST_F(Triangle3DTest, EveryVertexColouredLoopMatchesTheModel) {
               if (HasFatalFailure()) return;
             }
   // The triangles really drew: about a fifth of the pixels each on average.
-  EXPECT_GT(gChangedBytes, size_t(504 * 8 * 48 * 40 / 10)) << gChangedBytes;
+  EXPECT_GT(g_changedBytes, size_t(504 * 8 * 48 * 40 / 10)) << g_changedBytes;
 }
 
 // Every loop of the three plain textured families (direct colour over 32-bit
@@ -228,7 +228,7 @@ TEST_F(Triangle3DTest, EveryVertexColouredLoopMatchesTheModel) {
 // random level tables.
 TEST_F(Triangle3DTest, EveryTexturedLoopMatchesTheModel) {
   std::mt19937 rng(17);
-  gChangedBytes = 0;
+  g_changedBytes = 0;
   for (int bits : {32, 16})
     for (Kind kind : {kDirect, kAlpha, kPalette})
       for (int mode : kModes)
@@ -240,7 +240,7 @@ TEST_F(Triangle3DTest, EveryTexturedLoopMatchesTheModel) {
             CheckAgainstModel(c, rng, 2, true);
             if (HasFatalFailure()) return;
           }
-  EXPECT_GT(gChangedBytes, size_t(1008 * 7 * 48 * 40 / 12)) << gChangedBytes;
+  EXPECT_GT(g_changedBytes, size_t(1008 * 7 * 48 * 40 / 12)) << g_changedBytes;
 }
 
 // A single call draws a triangle much taller than the span table.
