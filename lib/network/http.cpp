@@ -179,9 +179,11 @@ int StepWithBody(int slot, const BodyRules& rules) {
             if (t->OutputFile != PLAT_INVALID_FILE) PlatWriteFile(t->OutputFile, rules.ReceiveBuffer, size_t(n));
           }
           t->Received = AddWrapping(t->Received, n);
-          int connected = GetNetWorkAcceptState(t->NetHandle);
-          int waiting = GetNetWorkDataLength(t->NetHandle);
-          bool complete = t->ContentLength == -1 ? connected == 0 && waiting == 0 : t->Received >= t->ContentLength;
+          // With a length the count alone decides; without one, the
+          // connection's state does (closed with nothing left to read).
+          bool complete = t->ContentLength != -1 ? t->Received >= t->ContentLength
+                                                 : GetNetWorkAcceptState(t->NetHandle) == 0 &&
+                                                       GetNetWorkDataLength(t->NetHandle) == 0;
           if (complete) {
             t->Step = 4;
             FinishHttpTransfer(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
