@@ -471,3 +471,27 @@ TEST_F(HttpFixture, TransfersInSeveralSlotsRunSideBySide) {
   ScriptedHttpServer again({CloseIt()});
   EXPECT_EQ(Get(again, "/"), 2);
 }
+
+TEST_F(HttpFixture, ATransferWhoseHandleDiedKeepsItsSlotUntilDeleted) {
+  ScriptedHttpServer server({KeepOpen()});
+  void* block = nullptr;
+  int slot = Get(server, "/", &block);
+  ASSERT_GE(slot, 0);
+  ASSERT_EQ(CloseNetWorkHandle(GetHttpTransfer(slot)->NetHandle), 0);
+  for (int i = 0; i < 20; ++i) {
+    PumpNetWorkMessages(1);
+    EXPECT_EQ(StepAllHttpTransfers(), 0);
+  }
+  ExpectResult(slot, HTTP_RUNNING, HTTP_DETAIL_NONE);
+  EXPECT_EQ(GetHttpTransferCount(), 1);
+  // So does one whose network layer has ended.
+  ScriptedHttpServer second({KeepOpen()});
+  int other = Get(second, "/");
+  EndNetWorkSystem();
+  EXPECT_EQ(StepHttpTransfer(other), 0);
+  ExpectResult(other, HTTP_RUNNING, HTTP_DETAIL_NONE);
+  EXPECT_EQ(DeleteHttpTransfer(slot), 0);
+  EXPECT_EQ(DeleteHttpTransfer(other), 0);
+  EXPECT_EQ(block, nullptr);
+  EXPECT_EQ(GetHttpTransferCount(), 0);
+}
