@@ -395,6 +395,14 @@ const HttpTransfer* GetHttpTransfer(int slot) { return TransferAt(slot); }
 
 namespace {
 
+// A host or path goes into the request as it stands: a blank, a line end or
+// another control byte in it would change the request's lines.
+bool IsRequestWord(const char* text) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+    if (*p <= 0x20 || *p == 0x7F) return false;
+  return true;
+}
+
 int RefuseTransfer(const char* why) {
   LogPrintf("HTTP転送を開始できません: %s", why);
   return -1;
@@ -405,8 +413,9 @@ int RefuseTransfer(const char* why) {
 int CreateHttpTransfer(int method, const char* host, int port, const char* path, const char* outputPath,
                        void** memoryOut, const void* postBody, int postLength, uint32_t connectTimeoutMs) {
   if (method != HTTP_GET && method != HTTP_POST && method != HTTP_HEAD) return RefuseTransfer("不明なメソッド");
-  if (!host || !*host || std::strlen(host) >= HTTP_HOST_SIZE) return RefuseTransfer("ホスト名が不正です");
-  if (!path || std::strlen(path) >= HTTP_PATH_SIZE) return RefuseTransfer("パスが不正です");
+  if (!host || !*host || std::strlen(host) >= HTTP_HOST_SIZE || !IsRequestWord(host))
+    return RefuseTransfer("ホスト名が不正です");
+  if (!path || std::strlen(path) >= HTTP_PATH_SIZE || !IsRequestWord(path)) return RefuseTransfer("パスが不正です");
   if (port <= 0 || port > 65535) return RefuseTransfer("ポート番号が不正です");
   if (method == HTTP_POST && (postLength < 0 || (!postBody && postLength > 0)))
     return RefuseTransfer("POSTデータが不正です");

@@ -110,6 +110,11 @@ TEST_F(HttpFixture, CreationRefusesBadArguments) {
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, std::string(128, 'h').c_str(), 80, "/", file_.c_str(), nullptr, nullptr, 0, 100),
             -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 0, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
+  // Nothing may add lines to the request.
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/a HTTP/1.0\r\nX: y", file_.c_str(), nullptr, nullptr, 0, 100),
+            -1);
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1\n", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "host name", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/", nullptr, nullptr, nullptr, 0, 100), -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/", file_.c_str(), &block, nullptr, 0, 100), -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/", nullptr, &held, nullptr, 0, 100), -1);
