@@ -320,12 +320,13 @@ void BM_HttpGet(benchmark::State& state) {
 BENCHMARK(BM_HttpGet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The same bytes through a direct-mode handle: 0 into a fresh 16 MiB block,
-// 1 into a file in 64 KiB pieces.
+// 1 into a file in 64 KiB pieces, 2 into a file in 4 KiB pieces (the size of
+// the HTTP file-mode receive buffer).
 void BM_DirectReceive16M(benchmark::State& state) {
-  const bool toFile = state.range(0) == 1;
+  const bool toFile = state.range(0) >= 1;
   LayerPair pair(1);
   std::vector<uint8_t> body = Block(kHttpBody);
-  std::vector<uint8_t> piece(64 * 1024);
+  std::vector<uint8_t> piece(state.range(0) == 2 ? HTTP_RECEIVE_BUFFER_SIZE : 64 * 1024);
   std::string file = (std::filesystem::temp_directory_path() / "vx_bench_direct.bin").string();
   for (auto _ : state) {
     std::thread peer([&] { SendAll(pair.Peer, body.data(), body.size()); });
@@ -346,7 +347,7 @@ void BM_DirectReceive16M(benchmark::State& state) {
   std::filesystem::remove(file, ec);
   state.SetBytesProcessed(int64_t(state.iterations()) * kHttpBody);
 }
-BENCHMARK(BM_DirectReceive16M)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DirectReceive16M)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
