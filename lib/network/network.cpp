@@ -334,6 +334,32 @@ int ConnectNetWork(const uint8_t address[4], int port) {
   return CommitRecord(record);
 }
 
+int ConnectNetWorkDirect(const uint8_t address[4], int port, uint32_t timeoutMs) {
+  if (!NetWork.Initialized || !address) return -1;
+  PumpNetWorkMessages(0);
+  int slot = FirstFreeConnectionSlot();
+  if (slot < 0) return LogWrite("空きソケットデータがなかったので接続を中止しました\n");
+  NetWorkRecord* record = NewRecord(slot);
+  if (!record) return LogWrite("ソケット用のメモリの確保に失敗しました\n");
+  // Plain bytes both ways, and kept until its owner closes it.
+  record->PacketMode = 0;
+  record->AutoClose = 0;
+  std::memcpy(record->PeerAddress, address, 4);
+  record->PeerPort = uint32_t(((port & 0xFF) << 8) | ((port >> 8) & 0xFF));
+  record->Socket = PlatSocketConnect(address, port, 1, timeoutMs);
+  if (record->Socket == PLAT_INVALID_SOCKET) {
+    LogNetWorkError("connectに失敗しました");
+    return DiscardRecord(slot);
+  }
+  record->Connected = 1;
+  PlatSocketSetNoDelay(record->Socket, 1);
+  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage, NETWORK_ACCEPTED_EVENTS) != 0) {
+    LogNetWorkError("WSAAsyncSelectのエラー in ConnectNetWorkDirect");
+    return DiscardRecord(slot);
+  }
+  return CommitRecord(record);
+}
+
 int SetNetWorkPacketModeOff(int flag) {
   NetWork.PacketModeOff = flag;
   return 0;

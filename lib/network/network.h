@@ -99,10 +99,94 @@ int SetNetWorkAutoCloseOff(int flag);
 int GetNewestNetWorkHandle();
 
 // ---- HTTP transfers, stepped by the message pump --------------------------------
+// HTTP/1.0 GET, POST and HEAD over direct-mode connections. A transfer is a
+// small state machine in one of 100 slots, named by its slot index; the
+// message pump steps every live one, and each step does what the bytes
+// already received allow and returns. A finished or failed transfer keeps its
+// slot, with its result, until it is deleted.
 constexpr int HTTP_TRANSFER_SLOTS = 100;
+constexpr int HTTP_HOST_SIZE = 128;        // the host text with its terminator
+constexpr int HTTP_PATH_SIZE = 256;        // the request target with its terminator
+constexpr int HTTP_GET_TEXT_SIZE = 512;    // text buffer of a GET step
+constexpr int HTTP_SHORT_TEXT_SIZE = 256;  // text buffer of a POST or HEAD step
+constexpr int HTTP_RECEIVE_BUFFER_SIZE = 4096;
+
+enum HttpMethod : int32_t { HTTP_GET = 0, HTTP_POST = 1, HTTP_HEAD = 2 };
+enum HttpOutputMode : int32_t { HTTP_TO_FILE = 0, HTTP_TO_MEMORY = 1 };
+// Status: -1 running, 0 finished, 2 failed.
+constexpr int32_t HTTP_RUNNING = -1, HTTP_FINISHED = 0, HTTP_FAILED = 2;
+// Result detail of a finished or failed transfer.
+constexpr int32_t HTTP_DETAIL_NONE = -1;
+constexpr int32_t HTTP_DETAIL_STATUS = 0;      // the server answered a code other than 200 and 404
+constexpr int32_t HTTP_DETAIL_NOT_FOUND = 1;   // the server answered 404
+constexpr int32_t HTTP_DETAIL_NO_MEMORY = 2;   // no block for the body (or a length that cannot size one)
+constexpr int32_t HTTP_DETAIL_CLOSED = 3;      // the connection closed before the answer was complete
+constexpr int32_t HTTP_DETAIL_PROTOCOL = 4;    // an answer line that cannot be read (too long, or holding a 0 byte)
+
+// Position in the method's state machine; a value above the method's last
+// step makes its step do nothing.
+using HttpStep = uint32_t;
+
+// Each of the two fields is set only while it holds -1: the first finish decides it.
+struct HttpResult {
+  int32_t Status;
+  int32_t Detail;
+};
+
+struct HttpTransfer {
+  int32_t Method;          // an HttpMethod; any other value steps nothing
+  int32_t Reserved0;
+  HttpStep Step;
+  int32_t Reserved1;
+  HttpResult Result;
+  int32_t NetHandle;       // -1 once the transfer has finished
+  int32_t OutputMode;      // an HttpOutputMode
+  intptr_t OutputFile;     // file mode: a file open for writing (a PlatFile), -1 when none
+  void** BufferSlot;       // memory mode: the caller's pointer variable, which receives the body block
+  int32_t ContentLength;   // -1 while no "Content-Length:" line has been read
+  int32_t Received;        // body bytes received so far
+  char Reserved2[128];
+  char Host[HTTP_HOST_SIZE];
+  char Path[HTTP_PATH_SIZE];
+  uint8_t* PostBody;       // a tracked block owned by the transfer, or null
+  int32_t PostLength;
+  int32_t RequestSent;     // bytes of the request text and POST body sent so far
+  int32_t Port;
+};
+
+// The number after the text's first blank (as ParseDecimalInt reads it); -1
+// when there is no blank.
+int ParseIntAfterSpace(const char* text);
+int FinishHttpTransfer(int slot, int status, int detail);
+int DeleteHttpTransfer(int slot);
+int DeleteAllHttpTransfers();
+int HttpStepGet(int slot);
+int HttpStepPost(int slot);
+int HttpStepHead(int slot);
 int StepHttpTransfer(int slot);
 int StepAllHttpTransfers();
-int DeleteAllHttpTransfers();
+// Empties the table without freeing anything (start-up).
 int ClearHttpTransferTable();
 int GetHttpTransferCount();
 int IsHttpTransferSlotLive(int slot);
+
+// ---- HTTP transfers: creation and queries (internal to the library) ----------------
+// Formats the request text of a transfer into text (size bytes): its length,
+// or -1 when it would not fit (nothing is then sent).
+int FormatHttpRequest(const HttpTransfer* transfer, char* text, int size);
+// Starts a transfer: connects to host (a dotted IPv4 address or a name) and
+// port in direct mode, waiting up to connectTimeoutMs for the connection, and
+// puts the transfer into the lowest empty slot. The body goes to the file
+// outputPath (created or emptied) when it is not null, else into a tracked
+// block handed over through *memoryOut, which must hold null; the caller
+// frees that block with TrackedFree once the transfer has finished. For POST
+// the postLength bytes of postBody are copied. The slot index, or -1 (bad
+// arguments, a request that would not fit its text buffer, a full table, a
+// file or connection that cannot be made; a log line says which).
+int CreateHttpTransfer(int method, const char* host, int port, const char* path, const char* outputPath,
+                       void** memoryOut, const void* postBody, int postLength, uint32_t connectTimeoutMs);
+// The transfer in a slot, or null.
+const HttpTransfer* GetHttpTransfer(int slot);
+// Connects in direct mode with auto close off, whatever the settings say,
+// waiting up to timeoutMs: the connected handle, or -1.
+int ConnectNetWorkDirect(const uint8_t address[4], int port, uint32_t timeoutMs);

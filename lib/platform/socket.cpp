@@ -5,6 +5,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -584,4 +585,22 @@ int PlatSocketRaiseDescriptorLimit(int wanted) {
     if (setrlimit(RLIMIT_NOFILE, &raised) == 0) r = raised;
   }
   return r.rlim_cur > rlim_t(0x7FFFFFFF) ? 0x7FFFFFFF : int(r.rlim_cur);
+}
+
+int PlatSocketResolveIPv4(const char* name, uint8_t addressOut[4]) {
+  if (!name || !addressOut || !*name) return Fail(PLAT_WSAEINVAL), -1;
+  in_addr numeric{};
+  if (inet_pton(AF_INET, name, &numeric) == 1) {
+    std::memcpy(addressOut, &numeric.s_addr, 4);
+    return 0;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name, nullptr, &hints, &found) != 0 || !found) return Fail(PLAT_WSAEHOSTUNREACH), -1;
+  const auto* a = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  std::memcpy(addressOut, &a->sin_addr.s_addr, 4);
+  freeaddrinfo(found);
+  return 0;
 }

@@ -61,6 +61,9 @@ int PlatSocketCleanup();
 // A listening socket on address (4 bytes, first octet first) and port (host
 // order, 0 for any free port); PLAT_INVALID_SOCKET on failure.
 PlatSocket PlatSocketListen(const uint8_t address[4], int port, int backlog);
+// The IPv4 address (first octet first) of a dotted address or a host name,
+// which may wait for the name service. 0, or -1.
+int PlatSocketResolveIPv4(const char* name, uint8_t addressOut[4]);
 // The local port of a socket (host order), or -1.
 int PlatSocketLocalPort(PlatSocket socket);
 // A connection to address and port. blocking 1 waits (up to timeoutMs, 0 for
