@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstring>
 #include <random>
 #include <vector>
@@ -295,6 +297,60 @@ TEST(DdsDecoder, MutatedFilesNeverCrash) {
   Bytes u = DdsHeader(8, 3, 3, 8, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000);
   for (int i = 0; i < 24; ++i) u.push_back(uint8_t(i));
   Mutate(LoadDdsImage, u, 5000, 5);
+}
+
+// A file may declare an empty image; no decoder hands one out, neither alone
+// nor through the decoder table.
+TEST(Decoders, EmptyImagesAreRefusedQuickly) {
+  PixelImage img;
+  const std::vector<std::pair<Decoder, Bytes>> cases = {
+      // Width 0 with the largest height: 2^31 empty rows.
+      {LoadBgraImage, BgraFile(0x10101010, 0, 0x7FFFFFFF, {})},
+      {LoadBgraImage, BgraFile(0x08080808, 0, 0x7FFFFFFF, {})},
+      // Height 0 with a width whose 16-bit row buffer takes gigabytes.
+      {LoadBgraImage, BgraFile(0x10101010, 0x1700001A, 0, {})},
+      {LoadTgaImage, TgaFile(2, 0, 4, 24, 0x20, {})},
+      {LoadTgaImage, TgaFile(10, 5, 0, 32, 0x20, {}, 0, 0, 0, true)},
+      {LoadDdsImage, DdsHeader(0, 0, 4, 0, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF)},
+      {LoadDdsImage, DdsHeader(8, 4, 0, 16, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF)},
+      {LoadDdsImage, DdsHeader(0, 0, 0x7FFFFFFF, 0, 4, FourCC("DXT1"))},
+      {LoadJpegImage, jpegtest::WithJpegSize(MakeJpeg(8, 8, 3), 0, 8)},
+  };
+  const int before = imgtest::LiveBlocks();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(Decode(cases[i].first, cases[i].second, &img), -1) << "case " << i;
+    EXPECT_EQ(img.Pixels, nullptr);
+    EXPECT_EQ(Decode(DecodeImageStream, cases[i].second, &img), -1) << "case " << i;
+    EXPECT_EQ(imgtest::LiveBlocks(), before);
+  }
+}
+
+// Peak resident memory of the process, in bytes.
+uint64_t PeakResidentBytes() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return uint64_t(u.ru_maxrss) * 1024;
+}
+
+// A small progressive file may declare a huge image: it is refused from its
+// header, before libjpeg builds whole-image buffers for it, and libjpeg's own
+// memory stays under the decoders' cap even when the image itself fits it.
+TEST(JpegDecoder, HugeDeclaredSizesAreRefusedBeforeLibjpegAllocates) {
+  PixelImage img;
+  const Bytes huge = jpegtest::WithJpegSize(MakeJpeg(8, 8, 3, true), 43953, 64256);
+  ASSERT_LT(huge.size(), 1000u);
+  // A grey 30000 x 30000 image fits the cap (900 MB), but its coefficients
+  // (two bytes a sample) do not.
+  const Bytes coefficients = jpegtest::WithJpegSize(MakeJpeg(8, 8, 1, true), 30000, 30000);
+  const uint64_t peakBefore = PeakResidentBytes();
+  EXPECT_EQ(Decode(LoadJpegImage, huge, &img), -1);
+  EXPECT_EQ(Decode(LoadJpegImage, coefficients, &img), -1);
+  EXPECT_EQ(img.Pixels, nullptr);
+  EXPECT_LT(PeakResidentBytes(), peakBefore + (256u << 20));
+  // The same files at their real size still decode.
+  ASSERT_EQ(Decode(LoadJpegImage, MakeJpeg(8, 8, 1, true), &img), 0);
+  EXPECT_EQ(img.Width, 8);
+  ReleasePixelImageImpl(&img);
 }
 
 TEST(JpegDecoder, GreyAndColourImagesAndPitch) {
