@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the tests twice: a normal
 # build, and a build under AddressSanitizer and UndefinedBehaviorSanitizer that
-# stops at the first error.
+# stops at the first error. Then, when clang is there, runs every fuzz target
+# for a short fixed time (tools/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -19,3 +20,12 @@ export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 (cd build-asan && ctest -j"$JOBS" --output-on-failure --timeout 600)
+
+if command -v clang++ >/dev/null 2>&1; then
+  cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+    -DVX_FUZZ=ON -DVX_TESTS=OFF -DVX_BENCH=OFF
+  cmake --build build-fuzz -j"$JOBS" --target fuzz_targets
+  bash tools/fuzz.sh 20
+else
+  echo "clang++ not found: the fuzz targets were not built or run"
+fi
