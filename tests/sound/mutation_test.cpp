@@ -187,17 +187,23 @@ TEST(OggChains, ALaterLinkCutInItsHeadersIsRefusedUpFront) {
   EXPECT_EQ(s->TotalFrames, 2 * 2205);
   CloseSoundSource(s);
 
+  // The heap's in-use count also holds freed blocks that the allocator keeps
+  // at hand, so a leak shows as growth over many refusals: 8 bytes lost per
+  // refusal would be some 100 KB here.
   const int32_t blocks = LiveBlocks();
   const size_t heap = HeapInUse();
-  for (const Bytes& file : cases) {
-    for (int round = 0; round < 8; ++round) {
+  for (int round = 0; round < 1000; ++round) {
+    for (const Bytes& file : cases) {
       SoundSource* opened = OpenMemorySource(file);
-      EXPECT_EQ(opened, nullptr) << file.size();
-      if (opened) CloseSoundSource(opened);
+      if (opened) {
+        ADD_FAILURE() << "opened: " << file.size() << " bytes";
+        CloseSoundSource(opened);
+      }
     }
+    if (HasFailure()) break;
   }
   EXPECT_EQ(LiveBlocks(), blocks);
-  EXPECT_EQ(HeapInUse(), heap);
+  EXPECT_LT(HeapInUse(), heap + 16384);
 }
 
 // The whole load path (file access, whole decode, buffers, handles) over a
