@@ -26,10 +26,6 @@ constexpr bool kVec16 = C::Bits == 16 && !C::Graph && !C::Tint && !C::Run && !C:
                         ((C::Mode == 1 && C::S == SrcKind::Direct) || (C::Mode == 0 && C::S == SrcKind::Alpha && C::Key) ||
                          (C::Mode == 4 && C::S == SrcKind::Direct));
 
-// The per-pixel twin of a run-table configuration.
-template <class C>
-using PixelTwin = Cfg<C::Bits, C::S, C::Mode, C::Graph, C::Tint, C::Key, false, false, false>;
-
 // (d * (256 - w) + s * w) >> 8 for s, d in 0..255 and w in 0..256, as
 // (d * 256 + (s - d) * w) >> 8: the sum lies in 0..65280, so the wrapping
 // 16-bit product and sum still give it exactly, with one multiply.
