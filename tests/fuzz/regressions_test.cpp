@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../../fuzz/fuzz_entries.h"
+#include "core/alloc.h"
 
 namespace fs = std::filesystem;
 
@@ -40,4 +41,16 @@ TEST(FuzzRegressions, EveryTargetTakesEmptyAndTinyInputs) {
       EXPECT_TRUE(FuzzRunChecked(*t, data.data(), data.size())) << t->Name << " size " << size;
     }
   }
+}
+
+// An input that leaves a tracked block behind is reported; one that frees
+// what it takes is not.
+TEST(FuzzRegressions, ABlockLeftBehindIsCaught) {
+  static void* kept = nullptr;
+  const FuzzTarget leaking{"leaking", [](const uint8_t*, size_t) { kept = TrackedAlloc(8, "", 0); }};
+  const FuzzTarget tidy{"tidy", [](const uint8_t*, size_t) { TrackedFree(TrackedAlloc(8, "", 0)); }};
+  const uint8_t byte = 0;
+  EXPECT_TRUE(FuzzRunChecked(tidy, &byte, 1));
+  EXPECT_FALSE(FuzzRunChecked(leaking, &byte, 1));
+  TrackedFree(kept);
 }
