@@ -10,6 +10,7 @@ PACKAGES=(
   libogg-dev libvorbis-dev libtheora-dev libmpg123-dev
   libfreetype-dev libfontconfig-dev fonts-ipafont-gothic
   libmp3lame-dev
+  clang libclang-rt-14-dev
   python3
 )
 

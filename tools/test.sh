@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the tests twice: a normal
 # build, and a build under AddressSanitizer and UndefinedBehaviorSanitizer that
-# stops at the first error; then the movie tests under ThreadSanitizer.
+# stops at the first error; then the threaded tests under ThreadSanitizer and,
+# when clang is there, every fuzz target for a short fixed time (tools/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
@@ -23,8 +24,18 @@ export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 (cd build-asan && ctest -j"$JOBS" --output-on-failure --timeout 600)
 
-# The movie tests once more under ThreadSanitizer: the decode thread and the
-# main thread meet through shared words that must be ordered correctly.
+# The threaded tests once more under ThreadSanitizer: the movie decode thread
+# and the main thread meet through shared words that must be ordered correctly,
+# and the network tests run their servers on threads of their own.
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVX_TSAN=ON -DVX_BENCH=OFF
-cmake --build build-tsan -j"$JOBS" --target test_movie
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ./bin/test_movie)
+cmake --build build-tsan -j"$JOBS" --target test_movie test_network
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1" ./bin/test_movie && ./bin/test_network)
+
+if command -v clang++ >/dev/null 2>&1; then
+  cmake -S . -B build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+    -DVX_FUZZ=ON -DVX_TESTS=OFF -DVX_BENCH=OFF
+  cmake --build build-fuzz -j"$JOBS" --target fuzz_targets
+  bash tools/fuzz.sh 20
+else
+  echo "clang++ not found: the fuzz targets were not built or run"
+fi

@@ -20,6 +20,7 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
   if (bits != BGRA_BITS_8 && bits != BGRA_BITS_16) return -1;
   uint64_t width = LoadLe32(header + 8);
   uint64_t height = LoadLe32(header + 12);
+  if (width == 0 || height == 0) return -1;  // an empty image is no image
   uint64_t pixelBytes = width * height * 4;  // both below 2^32: no wrap in 64 bits
   uint64_t sampleBytes = bits == BGRA_BITS_8 ? 4 : 8;
   // Every row must be in the file, and the image must fit the record's ints.
@@ -36,7 +37,7 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
     }
   } else {
     uint8_t* row = static_cast<uint8_t*>(TrackedAlloc(size_t(width * 8), "", 0));
-    if (!row && width != 0) {
+    if (!row) {
       TrackedFree(pixels);
       return -1;
     }

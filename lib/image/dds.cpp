@@ -153,7 +153,7 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
   uint32_t fourCC = LoadLe32(hd + 80);
   uint32_t bitCount = LoadLe32(hd + 84);
   uint32_t masks[4] = {LoadLe32(hd + 88), LoadLe32(hd + 92), LoadLe32(hd + 96), LoadLe32(hd + 100)};
-  if (width > 0x7FFFFFFFu / 4 || height > 0x7FFFFFFFu) return -1;
+  if (width == 0 || height == 0 || width > 0x7FFFFFFFu / 4 || height > 0x7FFFFFFFu) return -1;
 
   if (pfFlags & DDPF_FOURCC) {
     uint8_t cc[4];

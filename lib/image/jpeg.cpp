@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "core/alloc.h"
+#include "image/decoder_io.h"
 #include "file/stream.h"
 
 namespace {
@@ -109,6 +110,15 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamData* stream) {
   src->Manager.next_input_byte = nullptr;
 }
 
+// Bytes of the decoded image, or -1 when it is empty or larger than a decoder
+// accepts.
+int64_t JpegImageBytes(uint64_t width, uint64_t height, uint64_t components) {
+  uint64_t rowLength = components * width;
+  if (width == 0 || height == 0 || rowLength > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return -1;
+  if (rowLength * height > DECODER_MAX_IMAGE_BYTES) return -1;
+  return int64_t(rowLength * height);
+}
+
 // State that must survive a longjmp back into LoadJpegImage.
 struct JpegDecodeState {
   jpeg_decompress_struct Info;
@@ -124,6 +134,11 @@ int DecodeJpeg(JpegDecodeState* st, StreamData* stream, PixelImage* out) {
       cinfo->jpeg_color_space != JCS_RGB) {
     return -1;
   }
+  // The size is checked before jpeg_start_decompress: that call already builds
+  // whole-image buffers for progressive files.
+  if (JpegImageBytes(cinfo->image_width, cinfo->image_height, cinfo->jpeg_color_space == JCS_GRAYSCALE ? 1 : 3) < 0) {
+    return -1;
+  }
 #ifdef JCS_EXTENSIONS
   // libjpeg-turbo writes blue, green, red itself, with its vector colour
   // conversion: the same bytes as reversing each pixel's samples.
@@ -132,9 +147,10 @@ int DecodeJpeg(JpegDecodeState* st, StreamData* stream, PixelImage* out) {
   jpeg_start_decompress(cinfo);
   int components = cinfo->output_components;
   if (components != 1 && components != 3) return -1;
+  int64_t checked = JpegImageBytes(cinfo->output_width, cinfo->output_height, components);
+  if (checked < 0) return -1;
   uint64_t rowLength = uint64_t(components) * cinfo->output_width;
-  uint64_t total = rowLength * cinfo->output_height;
-  if (rowLength > 0x7FFFFFFFu || cinfo->output_height > 0x7FFFFFFFu || total > (1ull << 30)) return -1;
+  uint64_t total = uint64_t(checked);
   JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
                                                 JDIMENSION(rowLength), 1);
   st->Pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(total), "", 0));
@@ -176,6 +192,9 @@ int LoadJpegImage(StreamData* stream, PixelImage* out) {
   int result = -1;
   if (setjmp(st->Error.Jump) == 0) {
     jpeg_create_decompress(&st->Info);
+    // libjpeg's own working memory (whole-image coefficient buffers of
+    // progressive files) is held to the same cap as the decoded image.
+    st->Info.mem->max_memory_to_use = long(DECODER_MAX_IMAGE_BYTES);
     SetJpegStreamSource(&st->Info, stream);
     result = DecodeJpeg(st, stream, out);
   }

@@ -94,7 +94,7 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
   bool rle = type == 9 || type == 10;
   if (!mapped && type != 2 && type != 10) return -1;
   if (originX != 0 || originY != 0) return -1;
-  if (width > TGA_MAX_SIDE || height > TGA_MAX_SIDE) return -1;
+  if (width == 0 || height == 0 || width > TGA_MAX_SIDE || height > TGA_MAX_SIDE) return -1;
   int depth = mapped ? mapEntryBits : pixelBits;
   if (depth != 16 && depth != 24 && depth != 32) return -1;
   if (mapped && (pixelBits != 8 || mapType != 1 || mapFirst + mapLength > 256)) return -1;

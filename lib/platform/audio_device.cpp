@@ -1,6 +1,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -24,7 +25,15 @@ void SDLCALL DeviceCallback(void*, Uint8* stream, int len) {
   PlatAudioMix(reinterpret_cast<int16_t*>(stream), uint32_t(len) / 4);
 }
 
+void CloseAtExit() { PlatAudioClose(); }
+
 int OpenDevice() {
+  // A program may return from main with the device still open (the game does
+  // when its window is closed): the device thread is stopped before the
+  // static destructors free what it mixes from. Handlers registered now run
+  // before the destructors of every object constructed earlier.
+  static bool closeAtExitRegistered = false;
+  if (!closeAtExitRegistered) closeAtExitRegistered = std::atexit(CloseAtExit) == 0;
   if (!g_driver.empty()) SDL_SetHint(SDL_HINT_AUDIODRIVER, g_driver.c_str());
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return -1;
   SDL_AudioSpec want{};

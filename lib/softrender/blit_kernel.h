@@ -271,72 +271,69 @@ inline void SpanRun(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const
   }
 }
 
+// Run by run: kind 0 skipped, kind 1 drawn as opaque, kind 2 weighed by the
+// alpha (alpha sources) or drawn as opaque.
 template <class C>
-void BlitRows(const BlitJob& j) {
+void RunRows(const BlitJob& j) {
   uint8_t* d = j.Dst;
   const uint8_t* s = j.Src;
   const uint8_t* g = j.Graph;
+  const uint8_t* run = j.Runs;
+  for (int y = 0; y < j.Height; ++y) {
+    int x = 0;
+    for (;;) {
+      const uint8_t b = *run++;
+      const int kind = b >> 6;
+      if (kind == 3) break;  // the row end, whatever its length bits
+      int len = (b & 63) + 1;
+      if (len > j.Width - x) len = j.Width - x;
+      const uint8_t* gx = C::Graph ? g + x : nullptr;
+      if (kind == MEMIMG_RUN_OPAQUE || (kind == MEMIMG_RUN_TRANSLUCENT && C::S != SrcKind::Alpha)) {
+        SpanRun<C, false>(d + x * C::DstStep, s + x * C::SrcStep, gx, len, j);
+      } else if (kind == MEMIMG_RUN_TRANSLUCENT) {
+        if constexpr (C::S == SrcKind::Alpha) {
+          SpanRun<C, true>(d + x * C::DstStep, s + x * C::SrcStep, gx, len, j);
+        }
+      }
+      x += len;
+    }
+    d += j.DstPitch;
+    s += j.SrcPitch;
+    if constexpr (C::Graph) g += j.GraphPitch;
+  }
+}
+
+template <class C>
+void BlitRows(const BlitJob& j) {
   if constexpr (!C::Run) {
+    uint8_t* d = j.Dst;
+    const uint8_t* s = j.Src;
+    const uint8_t* g = j.Graph;
     for (int y = 0; y < j.Height; ++y) {
       SpanPP<C>(d, s, g, j.Width, j);
       d += j.DstPitch;
       s += j.SrcPitch;
       if constexpr (C::Graph) g += j.GraphPitch;
     }
-  } else if constexpr (kVecTranslucentRun<C>) {
-    // A plain copy of an alpha source: the per-pixel vector loop gives every
-    // drawn kind its run-table pixels (alpha 255 copied, between weighed), so
-    // neighbouring opaque and translucent runs go to it as one stretch and
-    // only transparent runs are skipped.
-    const uint8_t* run = j.Runs;
-    for (int y = 0; y < j.Height; ++y) {
-      int x = 0;
-      for (;;) {
-        uint8_t b = *run++;
-        if ((b >> 6) == 3) break;
-        int len = (b & 63) + 1;
-        if (len > j.Width - x) len = j.Width - x;
-        if ((b >> 6) == MEMIMG_RUN_TRANSPARENT) {
-          x += len;
-          continue;
-        }
-        const int start = x;
-        x += len;
-        while ((*run >> 6) == MEMIMG_RUN_OPAQUE || (*run >> 6) == MEMIMG_RUN_TRANSLUCENT) {
-          b = *run++;
-          len = (b & 63) + 1;
-          x += len > j.Width - x ? j.Width - x : len;
-        }
-        if constexpr (C::Bits == 32) SpanVec32<PixelTwin<C>>(d + start * 4, s + start * 4, nullptr, x - start, j);
-        else SpanVec16<PixelTwin<C>>(d + start * 2, s + start * 4, nullptr, x - start, j);
+  } else if constexpr (kRunBitRows<C>) {
+    // An alpha source always, and a direct source of short stretches, go by
+    // the table's bit masks; a direct source of long stretches copies run by
+    // run.
+    if (C::S == SrcKind::Alpha || j.ShortStretches) {
+      uint8_t* d = j.Dst;
+      const uint8_t* s = j.Src;
+      const uint64_t* mask = j.RunMask;
+      for (int y = 0; y < j.Height; ++y) {
+        SpanRunBits<C>(d, s, mask, mask + j.RunMaskWords, j.Width, j);
+        d += j.DstPitch;
+        s += j.SrcPitch;
+        mask += 2 * j.RunMaskWords;
       }
-      d += j.DstPitch;
-      s += j.SrcPitch;
+    } else {
+      RunRows<C>(j);
     }
   } else {
-    const uint8_t* run = j.Runs;
-    for (int y = 0; y < j.Height; ++y) {
-      int x = 0;
-      for (;;) {
-        const uint8_t b = *run++;
-        const int kind = b >> 6;
-        if (kind == 3) break;  // the row end, whatever its length bits
-        int len = (b & 63) + 1;
-        if (len > j.Width - x) len = j.Width - x;
-        const uint8_t* gx = C::Graph ? g + x : nullptr;
-        if (kind == MEMIMG_RUN_OPAQUE || (kind == MEMIMG_RUN_TRANSLUCENT && C::S != SrcKind::Alpha)) {
-          SpanRun<C, false>(d + x * C::DstStep, s + x * C::SrcStep, gx, len, j);
-        } else if (kind == MEMIMG_RUN_TRANSLUCENT) {
-          if constexpr (C::S == SrcKind::Alpha) {
-            SpanRun<C, true>(d + x * C::DstStep, s + x * C::SrcStep, gx, len, j);
-          }
-        }
-        x += len;
-      }
-      d += j.DstPitch;
-      s += j.SrcPitch;
-      if constexpr (C::Graph) g += j.GraphPitch;
-    }
+    RunRows<C>(j);
   }
 }
 

@@ -55,16 +55,13 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
   return kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
 }
 
-// A plain copy (mode 0, no graph, no tint) of a direct or alpha source gives
-// the same pixels through the run table and through the per-pixel loops. The
-// run loops skip transparent runs but pay a dispatch (and, on mixed images,
-// mispredicted branches) per stretch between them, worth several pixels of
-// the vector per-pixel loops; those win when the stretches are short. The
-// alpha loop blends a whole stretch either way, so it needs longer ones.
-inline bool PlainCopyPrefersPixelLoops(const DrawModeSetup& m, const MemImgBase* sb, SrcKind kind, bool graph) {
-  if (m.Mode != BLEND_COPY || graph || m.Tint || kind == SrcKind::Palette) return false;
-  return sb->RunTableStretchLength < (kind == SrcKind::Alpha ? 32u : 8u);
-}
+// A keyed plain copy (mode 0, no graph, no tint) of a direct source through
+// the run table: on images of short stretches between transparent runs the
+// run-by-run copy pays a dispatch (and, on mixed images, mispredicted
+// branches) per stretch, worth several pixels of a vector loop; there the
+// row is copied under the table's bit masks instead. Either way the table's
+// kinds decide which pixels are drawn.
+inline bool RunTableHasShortStretches(const MemImgBase* sb) { return sb->RunTableStretchLength < 8u; }
 
 // The loop family of a draw onto a destination of base db. The fast loops
 // serve mode 1 at p = 128 and modes 2, 3 at p = 255 with no graph, tint,

@@ -28,15 +28,6 @@ constexpr bool kVec16 = C::Bits == 16 && !C::Graph && !C::Tint && !C::Run && !C:
                          (C::Mode == BLEND_COPY && C::S == SrcKind::Alpha && C::Key) ||
                          (C::Mode == BLEND_MUL && C::S == SrcKind::Direct));
 
-// The per-pixel twin of a run-table configuration.
-template <class C>
-using PixelTwin = Cfg<C::Bits, C::S, C::Mode, C::Graph, C::Tint, C::Key, false, false, false>;
-
-// Translucent runs of an alpha source in a plain copy: the vector alpha loop
-// gives the same pixels (every lane is translucent there).
-template <class C>
-constexpr bool kVecTranslucentRun = C::Run && C::S == SrcKind::Alpha && C::Mode == BLEND_COPY && !C::Graph && !C::Tint;
-
 // (d * (256 - w) + s * w) >> 8 for s, d in 0..255 and w in 0..256, as
 // (d * 256 + (s - d) * w) >> 8: the sum lies in 0..65280, so the wrapping
 // 16-bit product and sum still give it exactly, with one multiply.
@@ -197,6 +188,135 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
     i += 4;
   }
   if (i < n) SpanPixels<C>(d + i * 2, s + i * C::SrcStep, g, n - i, j);  // one to three
+}
+
+// Plain copies through the run table that go by its bit masks (see
+// MemImgBase): an alpha source always, a direct source on images of short
+// stretches.
+template <class C>
+constexpr bool kRunBitRows = C::Run && C::RawCopy && C::Key && (C::S == SrcKind::Alpha || C::S == SrcKind::Direct);
+
+// Lane masks from pixel bits: four pixels in 32-bit lanes (index: 4 bits)
+// and eight in 16-bit lanes (index: 8 bits), all ones where the bit is set.
+struct alignas(16) BitLaneTables {
+  uint32_t Lanes32[16][4];
+  uint16_t Lanes16[256][8];
+};
+constexpr BitLaneTables MakeBitLaneTables() {
+  BitLaneTables t{};
+  for (int b = 0; b < 16; ++b)
+    for (int k = 0; k < 4; ++k) t.Lanes32[b][k] = (b >> k) & 1 ? 0xFFFFFFFFu : 0u;
+  for (int b = 0; b < 256; ++b)
+    for (int k = 0; k < 8; ++k) t.Lanes16[b][k] = (b >> k) & 1 ? 0xFFFF : 0;
+  return t;
+}
+inline constexpr BitLaneTables kBitLanes = MakeBitLaneTables();
+
+template <class C>
+inline __m128i BitLanes(uint32_t bits) {
+  if constexpr (C::Bits == 32) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kBitLanes.Lanes32[bits]));
+  } else {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(kBitLanes.Lanes16[bits]));
+  }
+}
+
+// One vector of pixels (four 32-bit or eight 16-bit) of a plain copy through
+// the run table: kind 0 keeps the destination, kind 1 copies the pixel as it
+// stands, kind 2 weighs it by its alpha (alpha sources; a direct source
+// copies it). `drawn` and `translucent` hold the vector's bits.
+// With Half, only the low half of the vector's pixels (two 32-bit or four
+// 16-bit) is read and written.
+template <class C, bool Half>
+inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t translucent) {
+  auto load = [](const void* p) {
+    return Half ? _mm_loadl_epi64(static_cast<const __m128i*>(p)) : _mm_loadu_si128(static_cast<const __m128i*>(p));
+  };
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i dv = load(d);
+  __m128i r;
+  if constexpr (C::S == SrcKind::Direct) {
+    const __m128i sv = load(s);
+    const __m128i draw = BitLanes<C>(drawn);
+    r = _mm_or_si128(_mm_and_si128(draw, sv), _mm_andnot_si128(draw, dv));
+  } else if constexpr (C::Bits == 32) {
+    // Weights as sixteen-bit lanes b, g, r, a per pixel: kind 1 weighs 256
+    // everywhere (the pixel whole), kind 2 its alpha in the colour lanes and
+    // 0 in the fourth (kept), kind 0 nothing.
+    const __m128i sv = load(s);
+    if (drawn == (Half ? 3u : 15u) && translucent == 0) {  // all opaque: the pixels as they stand
+      r = sv;
+    } else {
+      const __m128i full = _mm_and_si128(BitLanes<C>(drawn & ~translucent), _mm_set1_epi32(256));
+      const __m128i wc = _mm_or_si128(full, _mm_and_si128(BitLanes<C>(translucent), _mm_srli_epi32(sv, 24)));
+      const __m128i pairCC = _mm_or_si128(wc, _mm_slli_epi32(wc, 16));
+      const __m128i pairCF = _mm_or_si128(wc, _mm_slli_epi32(full, 16));
+      r = _mm_packus_epi16(
+          Blend8(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi32(pairCC, pairCF)),
+          Blend8(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi32(pairCC, pairCF)));
+    }
+  } else {
+    __m128i sv, a;
+    if constexpr (Half) {
+      LoadAlpha16x4(s, &sv, &a);
+    } else {
+      LoadAlpha16x8(s, &sv, &a);
+    }
+    if (drawn == (Half ? 15u : 255u) && translucent == 0) {  // all opaque: the colours as they stand
+      r = sv;
+    } else {
+      const __m128i w = _mm_or_si128(_mm_and_si128(BitLanes<C>(drawn & ~translucent), _mm_set1_epi16(256)),
+                                     _mm_and_si128(BitLanes<C>(translucent), a));
+      const __m128i m5 = _mm_set1_epi16(31), m6 = _mm_set1_epi16(63);
+      const __m128i rb = Blend8(_mm_and_si128(sv, m5), _mm_and_si128(dv, m5), w);
+      const __m128i rg = Blend8(_mm_and_si128(_mm_srli_epi16(sv, 5), m6), _mm_and_si128(_mm_srli_epi16(dv, 5), m6), w);
+      const __m128i rr = Blend8(_mm_srli_epi16(sv, 11), _mm_srli_epi16(dv, 11), w);
+      r = _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
+    }
+  }
+  if constexpr (Half) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), r);
+  } else {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), r);
+  }
+}
+
+// One row of a plain copy through the run table, by the row's bit masks.
+template <class C>
+inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, const uint64_t* translucent, int n,
+                        const BlitJob& j) {
+  constexpr int kStep = C::Bits == 32 ? 4 : 8;
+  constexpr uint32_t kGroup = (1u << kStep) - 1;
+  const int whole = n & ~(kStep - 1);
+  int i = 0;
+  for (int w = 0; i < whole; ++w) {
+    uint64_t dw = drawn[w], tw = C::S == SrcKind::Alpha ? translucent[w] : 0;
+    const int end = whole - i < 64 ? whole : i + 64;
+    for (; i < end; i += kStep, dw >>= kStep, tw >>= kStep) {
+      const uint32_t drawnHere = static_cast<uint32_t>(dw) & kGroup;
+      if (C::S == SrcKind::Alpha && drawnHere == 0) continue;  // a transparent stretch (sprite corners)
+      RunBitsVector<C, false>(d + i * C::DstStep, s + i * C::SrcStep, drawnHere, static_cast<uint32_t>(tw) & kGroup);
+    }
+  }
+  // Half a vector, then the last pixels one by one, by the same rules.
+  constexpr int kHalf = kStep / 2;
+  if (n - i >= kHalf) {
+    const int sh = i & 63;
+    const uint32_t dh = static_cast<uint32_t>(drawn[i >> 6] >> sh) & (kGroup >> kHalf);
+    const uint32_t th = C::S == SrcKind::Alpha ? static_cast<uint32_t>(translucent[i >> 6] >> sh) & (kGroup >> kHalf) : 0;
+    if (dh != 0) RunBitsVector<C, true>(d + i * C::DstStep, s + i * C::SrcStep, dh, th);
+    i += kHalf;
+  }
+  for (; i < n; ++i) {
+    const uint8_t* sp = s + i * C::SrcStep;
+    uint8_t* dp = d + i * C::DstStep;
+    const bool draw = (drawn[i >> 6] >> (i & 63)) & 1, weigh = (translucent[i >> 6] >> (i & 63)) & 1;
+    if (draw && weigh && C::S == SrcKind::Alpha) {
+      StoreDst<C>(dp, Compute<C, true>(LoadRaw<C>(sp), LoadDst<C>(dp), LoadAlpha<C>(sp), 0, j));
+    } else if (draw) {
+      std::memcpy(dp, sp, C::DstStep);
+    }
+  }
 }
 
 }  // namespace softblit

@@ -72,8 +72,7 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   // unclipped draw of a view made of whole rows from the first one on (the
   // whole image, or its top rows); any other view would read other rows' runs.
   const bool run = key && sb->RunTableValid && sb->RunTable && w == src->Width && h == src->Height &&
-                   src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width &&
-                   !PlainCopyPrefersPixelLoops(m, sb, kind, blendGraph != nullptr);
+                   src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width;
   const BlitChoice c = ChooseLoops(m, db, kind, blendGraph != nullptr, key, run);
   const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
   // Games draw many small images the same way in a row: the last choice's
@@ -105,6 +104,9 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
     j.GraphPitch = blendGraph->Base->Pitch;
   }
   j.Runs = run ? sb->RunTable : nullptr;
+  j.RunMask = run ? sb->RunMask : nullptr;
+  j.RunMaskWords = sb->RunMaskWords;
+  j.ShortStretches = run && RunTableHasShortStretches(sb);
   j.Width = w;
   j.Height = h;
   j.Key = JobKey(sb, kind, bits);

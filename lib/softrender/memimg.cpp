@@ -61,6 +61,7 @@ void FreeBase(MemImgBase* base) {
   base->Premul = nullptr;
   TrackedFree(base->RunTable);
   base->RunTable = nullptr;
+  base->RunMask = nullptr;
   TrackedFree(base->Palette);
   base->Palette = nullptr;
   base->PaletteCopy = nullptr;
@@ -123,7 +124,10 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
   if (pitch != -1 && pitch < rowBytes) return -1;  // a given pitch must hold a row
   const int64_t realPitch = pitch != -1 ? pitch : ((rowBytes + 15) & ~int64_t{15});
   const int64_t pixelBytes = realPitch * height;
-  const int64_t runBytes = (static_cast<int64_t>(width) + 5) * height;
+  // The run table, then its bit masks on an 8-byte boundary.
+  const int64_t runTableBytes = ((static_cast<int64_t>(width) + 5) * height + 7) & ~int64_t{7};
+  const int64_t runMaskWords = (static_cast<int64_t>(width) + 63) / 64;
+  const int64_t runBytes = runTableBytes + runMaskWords * 2 * 8 * height;
   if (realPitch > INT32_MAX || pixelBytes > static_cast<int64_t>(TRACKED_ALLOC_MAX_SIZE) ||
       runBytes > static_cast<int64_t>(TRACKED_ALLOC_MAX_SIZE))
     return -1;
@@ -171,6 +175,10 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
     if (ok && type != MEMIMG_TYPE_GRAY8) {
       base->RunTable = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(runBytes), "", 0));
       ok = base->RunTable != nullptr;
+      if (ok) {
+        base->RunMask = reinterpret_cast<uint64_t*>(base->RunTable + runTableBytes);
+        base->RunMaskWords = static_cast<uint32_t>(runMaskWords);
+      }
     }
   }
   if (!ok) {

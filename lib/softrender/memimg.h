@@ -45,8 +45,14 @@ struct MemImgBase {
   uint8_t* RunTable;        // (Width + 5) x Height bytes, or null
   // Set with the run table: pixels per drawn stretch (a row's opaque and
   // translucent pixels between transparent runs), which tells whether the
-  // run loops or the per-pixel loops draw a plain copy faster.
+  // run-by-run loops or the bit-mask loops draw a plain copy faster.
   uint32_t RunTableStretchLength;
+  // Also set with the run table, in its block after it: each row's kinds as
+  // two bit masks of RunMaskWords words (bit i of the row is pixel i), the
+  // drawn pixels (kinds 1 and 2) and then the translucent ones (kind 2), so
+  // that short runs are drawn by vector loops without decoding the table.
+  uint64_t* RunMask;
+  uint32_t RunMaskWords;
 };
 
 // A view: must be zero before its first initialisation.

@@ -190,12 +190,28 @@ struct Follow {
   vorbis_info Info;
   vorbis_comment Comment;
   int Packets;  // header packets seen
+  bool Used;
   bool Vorbis;
-  bool Done;
-  bool Complete;  // all three headers read and accepted
 };
 
+// Streams whose headers are being read at one time (those of one link of a
+// chained file, or the streams of a movie side by side).
 constexpr int kMaxStreams = 16;
+
+void StartFollow(Follow* f, int serial) {
+  *f = Follow{};
+  f->Used = true;
+  ogg_stream_init(&f->State, serial);
+  vorbis_info_init(&f->Info);
+  vorbis_comment_init(&f->Comment);
+}
+
+void EndFollow(Follow* f) {
+  ogg_stream_clear(&f->State);
+  vorbis_comment_clear(&f->Comment);
+  vorbis_info_clear(&f->Info);
+  f->Used = false;
+}
 }  // namespace
 
 int CheckVorbisSetupHeaders(const StreamData* stream) {
@@ -207,7 +223,7 @@ int CheckVorbisSetupHeaders(const StreamData* stream) {
     ogg_sync_clear(&sync);
     return -1;
   }
-  int count = 0, result = 0;
+  int result = 0, completeLinks = 0;
   bool atEnd = false;
   while (result == 0) {
     ogg_page page;
@@ -221,53 +237,54 @@ int CheckVorbisSetupHeaders(const StreamData* stream) {
       continue;
     }
     if (got < 0) continue;  // skipped garbage; vorbisfile judges the rest
+    // A stream is followed from its first page until its headers are read
+    // and then forgotten: its later pages are passed over, and a later link
+    // that begins again with the same serial number is followed anew.
     int serial = ogg_page_serialno(&page);
     Follow* f = nullptr;
-    for (int i = 0; i < count; ++i)
-      if (streams[i].State.serialno == serial) f = &streams[i];
+    for (int i = 0; i < kMaxStreams && !f; ++i)
+      if (streams[i].Used && streams[i].State.serialno == serial) f = &streams[i];
     if (!f) {
       if (!ogg_page_bos(&page)) continue;
-      if (count == kMaxStreams) continue;  // vorbisfile never reaches so many
-      f = &streams[count++];
-      ogg_stream_init(&f->State, serial);
-      vorbis_info_init(&f->Info);
-      vorbis_comment_init(&f->Comment);
+      for (int i = 0; i < kMaxStreams && !f; ++i)
+        if (!streams[i].Used) f = &streams[i];
+      if (!f) {  // more streams at once than any sound or movie file has
+        result = -1;
+        break;
+      }
+      StartFollow(f, serial);
     }
-    if (f->Done) continue;
     ogg_stream_pagein(&f->State, &page);
     ogg_packet packet;
-    while (!f->Done && ogg_stream_packetout(&f->State, &packet) > 0) {
+    while (f->Used && ogg_stream_packetout(&f->State, &packet) > 0) {
       const uint8_t* p = packet.packet;
       size_t size = size_t(packet.bytes);
       if (f->Packets == 0) {
         f->Vorbis = size >= 7 && p[0] == 1 && std::memcmp(p + 1, "vorbis", 6) == 0;
-        if (!f->Vorbis) f->Done = true;
-      }
-      if (f->Vorbis) {
-        if (f->Packets == 2 && !SetupHeaderSafe(p, size)) result = -1;
-        if (result == 0 && vorbis_synthesis_headerin(&f->Info, &f->Comment, &packet) != 0) result = -1;
-        if (f->Packets == 2) {
-          f->Done = true;
-          f->Complete = result == 0;
+        if (!f->Vorbis) {
+          EndFollow(f);  // another kind of stream: not ours to judge
+          break;
         }
+      }
+      if (f->Packets == 2 && !SetupHeaderSafe(p, size)) result = -1;
+      if (result == 0 && vorbis_synthesis_headerin(&f->Info, &f->Comment, &packet) != 0) result = -1;
+      if (f->Packets == 2 || result != 0) {
+        if (result == 0) ++completeLinks;
+        EndFollow(f);
+        break;
       }
       ++f->Packets;
     }
   }
-  // The first Vorbis stream must have come complete; others are checked as
-  // far as they go.
-  bool firstComplete = false;
-  for (int i = 0; i < count; ++i)
-    if (streams[i].Vorbis) {
-      firstComplete = streams[i].Complete;
-      break;
+  // Every Vorbis stream that began must have come with all its headers: a
+  // link cut inside them is refused here rather than by vorbisfile.
+  for (int i = 0; i < kMaxStreams; ++i) {
+    if (streams[i].Used) {
+      if (streams[i].Vorbis || streams[i].Packets == 0) result = -1;
+      EndFollow(&streams[i]);
     }
-  if (!firstComplete) result = -1;
-  for (int i = 0; i < count; ++i) {
-    ogg_stream_clear(&streams[i].State);
-    vorbis_comment_clear(&streams[i].Comment);
-    vorbis_info_clear(&streams[i].Info);
   }
+  if (completeLinks == 0) result = -1;
   TrackedFree(streams);
   ogg_sync_clear(&sync);
   if (stream->Functions.Seek(stream->DataHandle, 0, 0) != 0) return -1;

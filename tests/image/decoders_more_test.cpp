@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cstring>
 #include <random>
 #include <vector>
@@ -12,6 +14,10 @@ namespace {
 
 using imgtest::Bytes;
 using Decoder = int (*)(StreamData*, PixelImage*);
+using imgtest::BgraFile;
+using imgtest::DdsHeader;
+using imgtest::FourCC;
+using imgtest::TgaFile;
 using jpegtest::MakeJpeg;
 
 int Decode(Decoder decoder, const Bytes& data, PixelImage* out) { return imgtest::DecodeWith(decoder, data, out); }
@@ -22,8 +28,6 @@ uint32_t Pixel32(const PixelImage& img, int x, int y) {
   return v;
 }
 
-void Put16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
-void Put32(Bytes& b, uint32_t v) { Put16(b, uint16_t(v)), Put16(b, uint16_t(v >> 16)); }
 
 // Runs a decoder over seeded corruptions of a valid file: each must give -1
 // or a sound image, and leave no block behind.
@@ -69,13 +73,6 @@ void Mutate(Decoder decoder, const Bytes& valid, int rounds, uint32_t seed) {
   }
 }
 
-Bytes BgraFile(uint32_t bits, uint32_t w, uint32_t h, const Bytes& data) {
-  Bytes b = {'B', 'G', 'R', 'A'};
-  Put32(b, bits), Put32(b, w), Put32(b, h);
-  b.insert(b.end(), data.begin(), data.end());
-  return b;
-}
-
 TEST(BgraDecoder, EightAndSixteenBitChannelsGiveTheSamePixels) {
   PixelImage img;
   ASSERT_EQ(Decode(LoadBgraImage, BgraFile(0x08080808, 2, 1, {1, 2, 3, 4, 5, 6, 7, 8}), &img), 0);
@@ -87,7 +84,7 @@ TEST(BgraDecoder, EightAndSixteenBitChannelsGiveTheSamePixels) {
   ReleasePixelImageImpl(&img);
 
   Bytes wide;
-  for (uint8_t v = 1; v <= 8; ++v) Put16(wide, uint16_t(256 * v + 0x7F));
+  for (uint8_t v = 1; v <= 8; ++v) imgtest::PushLe16(wide, uint16_t(256 * v + 0x7F));
   ASSERT_EQ(Decode(LoadBgraImage, BgraFile(0x10101010, 2, 1, wide), &img), 0);
   EXPECT_EQ(Pixel32(img, 0, 0), 0x04030201u);
   EXPECT_EQ(Pixel32(img, 1, 0), 0x08070605u);
@@ -107,23 +104,6 @@ TEST(BgraDecoder, MutatedFilesNeverCrash) {
   Bytes data(8 * 6 * 8);
   for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 7);
   Mutate(LoadBgraImage, BgraFile(0x10101010, 8, 6, data), 10000, 1);
-}
-
-Bytes TgaFile(int type, int w, int h, int depth, int descriptor, const Bytes& body, int mapLength = 0,
-              int mapBits = 0, int idLength = 0, bool footer = false) {
-  Bytes b = {uint8_t(idLength), uint8_t(mapLength ? 1 : 0), uint8_t(type)};
-  Put16(b, 0), Put16(b, uint16_t(mapLength));
-  b.push_back(uint8_t(mapBits));
-  Put16(b, 0), Put16(b, 0), Put16(b, uint16_t(w)), Put16(b, uint16_t(h));
-  b.push_back(uint8_t(depth)), b.push_back(uint8_t(descriptor));
-  for (int i = 0; i < idLength; ++i) b.push_back('I');
-  b.insert(b.end(), body.begin(), body.end());
-  if (footer) {
-    Put32(b, 0), Put32(b, 0);
-    for (char c : std::string("TRUEVISION-XFILE")) b.push_back(uint8_t(c));
-    b.push_back('.'), b.push_back(0);
-  }
-  return b;
 }
 
 TEST(TgaDecoder, OrientationDepthsAndRunLengthPackets) {
@@ -194,19 +174,6 @@ TEST(TgaDecoder, MutatedFilesNeverCrash) {
          TgaFile(9, 4, 4, 8, 0x20, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F, 0x87, 1, 0x07, 0, 1, 2, 3, 0, 1, 2, 3}, 4, 16),
          5000, 3);
 }
-
-Bytes DdsHeader(uint32_t flags, uint32_t w, uint32_t h, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
-                uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
-  Bytes d = {'D', 'D', 'S', ' '};
-  Bytes hd(124, 0);
-  auto set = [&](int off, uint32_t v) { std::memcpy(&hd[off], &v, 4); };
-  set(0, 124), set(4, flags), set(8, h), set(12, w), set(16, pitch), set(72, 32), set(76, pfFlags), set(80, fourCC);
-  set(84, bits), set(88, r), set(92, g), set(96, b), set(100, a);
-  d.insert(d.end(), hd.begin(), hd.end());
-  return d;
-}
-
-uint32_t FourCC(const char* s) { return uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24; }
 
 TEST(DdsDecoder, DxtBlocksMatchTheirWorkedValues) {
   PixelImage img;
@@ -295,6 +262,60 @@ TEST(DdsDecoder, MutatedFilesNeverCrash) {
   Bytes u = DdsHeader(8, 3, 3, 8, 0x41, 0, 16, 0xF00, 0xF0, 0xF, 0xF000);
   for (int i = 0; i < 24; ++i) u.push_back(uint8_t(i));
   Mutate(LoadDdsImage, u, 5000, 5);
+}
+
+// A file may declare an empty image; no decoder hands one out, neither alone
+// nor through the decoder table.
+TEST(Decoders, EmptyImagesAreRefusedQuickly) {
+  PixelImage img;
+  const std::vector<std::pair<Decoder, Bytes>> cases = {
+      // Width 0 with the largest height: 2^31 empty rows.
+      {LoadBgraImage, BgraFile(0x10101010, 0, 0x7FFFFFFF, {})},
+      {LoadBgraImage, BgraFile(0x08080808, 0, 0x7FFFFFFF, {})},
+      // Height 0 with a width whose 16-bit row buffer takes gigabytes.
+      {LoadBgraImage, BgraFile(0x10101010, 0x1700001A, 0, {})},
+      {LoadTgaImage, TgaFile(2, 0, 4, 24, 0x20, {})},
+      {LoadTgaImage, TgaFile(10, 5, 0, 32, 0x20, {}, 0, 0, 0, true)},
+      {LoadDdsImage, DdsHeader(0, 0, 4, 0, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF)},
+      {LoadDdsImage, DdsHeader(8, 4, 0, 16, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF)},
+      {LoadDdsImage, DdsHeader(0, 0, 0x7FFFFFFF, 0, 4, FourCC("DXT1"))},
+      {LoadJpegImage, jpegtest::WithJpegSize(MakeJpeg(8, 8, 3), 0, 8)},
+  };
+  const int before = imgtest::LiveBlocks();
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(Decode(cases[i].first, cases[i].second, &img), -1) << "case " << i;
+    EXPECT_EQ(img.Pixels, nullptr);
+    EXPECT_EQ(Decode(DecodeImageStream, cases[i].second, &img), -1) << "case " << i;
+    EXPECT_EQ(imgtest::LiveBlocks(), before);
+  }
+}
+
+// Peak resident memory of the process, in bytes.
+uint64_t PeakResidentBytes() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return uint64_t(u.ru_maxrss) * 1024;
+}
+
+// A small progressive file may declare a huge image: it is refused from its
+// header, before libjpeg builds whole-image buffers for it, and libjpeg's own
+// memory stays under the decoders' cap even when the image itself fits it.
+TEST(JpegDecoder, HugeDeclaredSizesAreRefusedBeforeLibjpegAllocates) {
+  PixelImage img;
+  const Bytes huge = jpegtest::WithJpegSize(MakeJpeg(8, 8, 3, true), 43953, 64256);
+  ASSERT_LT(huge.size(), 1000u);
+  // A grey 30000 x 30000 image fits the cap (900 MB), but its coefficients
+  // (two bytes a sample) do not.
+  const Bytes coefficients = jpegtest::WithJpegSize(MakeJpeg(8, 8, 1, true), 30000, 30000);
+  const uint64_t peakBefore = PeakResidentBytes();
+  EXPECT_EQ(Decode(LoadJpegImage, huge, &img), -1);
+  EXPECT_EQ(Decode(LoadJpegImage, coefficients, &img), -1);
+  EXPECT_EQ(img.Pixels, nullptr);
+  EXPECT_LT(PeakResidentBytes(), peakBefore + (256u << 20));
+  // The same files at their real size still decode.
+  ASSERT_EQ(Decode(LoadJpegImage, MakeJpeg(8, 8, 1, true), &img), 0);
+  EXPECT_EQ(img.Width, 8);
+  ReleasePixelImageImpl(&img);
 }
 
 TEST(JpegDecoder, GreyAndColourImagesAndPitch) {

@@ -1,4 +1,5 @@
-// Shared helpers of the image tests: bitmap and PNG files built in memory,
+// Shared helpers of the image tests (and the fuzzing seeds): BMP, PNG, BGRA,
+// TGA and DDS files built in memory,
 // decoding through a memory stream, and the live-block count of the allocator.
 #pragma once
 #include <png.h>
@@ -26,6 +27,51 @@ inline void Put16(Bytes& b, size_t at, uint32_t v) {
 inline void Put32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
 }
+
+// Little-endian numbers appended to a file being built.
+inline void PushLe16(Bytes& b, uint16_t v) { b.push_back(uint8_t(v)), b.push_back(uint8_t(v >> 8)); }
+inline void PushLe32(Bytes& b, uint32_t v) { PushLe16(b, uint16_t(v)), PushLe16(b, uint16_t(v >> 16)); }
+
+// The library's raw "BGRA" image: header, then `data` as it lies in the file.
+inline Bytes BgraFile(uint32_t bits, uint32_t w, uint32_t h, const Bytes& data) {
+  Bytes b = {'B', 'G', 'R', 'A'};
+  PushLe32(b, bits), PushLe32(b, w), PushLe32(b, h);
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+// A TGA file: header, ID field, `body` (colour map and pixel data), and the
+// TGA 2.0 footer when asked.
+inline Bytes TgaFile(int type, int w, int h, int depth, int descriptor, const Bytes& body, int mapLength = 0,
+                     int mapBits = 0, int idLength = 0, bool footer = false) {
+  Bytes b = {uint8_t(idLength), uint8_t(mapLength ? 1 : 0), uint8_t(type)};
+  PushLe16(b, 0), PushLe16(b, uint16_t(mapLength));
+  b.push_back(uint8_t(mapBits));
+  PushLe16(b, 0), PushLe16(b, 0), PushLe16(b, uint16_t(w)), PushLe16(b, uint16_t(h));
+  b.push_back(uint8_t(depth)), b.push_back(uint8_t(descriptor));
+  for (int i = 0; i < idLength; ++i) b.push_back('I');
+  b.insert(b.end(), body.begin(), body.end());
+  if (footer) {
+    PushLe32(b, 0), PushLe32(b, 0);
+    for (char c : std::string("TRUEVISION-XFILE")) b.push_back(uint8_t(c));
+    b.push_back('.'), b.push_back(0);
+  }
+  return b;
+}
+
+// The magic and 124-byte header of a DirectDraw Surface file.
+inline Bytes DdsHeader(uint32_t flags, uint32_t w, uint32_t h, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
+                       uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
+  Bytes d = {'D', 'D', 'S', ' '};
+  Bytes hd(124, 0);
+  auto set = [&](int off, uint32_t v) { std::memcpy(&hd[off], &v, 4); };
+  set(0, 124), set(4, flags), set(8, h), set(12, w), set(16, pitch), set(72, 32), set(76, pfFlags), set(80, fourCC);
+  set(84, bits), set(88, r), set(92, g), set(96, b), set(100, a);
+  d.insert(d.end(), hd.begin(), hd.end());
+  return d;
+}
+
+inline uint32_t FourCC(const char* s) { return uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24; }
 
 // A bitmap file: 14-byte file header, 40-byte info header, then `table`
 // (colour table or masks) and `data` (the pixel data as it lies in the file).

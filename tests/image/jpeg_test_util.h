@@ -11,7 +11,7 @@ extern "C" {
 namespace jpegtest {
 
 // Compresses a test image with libjpeg.
-inline std::vector<uint8_t> MakeJpeg(int w, int h, int components) {
+inline std::vector<uint8_t> MakeJpeg(int w, int h, int components, bool progressive = false) {
   jpeg_compress_struct c;
   jpeg_error_mgr err;
   c.err = jpeg_std_error(&err);
@@ -25,6 +25,7 @@ inline std::vector<uint8_t> MakeJpeg(int w, int h, int components) {
   c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&c);
   jpeg_set_quality(&c, 95, TRUE);
+  if (progressive) jpeg_simple_progression(&c);
   jpeg_start_compress(&c, TRUE);
   std::vector<uint8_t> row(size_t(w) * components);
   while (c.next_scanline < c.image_height) {
@@ -39,6 +40,18 @@ inline std::vector<uint8_t> MakeJpeg(int w, int h, int components) {
   jpeg_destroy_compress(&c);
   free(mem);
   return out;
+}
+
+// The same file claiming another size in its frame header (any SOFn marker).
+inline std::vector<uint8_t> WithJpegSize(std::vector<uint8_t> j, uint16_t w, uint16_t h) {
+  for (size_t i = 2; i + 9 < j.size(); ++i) {
+    if (j[i] == 0xFF && j[i + 1] >= 0xC0 && j[i + 1] <= 0xC2) {
+      j[i + 5] = uint8_t(h >> 8), j[i + 6] = uint8_t(h);
+      j[i + 7] = uint8_t(w >> 8), j[i + 8] = uint8_t(w);
+      break;
+    }
+  }
+  return j;
 }
 
 }  // namespace jpegtest

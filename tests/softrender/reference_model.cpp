@@ -288,6 +288,26 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
         px.draw = false;
       }
     }
+    if (c.run) {
+      // The run table decides alone, whatever the pixels hold now: kind 0
+      // is skipped, kind 1 drawn as opaque without a key test, kind 2 weighed
+      // by the alpha (alpha sources) or drawn as opaque; kind 3 ends the row.
+      const uint8_t* runs = sb->RunTable;
+      for (int64_t row_ = 0; row_ < sy; ++row_)
+        while ((*runs++ >> 6) != 3) {
+        }
+      int i = 0;
+      for (;;) {
+        const uint8_t byte = *runs++;
+        const int kind = byte >> 6;
+        if (kind == 3) break;
+        for (int k = 0; k <= (byte & 63) && i < n; ++k, ++i) {
+          row[i].draw = kind != 0;
+          row[i].useA = kind == 2 && c.alphaSrc;
+          row[i].rawCopy = false;
+        }
+      }
+    }
     uint8_t* drow = dest->Pixels + py * db->Pitch;
     const bool pairs = !c.is32 && !c.run && (c.mode == 2 || c.mode == 3) && c.p == 255 && Plain(c);
     for (int i = 0; i < n; ++i) {

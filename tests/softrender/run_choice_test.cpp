@@ -1,6 +1,7 @@
-// Plain copies through a valid run table: sprites with long stretches take
-// the run loops, noisy images the per-pixel loops; either way the pixels are
-// those of the reference model, runs of every length included.
+// Plain copies through a valid run table: sprites with long stretches and
+// noisy images with short ones give the pixels of the reference model, runs
+// of every length included, also after direct writes the table no longer
+// matches.
 #include "softrender/test_support.h"
 
 namespace {
@@ -67,6 +68,42 @@ TEST_F(RunChoiceTest, PlainCopiesMatchTheModelOnSpritesAndNoise) {
             EXPECT_EQ(dst.Snapshot(), want) << "run loops: bits " << (is32 ? 32 : 16) << " alpha " << alpha
                                             << " noise " << noise << " size " << size << " mode " << mode;
           }
+        }
+      }
+    }
+  }
+}
+
+// Drawing into an image's pixels leaves its run table valid: an unclipped
+// keyed draw still follows the table's kinds, not the pixels, in every plain
+// copy (kind 0 skipped, kind 1 copied as opaque, kind 2 weighed by its alpha).
+TEST_F(RunChoiceTest, PlainCopiesFollowTheTableAfterDirectWrites) {
+  std::mt19937 rng(77);
+  for (int depth = 0; depth < 2; ++depth) {
+    const bool is32 = depth == 1;
+    const MemImgColorType type = is32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
+    for (int alpha = 0; alpha < 2; ++alpha) {
+      for (int noise = 0; noise < 2; ++noise) {
+        for (int size : {3, 9, 40, 150}) {
+          TestImg dst, src;
+          ASSERT_EQ(dst.Make(size + 8, size + 8, type), 0);
+          ASSERT_EQ(src.Make(size, size, type, 0, alpha, 1), 0);
+          Paint(src, alpha, is32, noise, rng);
+          ASSERT_EQ(BuildMemImgRunTable(&src.m), 0);
+          // Repaint: every kind may now lie under every other.
+          Paint(src, alpha, is32, true, rng);
+          ASSERT_EQ(src.m.Base->RunTableValid, 1u);
+          const RefBlendState st{{0, 0, size + 8, size + 8}, 0, 255, 0xFFFFFF, false};
+          std::vector<uint8_t> init(dst.Bytes());
+          for (auto& v : init) v = static_cast<uint8_t>(rng());
+          dst.Restore(init);
+          RefDrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr, st);
+          const std::vector<uint8_t> want = dst.Snapshot();
+          dst.Restore(init);
+          ApplyState(st);
+          DrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr);
+          EXPECT_EQ(dst.Snapshot(), want) << "bits " << (is32 ? 32 : 16) << " alpha " << alpha << " noise " << noise
+                                          << " size " << size;
         }
       }
     }
