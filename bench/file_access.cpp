@@ -27,8 +27,8 @@ const std::vector<uint8_t>& MixedData() {
   static const std::vector<uint8_t> data = [] {
     std::vector<uint8_t> out;
     std::mt19937 rng(1);
-    static const char* const kWords[] = {"the ", "falling ", "block ", "piece ", "clears ", "rows, ",
-                                         "sends ", "garbage ", "to ", "opponent. ", "\r\n", "LEVEL3 "};
+    static const char* const kWords[] = {"the ",   "falling ", "block ", "piece ",     "clears ", "rows, ",
+                                         "sends ", "garbage ", "to ",    "opponent. ", "\r\n",    "LEVEL3 "};
     while (out.size() < 1536u * 1024) {
       const char* w = kWords[rng() % 12];
       out.insert(out.end(), w, w + std::strlen(w));

@@ -7,9 +7,9 @@
 // SDL_VIDEODRIVER=dummy when there is no display.
 #include <benchmark/benchmark.h>
 
-#include "graphics/soft/display.h"
 #include "game_globals.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 #include "screens.h"
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "image/convert.h"
 #include "graphics/geometry.h"
+#include "image/convert.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ void Convert(benchmark::State& state, const ColorFormat& d, const ColorFormat& s
   for (size_t i = 0; i < src.size(); i++) src[i] = uint8_t(i * 2654435761u >> 13);
   Rect r{0, 0, kWidth, kHeight};
   for (auto _ : state) {
-    ConvertPixelRect(dst.data(), dp, &d, src.data(), sp, &s, nullptr, 0, nullptr, 0, 0, &r, mirror, 0, 0, 0, 0, 0, 0,
-                     0);
+    ConvertPixelRect(dst.data(), dp, &d, src.data(), sp, &s, nullptr, 0, nullptr, 0, 0, &r, mirror, 0, 0, 0,
+                     0, 0, 0, 0);
     benchmark::DoNotOptimize(dst.data());
     benchmark::ClobberMemory();
   }

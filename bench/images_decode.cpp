@@ -92,7 +92,8 @@ Bytes MakeJpegFile() {
   while (c.next_scanline < c.image_height) {
     const int y = int(c.next_scanline);
     for (int x = 0; x < kWidth; ++x)
-      for (int k = 0; k < 3; ++k) row[size_t(x) * 3 + k] = uint8_t((x * (k + 1) + y * (3 - k)) / 4 + (x * 7 + y * 13) % 11);
+      for (int k = 0; k < 3; ++k)
+        row[size_t(x) * 3 + k] = uint8_t((x * (k + 1) + y * (3 - k)) / 4 + (x * 7 + y * 13) % 11);
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);
   }

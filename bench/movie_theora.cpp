@@ -50,9 +50,9 @@ std::string g_clipPath;  // set once the clip is written
 
 const std::string& ClipPath() {
   static const std::string path = [] {
-    const std::string p =
-        (std::filesystem::temp_directory_path() / ("vx_bench_movie_" + std::to_string(std::random_device{}()) + ".ogv"))
-            .string();
+    const std::string p = (std::filesystem::temp_directory_path() /
+                           ("vx_bench_movie_" + std::to_string(std::random_device{}()) + ".ogv"))
+                              .string();
     std::ofstream(p, std::ios::binary)
         .write(reinterpret_cast<const char*>(ClipBytes().data()), std::streamsize(ClipBytes().size()));
     g_clipPath = p;
@@ -186,8 +186,8 @@ void BM_SdlConvertPixels(benchmark::State& state) {
   Planes planes;
   std::vector<uint8_t> out(size_t(kWidth) * kHeight * 4);
   for (auto _ : state) {
-    SDL_ConvertPixels(kWidth, kHeight, SDL_PIXELFORMAT_IYUV, planes.All.data(), kWidth, SDL_PIXELFORMAT_ARGB8888,
-                      out.data(), kWidth * 4);
+    SDL_ConvertPixels(kWidth, kHeight, SDL_PIXELFORMAT_IYUV, planes.All.data(), kWidth,
+                      SDL_PIXELFORMAT_ARGB8888, out.data(), kWidth * 4);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }

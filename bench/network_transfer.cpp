@@ -27,7 +27,7 @@ namespace {
 
 const uint8_t kLoopback[4] = {127, 0, 0, 1};
 constexpr int kPacket = 64 * 1024;
-constexpr int kPacketsPerIteration = 64;   // 4 MiB per iteration
+constexpr int kPacketsPerIteration = 64;  // 4 MiB per iteration
 constexpr int kDirectBytes = 4 << 20;
 
 bool SendAll(PlatSocket s, const void* data, size_t n) {
@@ -101,7 +101,7 @@ void BM_PacketReceive(benchmark::State& state) {
   LayerPair pair(0);
   std::vector<uint8_t> wire(4 + kPacket);
   std::vector<uint8_t> body = Block(kPacket);
-  wire[0] = 0, wire[1] = 0, wire[2] = 1, wire[3] = 0;   // 65,536
+  wire[0] = 0, wire[1] = 0, wire[2] = 1, wire[3] = 0;  // 65,536
   std::memcpy(wire.data() + 4, body.data(), body.size());
   std::vector<uint8_t> buffer(kPacket);
   for (auto _ : state) {
@@ -109,7 +109,8 @@ void BM_PacketReceive(benchmark::State& state) {
       for (int i = 0; i < kPacketsPerIteration; ++i) SendAll(pair.Peer, wire.data(), wire.size());
     });
     for (int got = 0; got < kPacketsPerIteration;) {
-      if (GetNetWorkDataLength(pair.Handle) >= kPacket && NetWorkRecv(pair.Handle, buffer.data(), kPacket) == 0)
+      if (GetNetWorkDataLength(pair.Handle) >= kPacket &&
+          NetWorkRecv(pair.Handle, buffer.data(), kPacket) == 0)
         ++got;
     }
     peer.join();
@@ -166,12 +167,13 @@ void BM_DirectSend(benchmark::State& state) {
     });
     for (int sent = 0; sent < kDirectBytes;) {
       int r = NetWorkSend(pair.Handle, body.data(), chunk);
-      if (r < 0) continue;   // the socket is full: try again
+      if (r < 0) continue;  // the socket is full: try again
       sent += chunk;
       if (r < chunk) {
         // The rest of a short write goes straight to the socket.
         for (int rest = r; rest < chunk;) {
-          int more = PlatSocketSend(NetWork.Records[pair.Handle & 0xFFFF]->Socket, body.data() + rest, chunk - rest);
+          int more =
+              PlatSocketSend(NetWork.Records[pair.Handle & 0xFFFF]->Socket, body.data() + rest, chunk - rest);
           if (more > 0) rest += more;
         }
       }
@@ -213,15 +215,14 @@ void BM_PacketPingPong(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < kRounds; ++i) {
       NetWorkSend(pair.Handle, ping.data(), 64);
-      while (GetNetWorkDataLength(pair.Handle) < 64) {
-      }
+      while (GetNetWorkDataLength(pair.Handle) < 64) {}
       NetWorkRecv(pair.Handle, pong.data(), 64);
     }
   }
   PlatSocketShutdownSend(NetWork.Records[pair.Handle & 0xFFFF]->Socket);
   peer.join();
-  state.counters["round_us"] =
-      benchmark::Counter(double(kRounds) * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["round_us"] = benchmark::Counter(
+      double(kRounds) * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PacketPingPong)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -240,8 +241,8 @@ void BM_PlainPingPong(benchmark::State& state) {
   }
   PlatSocketShutdownSend(pair.Near);
   peer.join();
-  state.counters["round_us"] =
-      benchmark::Counter(double(kRounds) * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["round_us"] = benchmark::Counter(
+      double(kRounds) * 1e-6, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_PlainPingPong)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -253,7 +254,8 @@ void BM_PumpIdle(benchmark::State& state) {
   PlatSocketRaiseDescriptorLimit(4 * idle + 256);
   InitNetWorkSystem(0);
   std::vector<PlatSocket> peers;
-  for (int i = 0; i < idle; ++i) peers.push_back(PlatSocketConnect(kLoopback, GetNetWorkListenPort(), 1, 3000));
+  for (int i = 0; i < idle; ++i)
+    peers.push_back(PlatSocketConnect(kLoopback, GetNetWorkListenPort(), 1, 3000));
   while (NetWork.HandleCount < idle + 1) PumpNetWorkMessages(1);
   for (int i = 0; i < 100; ++i) PumpNetWorkMessages(1);
   for (auto _ : state) PumpNetWorkMessages(closeFinished);
@@ -306,7 +308,8 @@ void BM_HttpGet(benchmark::State& state) {
       PumpNetWorkMessages(1);
       StepAllHttpTransfers();
     }
-    if (slot < 0 || GetHttpTransfer(slot)->Result.Status != HTTP_FINISHED) state.SkipWithError("transfer failed");
+    if (slot < 0 || GetHttpTransfer(slot)->Result.Status != HTTP_FINISHED)
+      state.SkipWithError("transfer failed");
     server.join();
     DeleteHttpTransfer(slot);
     TrackedFree(block);

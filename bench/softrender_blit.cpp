@@ -16,11 +16,12 @@
 namespace {
 
 enum Job { kCopy, kKeyed, kKeyedRun, kAlpha, kAlphaRun, kModeOneP, kAdd, kSub, kMul };
-const char* const kJobNames[] = {"copy", "keyed", "keyed_runs", "alpha", "alpha_runs", "mode1_p100", "add", "sub", "mul"};
+const char* const kJobNames[] = {"copy",       "keyed", "keyed_runs", "alpha", "alpha_runs",
+                                 "mode1_p100", "add",   "sub",        "mul"};
 
 struct Images {
-  MEMIMG dest[2]{};             // 16-bit, 32-bit
-  MEMIMG plain[2][2]{};         // [depth][small]: key 0, run table
+  MEMIMG dest[2]{};      // 16-bit, 32-bit
+  MEMIMG plain[2][2]{};  // [depth][small]: key 0, run table
   MEMIMG alpha[2][2]{};
 };
 
@@ -110,7 +111,8 @@ void BM_SdlBlit(benchmark::State& state) {
   const Uint32 fmt = d ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
   const bool alpha = job == kAlpha || job == kAlphaRun;
   SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, d ? 32 : 16, fmt);
-  SDL_Surface* src = SDL_CreateRGBSurfaceWithFormat(0, w, h, alpha ? 32 : (d ? 32 : 16), alpha ? static_cast<Uint32>(SDL_PIXELFORMAT_ARGB8888) : fmt);
+  SDL_Surface* src = SDL_CreateRGBSurfaceWithFormat(
+      0, w, h, alpha ? 32 : (d ? 32 : 16), alpha ? static_cast<Uint32>(SDL_PIXELFORMAT_ARGB8888) : fmt);
   std::mt19937 rng(1);
   for (int y = 0; y < h; ++y) {
     uint8_t* row = static_cast<uint8_t*>(src->pixels) + y * src->pitch;
@@ -126,14 +128,32 @@ void BM_SdlBlit(benchmark::State& state) {
   }
   SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_NONE);
   switch (job) {
-    case kKeyed: SDL_SetColorKey(src, SDL_TRUE, 0); break;
-    case kKeyedRun: SDL_SetColorKey(src, SDL_TRUE, 0); SDL_SetSurfaceRLE(src, 1); break;
-    case kAlpha: SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND); break;
-    case kAlphaRun: SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND); SDL_SetSurfaceRLE(src, 1); break;
-    case kModeOneP: SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND); SDL_SetSurfaceAlphaMod(src, 100); break;
-    case kAdd: SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_ADD); break;
-    case kMul: SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_MOD); break;
-    default: break;
+    case kKeyed:
+      SDL_SetColorKey(src, SDL_TRUE, 0);
+      break;
+    case kKeyedRun:
+      SDL_SetColorKey(src, SDL_TRUE, 0);
+      SDL_SetSurfaceRLE(src, 1);
+      break;
+    case kAlpha:
+      SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND);
+      break;
+    case kAlphaRun:
+      SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND);
+      SDL_SetSurfaceRLE(src, 1);
+      break;
+    case kModeOneP:
+      SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND);
+      SDL_SetSurfaceAlphaMod(src, 100);
+      break;
+    case kAdd:
+      SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_ADD);
+      break;
+    case kMul:
+      SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_MOD);
+      break;
+    default:
+      break;
   }
   SDL_Rect at = {7, 5, w, h};
   for (auto _ : state) {
@@ -142,7 +162,8 @@ void BM_SdlBlit(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * w * h);
-  state.SetLabel(std::string("SDL ") + kJobNames[job] + (d ? " 32-bit" : " 16-bit") + (s ? " 20x20" : " 640x480"));
+  state.SetLabel(std::string("SDL ") + kJobNames[job] + (d ? " 32-bit" : " 16-bit") +
+                 (s ? " 20x20" : " 640x480"));
   SDL_FreeSurface(src);
   SDL_FreeSurface(dst);
 }
@@ -209,8 +230,10 @@ void MakeSprite(uint8_t* px, int pitch, int bpp, bool alpha, bool is32, bool sdl
       uint8_t* p = px + y * pitch + x * bpp;
       std::memset(p, 0x5A + x, bpp);
       const int a = r2 > 19 * 19 ? 0 : r2 > 16 * 16 ? 128 : 255;
-      if (alpha) p[sdlArgb || is32 ? 3 : 2] = static_cast<uint8_t>(a);
-      else if (a == 0) std::memset(p, 0, bpp);
+      if (alpha)
+        p[sdlArgb || is32 ? 3 : 2] = static_cast<uint8_t>(a);
+      else if (a == 0)
+        std::memset(p, 0, bpp);
     }
 }
 
@@ -228,7 +251,8 @@ void BM_Sprite(benchmark::State& state) {
     DrawMemImg(&im.dest[d], &spr, 7, 5, 1, nullptr);
     benchmark::ClobberMemory();
   }
-  state.SetLabel(std::string(alpha ? "sprite alpha" : "sprite keyed") + (runs ? " runs" : "") + (d ? " 32-bit" : " 16-bit"));
+  state.SetLabel(std::string(alpha ? "sprite alpha" : "sprite keyed") + (runs ? " runs" : "") +
+                 (d ? " 32-bit" : " 16-bit"));
   TerminateMemImg(&spr);
 }
 
@@ -237,18 +261,21 @@ void BM_SdlSprite(benchmark::State& state) {
   const bool alpha = state.range(1) != 0, runs = state.range(2) != 0;
   const Uint32 fmt = d ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
   SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormat(0, 640, 480, d ? 32 : 16, fmt);
-  SDL_Surface* src = SDL_CreateRGBSurfaceWithFormat(0, 20, 20, alpha || d ? 32 : 16,
-                                                    alpha ? static_cast<Uint32>(SDL_PIXELFORMAT_ARGB8888) : fmt);
+  SDL_Surface* src = SDL_CreateRGBSurfaceWithFormat(
+      0, 20, 20, alpha || d ? 32 : 16, alpha ? static_cast<Uint32>(SDL_PIXELFORMAT_ARGB8888) : fmt);
   MakeSprite(static_cast<uint8_t*>(src->pixels), src->pitch, src->format->BytesPerPixel, alpha, d, alpha);
-  if (alpha) SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND);
-  else SDL_SetColorKey(src, SDL_TRUE, 0);
+  if (alpha)
+    SDL_SetSurfaceBlendMode(src, SDL_BLENDMODE_BLEND);
+  else
+    SDL_SetColorKey(src, SDL_TRUE, 0);
   if (runs) SDL_SetSurfaceRLE(src, 1);
   for (auto _ : state) {
     SDL_Rect r = {7, 5, 20, 20};
     SDL_BlitSurface(src, nullptr, dst, &r);
     benchmark::ClobberMemory();
   }
-  state.SetLabel(std::string("SDL ") + (alpha ? "sprite alpha" : "sprite keyed") + (runs ? " runs" : "") + (d ? " 32-bit" : " 16-bit"));
+  state.SetLabel(std::string("SDL ") + (alpha ? "sprite alpha" : "sprite keyed") + (runs ? " runs" : "") +
+                 (d ? " 32-bit" : " 16-bit"));
   SDL_FreeSurface(src);
   SDL_FreeSurface(dst);
 }

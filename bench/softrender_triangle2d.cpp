@@ -58,7 +58,9 @@ std::vector<Tri> MakeTriangles(int leg, uint32_t seed) {
   return out;
 }
 
-uint8_t* PixelAt(MEMIMG* m, int x, int y) { return m->Pixels + y * m->Base->Pitch + x * m->Base->Format->BytesPerPixel; }
+uint8_t* PixelAt(MEMIMG* m, int x, int y) {
+  return m->Pixels + y * m->Base->Pitch + x * m->Base->Format->BytesPerPixel;
+}
 
 // The library's images, and SDL's surfaces and textures with the same pixels.
 struct Depth {
@@ -90,7 +92,7 @@ Depth& Get(int depth) {
         InitializeMemImg(&t, kTex, kTex, -1, 0, type, s == kPalette, s == kAlphaTex, 0, nullptr);
         const int bpp = s == kPalette ? 1 : t.Base->Format->BytesPerPixel;
         SDL_Surface* surf =
-            s == kAlphaTex ? SDL_CreateRGBSurfaceWithFormat(0, kTex, kTex, 32, SDL_PIXELFORMAT_ARGB8888)
+            s == kAlphaTex  ? SDL_CreateRGBSurfaceWithFormat(0, kTex, kTex, 32, SDL_PIXELFORMAT_ARGB8888)
             : s == kPalette ? SDL_CreateRGBSurfaceWithFormat(0, kTex, kTex, 8, SDL_PIXELFORMAT_INDEX8)
                             : SDL_CreateRGBSurfaceWithFormat(0, kTex, kTex, b32 ? 32 : 16, fmt);
         if (s == kPalette) {
@@ -98,7 +100,8 @@ Depth& Get(int depth) {
             const uint32_t c = rng() & 0xFFFFFF;
             SDL_Color sc{uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255};
             SDL_SetPaletteColors(surf->format->palette, &sc, k, 1);
-            if (b32) std::memcpy(t.Base->Palette + 4 * k, &c, 4);
+            if (b32)
+              std::memcpy(t.Base->Palette + 4 * k, &c, 4);
             else {
               const uint16_t p = uint16_t(((c >> 19) & 31) << 11 | ((c >> 10) & 63) << 5 | ((c >> 3) & 31));
               std::memcpy(t.Base->Palette + 2 * k, &p, 2);
@@ -108,7 +111,8 @@ Depth& Get(int depth) {
         for (int y = 0; y < kTex; ++y)
           for (int x = 0; x < kTex; ++x) {
             uint8_t* p = PixelAt(&t, x, y);
-            uint8_t* q = static_cast<uint8_t*>(surf->pixels) + y * surf->pitch + x * surf->format->BytesPerPixel;
+            uint8_t* q =
+                static_cast<uint8_t*>(surf->pixels) + y * surf->pitch + x * surf->format->BytesPerPixel;
             uint32_t r = rng();
             const uint32_t pick = rng() % 8;
             if (s == kKeyed && pick < 2) r = 0;  // a quarter is the key
@@ -154,8 +158,8 @@ SDL_BlendMode SdlBlend(Source s, const ModeSpec& m) {
 
 void Rates(benchmark::State& st, int leg) {
   st.SetItemsProcessed(int64_t(st.iterations()) * kTriangles);
-  st.counters["pixels"] = benchmark::Counter(double(st.iterations()) * kTriangles * leg * leg / 2.0,
-                                             benchmark::Counter::kIsRate);
+  st.counters["pixels"] =
+      benchmark::Counter(double(st.iterations()) * kTriangles * leg * leg / 2.0, benchmark::Counter::kIsRate);
 }
 
 void Ours(benchmark::State& st, int depth, Source s, ModeSpec m, int leg) {
@@ -168,7 +172,8 @@ void Ours(benchmark::State& st, int depth, Source s, ModeSpec m, int leg) {
   const MEMIMG* tex = s == kFlat ? nullptr : &d.Tex[s];
   const int key = s == kKeyed || s == kAlphaTex;
   for (auto _ : st)
-    for (int i = 0; i < kTriangles; ++i) DrawMemImgTriangle2D(&d.Dest, tex, &v[3 * i], key, nullptr, 0x00A06030);
+    for (int i = 0; i < kTriangles; ++i)
+      DrawMemImgTriangle2D(&d.Dest, tex, &v[3 * i], key, nullptr, 0x00A06030);
   Rates(st, leg);
 }
 
@@ -177,7 +182,8 @@ std::vector<SDL_Vertex> SdlVertices(const std::vector<Tri>& tris, const ModeSpec
   const uint8_t a = m.Mode == 1 ? uint8_t(m.Param) : 255;
   for (const Tri& t : tris)
     for (int k = 0; k < 3; ++k)
-      out.push_back(SDL_Vertex{{t.x[k], t.y[k]}, {0x30, 0x60, 0xA0, a}, {float(t.u[k]) / kTex, float(t.v[k]) / kTex}});
+      out.push_back(
+          SDL_Vertex{{t.x[k], t.y[k]}, {0x30, 0x60, 0xA0, a}, {float(t.u[k]) / kTex, float(t.v[k]) / kTex}});
   return out;
 }
 
@@ -207,8 +213,10 @@ template <typename Pixel>
 void EdgeTriangle(MEMIMG* dest, const MEMIMG* tex, const MemImgVertex2D* v, uint32_t colour) {
   int x0 = std::min({v[0].x, v[1].x, v[2].x}), x1 = std::max({v[0].x, v[1].x, v[2].x});
   int y0 = std::min({v[0].y, v[1].y, v[2].y}), y1 = std::max({v[0].y, v[1].y, v[2].y});
-  x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::min(x1, dest->Width - 1), y1 = std::min(y1, dest->Height - 1);
-  const int64_t area = int64_t(v[1].x - v[0].x) * (v[2].y - v[0].y) - int64_t(v[2].x - v[0].x) * (v[1].y - v[0].y);
+  x0 = std::max(x0, 0), y0 = std::max(y0, 0), x1 = std::min(x1, dest->Width - 1),
+  y1 = std::min(y1, dest->Height - 1);
+  const int64_t area =
+      int64_t(v[1].x - v[0].x) * (v[2].y - v[0].y) - int64_t(v[2].x - v[0].x) * (v[1].y - v[0].y);
   if (area == 0) return;
   const float inv = 1.0f / float(area);
   for (int y = y0; y <= y1; ++y) {
@@ -243,8 +251,10 @@ void Edge(benchmark::State& st, int depth, Source s, int leg) {
   const MEMIMG* tex = s == kFlat ? nullptr : &d.Tex[s];
   for (auto _ : st)
     for (int i = 0; i < kTriangles; ++i) {
-      if (depth == 32) EdgeTriangle<uint32_t>(&d.Dest, tex, &v[3 * i], 0x00A06030);
-      else EdgeTriangle<uint16_t>(&d.Dest, tex, &v[3 * i], 0x00A06030);
+      if (depth == 32)
+        EdgeTriangle<uint32_t>(&d.Dest, tex, &v[3 * i], 0x00A06030);
+      else
+        EdgeTriangle<uint16_t>(&d.Dest, tex, &v[3 * i], 0x00A06030);
     }
   Rates(st, leg);
 }
@@ -258,7 +268,8 @@ void Blit(benchmark::State& st, int depth, Source s, ModeSpec m, int leg) {
   const int key = s == kKeyed || s == kAlphaTex;
   std::mt19937 rng(1);
   for (auto _ : st)
-    for (int i = 0; i < kTriangles; ++i) DrawMemImg(&d.Dest, &view, int(rng() % (kW - leg)), int(rng() % (kH - leg)), key, nullptr);
+    for (int i = 0; i < kTriangles; ++i)
+      DrawMemImg(&d.Dest, &view, int(rng() % (kW - leg)), int(rng() % (kH - leg)), key, nullptr);
   st.counters["pixels"] =
       benchmark::Counter(double(st.iterations()) * kTriangles * leg * leg, benchmark::Counter::kIsRate);
   TerminateMemImg(&view);
@@ -280,7 +291,8 @@ void Sprites(benchmark::State& st, int depth, Source s, bool sdl, bool batched) 
     const int order[6] = {0, 1, 2, 1, 2, 3};
     for (int k : order) {
       const MemImgVertex2D& q = quads[quads.size() - 4 + k];
-      sv.push_back(SDL_Vertex{{float(q.x), float(q.y)}, {255, 255, 255, 255}, {float(q.u) / kTex, float(q.v) / kTex}});
+      sv.push_back(
+          SDL_Vertex{{float(q.x), float(q.y)}, {255, 255, 255, 255}, {float(q.u) / kTex, float(q.v) / kTex}});
     }
   }
   const ModeSpec m = kModes[0];
@@ -308,23 +320,30 @@ void RegisterAll() {
     for (int s = kFlat; s <= kPalette; ++s)
       for (const ModeSpec& m : kModes)
         for (int leg : kLegs) {
-          const std::string base = "tri2d/" + std::to_string(depth) + "/" + kSourceNames[s] + "/" + m.Name + "/leg" +
-                                   std::to_string(leg) + "/";
+          const std::string base = "tri2d/" + std::to_string(depth) + "/" + kSourceNames[s] + "/" + m.Name +
+                                   "/leg" + std::to_string(leg) + "/";
           const Source src = Source(s);
           benchmark::RegisterBenchmark((base + "ours").c_str(), Ours, depth, src, m, leg)->MinTime(0.05);
-          benchmark::RegisterBenchmark((base + "sdl_per_call").c_str(), Sdl, depth, src, m, leg, false)->MinTime(0.05);
-          benchmark::RegisterBenchmark((base + "sdl_batched").c_str(), Sdl, depth, src, m, leg, true)->MinTime(0.05);
+          benchmark::RegisterBenchmark((base + "sdl_per_call").c_str(), Sdl, depth, src, m, leg, false)
+              ->MinTime(0.05);
+          benchmark::RegisterBenchmark((base + "sdl_batched").c_str(), Sdl, depth, src, m, leg, true)
+              ->MinTime(0.05);
           if (m.Mode == 0 && (s == kFlat || s == kDirect))
-            benchmark::RegisterBenchmark((base + "edge_function").c_str(), Edge, depth, src, leg)->MinTime(0.05);
+            benchmark::RegisterBenchmark((base + "edge_function").c_str(), Edge, depth, src, leg)
+                ->MinTime(0.05);
           if (s != kFlat && leg >= 16)
-            benchmark::RegisterBenchmark((base + "blit_square").c_str(), Blit, depth, src, m, leg)->MinTime(0.05);
+            benchmark::RegisterBenchmark((base + "blit_square").c_str(), Blit, depth, src, m, leg)
+                ->MinTime(0.05);
         }
   for (int depth : {16, 32})
     for (int s : {kDirect, kKeyed, kAlphaTex}) {
       const std::string base = "sprites200/" + std::to_string(depth) + "/" + kSourceNames[s] + "/";
-      benchmark::RegisterBenchmark((base + "ours").c_str(), Sprites, depth, Source(s), false, false)->MinTime(0.05);
-      benchmark::RegisterBenchmark((base + "sdl_per_call").c_str(), Sprites, depth, Source(s), true, false)->MinTime(0.05);
-      benchmark::RegisterBenchmark((base + "sdl_batched").c_str(), Sprites, depth, Source(s), true, true)->MinTime(0.05);
+      benchmark::RegisterBenchmark((base + "ours").c_str(), Sprites, depth, Source(s), false, false)
+          ->MinTime(0.05);
+      benchmark::RegisterBenchmark((base + "sdl_per_call").c_str(), Sprites, depth, Source(s), true, false)
+          ->MinTime(0.05);
+      benchmark::RegisterBenchmark((base + "sdl_batched").c_str(), Sprites, depth, Source(s), true, true)
+          ->MinTime(0.05);
     }
 }
 

@@ -64,7 +64,8 @@ void BM_Vexlo(benchmark::State& state) {
   const int pixels = int(state.range(0)), bits = int(state.range(1));
   InitMemImgTables();
   MEMIMG dest{};
-  InitializeMemImg(&dest, kW, kH, -1, 0, bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565, 0, 0, 0, nullptr);
+  InitializeMemImg(&dest, kW, kH, -1, 0, bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565, 0, 0, 0,
+                   nullptr);
   std::memset(dest.Pixels, 0, size_t(dest.Base->Pitch) * kH);
   static const Rect whole{0, 0, kW, kH};
   SoftDrawState.Clip = &whole;
@@ -78,7 +79,8 @@ void BM_Vexlo(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * count);
-  state.SetLabel("vexlo " + std::to_string(bits) + "-bit " + std::to_string(count) + " x " + std::to_string(pixels) + " px");
+  state.SetLabel("vexlo " + std::to_string(bits) + "-bit " + std::to_string(count) + " x " +
+                 std::to_string(pixels) + " px");
   TerminateMemImg(&dest);
 }
 
@@ -101,7 +103,8 @@ void BM_Sdl(benchmark::State& state) {
   }
   for (auto _ : state) {
     // One call per triangle, as the library is called.
-    for (int k = 0; k < count; ++k) SDL_RenderGeometry(renderer, nullptr, &verts[size_t(k) * 3], 3, nullptr, 0);
+    for (int k = 0; k < count; ++k)
+      SDL_RenderGeometry(renderer, nullptr, &verts[size_t(k) * 3], 3, nullptr, 0);
     SDL_RenderFlush(renderer);
     benchmark::ClobberMemory();
   }
@@ -118,8 +121,10 @@ void EdgeFunctionTriangle(uint32_t* dst, int pitch, const MemImgVertex3D* v) {
   const float x0 = v[0].X, y0 = v[0].Y, x1 = v[1].X, y1 = v[1].Y, x2 = v[2].X, y2 = v[2].Y;
   const float area = (x1 - x0) * (y2 - y0) - (y1 - y0) * (x2 - x0);
   if (area == 0) return;
-  const int minX = std::max(0, int(std::floor(std::min({x0, x1, x2})))), maxX = std::min(kW - 1, int(std::ceil(std::max({x0, x1, x2}))));
-  const int minY = std::max(0, int(std::floor(std::min({y0, y1, y2})))), maxY = std::min(kH - 1, int(std::ceil(std::max({y0, y1, y2}))));
+  const int minX = std::max(0, int(std::floor(std::min({x0, x1, x2})))),
+            maxX = std::min(kW - 1, int(std::ceil(std::max({x0, x1, x2}))));
+  const int minY = std::max(0, int(std::floor(std::min({y0, y1, y2})))),
+            maxY = std::min(kH - 1, int(std::ceil(std::max({y0, y1, y2}))));
   const float inv = 1.0f / area;
   for (int y = minY; y <= maxY; ++y) {
     const float py = float(y) + 0.5f;
@@ -217,8 +222,8 @@ void BM_VexloQuad(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * int64_t(side) * side);
-  state.SetLabel(std::string("vexlo ") + (perspective ? "perspective+depth " : "affine ") + std::to_string(bits) +
-                 "-bit " + ModeName(mode) + " " + std::to_string(side) + "^2 px");
+  state.SetLabel(std::string("vexlo ") + (perspective ? "perspective+depth " : "affine ") +
+                 std::to_string(bits) + "-bit " + ModeName(mode) + " " + std::to_string(side) + "^2 px");
   TerminateMemImg(&z);
   TerminateMemImg(&tex);
   TerminateMemImg(&dest);
@@ -271,14 +276,16 @@ void BM_EdgeFunctionQuad(benchmark::State& state) {
   Quad(side, true, v);
   for (auto _ : state) {
     for (int t = 0; t < 2; ++t) {
-      if (bits == 32) EdgeFunctionTextured(dst32.data(), zbuf.data(), kQuadArea, tex32.data(), &v[3 * t]);
-      else EdgeFunctionTextured(dst16.data(), zbuf.data(), kQuadArea, tex16.data(), &v[3 * t]);
+      if (bits == 32)
+        EdgeFunctionTextured(dst32.data(), zbuf.data(), kQuadArea, tex32.data(), &v[3 * t]);
+      else
+        EdgeFunctionTextured(dst16.data(), zbuf.data(), kQuadArea, tex16.data(), &v[3 * t]);
     }
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * int64_t(side) * side);
-  state.SetLabel("edge functions perspective+depth " + std::to_string(bits) + "-bit copy " + std::to_string(side) +
-                 "^2 px");
+  state.SetLabel("edge functions perspective+depth " + std::to_string(bits) + "-bit copy " +
+                 std::to_string(side) + "^2 px");
 }
 
 void BM_SdlQuad(benchmark::State& state) {
@@ -295,14 +302,16 @@ void BM_SdlQuad(benchmark::State& state) {
   if (!texture) {
     state.SkipWithError("no SDL software renderer");
   } else {
-    SDL_SetTextureBlendMode(texture, mode == 0 ? SDL_BLENDMODE_NONE : mode == 1 ? SDL_BLENDMODE_BLEND
-                                                                                 : SDL_BLENDMODE_ADD);
+    SDL_SetTextureBlendMode(texture, mode == 0   ? SDL_BLENDMODE_NONE
+                                     : mode == 1 ? SDL_BLENDMODE_BLEND
+                                                 : SDL_BLENDMODE_ADD);
     SDL_SetTextureAlphaMod(texture, mode == 0 ? 255 : 128);
     MemImgVertex3D q[6];
     Quad(side, false, q);
     SDL_Vertex verts[6];
     for (int i = 0; i < 6; ++i) {
-      verts[i] = SDL_Vertex{SDL_FPoint{q[i].X, q[i].Y}, SDL_Color{255, 255, 255, 255}, SDL_FPoint{q[i].U, q[i].V}};
+      verts[i] =
+          SDL_Vertex{SDL_FPoint{q[i].X, q[i].Y}, SDL_Color{255, 255, 255, 255}, SDL_FPoint{q[i].U, q[i].V}};
     }
     for (auto _ : state) {
       SDL_RenderGeometry(renderer, texture, verts, 6, nullptr, 0);
@@ -328,7 +337,12 @@ void QuadSizes(benchmark::internal::Benchmark* b, bool withPerspective) {
 
 BENCHMARK(BM_Vexlo)->Apply(Sizes);
 BENCHMARK(BM_Sdl)->Apply(Sizes);
-BENCHMARK(BM_EdgeFunction)->Args({2, 32})->Args({16, 32})->Args({256, 32})->Args({4096, 32})->Args({65536, 32});
+BENCHMARK(BM_EdgeFunction)
+    ->Args({2, 32})
+    ->Args({16, 32})
+    ->Args({256, 32})
+    ->Args({4096, 32})
+    ->Args({65536, 32});
 
 BENCHMARK(BM_VexloQuad)->Apply([](benchmark::internal::Benchmark* b) { QuadSizes(b, true); });
 BENCHMARK(BM_EdgeFunctionQuad)->ArgsProduct({{64, 256, 512}, {16, 32}});

@@ -25,7 +25,8 @@ constexpr uint32_t kBlock = 1024;  // frames per device callback
 
 std::string WriteTemp(const std::string& name, const std::vector<uint8_t>& data) {
   std::filesystem::path p = std::filesystem::temp_directory_path() / ("vx_bench_" + name);
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
   return p.string();
 }
 
@@ -44,8 +45,10 @@ std::vector<uint8_t> SineWav(uint16_t channels, uint32_t rate, uint16_t bits, do
   for (uint32_t i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c) {
       double v = 0.2 * std::sin(2 * M_PI * hz * i / rate);
-      if (bits == 8) put(uint32_t(128 + int(v * 127)), 1);
-      else put(uint32_t(uint16_t(int16_t(v * 32767))), 2);
+      if (bits == 8)
+        put(uint32_t(128 + int(v * 127)), 1);
+      else
+        put(uint32_t(uint16_t(int16_t(v * 32767))), 2);
     }
   return w;
 }
@@ -61,7 +64,7 @@ void StartVoices(bool music) {
     uint16_t channels;
     uint32_t rate;
     uint16_t bits;
-  } kinds[8] = {{1, 22050, 16}, {2, 44100, 16}, {1, 11025, 8}, {2, 48000, 16},
+  } kinds[8] = {{1, 22050, 16}, {2, 44100, 16}, {1, 11025, 8},  {2, 48000, 16},
                 {1, 44100, 16}, {2, 22050, 8},  {1, 32000, 16}, {2, 44100, 16}};
   for (int i = 0; i < 8; ++i) {
     std::string path = WriteTemp("voice" + std::to_string(i) + ".wav",
@@ -70,7 +73,8 @@ void StartVoices(bool music) {
     PlaySoundHandleImpl(h, SOUND_PLAY_LOOP, 1);
   }
   if (music) {
-    std::string path = WriteTemp("music.mp3", std::vector<uint8_t>(kMp3StereoSecond, kMp3StereoSecond + kMp3StereoSecondSize));
+    std::string path = WriteTemp(
+        "music.mp3", std::vector<uint8_t>(kMp3StereoSecond, kMp3StereoSecond + kMp3StereoSecondSize));
     PlayMusicFileImpl(path.c_str(), SOUND_PLAY_LOOP);
   }
 }

@@ -60,7 +60,8 @@ std::string TextOf(const uint8_t* data, size_t size) {
 uint32_t TouchPixels(const PixelImage& img) {
   uint32_t sum = 0;
   for (int y = 0; y < img.Height; ++y)
-    for (int x = 0; x < img.Width * img.Format.BytesPerPixel; ++x) sum += img.Pixels[size_t(y) * img.Pitch + x];
+    for (int x = 0; x < img.Width * img.Format.BytesPerPixel; ++x)
+      sum += img.Pixels[size_t(y) * img.Pitch + x];
   return sum;
 }
 
@@ -90,8 +91,8 @@ void FuzzImageWithAlpha(const uint8_t* data, size_t size) {
   const uint8_t* image = data + 2;
   const uint8_t* alpha = image + imageBytes;
   PixelImage out{}, alphaOut{};
-  const int r = LoadImageWithAlphaFile(nullptr, image, uint32_t(imageBytes), 1, alpha, uint32_t(rest - imageBytes), 1,
-                                       &out, &alphaOut, data[0] & 1);
+  const int r = LoadImageWithAlphaFile(nullptr, image, uint32_t(imageBytes), 1, alpha,
+                                       uint32_t(rest - imageBytes), 1, &out, &alphaOut, data[0] & 1);
   if (r >= 0) {
     g_sink = TouchPixels(out);
     ReleasePixelImageImpl(&out);
@@ -109,7 +110,8 @@ void FuzzImageWithAlpha(const uint8_t* data, size_t size) {
 void FuzzSoundLoad(const uint8_t* data, size_t size) {
   const std::string path = WriteScratch("in.bin", data, size);
   static int16_t mixed[4410 * 2];
-  for (int mode : {SOUND_LOAD_WHOLE, SOUND_LOAD_WHOLE_PLUS, SOUND_LOAD_MEMORY_STREAM, SOUND_LOAD_FILE_STREAM}) {
+  for (int mode :
+       {SOUND_LOAD_WHOLE, SOUND_LOAD_WHOLE_PLUS, SOUND_LOAD_MEMORY_STREAM, SOUND_LOAD_FILE_STREAM}) {
     SetSoundLoadMode(mode);
     const int h = LoadSoundFileImpl(path.c_str(), 2, -1);
     if (h == -1) continue;
@@ -127,7 +129,8 @@ void FuzzSoundLoad(const uint8_t* data, size_t size) {
 
 // ---- archives ---------------------------------------------------------------
 
-const char* const kArchivePaths[] = {"a.txt", "D\\b.bin", "D\\E\\c.txt", "z.bin", "D\\E", "\\D\\b.bin", "..", "D\\x"};
+const char* const kArchivePaths[] = {"a.txt", "D\\b.bin",   "D\\E\\c.txt", "z.bin",
+                                     "D\\E",  "\\D\\b.bin", "..",          "D\\x"};
 
 // The input is an archive as it is before scrambling: it is scrambled with
 // the archive key, written, opened, and every path of the test archives is
@@ -192,14 +195,16 @@ void FuzzLogAndSjis(const uint8_t* data, size_t size) {
   StrToUpperSjis(buf.data());
   g_sink = uint32_t(StrLength(buf.data()));
   for (size_t i = 0; i < text.size(); ++i) g_sink = g_sink + uint32_t(IsLeadByte(text.c_str() + i, 128));
-  if (!text.empty()) g_sink = g_sink + (StrFindCharSjis(text.c_str(), uint8_t(text[text.size() / 2])) != nullptr);
+  if (!text.empty())
+    g_sink = g_sink + (StrFindCharSjis(text.c_str(), uint8_t(text[text.size() / 2])) != nullptr);
   char small[17];
   StrCopyN(small, sizeof small, text.c_str());
   StrAppendN(small, sizeof small, text.c_str());
   FormatStringN(small, sizeof small, "%s%d", text.c_str(), 12345);
   g_sink = g_sink + uint32_t(ParseDecimalInt(text.c_str()));
   std::string converted, back;
-  if (PlatCp932ToUtf8(text.data(), text.size(), &converted)) PlatUtf8ToCp932(converted.data(), converted.size(), &back);
+  if (PlatCp932ToUtf8(text.data(), text.size(), &converted))
+    PlatUtf8ToCp932(converted.data(), converted.size(), &back);
 }
 
 // The input as text drawn with the default font into 32-bit and 16-bit
@@ -213,7 +218,8 @@ void FuzzTextDraw(const uint8_t* data, size_t size) {
   for (TextPixelFormat format : {TEXT_PIXEL_XRGB8888, TEXT_PIXEL_RGB565}) {
     const int bpp = format == TEXT_PIXEL_RGB565 ? 2 : 4;
     std::vector<uint8_t> pixels(size_t(64) * 40 * bpp);
-    TextDrawTarget target{pixels.data(), 64 * bpp, 64, 40, format, 0, 0, 64, 40, format == TEXT_PIXEL_RGB565 ? 1 : 0, 128};
+    TextDrawTarget target{
+        pixels.data(), 64 * bpp, 64, 40, format, 0, 0, 64, 40, format == TEXT_PIXEL_RGB565 ? 1 : 0, 128};
     DrawDefaultFontStringTo(&target, x, y, text.c_str(), 0xFFFFFF, data[0] & 1 ? 0x0000FF : 0);
   }
   if (FontRecord* font = GetDefaultFontRecord()) ClearGlyphCache(font);
@@ -222,14 +228,10 @@ void FuzzTextDraw(const uint8_t* data, size_t size) {
 }  // namespace
 
 const FuzzTarget kFuzzTargets[] = {
-    {"image_decoders", FuzzImageDecoders},
-    {"image_alpha", FuzzImageWithAlpha},
-    {"sound_load", FuzzSoundLoad},
-    {"archive", FuzzArchive},
-    {"lz_decode", FuzzLzDecode},
-    {"log_sjis", FuzzLogAndSjis},
-    {"text_draw", FuzzTextDraw},
-    {nullptr, nullptr},
+    {"image_decoders", FuzzImageDecoders}, {"image_alpha", FuzzImageWithAlpha},
+    {"sound_load", FuzzSoundLoad},         {"archive", FuzzArchive},
+    {"lz_decode", FuzzLzDecode},           {"log_sjis", FuzzLogAndSjis},
+    {"text_draw", FuzzTextDraw},           {nullptr, nullptr},
 };
 
 const FuzzTarget* FindFuzzTarget(const char* name) {

@@ -39,7 +39,8 @@ std::vector<Bytes> ImageSeeds() {
   for (int i = 0; i < 3 * 2 * 4; ++i) bgra.push_back(uint8_t(i * 11));
   Bytes bmpPixels(12 * 3, 0x5A);
   Bytes rle;
-  for (int i = 0; i < 6; ++i) rle.push_back(i % 2 ? 0x81 : 0x01), rle.insert(rle.end(), {uint8_t(i), 2, 3, 4, 5, 6});
+  for (int i = 0; i < 6; ++i)
+    rle.push_back(i % 2 ? 0x81 : 0x01), rle.insert(rle.end(), {uint8_t(i), 2, 3, 4, 5, 6});
   Bytes dxt = imgtest::DdsHeader(0, 4, 4, 0, 4, imgtest::FourCC("DXT5"));
   for (int i = 0; i < 16; ++i) dxt.push_back(uint8_t(i * 37));
   return {
@@ -58,7 +59,8 @@ std::vector<Bytes> ImageSeeds() {
 
 std::vector<Bytes> AlphaSeeds() {
   // Two length bytes (the image's share), the image, its alpha companion.
-  const Bytes image = imgtest::MakeRgbaPng(4, 3), alpha = imgtest::MakeBmp(4, 3, 24, 0, {}, Bytes(12 * 3, 0x80));
+  const Bytes image = imgtest::MakeRgbaPng(4, 3),
+              alpha = imgtest::MakeBmp(4, 3, 24, 0, {}, Bytes(12 * 3, 0x80));
   const Bytes share = {uint8_t(image.size()), uint8_t(image.size() >> 8)};
   const Bytes bgra = imgtest::BgraFile(0x08080808, 1, 1, {1, 2, 3, 4});
   return {Join({share, image, alpha}), Join({{uint8_t(bgra.size()), 0}, bgra, bgra})};
@@ -68,7 +70,8 @@ std::vector<Bytes> SoundSeeds() {
   return {
       PcmWav16(1, 8000, SineFrames(64, 8, 2000)),
       PcmWav16(2, 22050, SineFrames(40, 10, 3000, 2)),
-      Riff({Chunk("fmt ", FmtBody(0x55, 1, 22050, 0)), Chunk("data", FromArray(kMp3MonoShort, kMp3MonoShortSize))}),
+      Riff({Chunk("fmt ", FmtBody(0x55, 1, 22050, 0)),
+            Chunk("data", FromArray(kMp3MonoShort, kMp3MonoShortSize))}),
       FromArray(kMp3MonoShort, kMp3MonoShortSize),
       FromArray(kOggMonoShort, kOggMonoShortSize),
   };

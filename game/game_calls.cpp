@@ -6,11 +6,11 @@ namespace {
 
 // Function addresses are constants, so the table is in place before any static initialiser runs.
 constexpr GameCalls kLibraryCalls{
-    PumpWindowMessages, EndLibrary,      IsKeyDown,      GetAllKeyStates,     GetJoypadCount,
-    GetJoypadBits,      GetRandomInt,    GetMillisecondClock, WaitMilliseconds, MakeColor,
-    LoadImageFile,      DrawGraphPart,   DrawLineSegment, DrawRectangle,      DrawFormattedText,
-    SetDefaultFontSize, ClearDrawTarget, SetDrawTarget,  FlipScreen,          LoadSoundFile,
-    PlaySoundHandle,    PlayMusicFile,   StopMusicFile,  IsMusicFilePlaying,  SetMusicVolume,
+    PumpWindowMessages, EndLibrary,      IsKeyDown,           GetAllKeyStates,    GetJoypadCount,
+    GetJoypadBits,      GetRandomInt,    GetMillisecondClock, WaitMilliseconds,   MakeColor,
+    LoadImageFile,      DrawGraphPart,   DrawLineSegment,     DrawRectangle,      DrawFormattedText,
+    SetDefaultFontSize, ClearDrawTarget, SetDrawTarget,       FlipScreen,         LoadSoundFile,
+    PlaySoundHandle,    PlayMusicFile,   StopMusicFile,       IsMusicFilePlaying, SetMusicVolume,
 };
 
 }  // namespace

@@ -9,29 +9,29 @@
 #include "piece.h"
 
 enum Screen {
-    kScreenTitle = 0,
-    kScreenPlay = 1,
-    kScreenSettings = 2,
-    kScreenRoundOver = 3,
+  kScreenTitle = 0,
+  kScreenPlay = 1,
+  kScreenSettings = 2,
+  kScreenRoundOver = 3,
 };
 
-constexpr int kRoundFrames = 10000;   // a round is a draw or decided by rows after this many frames
+constexpr int kRoundFrames = 10000;  // a round is a draw or decided by rows after this many frames
 constexpr int kPlayerHuman1 = 0;
 constexpr int kPlayerHuman2 = 1;
 constexpr int kPlayerComputer = 2;
 
 // What the entry point keeps for the whole run.
 struct GameSession {
-    int screen = kScreenTitle;
-    int mode = 0;                 // 0 one player against the computer player, 1 two players
-    int menuRow = 0;              // settings: 0 level, 1 offset rule, 2 wins needed, 3 start
-    int level = 0;                // computer player level 0 to 4
-    int frameCounter = 0;         // play frames of the round; the settings screen's blink clock
-    int roundOverCounter = 0;
-    Board boards[2];              // left: player 1; right: player 2 or the computer player
-    Piece pieces[2];
-    Controller controllers[3];    // player 1, player 2, the computer player
-    KeyCounters menuCounters = {};
+  int screen = kScreenTitle;
+  int mode = 0;          // 0 one player against the computer player, 1 two players
+  int menuRow = 0;       // settings: 0 level, 1 offset rule, 2 wins needed, 3 start
+  int level = 0;         // computer player level 0 to 4
+  int frameCounter = 0;  // play frames of the round; the settings screen's blink clock
+  int roundOverCounter = 0;
+  Board boards[2];  // left: player 1; right: player 2 or the computer player
+  Piece pieces[2];
+  Controller controllers[3];  // player 1, player 2, the computer player
+  KeyCounters menuCounters = {};
 };
 
 // Called at the end of every frame's screens, before the frame is paced and shown; the program

@@ -28,7 +28,8 @@ bool Verify(const char* archivePath, const std::vector<ArchiveWriterMember>& mem
   std::string systemPath;
   if (!PlatUtf8ToCp932(archivePath, std::strlen(archivePath), &systemPath)) systemPath = archivePath;
   ArchiveRecord record{};
-  if (OpenArchiveFromFile(&record, systemPath.c_str()) != 0) return *error = "the archive does not open", false;
+  if (OpenArchiveFromFile(&record, systemPath.c_str()) != 0)
+    return *error = "the archive does not open", false;
   bool ok = true;
   for (const ArchiveWriterMember& member : members) {
     if (member.IsDirectory) continue;
@@ -74,7 +75,8 @@ int main(int argc, char** argv) {
   if (positional.size() != 2) return Usage();
   std::string error;
   std::vector<ArchiveWriterMember> members;
-  if (!CollectDirectoryMembers(positional[0], &members, &error) || !PackDirectory(positional[0], positional[1], options, &error)) {
+  if (!CollectDirectoryMembers(positional[0], &members, &error) ||
+      !PackDirectory(positional[0], positional[1], options, &error)) {
     std::fprintf(stderr, "vlkpack: %s\n", error.c_str());
     return 1;
   }

@@ -5,17 +5,17 @@
 
 #include <cstdarg>
 
-#include "core/clock.h"
-#include "core/lock.h"
-#include "core/log.h"
 #include "app/main_window.h"
 #include "app/mouse.h"
 #include "app/pump.h"
-#include "core/random.h"
 #include "app/startup.h"
+#include "app/wait.h"
+#include "core/clock.h"
+#include "core/lock.h"
+#include "core/log.h"
+#include "core/random.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
-#include "app/wait.h"
 #include "font/font.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
@@ -76,8 +76,8 @@ int GetJoypadBits(int pad) { return GetJoypadBitsImpl(pad); }
 const PixelFormatRecord* GetScreenPixelFormat() { return GetScreenPixelFormatImpl(); }
 int MakeColor(int red, int green, int blue) { return MakeColorImpl(red, green, blue); }
 
-int MakeColorFormat(ColorFormat* format, int bitDepth, uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
-                    uint32_t alphaMask) {
+int MakeColorFormat(ColorFormat* format, int bitDepth, uint32_t redMask, uint32_t greenMask,
+                    uint32_t blueMask, uint32_t alphaMask) {
   if (!format) return -1;
   return MakeColorFormatImpl(format, bitDepth, redMask, greenMask, blueMask, alphaMask);
 }

@@ -1,18 +1,18 @@
 #include "app/main_window.h"
 
-#include "core/clock.h"
-#include "core/log.h"
 #include "app/mouse.h"
 #include "app/pump.h"
-#include "core/random.h"
 #include "app/service_hooks.h"
-#include "graphics/draw_target.h"
+#include "app/window_proc.h"
+#include "core/clock.h"
+#include "core/log.h"
+#include "core/random.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
+#include "graphics/draw_target.h"
 #include "graphics/drawstate.h"
 #include "graphics/soft/display.h"
 #include "input/input.h"
-#include "app/window_proc.h"
 #include "platform/clock.h"
 #include "platform/sysinfo.h"
 #include "platform/thread.h"
@@ -93,7 +93,8 @@ void RunTimerTest() {
     lastCounter = counter;
     if (PumpWindowMessagesImpl() != 0) break;
   }
-  LogPrintf("精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d", mmChanges, counterChanges);
+  LogPrintf("精度結果 更新回数 マルチメディアタイマー：%d  パフォーマンスカウンター：%d", mmChanges,
+            counterChanges);
   LogWrite(" ");
   if (mmChanges > counterChanges) {
     LogPrintf("マルチメディアタイマーを使用します タイマー分解能 : %d.00 ms ", int(Win().TimerPeriod));
@@ -188,13 +189,13 @@ int InitMainWindow() {
     int cw, ch;
     ScaledClientSize(&cw, &ch);
     PlatRect r = CentredWindowRect(cw, ch, WindowedStyle(), WINDOWED_EX_STYLE);
-    window = PlatCreateWindow(WINDOWED_EX_STYLE, kept.WindowClassName, kept.WindowTitle, WindowedStyle(), r.Left,
-                              r.Top, r.Right - r.Left, r.Bottom - r.Top);
+    window = PlatCreateWindow(WINDOWED_EX_STYLE, kept.WindowClassName, kept.WindowTitle, WindowedStyle(),
+                              r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
   } else {
     LogWrite("フルスクリーンモード用のウインドウを作成します\n");
     Win().CursorRequest = 0;
-    window = PlatCreateWindow(FULLSCREEN_EX_STYLE, kept.WindowClassName, kept.WindowTitle, FULLSCREEN_STYLE, 0, 0,
-                              ScreenWidth(), ScreenHeight());
+    window = PlatCreateWindow(FULLSCREEN_EX_STYLE, kept.WindowClassName, kept.WindowTitle, FULLSCREEN_STYLE,
+                              0, 0, ScreenWidth(), ScreenHeight());
   }
   if (!window) {
     LogWrite("ウインドウの作成に失敗しました\n");
@@ -389,4 +390,3 @@ int SetWindowIconResourceImpl(int identifier) {
     PlatSetClassIcon(SystemState.Kept.WindowClassName, identifier ? identifier : DEFAULT_ICON_RESOURCE);
   return 0;
 }
-

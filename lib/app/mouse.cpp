@@ -13,11 +13,9 @@ int SetMouseCursorVisibleImpl(int request) {
   if (!main) visible = 0;
   if (visible == win.CursorVisible) return 0;
   if (visible) {
-    while (PlatShowCursor(1) < 0) {
-    }
+    while (PlatShowCursor(1) < 0) {}
   } else {
-    while (PlatShowCursor(0) >= 0) {
-    }
+    while (PlatShowCursor(0) >= 0) {}
   }
   if (main) PlatPostMessage(main, WM_SETCURSOR, reinterpret_cast<uintptr_t>(main), 0);
   win.CursorVisible = visible;

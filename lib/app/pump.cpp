@@ -37,7 +37,7 @@ int PumpWindowMessagesImpl() {
   if (!main) return Win().Quit ? -1 : 0;
   bool onMainThread = PlatCurrentThreadId() == Win().MainThreadId;
 
-  int counter = 0;               // runs across batches
+  int counter = 0;  // runs across batches
   bool nothingDispatched = false;
   for (;;) {
     bool waiting = Win().Active == 0 && Win().ClosePosted == 0;
@@ -87,7 +87,6 @@ int PumpWindowMessagesImpl() {
 
 void PumpWhileWindowInactive() {
   if (Win().Painting || Win().Active) return;
-  while (PumpWindowMessagesImpl() == 0 && !Win().Active) {
-  }
+  while (PumpWindowMessagesImpl() == 0 && !Win().Active) {}
   DisplayServices.RestoreAllGraphSurfaces();
 }

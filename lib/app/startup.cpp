@@ -7,8 +7,6 @@
 #include "core/alloc.h"
 #include "core/hooks.h"
 #include "core/log.h"
-#include "graphics/draw_target.h"
-#include "softrender/blend_mode.h"
 #include "core/strutil.h"
 #include "core/sysreport.h"
 #include "core/system_state.h"
@@ -18,6 +16,7 @@
 #include "file/stream.h"
 #include "font/font.h"
 #include "graphics/draw.h"
+#include "graphics/draw_target.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
@@ -27,6 +26,7 @@
 #include "movie/movie.h"
 #include "network/network.h"
 #include "platform/clock.h"
+#include "softrender/blend_mode.h"
 #include "sound/sound.h"
 
 namespace {
@@ -149,36 +149,36 @@ constexpr bool kGoesOn = false;  // start-up goes on whatever the start answers
 // sound before input.
 const LibraryPart kLibraryParts[] = {
     // name                      start                         end at the library's end  undo after a failed start
-    {"allocation report",         nullptr,                      ReportLiveAllocations,     nullptr,            kGoesOn},
-    {"render mode",               SelectRequestedRenderMode,    nullptr,                   nullptr,            kGoesOn},
-    {"movie colour tables",       InitYuvToRgbTables,           nullptr,                   nullptr,            kGoesOn},
-    {"file access",               StartFileAccess,              EndFileAccess,             EndFileAccess,      kGoesOn},
-    {"log",                       OpenLogInStartupDirectory,    ReturnToStartupDirectory,  nullptr,            kGoesOn},
-    {"colour depth",              RefuseTwentyFourBitColour,    nullptr,                   nullptr,            kStops},
-    {"performance counter",       ReadPerformanceCounter,       nullptr,                   nullptr,            kGoesOn},
-    {"system report",             WriteSystemReport,            nullptr,                   nullptr,            kGoesOn},
-    {"stream functions",          InitStreamFunctionTables,     nullptr,                   nullptr,            kGoesOn},
-    {"graph restore",             RegisterDefaultGraphRestore,  nullptr,                   nullptr,            kGoesOn},
-    {"last window messages",      nullptr,                      TakeLastWindowMessages,    nullptr,            kGoesOn},
-    {"COM",                       InitCom,                      EndComAtLibraryEnd,        UndoCom,            kStops},
-    {"main window",               InitMainWindow,               EndMainWindow,             EndMainWindow,      kStops},
-    {"HTTP transfer table",       ClearHttpTransferTable,       nullptr,                   nullptr,            kGoesOn},
-    {"sound, ended after input",  nullptr,                      TerminateSound,            nullptr,            kGoesOn},
-    {"input",                     InitInput,                    TermInput,                 TermInput,          kStops},
+    {"allocation report", nullptr, ReportLiveAllocations, nullptr, kGoesOn},
+    {"render mode", SelectRequestedRenderMode, nullptr, nullptr, kGoesOn},
+    {"movie colour tables", InitYuvToRgbTables, nullptr, nullptr, kGoesOn},
+    {"file access", StartFileAccess, EndFileAccess, EndFileAccess, kGoesOn},
+    {"log", OpenLogInStartupDirectory, ReturnToStartupDirectory, nullptr, kGoesOn},
+    {"colour depth", RefuseTwentyFourBitColour, nullptr, nullptr, kStops},
+    {"performance counter", ReadPerformanceCounter, nullptr, nullptr, kGoesOn},
+    {"system report", WriteSystemReport, nullptr, nullptr, kGoesOn},
+    {"stream functions", InitStreamFunctionTables, nullptr, nullptr, kGoesOn},
+    {"graph restore", RegisterDefaultGraphRestore, nullptr, nullptr, kGoesOn},
+    {"last window messages", nullptr, TakeLastWindowMessages, nullptr, kGoesOn},
+    {"COM", InitCom, EndComAtLibraryEnd, UndoCom, kStops},
+    {"main window", InitMainWindow, EndMainWindow, EndMainWindow, kStops},
+    {"HTTP transfer table", ClearHttpTransferTable, nullptr, nullptr, kGoesOn},
+    {"sound, ended after input", nullptr, TerminateSound, nullptr, kGoesOn},
+    {"input", InitInput, TermInput, TermInput, kStops},
     // No sound device is no reason to stop.
-    {"sound",                     InitializeSound,              nullptr,                   TerminateSound,     kGoesOn},
+    {"sound", InitializeSound, nullptr, TerminateSound, kGoesOn},
     // Movies still open end after the graphs (which close their own movies)
     // and before sound and file access, which their tracks and files use.
-    {"movies",                    nullptr,                      CloseAllMovies,            nullptr,            kGoesOn},
-    {"graphics device",           StartGraphicsDevice,          TermGraphicsDevice,        TermGraphicsDevice, kStops},
-    {"music",                     nullptr,                      StopMusicFileImpl,         nullptr,            kGoesOn},
-    {"network",                   nullptr,                      EndNetwork,                nullptr,            kGoesOn},
-    {"typed characters",          InitCharCodeBuffer,           nullptr,                   nullptr,            kGoesOn},
-    {"initialised",               MarkInitialised,              nullptr,                   nullptr,            kGoesOn},
-    {"vertical blank wait",       WaitForVerticalBlank,         nullptr,                   nullptr,            kGoesOn},
-    {"window to front",           BringFullScreenWindowToFront, nullptr,                   nullptr,            kGoesOn},
-    {"screen draw targets",       SelectScreenDrawTargets,      nullptr,                   nullptr,            kGoesOn},
-    {"warm-up draws",             RunWarmUpDraws,               nullptr,                   nullptr,            kGoesOn},
+    {"movies", nullptr, CloseAllMovies, nullptr, kGoesOn},
+    {"graphics device", StartGraphicsDevice, TermGraphicsDevice, TermGraphicsDevice, kStops},
+    {"music", nullptr, StopMusicFileImpl, nullptr, kGoesOn},
+    {"network", nullptr, EndNetwork, nullptr, kGoesOn},
+    {"typed characters", InitCharCodeBuffer, nullptr, nullptr, kGoesOn},
+    {"initialised", MarkInitialised, nullptr, nullptr, kGoesOn},
+    {"vertical blank wait", WaitForVerticalBlank, nullptr, nullptr, kGoesOn},
+    {"window to front", BringFullScreenWindowToFront, nullptr, nullptr, kGoesOn},
+    {"screen draw targets", SelectScreenDrawTargets, nullptr, nullptr, kGoesOn},
+    {"warm-up draws", RunWarmUpDraws, nullptr, nullptr, kGoesOn},
 };
 
 // Undoes parts [0, count), last first.

@@ -1,7 +1,7 @@
 #include "app/wait.h"
 
-#include "core/clock.h"
 #include "app/service_hooks.h"
+#include "core/clock.h"
 #include "platform/clock.h"
 #include "vexlo.h"
 

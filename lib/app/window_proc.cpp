@@ -1,10 +1,10 @@
 #include "app/window_proc.h"
 
-#include "core/log.h"
 #include "app/main_window.h"
 #include "app/service_hooks.h"
-#include "graphics/draw_target.h"
+#include "core/log.h"
 #include "core/system_state.h"
+#include "graphics/draw_target.h"
 #include "graphics/drawstate.h"
 #include "graphics/soft/display.h"
 #include "network/network.h"
@@ -101,10 +101,16 @@ void OnSizing(PlatWindow window, uintptr_t edge, PlatRect* proposed) {
   bool heightFollows;
   switch (edge) {
     case WMSZ_LEFT:
-    case WMSZ_RIGHT: heightFollows = true; break;
+    case WMSZ_RIGHT:
+      heightFollows = true;
+      break;
     case WMSZ_TOP:
-    case WMSZ_BOTTOM: heightFollows = false; break;
-    default: heightFollows = double(ch) / sh < double(cw) / sw; break;
+    case WMSZ_BOTTOM:
+      heightFollows = false;
+      break;
+    default:
+      heightFollows = double(ch) / sh < double(cw) / sw;
+      break;
   }
   if (heightFollows)
     proposed->Bottom = proposed->Top + int(int64_t(cw) * sh / sw) + fh;
@@ -176,8 +182,7 @@ intptr_t MainWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, i
     case WM_MBUTTONUP:
       if (Win().CursorVisible == 0) {
         PlatSetCursor(0);
-        while (PlatShowCursor(0) >= 0) {
-        }
+        while (PlatShowCursor(0) >= 0) {}
       }
       break;
     case WM_DISPLAYCHANGE:

@@ -39,10 +39,9 @@ void FormatRecord(const AllocHeader* header, uint32_t shownLimit, char* out, siz
   char name[sizeof f.FileName];
   std::memcpy(name, f.FileName, sizeof name);
   name[sizeof name - 1] = '\0';  // a damaged header may have lost its terminator
-  int n = FormatStringN(out, size, "\tsize:%u(%.3fkb)  file:%s  line:%d  ID:%d  addr:%0*llx  data:<",
-                        f.Size, f.Size / 1024.0, name, int(f.Line), int(f.Serial),
-                        int(sizeof(void*) * 2), static_cast<unsigned long long>(
-                            reinterpret_cast<uintptr_t>(header + 1)));
+  int n = FormatStringN(out, size, "\tsize:%u(%.3fkb)  file:%s  line:%d  ID:%d  addr:%0*llx  data:<", f.Size,
+                        f.Size / 1024.0, name, int(f.Line), int(f.Serial), int(sizeof(void*) * 2),
+                        static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(header + 1)));
   if (n < 0) n = 0;
   size_t pos = size_t(n);
   const unsigned char* data = reinterpret_cast<const unsigned char*>(header + 1);
@@ -83,7 +82,8 @@ void LogAllocTotals() {
 void* TrackedAlloc(size_t size, const char* fileName, int line) {
   std::lock_guard<std::recursive_mutex> hold(g_allocMutex);
   AllocHeader* header = nullptr;
-  if (size <= TRACKED_ALLOC_MAX_SIZE) header = static_cast<AllocHeader*>(PlatHeapAlloc(size + sizeof(AllocHeader)));
+  if (size <= TRACKED_ALLOC_MAX_SIZE)
+    header = static_cast<AllocHeader*>(PlatHeapAlloc(size + sizeof(AllocHeader)));
   if (header == nullptr) {
     DumpAllocations();
     CheckAllocationHeaders();

@@ -7,10 +7,10 @@
 
 // The header's own fields; the header keeps a copy of them to detect damage.
 struct AllocHeaderFields {
-  char FileName[16];     // last 15 characters of the caller's file name
-  uint16_t Serial;       // allocation serial number (wraps after 65,535)
-  uint16_t Line;         // caller's line (low 16 bits)
-  uint32_t Size;         // block size asked for
+  char FileName[16];          // last 15 characters of the caller's file name
+  uint16_t Serial;            // allocation serial number (wraps after 65,535)
+  uint16_t Line;              // caller's line (low 16 bits)
+  uint32_t Size;              // block size asked for
   struct AllocHeader* Older;  // block allocated before (the sentinel for the oldest)
   struct AllocHeader* Newer;  // block allocated after; null for the newest
 };
@@ -22,11 +22,11 @@ struct alignas(16) AllocHeader {
 
 // Kept across the reset of SystemState.
 struct AllocState {
-  AllocHeader Sentinel;   // oldest list element; never freed, checked or dumped
-  AllocHeader* Newest;    // null before the first allocation
-  uint16_t SerialCounter; // next serial
-  int64_t TotalBytes;     // sum of the sizes of the live blocks
-  int32_t BlockCount;     // live blocks
+  AllocHeader Sentinel;    // oldest list element; never freed, checked or dumped
+  AllocHeader* Newest;     // null before the first allocation
+  uint16_t SerialCounter;  // next serial
+  int64_t TotalBytes;      // sum of the sizes of the live blocks
+  int32_t BlockCount;      // live blocks
 };
 
 // The largest block the allocator hands out (its size field is 32 bits).

@@ -14,13 +14,13 @@ struct LibraryLockWaiter {
 
 // Kept across the reset of SystemState.
 struct LibraryLockState {
-  int32_t Count;    // recursion count of the holder; 0 when free
-  int32_t Locked;   // 1 while a thread holds the lock
-  uint32_t Owner;   // holder's thread id; 0xFFFFFFFF when free
+  int32_t Count;                                     // recursion count of the holder; 0 when free
+  int32_t Locked;                                    // 1 while a thread holds the lock
+  uint32_t Owner;                                    // holder's thread id; 0xFFFFFFFF when free
   LibraryLockWaiter Queue[LIBRARY_LOCK_QUEUE_SIZE];  // waiters, arrival order
-  int32_t Waiters;  // entries of Queue in use
-  int32_t SetUp;    // 1 once the guard exists
-  PlatCriticalSection Guard;  // protects every field above
+  int32_t Waiters;                                   // entries of Queue in use
+  int32_t SetUp;                                     // 1 once the guard exists
+  PlatCriticalSection Guard;                         // protects every field above
 };
 
 // Returns when the calling thread holds the lock (one level more).

@@ -120,8 +120,8 @@ void WriteConverted(const char* text, size_t length, char* converted) {
 
   if (!SystemState.Log.LineOpen) {
     char prefix[16];
-    int n = FormatStringN(prefix, sizeof prefix, "%d:",
-                          static_cast<int>(GetMillisecondClock() - SystemState.Kept.Log.StartTime));
+    int n = FormatStringN(prefix, sizeof prefix,
+                          "%d:", static_cast<int>(GetMillisecondClock() - SystemState.Kept.Log.StartTime));
     if (n > 0) WriteAll(file, prefix, static_cast<size_t>(n));
     // The TABs go out in pieces of a fixed buffer, so any depth is safe.
     char tabs[64];

@@ -14,9 +14,9 @@ constexpr int LOG_PRINTF_BUFFER_SIZE = 1024;
 // The log's settings that survive the reset of SystemState (kept part). The
 // log directory is the start-up directory (SystemState.Kept.StartupDirectory).
 struct LogSettings {
-  int32_t LogOff;                         // 1 while the log is switched off
-  uint32_t StartTime;                     // millisecond clock at LogFileInit
-  char FileName[LOG_FILE_NAME_SIZE];      // "Log.txt" once LogFileInit ran
+  int32_t LogOff;                     // 1 while the log is switched off
+  uint32_t StartTime;                 // millisecond clock at LogFileInit
+  char FileName[LOG_FILE_NAME_SIZE];  // "Log.txt" once LogFileInit ran
 };
 
 // The log's line bookkeeping (reset with SystemState).

@@ -41,7 +41,8 @@ int RingBufferReserve(RingBuffer* ring, int n) {
   if (int64_t(ring->Stored) + n <= ring->Capacity) return 0;
   int64_t newCapacity = int64_t(ring->Stored) + n + kGrowthSlack;
   if (newCapacity > kMaxCapacity) {
-    LogPrintf("リングバッファの再確保に失敗しました(確保しようとしたサイズ %lld byte)", static_cast<long long>(newCapacity));
+    LogPrintf("リングバッファの再確保に失敗しました(確保しようとしたサイズ %lld byte)",
+              static_cast<long long>(newCapacity));
     return -1;
   }
   uint8_t* grown = static_cast<uint8_t*>(TrackedAlloc(size_t(newCapacity), "", 0));

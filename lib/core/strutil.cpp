@@ -11,8 +11,7 @@ int IsLeadByte(const char* p, int charset) {
 }
 
 void StrCopy(char* dest, const char* src) {
-  while ((*dest++ = *src++) != '\0') {
-  }
+  while ((*dest++ = *src++) != '\0') {}
 }
 
 void StrAppend(char* dest, const char* src) { StrCopy(dest + std::strlen(dest), src); }

@@ -88,7 +88,8 @@ void ReportOs() {
   int code = NameWindowsVersion(v, name, sizeof name);
   if (code >= 0) SystemState.Kept.OsVersionCode = code;
   SystemInfo& info = SystemState.Kept.Info;
-  FormatStringN(info.OsText, sizeof info.OsText, "%s ( Build %d %s )", name, int(v.BuildNumber), v.CsdVersion);
+  FormatStringN(info.OsText, sizeof info.OsText, "%s ( Build %d %s )", name, int(v.BuildNumber),
+                v.CsdVersion);
   LogPrintf("%s", info.OsText);
 }
 

@@ -8,8 +8,8 @@ struct OsVersionInfo {
   uint32_t MajorVersion;
   uint32_t MinorVersion;
   uint32_t BuildNumber;
-  uint32_t PlatformId;  // 0 Win32s, 1 Windows 9x, 2 NT
-  char CsdVersion[128]; // service-pack text
+  uint32_t PlatformId;   // 0 Win32s, 1 Windows 9x, 2 NT
+  char CsdVersion[128];  // service-pack text
 };
 
 // The library runs as on Windows XP SP2 (NT 5.1 build 2600). A test may set

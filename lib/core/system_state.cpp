@@ -13,7 +13,8 @@ void ResetSystemState() {
   // Everything after the kept part is zeroed; the kept part is left in place
   // (it holds the lock and the allocator list, which may be live right now).
   constexpr size_t keptEnd = sizeof(SystemStateKept);
-  std::memset(reinterpret_cast<unsigned char*>(&SystemState) + keptEnd, 0, sizeof(SystemStateBlock) - keptEnd);
+  std::memset(reinterpret_cast<unsigned char*>(&SystemState) + keptEnd, 0,
+              sizeof(SystemStateBlock) - keptEnd);
 }
 
 SystemInfo* GetSystemInfoBlock() { return &SystemState.Kept.Info; }

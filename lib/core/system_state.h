@@ -36,14 +36,14 @@ struct SystemStateKept {
   SystemInfo Info;  // the head of the block
 
   // Settings made before InitLibrary.
-  int32_t WindowMode;      // 1 windowed, 0 full screen
-  int32_t IconResource;    // icon resource identifier
-  double WindowScale;      // 0 counts as 1.0
+  int32_t WindowMode;    // 1 windowed, 0 full screen
+  int32_t IconResource;  // icon resource identifier
+  double WindowScale;    // 0 counts as 1.0
   char WindowTitle[SYSTEM_TITLE_SIZE];
   char WindowClassName[SYSTEM_TITLE_SIZE];
 
   int32_t Initialising;
-  void* MainWindow;        // main window handle of the platform layer
+  void* MainWindow;  // main window handle of the platform layer
 
   // Start-up directory, also the log directory; empty until start-up sets it
   // (and while it is empty the log writes nothing).
@@ -51,12 +51,12 @@ struct SystemStateKept {
   LogSettings Log;
 
   // Findings of the system report.
-  int32_t OsVersionCode;   // 0x107 Windows XP, ...; never 0x108 here
-  int32_t CpuMmxFlag;      // 1 when the MMX paths are used
+  int32_t OsVersionCode;  // 0x107 Windows XP, ...; never 0x108 here
+  int32_t CpuMmxFlag;     // 1 when the MMX paths are used
   int32_t CpuSseFlag;
   int32_t CpuSse2Flag;
-  int32_t CpuTscFlag;      // 1 when the processor has a time-stamp counter
-  uint64_t CpuClockHz;     // time-stamp counts per second (0 when unknown)
+  int32_t CpuTscFlag;   // 1 when the processor has a time-stamp counter
+  uint64_t CpuClockHz;  // time-stamp counts per second (0 when unknown)
 
   AllocState Alloc;
   LibraryLockState Lock;

@@ -99,7 +99,8 @@ int ArchiveOpenFile(ArchiveFileStream* stream, ArchiveRecord* record, const char
     return FailOpen(stream);
   if (asyncFlag != 0) {
     stream->PendingShortReads = WinFileShortReadCount(record->File);
-    if (WinFileRead(stream->CompressedBuffer, 1, stream->CompressedSize, record->File) != stream->CompressedSize) {
+    if (WinFileRead(stream->CompressedBuffer, 1, stream->CompressedSize, record->File) !=
+        stream->CompressedSize) {
       WinFileWaitIdle(record->File);
       return FailOpen(stream);
     }
@@ -107,8 +108,8 @@ int ArchiveOpenFile(ArchiveFileStream* stream, ArchiveRecord* record, const char
     stream->PendingFilePosition = dataPosition;
     return 0;
   }
-  bool ok = ArchiveReadKeyed(static_cast<int64_t>(dataPosition), stream->CompressedBuffer, stream->CompressedSize,
-                             &record->Key, record->File) == 0 &&
+  bool ok = ArchiveReadKeyed(static_cast<int64_t>(dataPosition), stream->CompressedBuffer,
+                             stream->CompressedSize, &record->Key, record->File) == 0 &&
             DecodeMember(stream);
   TrackedFree(stream->CompressedBuffer);
   stream->CompressedBuffer = nullptr;

@@ -11,7 +11,9 @@ ArchiveTableState ArchiveTable;
 
 namespace {
 
-bool ValidSlot(int index) { return index >= 0 && index < ARCHIVE_MAX && ArchiveTable.Slots[index] != nullptr; }
+bool ValidSlot(int index) {
+  return index >= 0 && index < ARCHIVE_MAX && ArchiveTable.Slots[index] != nullptr;
+}
 
 void FreeSlot(int index) {
   CloseArchive(&ArchiveTable.Slots[index]->Record);
@@ -35,7 +37,8 @@ bool MagicMatches(const ArchiveHeader& h) { return h.Magic[0] == 'V' && h.Magic[
 
 }  // namespace
 
-int ArchiveReadKeyed(int64_t filePosition, void* buffer, size_t size, const ArchiveKey* key, WinFileRecord* file) {
+int ArchiveReadKeyed(int64_t filePosition, void* buffer, size_t size, const ArchiveKey* key,
+                     WinFileRecord* file) {
   if (file == nullptr || buffer == nullptr) return -1;
   if (filePosition < 0) filePosition = WinFileTell(file);
   uint32_t shortBefore = WinFileShortReadCount(file);
@@ -71,8 +74,8 @@ int OpenArchiveFromFile(ArchiveRecord* record, const char* path) {
       record->FileSize = file->Size;
       record->DirBlock = block;
       record->DirBlockSize = header.DirBlockSize;
-      record->FileEntrySize = header.Version >= ARCHIVE_VERSION_COMPRESSED ? ARCHIVE_FILE_ENTRY_SIZE
-                                                                            : ARCHIVE_FILE_ENTRY_SIZE_V1;
+      record->FileEntrySize =
+          header.Version >= ARCHIVE_VERSION_COMPRESSED ? ARCHIVE_FILE_ENTRY_SIZE : ARCHIVE_FILE_ENTRY_SIZE_V1;
       record->FileTableOffset = header.FileTableOffset;
       record->DirTableOffset = header.DirTableOffset;
       record->CurrentDir = 0;

@@ -19,8 +19,8 @@
 namespace {
 
 struct Node {
-  std::string Name;         // as written
-  std::string Key;          // the search name, for duplicate checks
+  std::string Name;  // as written
+  std::string Key;   // the search name, for duplicate checks
   bool IsDirectory = false;
   const std::vector<uint8_t>* Data = nullptr;
   std::map<std::string, std::unique_ptr<Node>> Children;  // by search name
@@ -91,7 +91,8 @@ bool BuildArchive(const std::vector<ArchiveWriterMember>& members, const Archive
   root.IsDirectory = true;
   for (const ArchiveWriterMember& member : members) {
     std::vector<std::string> parts;
-    if (!SplitPath(member.Path, &parts)) return *error = "empty path component in \"" + member.Path + "\"", false;
+    if (!SplitPath(member.Path, &parts))
+      return *error = "empty path component in \"" + member.Path + "\"", false;
     Node* dir = &root;
     for (size_t i = 0; i < parts.size(); ++i) {
       bool leafFile = i + 1 == parts.size() && !member.IsDirectory;
@@ -114,9 +115,8 @@ bool BuildArchive(const std::vector<ArchiveWriterMember>& members, const Archive
   }
 
   const bool compress = options.Compress && options.Version >= ARCHIVE_VERSION_COMPRESSED;
-  const uint32_t entrySize = static_cast<uint32_t>(options.Version >= ARCHIVE_VERSION_COMPRESSED
-                                                       ? ARCHIVE_FILE_ENTRY_SIZE
-                                                       : ARCHIVE_FILE_ENTRY_SIZE_V1);
+  const uint32_t entrySize = static_cast<uint32_t>(
+      options.Version >= ARCHIVE_VERSION_COMPRESSED ? ARCHIVE_FILE_ENTRY_SIZE : ARCHIVE_FILE_ENTRY_SIZE_V1);
   std::vector<uint8_t> names, files, dirs, data;
 
   // Breadth-first: directory entries in queue order; each directory's file
@@ -125,7 +125,8 @@ bool BuildArchive(const std::vector<ArchiveWriterMember>& members, const Archive
   for (size_t i = 0; i < order.size(); ++i)
     for (auto& child : order[i]->Children)
       if (child.second->IsDirectory) order.push_back(child.second.get());
-  for (size_t i = 0; i < order.size(); ++i) order[i]->DirEntryOffset = static_cast<uint32_t>(i * ARCHIVE_DIR_ENTRY_SIZE);
+  for (size_t i = 0; i < order.size(); ++i)
+    order[i]->DirEntryOffset = static_cast<uint32_t>(i * ARCHIVE_DIR_ENTRY_SIZE);
 
   auto putEntry = [&](const Node& node, uint32_t dataOffset, uint32_t size, uint32_t compressedSize) {
     Put32(&files, AddName(&names, node.Name));
@@ -265,7 +266,8 @@ std::string ToSystem(const char* native) {
 
 }  // namespace
 
-bool CollectDirectoryMembers(const char* directory, std::vector<ArchiveWriterMember>* out, std::string* error) {
+bool CollectDirectoryMembers(const char* directory, std::vector<ArchiveWriterMember>* out,
+                             std::string* error) {
   out->clear();
   return Collect(ToSystem(directory), "", out, error);
 }

@@ -10,8 +10,8 @@ int NoFindNext(intptr_t, FileFindData*) { return -1; }
 int NoFindClose(intptr_t) { return -1; }
 
 constexpr FileAccessTableRec kArchiveAwareSet = {
-    FileOpOpen, FileOpClose, FileOpTell, FileOpSeek, FileOpRead, FileOpEof, FileOpIsIdle,
-    FileOpSetCurrentDir, FileOpGetCurrentDir, NoFindFirst, NoFindNext, NoFindClose,
+    FileOpOpen,   FileOpClose,         FileOpTell,          FileOpSeek,  FileOpRead, FileOpEof,
+    FileOpIsIdle, FileOpSetCurrentDir, FileOpGetCurrentDir, NoFindFirst, NoFindNext, NoFindClose,
 };
 
 }  // namespace

@@ -18,13 +18,13 @@ struct FileFindData;  // find operations exist as slots only; nothing calls them
 struct FileAccessTableRec {
   // path, cache flag, reserved (callers pass 1), async flag → handle or 0.
   FileHandle (*Open)(const char* path, uint32_t cacheFlag, uint32_t reserved, uint32_t asyncFlag);
-  int (*Close)(FileHandle handle);                              // 0 or -1
-  int64_t (*Tell)(FileHandle handle);                           // position or -1
-  int (*Seek)(FileHandle handle, int64_t offset, int origin);   // 0 or -1
+  int (*Close)(FileHandle handle);                             // 0 or -1
+  int64_t (*Tell)(FileHandle handle);                          // position or -1
+  int (*Seek)(FileHandle handle, int64_t offset, int origin);  // 0 or -1
   // Whole elements read; 0 for a handle that names no open file.
   size_t (*Read)(void* buffer, size_t elementSize, size_t count, FileHandle handle);
-  int (*Eof)(FileHandle handle);      // -1 at the end (or bad handle), else 0
-  int (*IsIdle)(FileHandle handle);   // 1 when no read is pending, 0, or -1
+  int (*Eof)(FileHandle handle);           // -1 at the end (or bad handle), else 0
+  int (*IsIdle)(FileHandle handle);        // 1 when no read is pending, 0, or -1
   int (*SetCurrentDir)(const char* path);  // 0
   // Writes the current directory (code page 932, at most
   // FILE_CURRENT_DIR_SIZE bytes with the terminator) into buffer; 0 or -1.

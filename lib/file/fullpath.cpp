@@ -109,7 +109,8 @@ int BuildFullPath(const char* path, const char* base, const FullPathRules& rules
   if (pathIsRooted) {
     // One leading separator means the root of the base's drive when the base
     // names one (two in a row name a network root, which has none).
-    const bool keepBaseDrive = IsSeparator(path[0]) && !IsSeparator(path[1]) && base[0] != '\0' && base[1] == ':';
+    const bool keepBaseDrive =
+        IsSeparator(path[0]) && !IsSeparator(path[1]) && base[0] != '\0' && base[1] == ':';
     path = StartRoot(path, rules.UpperCase, rules.EmptyFails, &b);
     if (keepBaseDrive) {
       b.Root.assign(1, rules.UpperCase ? Upper(base[0]) : base[0]);

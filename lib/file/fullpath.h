@@ -19,8 +19,8 @@ inline const char* FindPathSeparator(const char* text) {
 }
 
 struct FullPathRules {
-  bool UpperCase;        // a-z become A-Z (Shift-JIS pairs are kept whole)
-  bool EmptyFails;       // an empty component inside the path fails (else skipped)
+  bool UpperCase;   // a-z become A-Z (Shift-JIS pairs are kept whole)
+  bool EmptyFails;  // an empty component inside the path fails (else skipped)
 };
 
 // Joins path onto base (an absolute or drive path; a relative base is taken

@@ -11,8 +11,8 @@ namespace {
 
 constexpr size_t kMinMatch = 4;
 constexpr size_t kMaxMatch = 8195;
-constexpr size_t kShortMaxMatch = 35;          // length without the extra byte
-constexpr uint32_t kMaxDistance = 0xFFFFFF;    // three distance bytes
+constexpr size_t kShortMaxMatch = 35;        // length without the extra byte
+constexpr uint32_t kMaxDistance = 0xFFFFFF;  // three distance bytes
 constexpr int kHashBits = 16;
 constexpr int kMaxChain = 48;
 constexpr uint32_t kNone = 0xFFFFFFFFu;

@@ -92,7 +92,8 @@ static int SplitArchivePathImpl(const char* path, int* archiveIndex, char* archi
   }
   if (archiveIndex != nullptr) *archiveIndex = index;
   if (archivePath != nullptr)
-    std::memcpy(archivePath, FileAccess.RememberedArchivePath, std::strlen(FileAccess.RememberedArchivePath) + 1);
+    std::memcpy(archivePath, FileAccess.RememberedArchivePath,
+                std::strlen(FileAccess.RememberedArchivePath) + 1);
   if (innerPath != nullptr) std::memcpy(innerPath, inner, innerLength + 1);
   return 0;
 }
@@ -127,7 +128,8 @@ FileHandle FileOpOpen(const char* path, uint32_t cacheFlag, uint32_t reserved, u
   } else if (split == 0) {
     entry->InArchive = 1;
     entry->ArchiveIndex = static_cast<uint32_t>(archiveIndex);
-    opened = ArchiveOpenFile(&entry->Member, &ArchiveTable.Slots[archiveIndex]->Record, inner, asyncFlag) == 0;
+    opened =
+        ArchiveOpenFile(&entry->Member, &ArchiveTable.Slots[archiveIndex]->Record, inner, asyncFlag) == 0;
     if (!opened) ReleaseArchive(archiveIndex);
   }
   if (!opened) {

@@ -16,9 +16,9 @@ constexpr size_t ARCHIVE_PATH_SIZE = 256;
 constexpr size_t FULL_PATH_SIZE = 260;
 
 struct OpenFileEntry {
-  uint32_t InArchive;       // 1 for an archive member
-  WinFileRecord* PlainFile; // when not in an archive
-  uint32_t ArchiveIndex;    // slot in the archive table
+  uint32_t InArchive;        // 1 for an archive member
+  WinFileRecord* PlainFile;  // when not in an archive
+  uint32_t ArchiveIndex;     // slot in the archive table
   ArchiveFileStream Member;
 };
 

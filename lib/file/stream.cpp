@@ -40,7 +40,7 @@ int FileStreamClose(StreamHandle h) {
   return ToFileHandle(h, &f) ? FileCloseDispatch(f) : -1;
 }
 
-constexpr StreamFunctions kFileStream = {FileStreamTell, FileStreamSeek, FileStreamRead,
+constexpr StreamFunctions kFileStream = {FileStreamTell, FileStreamSeek,   FileStreamRead,
                                          FileStreamEof,  FileStreamIsIdle, FileStreamClose};
 constexpr StreamFunctions kMemoryStream = {MemoryStreamTell, MemoryStreamSeek,   MemoryStreamRead,
                                            MemoryStreamEof,  MemoryStreamIsIdle, CloseMemoryStream};
@@ -92,7 +92,9 @@ int MemoryStreamSeek(StreamHandle handle, int64_t offset, int origin) {
   MemoryStream* s = AsMemoryStream(handle);
   if (s == nullptr) return -1;
   // Saturating 64-bit target; anything outside the block is clamped to it.
-  int64_t base = origin == 1 ? static_cast<int64_t>(s->Position) : origin == 2 ? static_cast<int64_t>(s->Size) : 0;
+  int64_t base = origin == 1   ? static_cast<int64_t>(s->Position)
+                 : origin == 2 ? static_cast<int64_t>(s->Size)
+                               : 0;
   int64_t target;
   if (__builtin_add_overflow(base, offset, &target)) target = offset < 0 ? 0 : INT64_MAX;
   if (target < 0) target = 0;

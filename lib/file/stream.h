@@ -33,10 +33,10 @@ struct StreamData {
 
 // Read-only view of a caller's block; the block must outlive the stream.
 struct MemoryStream {
-  const uint8_t* Data;   // not owned, never copied
-  size_t Size;           // bytes in the block
-  size_t Position;       // next byte to read, 0..Size
-  uint32_t EofFlag;      // 1 after a read found nothing left
+  const uint8_t* Data;  // not owned, never copied
+  size_t Size;          // bytes in the block
+  size_t Position;      // next byte to read, 0..Size
+  uint32_t EofFlag;     // 1 after a read found nothing left
 };
 
 // The two stream tables: over file handles (the file-access table) and over

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint16_t ARCHIVE_VERSION_MAX = 3;        // versions 0..3 are read
-constexpr uint16_t ARCHIVE_VERSION_COMPRESSED = 2; // from here members may be compressed
+constexpr uint16_t ARCHIVE_VERSION_MAX = 3;         // versions 0..3 are read
+constexpr uint16_t ARCHIVE_VERSION_COMPRESSED = 2;  // from here members may be compressed
 constexpr uint32_t ARCHIVE_ATTR_DIRECTORY = 0x10;
 constexpr uint32_t ARCHIVE_NOT_COMPRESSED = 0xFFFFFFFFu;
 constexpr uint32_t ARCHIVE_NO_PARENT = 0xFFFFFFFFu;
@@ -22,13 +22,13 @@ constexpr size_t ARCHIVE_SEARCH_NAME_MAX = 1024;
 
 #pragma pack(push, 1)
 struct ArchiveHeader {
-  char Magic[2];            // "VL"
+  char Magic[2];  // "VL"
   uint16_t Version;
   uint32_t DirBlockSize;
-  uint32_t DataAreaOffset;  // added to every member's data offset
-  uint32_t DirBlockOffset;  // file offset of the directory block
-  uint32_t FileTableOffset; // within the directory block
-  uint32_t DirTableOffset;  // within the directory block
+  uint32_t DataAreaOffset;   // added to every member's data offset
+  uint32_t DirBlockOffset;   // file offset of the directory block
+  uint32_t FileTableOffset;  // within the directory block
+  uint32_t DirTableOffset;   // within the directory block
 };
 struct ArchiveNameEntry {
   uint16_t UnitCount;  // search name length in 4-byte units
@@ -36,18 +36,18 @@ struct ArchiveNameEntry {
   // then 4*UnitCount bytes of search name, then the name as written + NUL
 };
 struct ArchiveFileEntry {
-  uint32_t NameOffset;   // in the name table
-  uint32_t Attributes;   // 0x10: directory
+  uint32_t NameOffset;                                   // in the name table
+  uint32_t Attributes;                                   // 0x10: directory
   uint64_t CreationTime, LastAccessTime, LastWriteTime;  // FILETIME
-  uint32_t DataOffset;   // file: relative to the data area; directory: its dir entry
+  uint32_t DataOffset;  // file: relative to the data area; directory: its dir entry
   uint32_t Size;
   uint32_t CompressedSize;  // version 2 on; ARCHIVE_NOT_COMPRESSED when stored
 };
 struct ArchiveDirEntry {
-  uint32_t FileEntryOffset;   // the directory's own file entry
-  uint32_t ParentOffset;      // ARCHIVE_NO_PARENT for the root
+  uint32_t FileEntryOffset;  // the directory's own file entry
+  uint32_t ParentOffset;     // ARCHIVE_NO_PARENT for the root
   uint32_t FileCount;
-  uint32_t FirstFileOffset;   // its entries are contiguous
+  uint32_t FirstFileOffset;  // its entries are contiguous
 };
 struct ArchiveLzHeader {
   uint32_t DecodedSize;

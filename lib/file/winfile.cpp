@@ -71,7 +71,8 @@ void ThreadFillCache(WinFileRecord* r) {
   uint64_t from = r->CacheFilePosition + r->CacheCount;
   if (from >= r->Size) return;
   if (PlatSeekFile(r->ThreadFile, static_cast<int64_t>(from), PLAT_SEEK_SET) < 0) return;
-  r->CacheCount += static_cast<uint32_t>(ThreadReadFile(r, r->Cache + r->CacheCount, WIN_FILE_CACHE_SIZE - r->CacheCount));
+  r->CacheCount +=
+      static_cast<uint32_t>(ThreadReadFile(r, r->Cache + r->CacheCount, WIN_FILE_CACHE_SIZE - r->CacheCount));
 }
 
 // Thread side: the read command. ReadSize ends as the bytes delivered.
@@ -189,7 +190,8 @@ WinFileRecord* WinFileOpen(const char* path, uint32_t cacheFlag, uint32_t, uint3
   }
   r->CommandEvent = PlatCreateEvent(0);
   r->DoneEvent = PlatCreateEvent(1);
-  if (r->CommandEvent != nullptr && r->DoneEvent != nullptr) r->Thread = PlatCreateThread(FileAccessThreadProc, r);
+  if (r->CommandEvent != nullptr && r->DoneEvent != nullptr)
+    r->Thread = PlatCreateThread(FileAccessThreadProc, r);
   if (r->Thread == nullptr) {
     TrackedFree(r->Cache);
     DestroyEvents(r);
@@ -239,7 +241,9 @@ int64_t WinFileTell(WinFileRecord* r) {
 
 int WinFileSeek(WinFileRecord* r, int64_t offset, int origin) {
   if (r == nullptr) return -1;
-  int64_t base = origin == 1 ? static_cast<int64_t>(r->Position) : origin == 2 ? static_cast<int64_t>(r->Size) : 0;
+  int64_t base = origin == 1   ? static_cast<int64_t>(r->Position)
+                 : origin == 2 ? static_cast<int64_t>(r->Size)
+                               : 0;
   int64_t target;
   if (__builtin_add_overflow(base, offset, &target)) return -1;
   if (target < 0 || static_cast<uint64_t>(target) > kMaxFileSize) return -1;

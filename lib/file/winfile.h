@@ -28,13 +28,13 @@ enum FileThreadCommand : uint32_t {
 // event is set; the thread only between taking the command event and setting
 // the done event. The events order the memory accesses.
 struct WinFileRecord {
-  PlatFile File;           // direct mode only
-  uint32_t Threaded;       // 1 when the cache or async flag was given
+  PlatFile File;      // direct mode only
+  uint32_t Threaded;  // 1 when the cache or async flag was given
   uint32_t CacheFlag;
   uint32_t AsyncFlag;
   uint32_t EofFlag;
-  uint64_t Position;       // as the reader sees it; may lie past the size
-  uint64_t Size;           // taken at open
+  uint64_t Position;  // as the reader sees it; may lie past the size
+  uint64_t Size;      // taken at open
   PlatThread Thread;
   PlatFile ThreadFile;     // the file as the thread opened it
   PlatEvent CommandEvent;  // manual reset, created clear
@@ -45,12 +45,12 @@ struct WinFileRecord {
   char Path[WIN_FILE_PATH_SIZE];
   uint8_t* ReadDestination;
   uint64_t ReadPosition;
-  uint64_t ReadSize;       // the thread overwrites it with the bytes it read
+  uint64_t ReadSize;  // the thread overwrites it with the bytes it read
   uint64_t SeekPosition;
   // Reads the thread delivered short of their size (the file shrank or
   // failed); compared before and after a read to detect a short one.
   uint32_t ShortReadCount;
-  uint8_t* Cache;          // WIN_FILE_CACHE_SIZE bytes, or null
+  uint8_t* Cache;  // WIN_FILE_CACHE_SIZE bytes, or null
   uint64_t CacheFilePosition;
   uint32_t CacheCount;
 };

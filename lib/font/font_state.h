@@ -14,21 +14,21 @@ constexpr uint32_t GLYPH_NO_EDGE = 0xFFFFFFFFu;
 // edge was asked for, its edge bitmap ((Width + 2) x (Rows + 2) bytes) live
 // in the record's pool.
 struct GlyphEntry {
-  int16_t Left;      // bitmap left edge relative to the pen
-  int16_t Top;       // bitmap top row above the baseline
+  int16_t Left;  // bitmap left edge relative to the pen
+  int16_t Top;   // bitmap top row above the baseline
   uint16_t Width, Rows;
   int16_t Advance;
-  uint8_t Missing;   // 1: the face has no such character; a box is kept instead
+  uint8_t Missing;  // 1: the face has no such character; a box is kept instead
   uint32_t Offset;
   uint32_t EdgeOffset;  // GLYPH_NO_EDGE until made
 };
 
 struct FontRecord {
   int32_t InUse;
-  int32_t Size;             // pixels per em
+  int32_t Size;  // pixels per em
   PlatFontFace Face;
   PlatFontMetrics Metrics;
-  int32_t* Pages[256];      // by first byte of the code: entry index + 1 per second byte (0 = not cached)
+  int32_t* Pages[256];  // by first byte of the code: entry index + 1 per second byte (0 = not cached)
   GlyphEntry* Entries;
   int32_t EntryCount, EntryCapacity;
   uint8_t* Pool;
@@ -40,7 +40,7 @@ struct FontRecord {
 struct FontStateBlock {
   int32_t Initialised;
   int32_t DefaultSize;
-  int32_t DefaultRecord;    // index into Records, -1 none
+  int32_t DefaultRecord;  // index into Records, -1 none
   int32_t FaceFound;
   char FacePath[512];
   uint32_t UseCounter;

@@ -82,7 +82,8 @@ FontRecord* AcquireFontRecord(int size) {
 FontRecord* GetDefaultFontRecord() {
   if (!FontState.Initialised) return nullptr;
   int index = FontState.DefaultRecord;
-  if (index >= 0 && FontState.Records[index].InUse && FontState.Records[index].Size == FontState.DefaultSize) {
+  if (index >= 0 && FontState.Records[index].InUse &&
+      FontState.Records[index].Size == FontState.DefaultSize) {
     return &FontState.Records[index];
   }
   FontRecord* r = AcquireFontRecord(FontState.DefaultSize);

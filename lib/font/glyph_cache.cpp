@@ -76,12 +76,14 @@ bool RenderInto(FontRecord* r, uint16_t code, GlyphEntry* e) {
   PlatGlyph g{};
   if (cp == 0 || PlatFontRenderGlyph(r->Face, cp, &g) != 0) return MakeMissingBox(r, code, e);
   ++r->GlyphsRendered;
-  if (g.Width < 0 || g.Rows < 0 || g.Width > 0xFFFF || g.Rows > 0xFFFF || g.Pitch < g.Width) return MakeMissingBox(r, code, e);
+  if (g.Width < 0 || g.Rows < 0 || g.Width > 0xFFFF || g.Rows > 0xFFFF || g.Pitch < g.Width)
+    return MakeMissingBox(r, code, e);
   uint32_t offset = PoolReserve(r, static_cast<uint64_t>(g.Width) * static_cast<uint64_t>(g.Rows));
   if (offset == GLYPH_NO_EDGE) return false;
   for (int y = 0; y < g.Rows; ++y) {
     std::memcpy(r->Pool + offset + static_cast<size_t>(y) * static_cast<size_t>(g.Width),
-                g.Coverage + static_cast<size_t>(y) * static_cast<size_t>(g.Pitch), static_cast<size_t>(g.Width));
+                g.Coverage + static_cast<size_t>(y) * static_cast<size_t>(g.Pitch),
+                static_cast<size_t>(g.Width));
   }
   e->Left = static_cast<int16_t>(g.Left);
   e->Top = static_cast<int16_t>(g.Top);

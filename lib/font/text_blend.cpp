@@ -40,7 +40,8 @@ void Span8888(uint8_t* dst, const uint8_t* cov, int n, const TextColor& c, int p
   for (int i = 0; i < n; ++i, dst += 4) {
     int a = cov[i];
     if (a == 0) continue;
-    for (int ch = 0; ch < 3; ++ch) dst[ch] = static_cast<uint8_t>(BlendChannel<Mode>(dst[ch], c.C[ch], 255, 8, a, p));
+    for (int ch = 0; ch < 3; ++ch)
+      dst[ch] = static_cast<uint8_t>(BlendChannel<Mode>(dst[ch], c.C[ch], 255, 8, a, p));
   }
 }
 
@@ -71,16 +72,24 @@ TextSpanFn SelectTextSpan(TextPixelFormat format, int mode, int param) {
   if (param < 0) param = 0;
   if (param > 255) param = 255;
   switch (mode) {
-    case BLEND_COPY: return Pick<BLEND_COPY>(format);
+    case BLEND_COPY:
+      return Pick<BLEND_COPY>(format);
     // An alpha blend at full strength is a copy; at zero it draws nothing,
     // as do add and subtract.
-    case BLEND_ALPHA: return param == 0 ? nullptr : param == 255 ? Pick<BLEND_COPY>(format) : Pick<BLEND_ALPHA>(format);
-    case BLEND_ADD: return param == 0 ? nullptr : Pick<BLEND_ADD>(format);
-    case BLEND_SUB: return param == 0 ? nullptr : Pick<BLEND_SUB>(format);
-    case BLEND_MUL: return Pick<BLEND_MUL>(format);
-    case BLEND_INVSRC: return Pick<BLEND_INVSRC>(format);
-    case BLEND_MULA: return Pick<BLEND_MULA>(format);
-    default: return nullptr;
+    case BLEND_ALPHA:
+      return param == 0 ? nullptr : param == 255 ? Pick<BLEND_COPY>(format) : Pick<BLEND_ALPHA>(format);
+    case BLEND_ADD:
+      return param == 0 ? nullptr : Pick<BLEND_ADD>(format);
+    case BLEND_SUB:
+      return param == 0 ? nullptr : Pick<BLEND_SUB>(format);
+    case BLEND_MUL:
+      return Pick<BLEND_MUL>(format);
+    case BLEND_INVSRC:
+      return Pick<BLEND_INVSRC>(format);
+    case BLEND_MULA:
+      return Pick<BLEND_MULA>(format);
+    default:
+      return nullptr;
   }
 }
 

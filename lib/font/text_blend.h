@@ -7,8 +7,8 @@
 #include "graphics/text_target.h"
 
 struct TextColor {
-  int32_t C[3];   // channels as stored: 8888 blue, green, red; 565 blue, green, red fields
-  uint32_t Raw;   // the colour value as given
+  int32_t C[3];  // channels as stored: 8888 blue, green, red; 565 blue, green, red fields
+  uint32_t Raw;  // the colour value as given
 };
 
 // Blends n pixels: dst row start, coverage row start, colour, blend parameter.

@@ -77,7 +77,8 @@ int DrawTextToTarget(const TextDrawTarget* target, FontRecord* font, int x, int 
     int64_t gy = baseline - g->Top;
     if (withEdge) {
       const uint8_t* edgeBits = GlyphEdgeBitmap(font, g);
-      if (edgeBits != nullptr) BlitCoverage(target, clip, span, edge, edgeBits, g->Width + 2, g->Rows + 2, gx - 1, gy - 1);
+      if (edgeBits != nullptr)
+        BlitCoverage(target, clip, span, edge, edgeBits, g->Width + 2, g->Rows + 2, gx - 1, gy - 1);
     }
     // Taken after the edge: making the edge may move the pool.
     BlitCoverage(target, clip, span, fill, GlyphBitmap(font, g), g->Width, g->Rows, gx, gy);

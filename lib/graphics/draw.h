@@ -31,11 +31,12 @@ struct DrawSideTable {
   int (*DrawLineSegment3D)(int x1, int y1, int x2, int y2, int color);
   // The software side.
   int (*DrawGraphAtSoft)(int x, int y, GraphRecord* graph, int transparent);
-  int (*DrawGraphStretchedSoft)(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent, int flag);
+  int (*DrawGraphStretchedSoft)(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent,
+                                int flag);
   int (*DrawGraphQuadSoft)(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                            GraphRecord* graph, int transparent);
-  int (*FillQuadrangleSoft)(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent,
-                            int a, int b);
+  int (*FillQuadrangleSoft)(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph,
+                            int transparent, int a, int b);
   int (*FillRectangleSoft)(int x1, int y1, int x2, int y2, int color);
   int (*OutlineRectangleSoft)(int x1, int y1, int x2, int y2, int color);
   int (*DrawLineSegmentSoft)(int x1, int y1, int x2, int y2, int color);
@@ -61,12 +62,13 @@ int OutlineRectangle(int x1, int y1, int x2, int y2, int color);
 int DrawGraphMirrored(int x, int y, int graph, int transparent);
 int DrawGraphPartImpl(int x, int y, int srcX, int srcY, int width, int height, int graph, int transparent,
                       int mirror);
-int DrawGraphPartStretched(int x1, int y1, int x2, int y2, int srcX, int srcY, int width, int height, int graph,
-                           int transparent);
+int DrawGraphPartStretched(int x1, int y1, int x2, int y2, int srcX, int srcY, int width, int height,
+                           int graph, int transparent);
 
 // ---- Wide lines ------------------------------------------------------------------------------
 int DrawWideLine(int x1, int y1, int x2, int y2, int color, int thickness);
-int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveType, int graph, int transparent);
+int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveType, int graph,
+                   int transparent);
 
 // 1 while the front-screen steps run around each draw: the front screen is
 // the target, drawing is in software and the screen is not 8-bit.

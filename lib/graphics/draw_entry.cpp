@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "graphics/soft/display.h"
-#include "core/window_query.h"
 #include "core/hooks.h"
+#include "core/window_query.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 
 namespace {
 
@@ -104,7 +104,9 @@ int IsFrontScreenCase() {
 }
 
 int ColourDrawingUses3D() {
-  return (GraphicsState.TextureGraphSetting == 1 && GraphicsManager.Direct3DUsable && !IsSoftwareDrawing()) ? 1 : 0;
+  return (GraphicsState.TextureGraphSetting == 1 && GraphicsManager.Direct3DUsable && !IsSoftwareDrawing())
+             ? 1
+             : 0;
 }
 
 namespace {
@@ -125,9 +127,10 @@ namespace {
   if (!g->Format.Texture && !front) return DrawSides.DrawGraphAtSoft(x, y, g, transparent);
   const Rect r{x, y, AddClamped(x, g->Width), AddClamped(y, g->Height)};
   BeforeDraw(front);
-  const int result = g->Format.Texture
-                         ? Run3D(r, [&] { return DrawSides.DrawGraphAt3D(x, y, float(x), float(y), g, transparent, 1); })
-                         : DrawSides.DrawGraphAtSoft(x, y, g, transparent);
+  const int result =
+      g->Format.Texture
+          ? Run3D(r, [&] { return DrawSides.DrawGraphAt3D(x, y, float(x), float(y), g, transparent, 1); })
+          : DrawSides.DrawGraphAtSoft(x, y, g, transparent);
   return AfterDraw(front, result, r);
 }
 
@@ -153,10 +156,11 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparen
   const bool front = IsFrontScreenCase() != 0;
   BeforeDraw(front);
   const int result =
-      side3D ? Run3D(r, [&] {
-        return DrawSides.DrawGraphStretched3D(x1, y1, x2, y2, float(x1), float(y1), float(x2), float(y2), g,
-                                              transparent, 1);
-      })
+      side3D ? Run3D(r,
+                     [&] {
+                       return DrawSides.DrawGraphStretched3D(x1, y1, x2, y2, float(x1), float(y1), float(x2),
+                                                             float(y2), g, transparent, 1);
+                     })
              : DrawSides.DrawGraphStretchedSoft(x1, y1, x2, y2, g, transparent, -1);
   return AfterDraw(front, result, r);
 }
@@ -181,8 +185,10 @@ int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
   const bool front = IsFrontScreenCase() != 0;
   BeforeDraw(front);
   const int result =
-      side3D ? Run3D(r, [&] { return DrawSides.DrawGraphQuad3D(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent); })
-             : DrawSides.DrawGraphQuadSoft(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent);
+      side3D
+          ? Run3D(r,
+                  [&] { return DrawSides.DrawGraphQuad3D(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent); })
+          : DrawSides.DrawGraphQuadSoft(x1, y1, x2, y2, x4, y4, x3, y3, g, transparent);
   return AfterDraw(front, result, r);
 }
 
@@ -202,24 +208,25 @@ int DrawColourPrimitive(const Rect& r, Draw3D draw3D, DrawSoft drawSoft) {
 }  // namespace
 
 int FillRectangle(int x1, int y1, int x2, int y2, int color) {
-  return DrawColourPrimitive(Ordered(x1, y1, x2, y2),
-                             [&] { return DrawSides.FillRectangle3D(x1, y1, x2, y2, color); },
-                             [&] { return DrawSides.FillRectangleSoft(x1, y1, x2, y2, color); });
+  return DrawColourPrimitive(
+      Ordered(x1, y1, x2, y2), [&] { return DrawSides.FillRectangle3D(x1, y1, x2, y2, color); },
+      [&] { return DrawSides.FillRectangleSoft(x1, y1, x2, y2, color); });
 }
 
 int OutlineRectangle(int x1, int y1, int x2, int y2, int color) {
-  return DrawColourPrimitive(Ordered(x1, y1, x2, y2),
-                             [&] { return DrawSides.OutlineRectangle3D(x1, y1, x2, y2, color); },
-                             [&] { return DrawSides.OutlineRectangleSoft(x1, y1, x2, y2, color); });
+  return DrawColourPrimitive(
+      Ordered(x1, y1, x2, y2), [&] { return DrawSides.OutlineRectangle3D(x1, y1, x2, y2, color); },
+      [&] { return DrawSides.OutlineRectangleSoft(x1, y1, x2, y2, color); });
 }
 
 int DrawLineSegmentImpl(int x1, int y1, int x2, int y2, int color, int thickness) {
   if (thickness > 1) return DrawWideLine(x1, y1, x2, y2, color, thickness);
   const Rect o = Ordered(x1, y1, x2, y2);
   // Both end points are drawn: the rectangle reaches one past the far corner.
-  return DrawColourPrimitive(Rect{o.Left, o.Top, AddClamped(o.Right, 1), AddClamped(o.Bottom, 1)},
-                             [&] { return DrawSides.DrawLineSegment3D(x1, y1, x2, y2, color); },
-                             [&] { return DrawSides.DrawLineSegmentSoft(x1, y1, x2, y2, color); });
+  return DrawColourPrimitive(
+      Rect{o.Left, o.Top, AddClamped(o.Right, 1), AddClamped(o.Bottom, 1)},
+      [&] { return DrawSides.DrawLineSegment3D(x1, y1, x2, y2, color); },
+      [&] { return DrawSides.DrawLineSegmentSoft(x1, y1, x2, y2, color); });
 }
 
 int DrawGraphMirrored(int x, int y, int graph, int transparent) {
@@ -237,11 +244,12 @@ int DrawGraphPartImpl(int x, int y, int srcX, int srcY, int width, int height, i
   if (!g) return (GraphicsState.EmptyClip && !mirror) ? 0 : -1;
   ClipScope scope(Rect{x, y, AddClamped(x, width), AddClamped(y, height)});
   if (!mirror) return DrawGraphAtRecord(SubClamped(x, srcX), SubClamped(y, srcY), g, transparent);
-  return DrawGraphMirrored(TruncToInt(double(x) - g->Width + srcX + width), TruncToInt(double(y) - srcY), graph, transparent);
+  return DrawGraphMirrored(TruncToInt(double(x) - g->Width + srcX + width), TruncToInt(double(y) - srcY),
+                           graph, transparent);
 }
 
-int DrawGraphPartStretched(int x1, int y1, int x2, int y2, int srcX, int srcY, int width, int height, int graph,
-                           int transparent) {
+int DrawGraphPartStretched(int x1, int y1, int x2, int y2, int srcX, int srcY, int width, int height,
+                           int graph, int transparent) {
   const GraphRecord* g = GetGraphRecord(graph);
   if (!g) return -1;
   if (width <= 0 || height <= 0) return -1;

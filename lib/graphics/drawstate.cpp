@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "graphics/soft/display.h"
-#include "core/log.h"
 #include "core/hooks.h"
+#include "core/log.h"
 #include "graphics/draw.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 
 GraphicsStateBlock GraphicsState;
 
@@ -61,7 +61,9 @@ int SetTextureGraphMode(int flag) {
 }
 
 int IsTextureGraphMode() {
-  return (GraphicsState.TextureGraphSetting == 1 && With3D() && !IsSoftwareDrawing() && IsDevice3DValid()) ? 1 : 0;
+  return (GraphicsState.TextureGraphSetting == 1 && With3D() && !IsSoftwareDrawing() && IsDevice3DValid())
+             ? 1
+             : 0;
 }
 
 int SetFlipWaitVBlank(int flag) {
@@ -101,7 +103,8 @@ int SetBlendModeParam(int mode, int parameter) {
 
 int SelectBlendGraph(int graph, int parameter1, int parameter2) {
   GraphicsStateBlock& s = GraphicsState;
-  if (graph == s.BlendGraph && parameter1 == s.BlendGraphParam[0] && parameter2 == s.BlendGraphParam[1]) return 0;
+  if (graph == s.BlendGraph && parameter1 == s.BlendGraphParam[0] && parameter2 == s.BlendGraphParam[1])
+    return 0;
   GraphRecord* g = nullptr;
   if (graph != -1) {
     g = GetGraphRecord(graph);

@@ -12,9 +12,9 @@
 #include "softrender/blend_mode.h"
 
 struct GraphicsStateBlock {
-  GraphRestoreCallback RestoreCallback;   // survives InitGraphicsState
-  int32_t DrawTarget;                     // DRAW_TARGET_FRONT, DRAW_TARGET_BACK or a graph
-  Rect DrawTargetRect;                    // where the target lies on the screen
+  GraphRestoreCallback RestoreCallback;  // survives InitGraphicsState
+  int32_t DrawTarget;                    // DRAW_TARGET_FRONT, DRAW_TARGET_BACK or a graph
+  Rect DrawTargetRect;                   // where the target lies on the screen
   // The one clip rectangle, right and bottom exclusive. The software renderer
   // reads it through a pointer and the float form is derived from it, so a
   // change here is the whole change.
@@ -23,12 +23,12 @@ struct GraphicsStateBlock {
   int32_t Draw3DWords[4];
   float Draw3DFloat;
   int32_t FilterMode;
-  int32_t BlendMode;                      // BLEND_COPY ... (blend_mode.h)
+  int32_t BlendMode;  // BLEND_COPY ... (blend_mode.h)
   int32_t BlendParam;
-  int32_t BlendGraph;                     // -1 none
+  int32_t BlendGraph;  // -1 none
   int32_t BlendGraphParam[2];
-  uint32_t Tint;                          // 0xRRGGBB; 0xFFFFFF no tint
-  int32_t NewGraphColorBitDepth;          // 0: the screen's
+  uint32_t Tint;                  // 0xRRGGBB; 0xFFFFFF no tint
+  int32_t NewGraphColorBitDepth;  // 0: the screen's
   int32_t TextureGraphSetting;
   int32_t NewGraphDrawValid;
   int32_t NewGraphAlphaCh;
@@ -36,11 +36,11 @@ struct GraphicsStateBlock {
   int32_t NewGraphSystemMem;
   int32_t NewGraphNoManageTexture;
   int32_t NoVBlankWait;
-  uint32_t TransparentColor;              // 0xRRGGBB
-  int32_t EmptyClip;                      // 1 while the clip rectangle has no area
+  uint32_t TransparentColor;  // 0xRRGGBB
+  int32_t EmptyClip;          // 1 while the clip rectangle has no area
   uint64_t FlipCount;
   Matrix4 World, View, Projection, Viewport;
-  int32_t ClipArgs[4];                    // the last SetDrawClipRect arguments as given
+  int32_t ClipArgs[4];  // the last SetDrawClipRect arguments as given
   LightBlock Lights;
 };
 

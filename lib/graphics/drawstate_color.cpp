@@ -1,7 +1,7 @@
 // Colour values of the screen format, and the screen mode as the drawing
 // state reports it.
-#include "graphics/soft/display.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 
 namespace {
 

@@ -2,12 +2,12 @@
 #include <cstring>
 #include <utility>
 
-#include "graphics/soft/display.h"
+#include "core/hooks.h"
 #include "core/log.h"
 #include "core/window_query.h"
-#include "core/hooks.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "softrender/memimg_tables.h"
 
 namespace {
@@ -142,8 +142,8 @@ int SetDrawClipRect(int x1, int y1, int x2, int y2) {
   s.EmptyClip = 0;
   if (GraphicsManager.Direct3DUsable && SetViewportFromRect3D(&s.ClipRect) != 0)
     LogPrintf("ビューポートの設定に失敗しました %s", s.DrawTarget == DRAW_TARGET_FRONT  ? "Front Buffer"
-                                                 : s.DrawTarget == DRAW_TARGET_BACK ? "Back Buffer"
-                                                                                    : "Image Buffer");
+                                                     : s.DrawTarget == DRAW_TARGET_BACK ? "Back Buffer"
+                                                                                        : "Image Buffer");
   return 0;
 }
 
@@ -160,8 +160,9 @@ int GetDrawClipRect(Rect* rect) {
 }
 
 int GetStoredDrawClipArgs(Rect* rect) {
-  if (rect) *rect = Rect{GraphicsState.ClipArgs[0], GraphicsState.ClipArgs[1], GraphicsState.ClipArgs[2],
-                         GraphicsState.ClipArgs[3]};
+  if (rect)
+    *rect = Rect{GraphicsState.ClipArgs[0], GraphicsState.ClipArgs[1], GraphicsState.ClipArgs[2],
+                 GraphicsState.ClipArgs[3]};
   return 0;
 }
 

@@ -18,15 +18,15 @@ constexpr int32_t GRAPH_HANDLE_TAG = 0x08000000;
 
 // The nine bytes every surface of a graph is asked for with.
 struct SurfaceFormatRequest {
-  uint8_t Texture;          // 1: Direct3D texture pieces
+  uint8_t Texture;  // 1: Direct3D texture pieces
   uint8_t AlphaChFlag;
-  uint8_t DrawValid;        // can be a draw target
+  uint8_t DrawValid;  // can be a draw target
   uint8_t SystemMemory;
   uint8_t NoTextureManage;
   uint8_t AlphaTestFlag;
-  uint8_t ColorBitDepth;    // 16 or 32 (8 on a palette screen)
-  uint8_t Option;           // 1: 8-bit single channel image; 0 for graphs
-  uint8_t Palette;          // the software image keeps its palette
+  uint8_t ColorBitDepth;  // 16 or 32 (8 on a palette screen)
+  uint8_t Option;         // 1: 8-bit single channel image; 0 for graphs
+  uint8_t Palette;        // the software image keeps its palette
 };
 static_assert(sizeof(SurfaceFormatRequest) == 9, "format request is nine bytes");
 
@@ -42,11 +42,11 @@ struct GraphRecord {
   char Directory[GRAPH_DIRECTORY_SIZE];
   int32_t SourceX, SourceY;
   int32_t Width, Height;
-  int32_t Movie;            // -1: none
+  int32_t Movie;  // -1: none
   // 1 when this graph opened its movie and closes it; a sub-graph shares
   // its source's movie without owning it.
   int32_t MovieOwner;
-  int32_t Lost;             // 1 while the device surfaces are lost and not reloaded
+  int32_t Lost;  // 1 while the device surfaces are lost and not reloaded
   // 1 when the name or directory did not fit: the graph cannot be reloaded.
   int32_t SourceTooLong;
 };

@@ -2,13 +2,13 @@
 // rectangle of another graph.
 #include <cstring>
 
-#include "graphics/soft/display.h"
-#include "core/log.h"
 #include "core/hooks.h"
+#include "core/log.h"
 #include "file/fileaccess.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
 
@@ -71,7 +71,9 @@ int CreateGraphFromImagePair(PixelImage* image, PixelImage* alpha, int textureAl
   return handle;
 }
 
-int CreateGraphFromImageDefault(PixelImage* image) { return CreateGraphFromImagePair(image, nullptr, 1, 0, 1); }
+int CreateGraphFromImageDefault(PixelImage* image) {
+  return CreateGraphFromImagePair(image, nullptr, 1, 0, 1);
+}
 
 int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror, int movieFlag) {
   if (!fileName || !GraphicsManager.Initialised) return -1;
@@ -118,8 +120,8 @@ int CreateSubGraph(int x, int y, int width, int height, int source) {
   if (height > src->Height - y) height = src->Height - y;
 
   GraphRecord* g = nullptr;
-  const int handle = AddGraphData(width, height, src->Format.Texture, &g, src->Format.AlphaChFlag,
-                                  src->Format.Palette);
+  const int handle =
+      AddGraphData(width, height, src->Format.Texture, &g, src->Format.AlphaChFlag, src->Format.Palette);
   if (handle < 0) return -1;
   src = GetGraphRecord(source);  // still valid: adding never moves records
   g->Movie = src->Movie;

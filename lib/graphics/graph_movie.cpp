@@ -11,7 +11,8 @@
 
 namespace {
 
-using ReloadFunction = int (*)(int, int, int, int, int, GraphRecord*, int, const PixelImage*, const PixelImage*);
+using ReloadFunction = int (*)(int, int, int, int, int, GraphRecord*, int, const PixelImage*,
+                               const PixelImage*);
 
 // Copies the movie's frame into the graph when it is new, or when the graph
 // lost its surfaces' contents since (or always, when forced).
@@ -55,7 +56,8 @@ int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
   s.NewGraphSystemMem = 1;
   s.NewGraphNoManageTexture = 1;
   const int handle = CreateGraphOfSize(width, height, textureAllowed, 0, 0);
-  if (handle < 0) LogPrintf("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);
+  if (handle < 0)
+    LogPrintf("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);
   s.NewGraphColorBitDepth = depth;
   s.NewGraphSystemMem = systemMem;
   s.NewGraphNoManageTexture = noManage;

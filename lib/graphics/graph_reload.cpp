@@ -3,13 +3,13 @@
 // display device was lost, and filling and copying into graphs.
 #include <cstring>
 
-#include "graphics/soft/display.h"
-#include "core/log.h"
 #include "core/hooks.h"
+#include "core/log.h"
 #include "file/fileaccess.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
 
@@ -95,8 +95,9 @@ int ReloadGraphFromImage(int x, int y, int flag, const char* fileName, int reser
   g->LoadOption = loadOption;
   g->SourceX = sourceX;
   g->SourceY = sourceY;
-  return g->Format.Texture ? ReloadImageToGraphSurface3D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha)
-                           : ReloadImageToGraphSurface2D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha);
+  return g->Format.Texture
+             ? ReloadImageToGraphSurface3D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha)
+             : ReloadImageToGraphSurface2D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha);
 }
 
 int RestoreGraphSurface(int handle) {

@@ -1,14 +1,14 @@
 // The graph table: slots, handles and their validity, and deletion.
 #include <cstring>
 
-#include "graphics/soft/display.h"
 #include "core/alloc.h"
-#include "core/log.h"
 #include "core/fatal.h"
 #include "core/hooks.h"
+#include "core/log.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 
 int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, int alpha, int palette) {
   GraphicsManagerBlock& m = GraphicsManager;

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "graphics/soft/display.h"
-#include "core/log.h"
-#include "core/hooks.h"
 #include "core/fatal.h"
+#include "core/hooks.h"
+#include "core/log.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 
 GraphicsManagerBlock GraphicsManager;
 void* GraphicsWindow = nullptr;
@@ -45,7 +45,8 @@ int InitGraphicsManager() {
   m.Initialised = 1;
   DeleteAllSurface2DChecked();
   m.Direct3DUsable = DeleteAllSurface3DChecked() != -1 ? 1 : 0;
-  LogWrite(m.Direct3DUsable ? "３Ｄグラフィック描画機能を使用します\n" : "３Ｄグラフィック描画機能は使用しません\n");
+  LogWrite(m.Direct3DUsable ? "３Ｄグラフィック描画機能を使用します\n"
+                            : "３Ｄグラフィック描画機能は使用しません\n");
   InitGraphicsState();
   UpwardHooks.InitializeFontSystem();
   LogIndentDecrease();

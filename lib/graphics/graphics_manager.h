@@ -15,7 +15,7 @@ struct GraphicsManagerBlock {
 };
 
 extern GraphicsManagerBlock GraphicsManager;
-extern void* GraphicsWindow;   // the main window, kept for the graphics layer
+extern void* GraphicsWindow;  // the main window, kept for the graphics layer
 
 int InitGraphicsDevice(void* mainWindow);
 int TermGraphicsDevice();

@@ -25,7 +25,7 @@ struct LightRecord {
   uint32_t Check;
   int32_t Handle;
   LightDescription Light;
-  int32_t DeviceIndex;   // -1 while not set on a device
+  int32_t DeviceIndex;  // -1 while not set on a device
   int32_t Enabled;
   int32_t Changed;
 };

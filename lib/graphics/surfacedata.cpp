@@ -4,11 +4,11 @@
 
 #include <cstring>
 
-#include "graphics/soft/display.h"
 #include "core/alloc.h"
 #include "core/log.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 
 int GetTextureFormatIndex(const SurfaceFormatRequest* r) {
   const int b = r->ColorBitDepth == 16 ? 0 : 1;
@@ -29,7 +29,8 @@ int AddSurfaceData(int refCount, uint16_t width, uint16_t height, uint32_t trans
     return -1;
   }
   const int slot = m.SurfaceData.FreeSlot();
-  auto* r = slot < 0 ? nullptr : static_cast<SurfaceDataRecord*>(TrackedAllocZeroed(sizeof(SurfaceDataRecord), "", 0));
+  auto* r = slot < 0 ? nullptr
+                     : static_cast<SurfaceDataRecord*>(TrackedAllocZeroed(sizeof(SurfaceDataRecord), "", 0));
   if (!r) {
     LogWrite("サーフェス用データを保存するメモリ領域の確保に失敗しました\n");
     return -1;
@@ -86,7 +87,8 @@ int CreateSurfaceDataSurface(int handle) {
                                int((t >> 8) & 0xFF), int(t & 0xFF), 255);
     }
     std::memset(&r->Image, 0, sizeof r->Image);
-    result = InitializeMemImg(&r->Image, r->Width, r->Height, -1, key, type, q.Palette, q.AlphaChFlag, 0, nullptr);
+    result =
+        InitializeMemImg(&r->Image, r->Width, r->Height, -1, key, type, q.Palette, q.AlphaChFlag, 0, nullptr);
   }
   if (result != 0) {
     LogWrite("メモリイメージの作成に失敗しました\n");
@@ -156,12 +158,14 @@ int ReleaseSurfaceDataRef(int handle) {
   return r ? --r->RefCount : -1;
 }
 
-int LockSurfaceData(int handle, int* pitch, uint8_t** pixels, int writeOnly, const Rect* rect, ColorFormat* format) {
+int LockSurfaceData(int handle, int* pitch, uint8_t** pixels, int writeOnly, const Rect* rect,
+                    ColorFormat* format) {
   (void)writeOnly;
   SurfaceDataRecord* r = GetSurfaceDataRecord(handle);
   if (!r) return -1;
   if (format) {
-    const ColorFormat* f = r->Software && IsValidMemImg(&r->Image) ? r->Image.Base->Format : GetScreenColorData();
+    const ColorFormat* f =
+        r->Software && IsValidMemImg(&r->Image) ? r->Image.Base->Format : GetScreenColorData();
     *format = *f;
   }
   if (r->LockCount > 0) {

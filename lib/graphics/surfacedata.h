@@ -18,14 +18,14 @@ struct SurfaceDataRecord {
   uint32_t Check;
   int* LostFlag;
   SurfaceFormatRequest Request;
-  uint32_t Software;        // 1: the pixels are a MEMIMG
-  int32_t FormatIndex;      // 0..8 textures, 9 plain surface, 10..13 software images
+  uint32_t Software;    // 1: the pixels are a MEMIMG
+  int32_t FormatIndex;  // 0..8 textures, 9 plain surface, 10..13 software images
   int32_t ZWanted;
-  void* Surface;            // a device surface; always null here
+  void* Surface;  // a device surface; always null here
   MEMIMG Image;
   void* ZSurface;
   MEMIMG ZImage;
-  uint32_t TransColor;      // 0xRRGGBB
+  uint32_t TransColor;  // 0xRRGGBB
   uint16_t Width, Height;
   int32_t RefCount;
   int32_t LockedPitch;

@@ -1,8 +1,8 @@
 // Where the font renderer draws: the current draw target's image.
-#include "graphics/soft/display.h"
 #include "graphics/text_target.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 
 int GetTextDrawTarget(TextDrawTarget* out) {
   if (!out || GraphicsState.EmptyClip) return -1;

@@ -15,13 +15,13 @@ enum TextPixelFormat : int32_t {
 };
 
 struct TextDrawTarget {
-  uint8_t* Pixels;          // top-left pixel of the target
-  int32_t Pitch;            // bytes from one row to the next
-  int32_t Width, Height;    // size of the target in pixels
+  uint8_t* Pixels;        // top-left pixel of the target
+  int32_t Pitch;          // bytes from one row to the next
+  int32_t Width, Height;  // size of the target in pixels
   TextPixelFormat Format;
   int32_t ClipLeft, ClipTop, ClipRight, ClipBottom;  // right/bottom exclusive
-  int32_t BlendMode;        // DrawBlendMode: 0 copy, 1 alpha, 2 add, 3 sub, 4 mul, 10, 11
-  int32_t BlendParam;       // 0 to 255
+  int32_t BlendMode;   // DrawBlendMode: 0 copy, 1 alpha, 2 add, 3 sub, 4 mul, 10, 11
+  int32_t BlendParam;  // 0 to 255
 };
 
 // Fills `out` with the current draw target; 0, or -1 when there is none to

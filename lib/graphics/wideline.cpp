@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "graphics/soft/display.h"
 #include "core/alloc.h"
-#include "core/window_query.h"
 #include "core/hooks.h"
+#include "core/window_query.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 #include "softrender/memimg_tables.h"
 
 namespace {
@@ -43,7 +43,8 @@ int DrawWideLine(int x1, int y1, int x2, int y2, int color, int thickness) {
   return 0;
 }
 
-int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveType, int graph, int transparent) {
+int FillQuadrangle(const PrimitiveVertex2D* vertices, int count, int primitiveType, int graph,
+                   int transparent) {
   (void)graph;
   if (GraphicsState.EmptyClip) return 0;
   if (!vertices || count != 4 || primitiveType != 5) return -1;

@@ -8,8 +8,8 @@
 #include "core/log.h"
 #include "file/stream.h"
 #include "image/bmp_rle.h"
-#include "image/imagedecode.h"
 #include "image/dib.h"
+#include "image/imagedecode.h"
 
 namespace {
 
@@ -23,12 +23,12 @@ struct BmpFile {
   uint32_t DataOffset;
   BITMAPINFOHEADER Header;
   int Width;
-  int Height;          // absolute
+  int Height;  // absolute
   bool BottomUp;
   RGBQUAD Colors[256];
   int ColorCount;
   uint32_t Masks[3];
-  uint8_t* Data;       // from the data offset to the end of the file
+  uint8_t* Data;  // from the data offset to the end of the file
   size_t DataSize;
 };
 
@@ -49,11 +49,19 @@ int ReadHeaders(StreamData* stream, BmpFile* f) {
   const unsigned bits = h.BitCount;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return -1;
   switch (h.Compression) {
-    case DIB_COMPRESSION_RGB: break;
-    case DIB_COMPRESSION_RLE8: if (bits != 8) return -1; break;
-    case DIB_COMPRESSION_RLE4: if (bits != 4) return -1; break;
-    case DIB_COMPRESSION_BITFIELDS: if (bits != 16 && bits != 32) return -1; break;
-    default: return -1;
+    case DIB_COMPRESSION_RGB:
+      break;
+    case DIB_COMPRESSION_RLE8:
+      if (bits != 8) return -1;
+      break;
+    case DIB_COMPRESSION_RLE4:
+      if (bits != 4) return -1;
+      break;
+    case DIB_COMPRESSION_BITFIELDS:
+      if (bits != 16 && bits != 32) return -1;
+      break;
+    default:
+      return -1;
   }
   f->Width = h.Width;
   f->Height = h.Height < 0 ? -h.Height : h.Height;
@@ -144,8 +152,10 @@ uint8_t* DecodeRunLength(const BmpFile& f, int* pitch) {
   auto* pixels = static_cast<uint8_t*>(TrackedAllocZeroed(static_cast<size_t>(outPitch * f.Height), "", 0));
   if (pixels == nullptr) return nullptr;
   RleTarget target{pixels, outPitch, f.Width, f.Height, f.BottomUp};
-  if (f.Header.Compression == DIB_COMPRESSION_RLE8) DecodeBmpRle8(f.Data, f.DataSize, target);
-  else DecodeBmpRle4(f.Data, f.DataSize, target);
+  if (f.Header.Compression == DIB_COMPRESSION_RLE8)
+    DecodeBmpRle8(f.Data, f.DataSize, target);
+  else
+    DecodeBmpRle4(f.Data, f.DataSize, target);
   *pitch = static_cast<int>(outPitch);
   return pixels;
 }
@@ -159,8 +169,8 @@ uint8_t* ConvertThroughSection(const BmpFile& f, int* pitch) {
     return nullptr;
   }
   const bool masks = f.Header.Compression == DIB_COMPRESSION_BITFIELDS;
-  if (SetDibBitsToSection(section, &f.Header, f.Colors, f.ColorCount, masks ? f.Masks : nullptr,
-                              f.Data, f.DataSize) != 0) {
+  if (SetDibBitsToSection(section, &f.Header, f.Colors, f.ColorCount, masks ? f.Masks : nullptr, f.Data,
+                          f.DataSize) != 0) {
     DeleteDibSection(section);
     return nullptr;
   }

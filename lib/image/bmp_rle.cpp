@@ -45,8 +45,10 @@ bool Escape(uint8_t code, const uint8_t* data, size_t size, size_t* pos, Cursor*
 // high nibble first, then the low one.
 template <int Bits>
 uint8_t Sample(uint8_t b, size_t i) {
-  if constexpr (Bits == 8) return b;
-  else return (i & 1) ? b & 0xF : b >> 4;
+  if constexpr (Bits == 8)
+    return b;
+  else
+    return (i & 1) ? b & 0xF : b >> 4;
 }
 
 // Both encodings: a pair (count, value) is a run of count pixels taken from
@@ -81,6 +83,10 @@ void DecodeRle(const uint8_t* data, size_t size, const RleTarget& target) {
 
 }  // namespace
 
-void DecodeBmpRle8(const uint8_t* data, size_t size, const RleTarget& target) { DecodeRle<8>(data, size, target); }
+void DecodeBmpRle8(const uint8_t* data, size_t size, const RleTarget& target) {
+  DecodeRle<8>(data, size, target);
+}
 
-void DecodeBmpRle4(const uint8_t* data, size_t size, const RleTarget& target) { DecodeRle<4>(data, size, target); }
+void DecodeBmpRle4(const uint8_t* data, size_t size, const RleTarget& target) {
+  DecodeRle<4>(data, size, target);
+}

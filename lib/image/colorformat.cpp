@@ -113,8 +113,8 @@ int SetGrayPaletteColorFormat(ColorFormat* f) {
   return 0;
 }
 
-int MakeColorFormatImpl(ColorFormat* f, int bitDepth, uint32_t redMask, uint32_t greenMask,
-                        uint32_t blueMask, uint32_t alphaMask) {
+int MakeColorFormatImpl(ColorFormat* f, int bitDepth, uint32_t redMask, uint32_t greenMask, uint32_t blueMask,
+                        uint32_t alphaMask) {
   unsigned bits = bitDepth < 0 ? 0u : static_cast<unsigned>(bitDepth);
   f->BitDepth = static_cast<uint16_t>(bits);
   f->BytesPerPixel = static_cast<uint16_t>(bits / 8);

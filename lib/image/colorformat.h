@@ -15,15 +15,15 @@ struct PaletteEntry {
 // A one-byte format is a palette format: the pixel is an index, and the red,
 // green and blue masks describe the palette entry read as a little-endian u32.
 struct ColorFormat {
-  uint16_t BitDepth;       // 8, 16, 24 or 32; 0 for a format without a depth
-  uint16_t BytesPerPixel;  // BitDepth / 8: the step from one pixel to the next
+  uint16_t BitDepth;                                    // 8, 16, 24 or 32; 0 for a format without a depth
+  uint16_t BytesPerPixel;                               // BitDepth / 8: the step from one pixel to the next
   uint8_t RedWidth, GreenWidth, BlueWidth, AlphaWidth;  // 0 = channel absent
   uint8_t RedShift, GreenShift, BlueShift, AlphaShift;  // lowest bit of each channel
   uint32_t RedMask, GreenMask, BlueMask, AlphaMask;
-  uint32_t UnusedMask;     // bits of the pixel that belong to no channel
+  uint32_t UnusedMask;  // bits of the pixel that belong to no channel
   PaletteEntry Palette[256];
   uint8_t UnusedShift, UnusedWidth;
-  uint32_t FormatCode;     // 0 in every format built here
+  uint32_t FormatCode;  // 0 in every format built here
 };
 
 // Fixed formats. Each writes only the fields of its layout; the palette keeps

@@ -121,12 +121,11 @@ int GetConvertOptionWord() { return 0; }
 
 int ConvertPixelRect(uint8_t* destPixels, int destPitch, const ColorFormat* destFormat,
                      const uint8_t* sourcePixels, int sourcePitch, const ColorFormat* sourceFormat,
-                     const uint8_t* alphaPixels, int alphaPitch, const ColorFormat* alphaFormat,
-                     int destX, int destY, const Rect* sourceRect, int mirror, int keyToAlpha,
-                     uint32_t transColor, int /*ditherMode*/, int clearColor, int alphaFromRed,
-                     int skipKey, int paletteRemap) {
-  if (destPixels == nullptr || destFormat == nullptr || sourcePixels == nullptr ||
-      sourceFormat == nullptr || sourceRect == nullptr)
+                     const uint8_t* alphaPixels, int alphaPitch, const ColorFormat* alphaFormat, int destX,
+                     int destY, const Rect* sourceRect, int mirror, int keyToAlpha, uint32_t transColor,
+                     int /*ditherMode*/, int clearColor, int alphaFromRed, int skipKey, int paletteRemap) {
+  if (destPixels == nullptr || destFormat == nullptr || sourcePixels == nullptr || sourceFormat == nullptr ||
+      sourceRect == nullptr)
     return -1;
   const ColorFormat& D = *destFormat;
   const ColorFormat& S = *sourceFormat;
@@ -193,8 +192,8 @@ int ConvertPixelRect(uint8_t* destPixels, int destPitch, const ColorFormat* dest
     }
   }
 
-  const bool sameMasks = D.BitDepth == S.BitDepth && D.RedMask == S.RedMask &&
-                         D.GreenMask == S.GreenMask && D.BlueMask == S.BlueMask;
+  const bool sameMasks = D.BitDepth == S.BitDepth && D.RedMask == S.RedMask && D.GreenMask == S.GreenMask &&
+                         D.BlueMask == S.BlueMask;
   if (!job.KeyToAlpha && !job.AlphaFromImage && !job.ClearColor && !job.AlphaFromRed && sameMasks &&
       D.AlphaMask == S.AlphaMask) {
     CopySameLayout(job);

@@ -23,10 +23,9 @@ struct Rect;
 // nothing and gives 0. In place works when the destination pixel is not wider.
 int ConvertPixelRect(uint8_t* destPixels, int destPitch, const ColorFormat* destFormat,
                      const uint8_t* sourcePixels, int sourcePitch, const ColorFormat* sourceFormat,
-                     const uint8_t* alphaPixels, int alphaPitch, const ColorFormat* alphaFormat,
-                     int destX, int destY, const Rect* sourceRect, int mirror, int keyToAlpha,
-                     uint32_t transColor, int ditherMode, int clearColor, int alphaFromRed,
-                     int skipKey, int paletteRemap);
+                     const uint8_t* alphaPixels, int alphaPitch, const ColorFormat* alphaFormat, int destX,
+                     int destY, const Rect* sourceRect, int mirror, int keyToAlpha, uint32_t transColor,
+                     int ditherMode, int clearColor, int alphaFromRed, int skipKey, int paletteRemap);
 
 // The library's conversion option word (passed as ditherMode); always 0.
 int GetConvertOptionWord();

@@ -43,9 +43,7 @@ uint32_t Load16(const uint8_t* s) { return LoadPixel(s, 2); }
 uint32_t Load24(const uint8_t* s) { return LoadPixel(s, 3); }
 uint32_t Load32(const uint8_t* s) { return LoadPixel(s, 4); }
 
-uint32_t To555(uint32_t rgb) {
-  return ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x3E0) | ((rgb >> 3) & 0x1F);
-}
+uint32_t To555(uint32_t rgb) { return ((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x3E0) | ((rgb >> 3) & 0x1F); }
 
 // The palette read as 0x00RRGGBB values, once per call.
 struct PaletteTable {

@@ -72,7 +72,8 @@ void GeneralLoop(const ConvertJob& job) {
   uint32_t keyRgb = 0;
   if (keyToAlpha) {
     keyRgb = PackColorForFormat(&D, (job.TransColor >> 16) & 0xFF, (job.TransColor >> 8) & 0xFF,
-                                job.TransColor & 0xFF, 255) & rgbMask;
+                                job.TransColor & 0xFF, 255) &
+             rgbMask;
   }
 
   for (int y = 0; y < height; y++) {
@@ -107,8 +108,8 @@ void GeneralLoop(const ConvertJob& job) {
       }
       if (clearColor) r = g = b = 0;
 
-      uint32_t out = SafeShl(a, dAlphaShift) | SafeShl(r, dRedShift) | SafeShl(b, dBlueShift) |
-                     SafeShl(g, dGreenShift);
+      uint32_t out =
+          SafeShl(a, dAlphaShift) | SafeShl(r, dRedShift) | SafeShl(b, dBlueShift) | SafeShl(g, dGreenShift);
       if (keyToAlpha) out = (out & rgbMask) == keyRgb ? out & ~dAlphaMask : out | dAlphaMask;
       StorePixel(dst, DB, out | unused);
     }
@@ -118,10 +119,18 @@ void GeneralLoop(const ConvertJob& job) {
 template <unsigned SB>
 void GeneralForSource(const ConvertJob& job) {
   switch (job.DB) {
-    case 1: GeneralLoop<SB, 1>(job); break;
-    case 2: GeneralLoop<SB, 2>(job); break;
-    case 3: GeneralLoop<SB, 3>(job); break;
-    default: GeneralLoop<SB, 4>(job); break;
+    case 1:
+      GeneralLoop<SB, 1>(job);
+      break;
+    case 2:
+      GeneralLoop<SB, 2>(job);
+      break;
+    case 3:
+      GeneralLoop<SB, 3>(job);
+      break;
+    default:
+      GeneralLoop<SB, 4>(job);
+      break;
   }
 }
 
@@ -129,9 +138,17 @@ void GeneralForSource(const ConvertJob& job) {
 
 void ConvertGeneral(const ConvertJob& job) {
   switch (job.SB) {
-    case 1: GeneralForSource<1>(job); break;
-    case 2: GeneralForSource<2>(job); break;
-    case 3: GeneralForSource<3>(job); break;
-    default: GeneralForSource<4>(job); break;
+    case 1:
+      GeneralForSource<1>(job);
+      break;
+    case 2:
+      GeneralForSource<2>(job);
+      break;
+    case 3:
+      GeneralForSource<3>(job);
+      break;
+    default:
+      GeneralForSource<4>(job);
+      break;
   }
 }

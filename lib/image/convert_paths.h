@@ -12,7 +12,7 @@ struct ConvertJob {
   const uint8_t* Source;  // first pixel of the source rectangle
   ptrdiff_t SourcePitch;
   const ColorFormat* S;
-  const uint8_t* Alpha;   // first pixel of the alpha rectangle, or null
+  const uint8_t* Alpha;  // first pixel of the alpha rectangle, or null
   ptrdiff_t AlphaPitch;
   const ColorFormat* A;
   int DestX, DestY;
@@ -20,8 +20,8 @@ struct ConvertJob {
   int Mirror, KeyToAlpha, ClearColor, AlphaFromRed, SkipKey;
   uint32_t TransColor;
   int AlphaFromImage;
-  int AlphaGiven;         // an alpha image was passed (used or not)
-  unsigned DB, SB, AB;    // bytes per pixel of destination, source, alpha image
+  int AlphaGiven;       // an alpha image was passed (used or not)
+  unsigned DB, SB, AB;  // bytes per pixel of destination, source, alpha image
 
   // The destination pixel of rectangle column x in row y (mirror honoured).
   uint8_t* DestPixel(int x, int y) const {

@@ -9,25 +9,50 @@ namespace convert_detail {
 
 inline uint32_t LoadPixel(const uint8_t* p, unsigned bytesPerPixel) {
   switch (bytesPerPixel) {
-    case 1: return p[0];
-    case 2: { uint16_t v; std::memcpy(&v, p, 2); return v; }
-    case 3: return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-    default: { uint32_t v; std::memcpy(&v, p, 4); return v; }
+    case 1:
+      return p[0];
+    case 2: {
+      uint16_t v;
+      std::memcpy(&v, p, 2);
+      return v;
+    }
+    case 3:
+      return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    default: {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return v;
+    }
   }
 }
 
 inline void StorePixel(uint8_t* p, unsigned bytesPerPixel, uint32_t v) {
   switch (bytesPerPixel) {
-    case 1: p[0] = static_cast<uint8_t>(v); break;
-    case 2: { uint16_t w = static_cast<uint16_t>(v); std::memcpy(p, &w, 2); break; }
-    case 3: p[0] = static_cast<uint8_t>(v); p[1] = static_cast<uint8_t>(v >> 8); p[2] = static_cast<uint8_t>(v >> 16); break;
-    default: std::memcpy(p, &v, 4); break;
+    case 1:
+      p[0] = static_cast<uint8_t>(v);
+      break;
+    case 2: {
+      uint16_t w = static_cast<uint16_t>(v);
+      std::memcpy(p, &w, 2);
+      break;
+    }
+    case 3:
+      p[0] = static_cast<uint8_t>(v);
+      p[1] = static_cast<uint8_t>(v >> 8);
+      p[2] = static_cast<uint8_t>(v >> 16);
+      break;
+    default:
+      std::memcpy(p, &v, 4);
+      break;
   }
 }
 
 // The colour key cut to the width of a pixel, as LoadPixel reads one.
 inline uint32_t KeyForWidth(uint32_t key, unsigned bytesPerPixel) {
-  return bytesPerPixel == 1 ? key & 0xFF : bytesPerPixel == 2 ? key & 0xFFFF : bytesPerPixel == 3 ? key & 0xFFFFFF : key;
+  return bytesPerPixel == 1   ? key & 0xFF
+         : bytesPerPixel == 2 ? key & 0xFFFF
+         : bytesPerPixel == 3 ? key & 0xFFFFFF
+                              : key;
 }
 
 // A palette entry read as the little-endian u32 0xXXRRGGBB (reserved byte on top).
@@ -54,11 +79,16 @@ inline uint32_t RescaleChannel(uint32_t c, unsigned from, unsigned to) {
 // The bytes per pixel of a depth the converter handles, or 0.
 inline unsigned DepthBytes(const ColorFormat& f) {
   switch (f.BitDepth) {
-    case 8: return 1;
-    case 16: return 2;
-    case 24: return 3;
-    case 32: return 4;
-    default: return 0;
+    case 8:
+      return 1;
+    case 16:
+      return 2;
+    case 24:
+      return 3;
+    case 32:
+      return 4;
+    default:
+      return 0;
   }
 }
 

@@ -52,8 +52,10 @@ void DecodeColorBlock(const uint8_t* block, bool dxt1, Rgba out[16]) {
   uint16_t c0 = LoadLe16(block), c1 = LoadLe16(block + 2);
   Rgba pal[4] = {Expand565(c0), Expand565(c1), {}, {}};
   if (!dxt1 || c0 > c1) {
-    pal[2] = Rgba{(2 * pal[0].R + pal[1].R) / 3, (2 * pal[0].G + pal[1].G) / 3, (2 * pal[0].B + pal[1].B) / 3, 255};
-    pal[3] = Rgba{(pal[0].R + 2 * pal[1].R) / 3, (pal[0].G + 2 * pal[1].G) / 3, (pal[0].B + 2 * pal[1].B) / 3, 255};
+    pal[2] = Rgba{(2 * pal[0].R + pal[1].R) / 3, (2 * pal[0].G + pal[1].G) / 3, (2 * pal[0].B + pal[1].B) / 3,
+                  255};
+    pal[3] = Rgba{(pal[0].R + 2 * pal[1].R) / 3, (pal[0].G + 2 * pal[1].G) / 3, (pal[0].B + 2 * pal[1].B) / 3,
+                  255};
   } else {
     pal[2] = Rgba{(pal[0].R + pal[1].R) / 2, (pal[0].G + pal[1].G) / 2, (pal[0].B + pal[1].B) / 2, 255};
     pal[3] = pal[2];
@@ -119,8 +121,10 @@ int DecodeDxt(StreamData* stream, int variant, uint32_t width, uint32_t height, 
         DecodeColorBlock(block, true, px);
       } else {
         DecodeColorBlock(block + 8, false, px);
-        if (variant <= 3) DecodeExplicitAlpha(block, px);
-        else DecodeInterpolatedAlpha(block, px);
+        if (variant <= 3)
+          DecodeExplicitAlpha(block, px);
+        else
+          DecodeInterpolatedAlpha(block, px);
         if (variant == 2 || variant == 4) Unpremultiply(px);
       }
       for (int i = 0; i < 16; ++i) {

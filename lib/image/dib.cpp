@@ -48,9 +48,7 @@ uint8_t DibExpandChannel(uint32_t value, unsigned width) {
 
 void DibFailNextCreates(int count) { g_failCreates = count; }
 
-DibSection* CreateDibSection24(int width, int height) {
-  return CreateDibSection(width, height, 24, nullptr);
-}
+DibSection* CreateDibSection24(int width, int height) { return CreateDibSection(width, height, 24, nullptr); }
 
 DibSection* CreateDibSection(int width, int height, int bitCount, const RGBQUAD* colors) {
   if (g_failCreates > 0) {
@@ -84,9 +82,8 @@ void DeleteDibSection(DibSection* section) {
   PlatHeapFree(section);
 }
 
-int SetDibBitsToSection(DibSection* section, const BITMAPINFOHEADER* header,
-                            const RGBQUAD* colors, int colorCount, const uint32_t* masks,
-                            const uint8_t* bits, size_t bitsSize) {
+int SetDibBitsToSection(DibSection* section, const BITMAPINFOHEADER* header, const RGBQUAD* colors,
+                        int colorCount, const uint32_t* masks, const uint8_t* bits, size_t bitsSize) {
   if (section == nullptr || header == nullptr || bits == nullptr) return -1;
   const int width = header->Width;
   const int64_t height = header->Height < 0 ? -int64_t{header->Height} : int64_t{header->Height};
@@ -133,9 +130,12 @@ int SetDibBitsToSection(DibSection* section, const BITMAPINFOHEADER* header,
     for (int x = 0; x < width; x++, d += 3) {
       if (bitCount <= 8) {
         unsigned index;
-        if (bitCount == 8) index = s[x];
-        else if (bitCount == 4) index = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-        else index = (s[x >> 3] >> (7 - (x & 7))) & 1;
+        if (bitCount == 8)
+          index = s[x];
+        else if (bitCount == 4)
+          index = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
+        else
+          index = (s[x >> 3] >> (7 - (x & 7))) & 1;
         if (static_cast<int>(index) < colorCount) {
           d[0] = colors[index].Blue;
           d[1] = colors[index].Green;
@@ -147,8 +147,10 @@ int SetDibBitsToSection(DibSection* section, const BITMAPINFOHEADER* header,
         std::memcpy(d, s + x * 3, 3);
       } else {
         uint32_t p;
-        if (bitCount == 16) p = uint32_t{s[x * 2]} | uint32_t{s[x * 2 + 1]} << 8;
-        else std::memcpy(&p, s + int64_t{x} * 4, 4);
+        if (bitCount == 16)
+          p = uint32_t{s[x * 2]} | uint32_t{s[x * 2 + 1]} << 8;
+        else
+          std::memcpy(&p, s + int64_t{x} * 4, 4);
         d[0] = Expand(p, blue);
         d[1] = Expand(p, green);
         d[2] = Expand(p, red);

@@ -9,16 +9,16 @@
 #pragma pack(push, 1)
 // The 40-byte bitmap information header, as it lies in a file.
 struct BITMAPINFOHEADER {
-  uint32_t Size;           // bytes of this header (40, or more for later versions)
+  uint32_t Size;  // bytes of this header (40, or more for later versions)
   int32_t Width;
-  int32_t Height;          // positive: rows bottom to top; negative: top to bottom
+  int32_t Height;  // positive: rows bottom to top; negative: top to bottom
   uint16_t Planes;
   uint16_t BitCount;
-  uint32_t Compression;    // DIB_COMPRESSION_*
+  uint32_t Compression;  // DIB_COMPRESSION_*
   uint32_t SizeImage;
   int32_t XPelsPerMeter;
   int32_t YPelsPerMeter;
-  uint32_t ClrUsed;        // colours in the table; 0 = all 2^BitCount
+  uint32_t ClrUsed;  // colours in the table; 0 = all 2^BitCount
   uint32_t ClrImportant;
 };
 // One colour-table entry: blue, green, red, reserved.
@@ -48,9 +48,9 @@ struct DibSection {
   int Width;
   int Height;
   int Pitch;
-  int BitCount;        // 24 or 8
+  int BitCount;  // 24 or 8
   uint8_t* Bits;
-  RGBQUAD Colors[256]; // the colour table of an 8-bit section
+  RGBQUAD Colors[256];  // the colour table of an 8-bit section
 };
 
 // A section of width x height, its bits zeroed; null when the size is not
@@ -69,9 +69,8 @@ void DeleteDibSection(DibSection* section);
 // null otherwise: 16-bit defaults to 5-5-5, 32-bit to 8-8-8). `bits` holds
 // `bitsSize` bytes of rows padded to 4 bytes. 0, or -1 for a kind it cannot
 // convert, a size mismatch or too little data.
-int SetDibBitsToSection(DibSection* section, const BITMAPINFOHEADER* header,
-                            const RGBQUAD* colors, int colorCount, const uint32_t* masks,
-                            const uint8_t* bits, size_t bitsSize);
+int SetDibBitsToSection(DibSection* section, const BITMAPINFOHEADER* header, const RGBQUAD* colors,
+                        int colorCount, const uint32_t* masks, const uint8_t* bits, size_t bitsSize);
 
 // Widens a channel value of `width` bits to 8 bits by repeating its bits
 // (a 5-bit 31 gives 255, 16 gives 132); wider channels keep their top 8 bits.

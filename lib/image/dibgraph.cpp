@@ -8,7 +8,8 @@
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
 
-DibSection* CreateDIBGraph(const BITMAPINFO* source, const void* bits, int mirror, const ColorFormat* format) {
+DibSection* CreateDIBGraph(const BITMAPINFO* source, const void* bits, int mirror,
+                           const ColorFormat* format) {
   (void)mirror;
   (void)format;
   if (source == nullptr || bits == nullptr) {
@@ -45,7 +46,7 @@ DibSection* CreateDIBGraph(const BITMAPINFO* source, const void* bits, int mirro
   DibSection* section = nullptr;
   if (src.Height != INT32_MIN) {
     section = CreateDibSection(header->Header.Width, -header->Header.Height, header->Header.BitCount,
-                                   header->Header.BitCount == 8 ? header->Colors : nullptr);
+                               header->Header.BitCount == 8 ? header->Colors : nullptr);
   }
   TrackedFree(header);
   if (section == nullptr) {
@@ -57,13 +58,14 @@ DibSection* CreateDIBGraph(const BITMAPINFO* source, const void* bits, int mirro
   // does the same. The bits cover |height| rows of the header's row size.
   const int64_t height = src.Height < 0 ? -int64_t{src.Height} : int64_t{src.Height};
   const int64_t stride = (int64_t{src.BitCount} * src.Width + 31) / 32 * 4;
-  const int colorCount = paletted ? (src.ClrUsed != 0 && src.ClrUsed < (1u << src.BitCount) ? int(src.ClrUsed)
-                                                                                             : 1 << src.BitCount)
-                                  : 0;
+  const int colorCount =
+      paletted
+          ? (src.ClrUsed != 0 && src.ClrUsed < (1u << src.BitCount) ? int(src.ClrUsed) : 1 << src.BitCount)
+          : 0;
   const uint32_t* masks = reinterpret_cast<const uint32_t*>(source->Colors);
   if (SetDibBitsToSection(section, &src, paletted ? source->Colors : nullptr, colorCount,
-                              src.Compression == DIB_COMPRESSION_BITFIELDS ? masks : nullptr,
-                              static_cast<const uint8_t*>(bits), size_t(stride * height)) != 0) {
+                          src.Compression == DIB_COMPRESSION_BITFIELDS ? masks : nullptr,
+                          static_cast<const uint8_t*>(bits), size_t(stride * height)) != 0) {
     DeleteDibSection(section);
     LogWrite("ＤＩＢの作成に失敗しました2\n");
     return nullptr;

@@ -8,8 +8,8 @@
 #include "file/fileaccess.h"
 #include "file/stream.h"
 #include "image/convert.h"
-#include "image/rect.h"
 #include "image/dib.h"
+#include "image/rect.h"
 
 const ImageDecoderFunction ImageLoaderTable[] = {
     LoadBmpImage, LoadJpegImage, LoadPngImage, LoadBgraImage, LoadTgaImage, LoadDdsImage, nullptr,
@@ -97,8 +97,7 @@ uint8_t* AllocDibRows(int64_t rowSize, int64_t height) {
 }  // namespace
 
 int LoadImageToPixelImage(const char* fileName, const void* data, uint32_t dataSize, int fromMemory,
-                          int dibFlag, int mirror, PixelImage* out, BITMAPINFO** dibHeader,
-                          void** dibBits) {
+                          int dibFlag, int mirror, PixelImage* out, BITMAPINFO** dibHeader, void** dibBits) {
   if (dibFlag != 0 ? (dibHeader == nullptr || dibBits == nullptr) : out == nullptr) return -1;
   Source source;
   if (source.OpenSource(fileName, data, dataSize, fromMemory) != 0) return -1;
@@ -153,8 +152,8 @@ char* MakeAlphaCompanionName(const char* fileName) {
 }
 
 int LoadImageWithAlphaFile(const char* fileName, const void* data, uint32_t dataSize, int fromMemory,
-                           const void* alphaData, uint32_t alphaSize, int alphaFromMemory,
-                           PixelImage* out, PixelImage* alphaOut, int mirror) {
+                           const void* alphaData, uint32_t alphaSize, int alphaFromMemory, PixelImage* out,
+                           PixelImage* alphaOut, int mirror) {
   if (LoadImageToPixelImage(fileName, data, dataSize, fromMemory, 0, mirror, out, nullptr, nullptr) != 0)
     return -1;
   if (alphaFromMemory == 1 && alphaData == nullptr) return 1;
@@ -218,8 +217,8 @@ int PixelImageToDibBits(const PixelImage* image, BITMAPINFO* header, void** bits
     ColorFormat rgb{};
     SetRGB24ColorFormat(&rgb);
     Rect all{0, 0, image->Width, image->Height};
-    ConvertPixelRect(copy, static_cast<int>(rowSize), &rgb, image->Pixels, image->Pitch, &f, nullptr, 0, nullptr,
-                     0, 0, &all, 0, 0, 0, 0, 0, 0, 0, 0);
+    ConvertPixelRect(copy, static_cast<int>(rowSize), &rgb, image->Pixels, image->Pitch, &f, nullptr, 0,
+                     nullptr, 0, 0, &all, 0, 0, 0, 0, 0, 0, 0, 0);
   }
   *bits = copy;
   return 1;

@@ -35,15 +35,14 @@ int DecodeImageStream(StreamData* stream, PixelImage* out);
 // and colour table) and *dibBits the pixel rows, both owned by the caller
 // (tracked allocator), and `out` is left alone. 0 or -1 (nothing left allocated).
 int LoadImageToPixelImage(const char* fileName, const void* data, uint32_t dataSize, int fromMemory,
-                          int dibFlag, int mirror, PixelImage* out, BITMAPINFO** dibHeader,
-                          void** dibBits);
+                          int dibFlag, int mirror, PixelImage* out, BITMAPINFO** dibHeader, void** dibBits);
 
 // Loads an image and its alpha companion (the file name with "_a" before the
 // extension, or the given alpha block). -1 when the image could not be
 // loaded; 0 when both were loaded; 1 when only the image was.
 int LoadImageWithAlphaFile(const char* fileName, const void* data, uint32_t dataSize, int fromMemory,
-                           const void* alphaData, uint32_t alphaSize, int alphaFromMemory,
-                           PixelImage* out, PixelImage* alphaOut, int mirror);
+                           const void* alphaData, uint32_t alphaSize, int alphaFromMemory, PixelImage* out,
+                           PixelImage* alphaOut, int mirror);
 
 // The companion name: the name up to its last '.', "_a", then the rest; a
 // name without '.' gets "_a" appended. Tracked block owned by the caller, or null.
@@ -53,8 +52,7 @@ char* MakeAlphaCompanionName(const char* fileName);
 // 256 colours): 8-bit images keep their palette, all others become 24-bit.
 // 0 when *bits is the image's own buffer, 1 when it is a new buffer (tracked
 // allocator), -1 when that could not be allocated (*bits is then null).
-int PixelImageToDibBits(const PixelImage* image, BITMAPINFO* header, void** bits, int forceCopy,
-                        int force24);
+int PixelImageToDibBits(const PixelImage* image, BITMAPINFO* header, void** bits, int forceCopy, int force24);
 
 // Reads exactly `size` bytes; 0, or -1 on a short read.
 int StreamReadExact(StreamData* stream, void* buffer, size_t size);

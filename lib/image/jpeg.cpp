@@ -11,8 +11,8 @@ extern "C" {
 }
 
 #include "core/alloc.h"
-#include "image/decoder_io.h"
 #include "file/stream.h"
+#include "image/decoder_io.h"
 
 namespace {
 // Larger than libjpeg's own habit of 4 KiB: its Huffman decoder takes a slower
@@ -86,8 +86,8 @@ void JpegTermSource(j_decompress_ptr) {}
 
 void SetJpegStreamSource(j_decompress_ptr cinfo, StreamData* stream) {
   if (!cinfo->src) {
-    JpegStreamSource* src = static_cast<JpegStreamSource*>(
-        (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegStreamSource)));
+    JpegStreamSource* src = static_cast<JpegStreamSource*>((*cinfo->mem->alloc_small)(
+        reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegStreamSource)));
     src->Buffer = static_cast<JOCTET*>(
         (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, JPEG_BUFFER_SIZE));
     cinfo->src = &src->Manager;
@@ -136,7 +136,8 @@ int DecodeJpeg(JpegDecodeState* st, StreamData* stream, PixelImage* out) {
   }
   // The size is checked before jpeg_start_decompress: that call already builds
   // whole-image buffers for progressive files.
-  if (JpegImageBytes(cinfo->image_width, cinfo->image_height, cinfo->jpeg_color_space == JCS_GRAYSCALE ? 1 : 3) < 0) {
+  if (JpegImageBytes(cinfo->image_width, cinfo->image_height,
+                     cinfo->jpeg_color_space == JCS_GRAYSCALE ? 1 : 3) < 0) {
     return -1;
   }
 #ifdef JCS_EXTENSIONS
@@ -152,7 +153,7 @@ int DecodeJpeg(JpegDecodeState* st, StreamData* stream, PixelImage* out) {
   uint64_t rowLength = uint64_t(components) * cinfo->output_width;
   uint64_t total = uint64_t(checked);
   JSAMPARRAY row = (*cinfo->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_IMAGE,
-                                                JDIMENSION(rowLength), 1);
+                                               JDIMENSION(rowLength), 1);
   st->Pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(total), "", 0));
   if (!st->Pixels) return -1;
   const bool direct = components == 1 || cinfo->out_color_space != JCS_RGB;
@@ -170,8 +171,10 @@ int DecodeJpeg(JpegDecodeState* st, StreamData* stream, PixelImage* out) {
     }
   }
   jpeg_finish_decompress(cinfo);
-  if (components == 1) SetGrayPaletteColorFormat(&out->Format);
-  else SetRGB24ColorFormat(&out->Format);
+  if (components == 1)
+    SetGrayPaletteColorFormat(&out->Format);
+  else
+    SetRGB24ColorFormat(&out->Format);
   out->Width = int(cinfo->output_width);
   out->Height = int(cinfo->output_height);
   out->Pitch = int(rowLength);

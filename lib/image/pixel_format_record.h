@@ -5,7 +5,7 @@
 // code, bit count and the red, green, blue and alpha masks).
 struct PixelFormatRecord {
   uint32_t Size;
-  uint32_t Flags;       // 0x40: RGB
+  uint32_t Flags;  // 0x40: RGB
   uint32_t FourCC;
   uint32_t BitCount;
   uint32_t RedMask;

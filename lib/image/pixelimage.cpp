@@ -29,11 +29,16 @@ int AllocatePixels(int width, int height, PixelImage* out) {
 
 uint32_t ReadRaw(const uint8_t* p, unsigned bytesPerPixel) {
   switch (bytesPerPixel) {
-    case 1: return p[0];
-    case 2: return uint32_t{p[0]} | uint32_t{p[1]} << 8;
-    case 3: return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
-    case 4: return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-    default: return 0;
+    case 1:
+      return p[0];
+    case 2:
+      return uint32_t{p[0]} | uint32_t{p[1]} << 8;
+    case 3:
+      return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+    case 4:
+      return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+    default:
+      return 0;
   }
 }
 

@@ -45,8 +45,8 @@ int SetPngStreamRead(png_structp png, PngStreamState* state, StreamData* stream)
 
 // Fills the format of the decoded image; -1 when the row size does not match
 // the layout (a guard against libpng and this code disagreeing).
-int FillFormat(png_structp png, png_infop info, int colorType, bool expanded, size_t rowBytes,
-               uint32_t width, PixelImage* out) {
+int FillFormat(png_structp png, png_infop info, int colorType, bool expanded, size_t rowBytes, uint32_t width,
+               PixelImage* out) {
   ColorFormat& f = out->Format;
   const int channels = png_get_channels(png, info);
   const uint64_t w = width;

@@ -154,7 +154,8 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
       if (!rightToLeft) {
         std::memcpy(dst, src, pitch);
       } else {
-        for (int x = 0; x < width; ++x) std::memcpy(dst + size_t(x) * bpp, src + size_t(width - 1 - x) * bpp, bpp);
+        for (int x = 0; x < width; ++x)
+          std::memcpy(dst + size_t(x) * bpp, src + size_t(width - 1 - x) * bpp, bpp);
       }
     }
     TrackedFree(buf.Pixels);

@@ -11,25 +11,25 @@ constexpr int INPUT_MAX_PADS = 8;
 constexpr int TYPED_CHAR_SLOTS = TYPED_CHAR_BUFFER_SIZE + 1;
 
 struct PadVibrationRecord {
-  int32_t Requested;    // 1 from a start until it is stopped or its time is up
-  int32_t Power;        // 0 to 1000
-  int32_t TimeMs;       // -1 until stopped
-  uint32_t StartTime;   // millisecond clock at the start
-  int32_t Playing;      // 1 while the device was told to rumble
-  uint32_t IssuedAt;    // millisecond clock of the last rumble command
+  int32_t Requested;   // 1 from a start until it is stopped or its time is up
+  int32_t Power;       // 0 to 1000
+  int32_t TimeMs;      // -1 until stopped
+  uint32_t StartTime;  // millisecond clock at the start
+  int32_t Playing;     // 1 while the device was told to rumble
+  uint32_t IssuedAt;   // millisecond clock of the last rumble command
 };
 
 struct InputStateBlock {
   int32_t Initialised;
-  int32_t Acquired;     // 1 while the window is active and devices are read
+  int32_t Acquired;  // 1 while the window is active and devices are read
   PadVibrationRecord Vibration[INPUT_MAX_PADS];
 
   uint8_t TypedChars[TYPED_CHAR_SLOTS];
-  int32_t TypedRead;    // next byte to read
-  int32_t TypedWrite;   // next place to write
+  int32_t TypedRead;   // next byte to read
+  int32_t TypedWrite;  // next place to write
 
-  int32_t ImeEnabled;   // text input may use the IME
-  int32_t ImeOpen;      // the IME was open when last seen
+  int32_t ImeEnabled;  // text input may use the IME
+  int32_t ImeOpen;     // the IME was open when last seen
   int32_t ImeRestoreRequest;
   int32_t F10Held;
   int32_t DoubleByteTextFlag;  // 2 on the Korean code page, else 1

@@ -21,13 +21,11 @@ struct KeyPadBit {
 // The keyboard as a pad: arrows and the numeric pad steer; Z, X, C, A, S, D,
 // Q, W, Escape and Space are buttons 1 to 10.
 constexpr KeyPadBit kKeyboardPad[] = {
-    {KEYCODE_DOWN, 1},  {KEYCODE_NUMPAD2, 1},
-    {KEYCODE_LEFT, 2},  {KEYCODE_NUMPAD4, 2},
-    {KEYCODE_RIGHT, 4}, {KEYCODE_NUMPAD6, 4},
-    {KEYCODE_UP, 8},    {KEYCODE_NUMPAD8, 8},
-    {KEYCODE_Z, 16 << 0}, {KEYCODE_X, 16 << 1}, {KEYCODE_C, 16 << 2}, {KEYCODE_A, 16 << 3}, {KEYCODE_S, 16 << 4},
-    {KEYCODE_D, 16 << 5}, {KEYCODE_Q, 16 << 6}, {KEYCODE_W, 16 << 7}, {KEYCODE_ESCAPE, 16 << 8},
-    {KEYCODE_SPACE, 16 << 9},
+    {KEYCODE_DOWN, 1},         {KEYCODE_NUMPAD2, 1},     {KEYCODE_LEFT, 2},    {KEYCODE_NUMPAD4, 2},
+    {KEYCODE_RIGHT, 4},        {KEYCODE_NUMPAD6, 4},     {KEYCODE_UP, 8},      {KEYCODE_NUMPAD8, 8},
+    {KEYCODE_Z, 16 << 0},      {KEYCODE_X, 16 << 1},     {KEYCODE_C, 16 << 2}, {KEYCODE_A, 16 << 3},
+    {KEYCODE_S, 16 << 4},      {KEYCODE_D, 16 << 5},     {KEYCODE_Q, 16 << 6}, {KEYCODE_W, 16 << 7},
+    {KEYCODE_ESCAPE, 16 << 8}, {KEYCODE_SPACE, 16 << 9},
 };
 
 int KeyboardPadBits() {

@@ -35,13 +35,13 @@ constexpr int32_t MOVIE_PLAY_LOOP_BIT = 2;
 // each frame a movie hands on; it must not close its own movie.
 
 struct MovieRecord {
-  int32_t Serial;        // the handle's check number, 0 to 2047
-  int32_t PlayType;      // 1 plays once, 3 loops; 0 counts as 1
+  int32_t Serial;    // the handle's check number, 0 to 2047
+  int32_t PlayType;  // 1 plays once, 3 loops; 0 counts as 1
   int32_t IsTheora;
   TheoraPlayer* Theora;
-  int64_t StartTime;     // microsecond counter at which frame 0 was due
-  uint32_t MovieFile;    // the file the Theora player reads; 0 when none
-  int32_t Sound;         // the sound track's sound handle; -1 when none
+  int64_t StartTime;   // microsecond counter at which frame 0 was due
+  uint32_t MovieFile;  // the file the Theora player reads; 0 when none
+  int32_t Sound;       // the sound track's sound handle; -1 when none
   // The media-stream player's half. Nothing fills it on this platform.
   Rect SampleRect;
   void* MultiMediaStream;
@@ -61,10 +61,10 @@ struct MovieRecord {
   uint32_t LastFrameTime;
   int32_t Width;
   int32_t Height;
-  int32_t Playing;       // playback wanted: kept by a pause of the system
-  int32_t Paused;        // the movie stands still
-  int32_t HasFrame;      // a frame has been handed on since the open
-  int32_t SurfaceMode;   // 1: shown straight on the screen; always 0 for Theora
+  int32_t Playing;      // playback wanted: kept by a pause of the system
+  int32_t Paused;       // the movie stands still
+  int32_t HasFrame;     // a frame has been handed on since the open
+  int32_t SurfaceMode;  // 1: shown straight on the screen; always 0 for Theora
   int64_t ResumeTime;
   int32_t IsTempCopy;
   char Path[MOVIE_PATH_SIZE];

@@ -99,7 +99,8 @@ int ReopenAllMovies() {
   for (int slot = 0; slot < MOVIE_TABLE_SIZE; ++slot) {
     MovieRecord* m = MovieTable.Records[slot];
     if (!m || m->IsTheora || !StreamReleased(m)) continue;
-    if (OpenMovieDirectShow(GetDirectDrawObject(), m, m->Path, nullptr, nullptr, m->SurfaceMode) == -1) return -1;
+    if (OpenMovieDirectShow(GetDirectDrawObject(), m, m->Path, nullptr, nullptr, m->SurfaceMode) == -1)
+      return -1;
   }
   return 0;
 }

@@ -19,10 +19,10 @@
 
 // The decode thread's published state.
 enum TheoraThreadState : int32_t {
-  THEORA_THREAD_IDLE = 0,      // the stock holds every frame it can hold
+  THEORA_THREAD_IDLE = 0,  // the stock holds every frame it can hold
   THEORA_THREAD_DECODING = 1,
   THEORA_THREAD_SEEKING = 2,
-  THEORA_THREAD_ENDED = 3,     // the thread is leaving and touches nothing more
+  THEORA_THREAD_ENDED = 3,  // the thread is leaving and touches nothing more
   THEORA_THREAD_PAUSED = 4,
 };
 
@@ -93,7 +93,7 @@ struct TheoraPlayer {
   int32_t PageRoom;
   uint8_t* KeyframeTable;  // one byte per frame: 1 keyframe, 0 not
   int64_t KeyframeRoom;
-  int64_t FrameCount;      // data packets of the Theora stream
+  int64_t FrameCount;  // data packets of the Theora stream
 
   std::atomic<int32_t> CurrentFrame;  // the frame to show; -1 until the first seek
   std::atomic<int32_t> DecodeFrame;   // the frame in the decoder's output
@@ -102,10 +102,10 @@ struct TheoraPlayer {
   TheoraFrameSlot* Stock;
   int32_t StockSize;
 
-  PixelImage Image;         // the current frame as XRGB8, Info.width x Info.height
-  void* Overlay;            // YUV surface; never made while drawing in software
+  PixelImage Image;  // the current frame as XRGB8, Info.width x Info.height
+  void* Overlay;     // YUV surface; never made while drawing in software
   uint32_t OverlayFourCC;
-  int32_t ImageCurrent;     // 1 while Image holds CurrentFrame
+  int32_t ImageCurrent;  // 1 while Image holds CurrentFrame
   int32_t OverlayCurrent;
 };
 

@@ -79,7 +79,8 @@ const char* IndexTheoraFile(TheoraPlayer* p) {
       e.PacketCount = 0;
       newPage = false;
     }
-    if (p->FrameCount == p->KeyframeRoom && !GrowIndex(&p->KeyframeTable, &p->KeyframeRoom)) return kMsgKeyframes;
+    if (p->FrameCount == p->KeyframeRoom && !GrowIndex(&p->KeyframeTable, &p->KeyframeRoom))
+      return kMsgKeyframes;
     TheoraPageEntry& last = p->PageIndex[p->PageCount - 1];
     if (key == 1) last.HasKeyframe = 1;
     p->KeyframeTable[p->FrameCount] = key == 1 ? 1 : 0;
@@ -183,7 +184,8 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   ogg_stream_reset(&p->Stream);
   p->Files.Seek(p->File, 0, 0);
 
-  p->PageIndex = static_cast<TheoraPageEntry*>(TrackedAlloc(THEORA_INDEX_STEP * sizeof(TheoraPageEntry), "", 0));
+  p->PageIndex =
+      static_cast<TheoraPageEntry*>(TrackedAlloc(THEORA_INDEX_STEP * sizeof(TheoraPageEntry), "", 0));
   if (p->PageIndex == nullptr) return FailOpen(p, kMsgPageIndex);
   p->PageRoom = THEORA_INDEX_STEP;
   p->PageCount = 0;
@@ -256,7 +258,8 @@ PixelImage* GetTheoraMovieImage(TheoraPlayer* player) { return &player->Image; }
 void* GetTheoraOverlaySurface(TheoraPlayer* player) { return player->Overlay; }
 
 int GetTheoraMovieInfo(TheoraPlayer* player, TheoraMovieInfo* info) {
-  info->FramesPerSecond = double(uint32_t(player->Info.fps_numerator)) / double(uint32_t(player->Info.fps_denominator));
+  info->FramesPerSecond =
+      double(uint32_t(player->Info.fps_numerator)) / double(uint32_t(player->Info.fps_denominator));
   info->FrameCount = int32_t(player->FrameCount);
   info->Width = int32_t(player->Info.width);
   info->Height = int32_t(player->Info.height);

@@ -10,8 +10,8 @@
 namespace {
 // Results of positioning the decoder.
 constexpr int kPositioned = 0;
-constexpr int kNoEntry = -1;     // no page entry holds the frame
-constexpr int kEndOfFile = -2;   // the file ended before the frame
+constexpr int kNoEntry = -1;    // no page entry holds the frame
+constexpr int kEndOfFile = -2;  // the file ended before the frame
 
 // Reads from the start of a page entry so that the decoder's output becomes
 // frame target: from one entry before the last entry holding a keyframe among

@@ -54,8 +54,8 @@ inline int ClampByte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 namespace {
 inline void StoreEightPixels(const uint8_t* y, __m128i u, __m128i v, uint32_t* d) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i ys = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), zero),
-                                   _mm_set1_epi16(16));
+  const __m128i ys = _mm_sub_epi16(
+      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), zero), _mm_set1_epi16(16));
   const __m128i kRed = _mm_set_epi16(26148, 19070, 26148, 19070, 26148, 19070, 26148, 19070);
   const __m128i kGreenYU = _mm_set_epi16(-6406, 19070, -6406, 19070, -6406, 19070, -6406, 19070);
   const __m128i kGreenV = _mm_set_epi16(0, -13320, 0, -13320, 0, -13320, 0, -13320);
@@ -68,8 +68,10 @@ inline void StoreEightPixels(const uint8_t* y, __m128i u, __m128i v, uint32_t* d
     const __m128i v0 = half ? _mm_unpackhi_epi16(v, zero) : _mm_unpacklo_epi16(v, zero);
     const __m128i u0 = half ? _mm_unpackhi_epi16(u, zero) : _mm_unpacklo_epi16(u, zero);
     const __m128i r = _mm_srai_epi32(_mm_madd_epi16(yv, kRed), 14);
-    const __m128i g = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kGreenYU), _mm_madd_epi16(v0, kGreenV)), 14);
-    const __m128i b = _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kBlueYU), _mm_madd_epi16(u0, kBlueU)), 14);
+    const __m128i g =
+        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kGreenYU), _mm_madd_epi16(v0, kGreenV)), 14);
+    const __m128i b =
+        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kBlueYU), _mm_madd_epi16(u0, kBlueU)), 14);
     channel[0] = half ? _mm_packs_epi32(channel[0], r) : r;
     channel[1] = half ? _mm_packs_epi32(channel[1], g) : g;
     channel[2] = half ? _mm_packs_epi32(channel[2], b) : b;
@@ -87,8 +89,8 @@ inline void StoreEightPixels(const uint8_t* y, __m128i u, __m128i v, uint32_t* d
 inline __m128i LoadChroma(const uint8_t* c) {
   int32_t four;
   std::memcpy(&four, c, 4);
-  const __m128i wide = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128()),
-                                     _mm_set1_epi16(128));
+  const __m128i wide =
+      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128()), _mm_set1_epi16(128));
   return _mm_unpacklo_epi16(wide, wide);
 }
 }  // namespace
@@ -168,14 +170,15 @@ int UpdateTheoraMovieImage(TheoraPlayer* player, int updateImage, int updateOver
     // no slot is read until the thread has cleared the request.
     const int32_t state = player->ThreadState.load();
     if (state == THEORA_THREAD_ENDED) return 0;
-    if (player->SeekRequest.load() == 1 || (state != THEORA_THREAD_IDLE && state != THEORA_THREAD_DECODING &&
-                                            state != THEORA_THREAD_PAUSED)) {
+    if (player->SeekRequest.load() == 1 ||
+        (state != THEORA_THREAD_IDLE && state != THEORA_THREAD_DECODING && state != THEORA_THREAD_PAUSED)) {
       PlatThreadSleep(1);
       continue;
     }
     for (int i = 0; i < player->StockSize; ++i) {
       const TheoraFrameSlot& slot = player->Stock[i];
-      if (slot.Used.load(std::memory_order_acquire) == 1 && slot.Frame.load(std::memory_order_acquire) == current) {
+      if (slot.Used.load(std::memory_order_acquire) == 1 &&
+          slot.Frame.load(std::memory_order_acquire) == current) {
         found = &slot;
         break;
       }
@@ -188,9 +191,11 @@ int UpdateTheoraMovieImage(TheoraPlayer* player, int updateImage, int updateOver
   // No YUV surface exists in software drawing, so only the image is filled.
   if (wantImage && player->Image.Pixels != nullptr) {
     if (found->YWidth == 2 * found->UVWidth && found->YHeight == 2 * found->UVHeight) {
-      ConvertYuvFixed(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width, player->Image.Height);
+      ConvertYuvFixed(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width,
+                      player->Image.Height);
     } else {
-      ConvertYuvFloat(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width, player->Image.Height);
+      ConvertYuvFloat(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width,
+                      player->Image.Height);
     }
   }
   if (wantImage) player->ImageCurrent = 1;

@@ -16,7 +16,7 @@ namespace {
 
 struct HttpTransferTable {
   HttpTransfer* Slots[HTTP_TRANSFER_SLOTS];
-  int32_t Count;   // the occupied slots
+  int32_t Count;  // the occupied slots
 };
 HttpTransferTable g_http;
 
@@ -25,7 +25,7 @@ HttpTransferTable g_http;
 uint8_t g_getReceive[HTTP_RECEIVE_BUFFER_SIZE];
 uint8_t g_postReceive[HTTP_RECEIVE_BUFFER_SIZE];
 
-constexpr int kLinePeekSize = 255;   // what NetWorkRecvLine looks at
+constexpr int kLinePeekSize = 255;  // what NetWorkRecvLine looks at
 constexpr char kContentLength[] = "Content-Length:";
 constexpr int kContentLengthSize = 15;
 
@@ -40,7 +40,7 @@ int TextSizeOf(int method) { return method == HTTP_GET ? HTTP_GET_TEXT_SIZE : HT
 // answer then decides); 0 when the rest waits for the socket, for a later step.
 int SendRequest(HttpTransfer* t, char* text, int size) {
   int textLength = FormatHttpRequest(t, text, size);
-  if (textLength < 0) textLength = 0;   // refused when it was made; nothing fits
+  if (textLength < 0) textLength = 0;  // refused when it was made; nothing fits
   int64_t total = int64_t(textLength) + (t->Method == HTTP_POST && t->PostBody ? t->PostLength : 0);
   while (t->RequestSent < total) {
     const void* from;
@@ -77,7 +77,7 @@ int TakeAnswerLine(int slot, HttpTransfer* t, char* line) {
       FinishHttpTransfer(slot, HTTP_FAILED, HTTP_DETAIL_PROTOCOL);
       return -2;
     }
-    if (c == '\n') return -1;   // arrived since; the next step takes it
+    if (c == '\n') return -1;  // arrived since; the next step takes it
     i += IsSjisLeadByte(c) ? 2 : 1;
   }
   if (peeked >= kLinePeekSize) {
@@ -105,7 +105,9 @@ int TakeStatusLine(int slot, HttpTransfer* t, char* line, bool logFailure) {
   return 0;
 }
 
-int IsContentLengthLine(const char* line) { return MemCompareN(line, kContentLength, kContentLengthSize) == 0; }
+int IsContentLengthLine(const char* line) {
+  return MemCompareN(line, kContentLength, kContentLengthSize) == 0;
+}
 
 // A "Content-Length:" value in memory mode: the body's block, exactly that
 // big. A block from an earlier such line goes back first; a negative value
@@ -124,8 +126,8 @@ void TakeBodyBlock(int slot, HttpTransfer* t) {
 
 // What tells GET and POST apart.
 struct BodyRules {
-  bool LogStatusFailure;       // a status other than 200 writes a log line
-  uint8_t* ReceiveBuffer;      // file mode's receive buffer
+  bool LogStatusFailure;   // a status other than 200 writes a log line
+  uint8_t* ReceiveBuffer;  // file mode's receive buffer
   bool OneReceiveWithoutLength;
 };
 const BodyRules kGetRules = {true, g_getReceive, false};
@@ -176,7 +178,8 @@ int StepWithBody(int slot, const BodyRules& rules) {
           } else {
             n = NetWorkRecv(t->NetHandle, rules.ReceiveBuffer, HTTP_RECEIVE_BUFFER_SIZE);
             if (n < 0) return 0;
-            if (t->OutputFile != PLAT_INVALID_FILE) PlatWriteFile(t->OutputFile, rules.ReceiveBuffer, size_t(n));
+            if (t->OutputFile != PLAT_INVALID_FILE)
+              PlatWriteFile(t->OutputFile, rules.ReceiveBuffer, size_t(n));
           }
           t->Received = AddWrapping(t->Received, n);
           // With a length the count alone decides; without one, the
@@ -192,7 +195,7 @@ int StepWithBody(int slot, const BodyRules& rules) {
           if (rules.OneReceiveWithoutLength && t->ContentLength == -1) return 0;
           if (n == 0) return 0;
         }
-      default:   // 4
+      default:  // 4
         FinishHttpTransfer(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
         return 0;
     }
@@ -232,8 +235,8 @@ int FormatHttpRequest(const HttpTransfer* t, char* text, int size) {
   int n = -1;
   switch (t->Method) {
     case HTTP_GET:
-      n = std::snprintf(text, size_t(size), "GET %s HTTP/1.0\r\nHost: %s:%d\r\nConnection: close\r\n\r\n", t->Path,
-                        t->Host, t->Port);
+      n = std::snprintf(text, size_t(size), "GET %s HTTP/1.0\r\nHost: %s:%d\r\nConnection: close\r\n\r\n",
+                        t->Path, t->Host, t->Port);
       break;
     case HTTP_POST:
       n = std::snprintf(text, size_t(size), "POST %s HTTP/1.0\nHost: %s:%d\nContent-Length: %d\n\n", t->Path,
@@ -281,7 +284,7 @@ int HttpStepHead(int slot) {
         FinishHttpTransfer(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
         return 0;
       }
-      default:   // 3
+      default:  // 3
         FinishHttpTransfer(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
         return 0;
     }
@@ -412,10 +415,12 @@ int RefuseTransfer(const char* why) {
 
 int CreateHttpTransfer(int method, const char* host, int port, const char* path, const char* outputPath,
                        void** memoryOut, const void* postBody, int postLength, uint32_t connectTimeoutMs) {
-  if (method != HTTP_GET && method != HTTP_POST && method != HTTP_HEAD) return RefuseTransfer("不明なメソッド");
+  if (method != HTTP_GET && method != HTTP_POST && method != HTTP_HEAD)
+    return RefuseTransfer("不明なメソッド");
   if (!host || !*host || std::strlen(host) >= HTTP_HOST_SIZE || !IsRequestWord(host))
     return RefuseTransfer("ホスト名が不正です");
-  if (!path || std::strlen(path) >= HTTP_PATH_SIZE || !IsRequestWord(path)) return RefuseTransfer("パスが不正です");
+  if (!path || std::strlen(path) >= HTTP_PATH_SIZE || !IsRequestWord(path))
+    return RefuseTransfer("パスが不正です");
   if (port <= 0 || port > 65535) return RefuseTransfer("ポート番号が不正です");
   if (method == HTTP_POST && (postLength < 0 || (!postBody && postLength > 0)))
     return RefuseTransfer("POSTデータが不正です");
@@ -431,7 +436,8 @@ int CreateHttpTransfer(int method, const char* host, int port, const char* path,
   std::memcpy(probe.Host, host, std::strlen(host) + 1);
   std::memcpy(probe.Path, path, std::strlen(path) + 1);
   char text[HTTP_GET_TEXT_SIZE];
-  if (FormatHttpRequest(&probe, text, TextSizeOf(method)) < 0) return RefuseTransfer("リクエストが長すぎます");
+  if (FormatHttpRequest(&probe, text, TextSizeOf(method)) < 0)
+    return RefuseTransfer("リクエストが長すぎます");
 
   int slot = -1;
   for (int i = 0; i < HTTP_TRANSFER_SLOTS && slot < 0; ++i)

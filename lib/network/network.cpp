@@ -124,7 +124,8 @@ int AcceptNetWork() {
   // A packet leaves as its prefix and then its body: without this the body
   // would wait for the peer's delayed acknowledgement of the prefix.
   PlatSocketSetNoDelay(record->Socket, 1);
-  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage, NETWORK_ACCEPTED_EVENTS) != 0) {
+  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
+                            NETWORK_ACCEPTED_EVENTS) != 0) {
     LogNetWorkError("WSAAsyncSelectのエラー in AcceptNetWork");
     return DiscardRecord(slot);
   }
@@ -178,7 +179,8 @@ int PumpNetWorkMessages(int closeFinished) {
       ListNode* next = node->Next;
       NetWorkRecord* record = RecordOfNode(node);
       if (record && record->Used == 1 &&
-          (record->Error == 1 || (record->Connected == 0 && record->DisconnectSeen == 1 && record->AutoClose == 1)))
+          (record->Error == 1 ||
+           (record->Connected == 0 && record->DisconnectSeen == 1 && record->AutoClose == 1)))
         CloseNetWorkHandle(NodeHandle(record));
       node = next;
     }
@@ -206,7 +208,8 @@ int CloseNetWorkHandle(int handle) {
     if (RecvSocket(handle) < 0) break;
   }
   start = GetMillisecondClock();
-  while (!MillisecondDueReached(start, kCloseDrainMs, GetMillisecondClock()) && record->SendRing.Stored != 0) {
+  while (!MillisecondDueReached(start, kCloseDrainMs, GetMillisecondClock()) &&
+         record->SendRing.Stored != 0) {
     PumpNetWorkMessages(0);
     if (SendSocket(handle) < 0) break;
   }
@@ -232,7 +235,8 @@ int EndNetWorkSystem() {
   if (NetWorkRecord* listener = NetWork.Records[NETWORK_LISTEN_SLOT])
     PlatSocketAsyncSelect(listener->Socket, NetWork.NotifyWindow, 0, 0);
   for (int slot = 0; slot < NETWORK_TABLE_SLOTS; ++slot)
-    if (NetWorkRecord* record = NetWork.Records[slot]) CloseNetWorkHandle(MakeNetWorkHandle(record->Check, slot));
+    if (NetWorkRecord* record = NetWork.Records[slot])
+      CloseNetWorkHandle(MakeNetWorkHandle(record->Check, slot));
   if (PlatWindow window = NetWork.NotifyWindow) {
     PlatPostMessage(window, WM_CLOSE, 0, 0);
     if (NetWork.WindowClosed == 0) PumpNetWorkMessages(0);
@@ -249,7 +253,8 @@ int GetNetWorkAcceptState(int handle) {
   PumpNetWorkMessages(0);
   NetWorkRecord* record = GetNetWorkRecord(handle);
   if (!record) return -1;
-  if (record->Used == 0) return LogWrite("有効なネットワークハンドルではありません in GetNetWorkAcceptState\n");
+  if (record->Used == 0)
+    return LogWrite("有効なネットワークハンドルではありません in GetNetWorkAcceptState\n");
   if (record->Error == 1)
     return LogWrite("このネットワークハンドルにはエラーが発生しています in GetNetWorkAcceptStateh\n");
   if (record->Connected == 0 && record->DisconnectSeen == 0) record->DisconnectSeen = 1;
@@ -353,7 +358,8 @@ int ConnectNetWorkDirect(const uint8_t address[4], int port, uint32_t timeoutMs)
   }
   record->Connected = 1;
   PlatSocketSetNoDelay(record->Socket, 1);
-  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage, NETWORK_ACCEPTED_EVENTS) != 0) {
+  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
+                            NETWORK_ACCEPTED_EVENTS) != 0) {
     LogNetWorkError("WSAAsyncSelectのエラー in ConnectNetWorkDirect");
     return DiscardRecord(slot);
   }

@@ -22,30 +22,30 @@ constexpr uint32_t NETWORK_ACCEPTED_EVENTS = 35;
 
 struct NetWorkRecord {
   int32_t Used;
-  int32_t Error;             // the handle failed; every operation refuses it
+  int32_t Error;  // the handle failed; every operation refuses it
   int32_t Connected;
-  int32_t DisconnectSeen;    // GetNetWorkAcceptState reported the loss
+  int32_t DisconnectSeen;  // GetNetWorkAcceptState reported the loss
   int32_t WordA;
   int32_t WordB;
-  int32_t PacketMode;        // 1 packets through the rings, 0 direct
+  int32_t PacketMode;  // 1 packets through the rings, 0 direct
   int32_t AutoClose;
-  int32_t Check;             // 0 to 2047, bits 16 to 26 of the handle
+  int32_t Check;  // 0 to 2047, bits 16 to 26 of the handle
   uint32_t Socket;
-  int32_t IncomingLeft;      // bytes of the incoming packet still to come
+  int32_t IncomingLeft;  // bytes of the incoming packet still to come
   RingBuffer RecvRing;
   int32_t IncomingLength;
-  int32_t CompleteBytes;     // bytes of whole packets held and not taken
+  int32_t CompleteBytes;  // bytes of whole packets held and not taken
   RingBuffer SendRing;
-  uint32_t OutgoingLeft;     // bytes of the outgoing packet still to go
-  int32_t PrefixLeft;        // bytes of its length prefix still to go
+  uint32_t OutgoingLeft;  // bytes of the outgoing packet still to go
+  int32_t PrefixLeft;     // bytes of its length prefix still to go
   uint8_t PeerAddress[4];
-  uint32_t PeerPort;         // as accept gave it (network byte order)
-  ListNode Node;             // id the handle, data the slot
+  uint32_t PeerPort;  // as accept gave it (network byte order)
+  ListNode Node;      // id the handle, data the slot
 };
 
 struct NetWorkState {
   NetWorkRecord* Records[NETWORK_TABLE_SLOTS];
-  ListNode ListHead;         // newest record first
+  ListNode ListHead;  // newest record first
   ListNode ListTail;
   int32_t HandleCount;
   int32_t CheckCounter;
@@ -53,7 +53,7 @@ struct NetWorkState {
   PlatWindow NotifyWindow;
   int32_t PacketModeOff;
   int32_t AutoCloseOff;
-  int32_t WindowClosed;      // set when the notification window is destroyed
+  int32_t WindowClosed;  // set when the notification window is destroyed
 };
 
 extern NetWorkState NetWork;
@@ -117,11 +117,12 @@ enum HttpOutputMode : int32_t { HTTP_TO_FILE = 0, HTTP_TO_MEMORY = 1 };
 constexpr int32_t HTTP_RUNNING = -1, HTTP_FINISHED = 0, HTTP_FAILED = 2;
 // Result detail of a finished or failed transfer.
 constexpr int32_t HTTP_DETAIL_NONE = -1;
-constexpr int32_t HTTP_DETAIL_STATUS = 0;      // the server answered a code other than 200 and 404
-constexpr int32_t HTTP_DETAIL_NOT_FOUND = 1;   // the server answered 404
-constexpr int32_t HTTP_DETAIL_NO_MEMORY = 2;   // no block for the body (or a length that cannot size one)
-constexpr int32_t HTTP_DETAIL_CLOSED = 3;      // the connection closed before the answer was complete
-constexpr int32_t HTTP_DETAIL_PROTOCOL = 4;    // an answer line that cannot be read (too long, or holding a 0 byte)
+constexpr int32_t HTTP_DETAIL_STATUS = 0;     // the server answered a code other than 200 and 404
+constexpr int32_t HTTP_DETAIL_NOT_FOUND = 1;  // the server answered 404
+constexpr int32_t HTTP_DETAIL_NO_MEMORY = 2;  // no block for the body (or a length that cannot size one)
+constexpr int32_t HTTP_DETAIL_CLOSED = 3;     // the connection closed before the answer was complete
+constexpr int32_t HTTP_DETAIL_PROTOCOL =
+    4;  // an answer line that cannot be read (too long, or holding a 0 byte)
 
 // Position in the method's state machine; a value above the method's last
 // step makes its step do nothing.
@@ -134,23 +135,23 @@ struct HttpResult {
 };
 
 struct HttpTransfer {
-  int32_t Method;          // an HttpMethod; any other value steps nothing
+  int32_t Method;  // an HttpMethod; any other value steps nothing
   int32_t Reserved0;
   HttpStep Step;
   int32_t Reserved1;
   HttpResult Result;
-  int32_t NetHandle;       // -1 once the transfer has finished
-  int32_t OutputMode;      // an HttpOutputMode
-  intptr_t OutputFile;     // file mode: a file open for writing (a PlatFile), -1 when none
-  void** BufferSlot;       // memory mode: the caller's pointer variable, which receives the body block
-  int32_t ContentLength;   // -1 while no "Content-Length:" line has been read
-  int32_t Received;        // body bytes received so far
+  int32_t NetHandle;      // -1 once the transfer has finished
+  int32_t OutputMode;     // an HttpOutputMode
+  intptr_t OutputFile;    // file mode: a file open for writing (a PlatFile), -1 when none
+  void** BufferSlot;      // memory mode: the caller's pointer variable, which receives the body block
+  int32_t ContentLength;  // -1 while no "Content-Length:" line has been read
+  int32_t Received;       // body bytes received so far
   char Reserved2[128];
   char Host[HTTP_HOST_SIZE];
   char Path[HTTP_PATH_SIZE];
-  uint8_t* PostBody;       // a tracked block owned by the transfer, or null
+  uint8_t* PostBody;  // a tracked block owned by the transfer, or null
   int32_t PostLength;
-  int32_t RequestSent;     // bytes of the request text and POST body sent so far
+  int32_t RequestSent;  // bytes of the request text and POST body sent so far
   int32_t Port;
 };
 

@@ -20,7 +20,7 @@ namespace {
 struct Guard {
   int Taken;
   int MissedCount;
-  int Missed[NETWORK_TABLE_SLOTS];   // per slot: the handle refused, 0 for none
+  int Missed[NETWORK_TABLE_SLOTS];  // per slot: the handle refused, 0 for none
 };
 Guard g_recvGuard = {};
 Guard g_sendGuard = {};
@@ -42,7 +42,8 @@ void WriteLe32(uint8_t* p, uint32_t v) {
 // The messages of a record that is not live or is in error; 0 when it may be used.
 int RefuseRecord(const NetWorkRecord* record, const char* entry, const char* errorEntry) {
   if (record->Used == 0) return LogPrintf("有効なネットワークハンドルではありません in %s", entry);
-  if (record->Error == 1) return LogPrintf("このネットワークハンドルにはエラーが発生しています in %s", errorEntry);
+  if (record->Error == 1)
+    return LogPrintf("このネットワークハンドルにはエラーが発生しています in %s", errorEntry);
   return 0;
 }
 
@@ -203,8 +204,7 @@ int ReceiveInto(int handle, void* buffer, int length, int peek, const char* entr
   PumpNetWorkMessages(0);
   if (RefuseRecord(record, entry, entry) != 0) return -1;
   if (RecvSocket(handle) < 0) return -1;
-  if (!record->PacketMode)
-    return PlatSocketRecv(record->Socket, buffer, length, peek ? PLAT_MSG_PEEK : 0);
+  if (!record->PacketMode) return PlatSocketRecv(record->Socket, buffer, length, peek ? PLAT_MSG_PEEK : 0);
   if (record->RecvRing.Stored < length) return -1;
   if (RingBufferRead(&record->RecvRing, buffer, length, peek) != 0) return -1;
   if (!peek) {
@@ -226,7 +226,9 @@ int SendSocket(int handle) {
   return Guarded(g_sendGuard, handle, SendSocketBody);
 }
 
-int NetWorkRecv(int handle, void* buffer, int length) { return ReceiveInto(handle, buffer, length, 0, "NetWorkRecv"); }
+int NetWorkRecv(int handle, void* buffer, int length) {
+  return ReceiveInto(handle, buffer, length, 0, "NetWorkRecv");
+}
 
 int NetWorkRecvToPeek(int handle, void* buffer, int length) {
   return ReceiveInto(handle, buffer, length, 1, "NetWorkRecvToPeek");

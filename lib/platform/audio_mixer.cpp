@@ -173,7 +173,8 @@ void PlatAudioDestroyBuffer(PlatAudioBuffer buffer) {
   delete buffer;
 }
 
-static int FillWrapped(PlatAudioBuffer buffer, uint32_t offset, const uint8_t* data, uint8_t fill, uint32_t bytes) {
+static int FillWrapped(PlatAudioBuffer buffer, uint32_t offset, const uint8_t* data, uint8_t fill,
+                       uint32_t bytes) {
   std::lock_guard<std::recursive_mutex> guard(g_lock);
   if (!Known(buffer)) return -1;
   std::vector<uint8_t>& d = *buffer->Data;

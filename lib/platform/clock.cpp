@@ -2,10 +2,10 @@
 
 #include "platform/thread.h"
 
-#include <atomic>
-#include <ctime>
 #include <sched.h>
 #include <x86intrin.h>
+#include <atomic>
+#include <ctime>
 
 namespace {
 std::atomic<PlatMillisecondHook> g_msHook{nullptr};

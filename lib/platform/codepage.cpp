@@ -1,7 +1,7 @@
 #include "platform/codepage.h"
 
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 #include <mutex>
 
 namespace {

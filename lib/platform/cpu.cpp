@@ -1,7 +1,7 @@
 #include "platform/cpu.h"
 
-#include <atomic>
 #include <cpuid.h>
+#include <atomic>
 
 namespace {
 std::atomic<PlatCpuidHook> g_hook{nullptr};

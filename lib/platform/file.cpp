@@ -2,15 +2,15 @@
 
 #include "platform/codepage.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -63,11 +63,16 @@ std::string FindCaseInsensitive(const std::string& dir, const std::string& name)
 
 int OpenFlags(PlatOpenMode mode) {
   switch (mode) {
-    case PLAT_OPEN_READ: return O_RDONLY;
-    case PLAT_OPEN_WRITE_EXISTING: return O_RDWR;
-    case PLAT_OPEN_ALWAYS: return O_RDWR | O_CREAT;
-    case PLAT_CREATE_NEW: return O_RDWR | O_CREAT | O_EXCL;
-    case PLAT_CREATE_ALWAYS: return O_RDWR | O_CREAT | O_TRUNC;
+    case PLAT_OPEN_READ:
+      return O_RDONLY;
+    case PLAT_OPEN_WRITE_EXISTING:
+      return O_RDWR;
+    case PLAT_OPEN_ALWAYS:
+      return O_RDWR | O_CREAT;
+    case PLAT_CREATE_NEW:
+      return O_RDWR | O_CREAT | O_EXCL;
+    case PLAT_CREATE_ALWAYS:
+      return O_RDWR | O_CREAT | O_TRUNC;
   }
   return O_RDONLY;
 }

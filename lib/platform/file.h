@@ -13,11 +13,11 @@ using PlatFile = intptr_t;
 constexpr PlatFile PLAT_INVALID_FILE = -1;
 
 enum PlatOpenMode {
-  PLAT_OPEN_READ = 0,          // existing file, read only
-  PLAT_OPEN_WRITE_EXISTING,    // existing file, read and write
-  PLAT_OPEN_ALWAYS,            // read and write, created when missing
-  PLAT_CREATE_NEW,             // read and write, fails when the file exists
-  PLAT_CREATE_ALWAYS,          // read and write, emptied or created
+  PLAT_OPEN_READ = 0,        // existing file, read only
+  PLAT_OPEN_WRITE_EXISTING,  // existing file, read and write
+  PLAT_OPEN_ALWAYS,          // read and write, created when missing
+  PLAT_CREATE_NEW,           // read and write, fails when the file exists
+  PLAT_CREATE_ALWAYS,        // read and write, emptied or created
 };
 
 enum PlatSeekOrigin { PLAT_SEEK_SET = 0, PLAT_SEEK_CUR = 1, PLAT_SEEK_END = 2 };
@@ -63,7 +63,7 @@ std::string PlatCreateTempFile(const char* directory, const char* prefix);
 
 // Directory listing: an entry of a directory.
 struct PlatDirEntry {
-  std::string Name;   // UTF-8 name of the entry
+  std::string Name;  // UTF-8 name of the entry
   int IsDirectory;
   uint64_t Size;
 };

@@ -49,7 +49,8 @@ int PlatFontFindFile(const char* family, int exactFamily, std::string* path) {
       FcChar8* foundFamily = nullptr;
       bool familyOk = !exactFamily;
       // A face is the one asked for when any of its family names matches.
-      for (int i = 0; exactFamily && FcPatternGetString(found, FC_FAMILY, i, &foundFamily) == FcResultMatch; ++i) {
+      for (int i = 0; exactFamily && FcPatternGetString(found, FC_FAMILY, i, &foundFamily) == FcResultMatch;
+           ++i) {
         if (FcStrCmpIgnoreCase(foundFamily, reinterpret_cast<const FcChar8*>(family)) == 0) familyOk = true;
       }
       if (familyOk && FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
@@ -72,7 +73,8 @@ PlatFontFace PlatFontOpen(const char* path, int pixelSize) {
     return nullptr;
   }
   FT_Face face = nullptr;
-  if (FT_New_Face(g_freeType.Library, path, 0, &face) != 0 || FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
+  if (FT_New_Face(g_freeType.Library, path, 0, &face) != 0 ||
+      FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0) {
     if (face != nullptr) FT_Done_Face(face);
     if (g_freeType.Faces == 0) {
       FT_Done_FreeType(g_freeType.Library);

@@ -112,7 +112,8 @@ void PlatInputTakeEvent(const PlatNativeEvent& e) {
     case K::KeyUp:
       // Typed characters reach the typed-character buffer through the
       // window's key and character messages, not from here.
-      if (e.X > 0 && e.X < PLAT_KEY_COUNT && !(e.Kind == K::KeyDown && e.B)) KeyChange(e.X, e.Kind == K::KeyDown);
+      if (e.X > 0 && e.X < PLAT_KEY_COUNT && !(e.Kind == K::KeyDown && e.B))
+        KeyChange(e.X, e.Kind == K::KeyDown);
       break;
     case K::MouseButtonDown:
     case K::MouseButtonUp:

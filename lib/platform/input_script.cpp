@@ -94,8 +94,13 @@ int ParseScript(const char* text, std::vector<ScriptStep>* out) {
 PlatNativeEvent PlatKeyEventOf(int keyCode, int down) {
   PlatKeyInfo key;
   PlatKeyFromScancode(PlatScancodeFromKeyCode(keyCode), &key);
-  return PlatNativeEvent{down ? PlatNativeEventKind::KeyDown : PlatNativeEventKind::KeyUp, nullptr, key.VirtualKey, 0,
-                         keyCode, 0, nullptr};
+  return PlatNativeEvent{down ? PlatNativeEventKind::KeyDown : PlatNativeEventKind::KeyUp,
+                         nullptr,
+                         key.VirtualKey,
+                         0,
+                         keyCode,
+                         0,
+                         nullptr};
 }
 
 int PlatInputLoadScript(const char* text) {

@@ -45,7 +45,8 @@ void PlatEndPresentation() { PlatActiveWindowBackend()->EndPresentation(); }
 
 int PlatPresentFrameCount() { return g_frames; }
 
-void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int bits, std::vector<uint32_t>* out) {
+void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int bits,
+                     std::vector<uint32_t>* out) {
   out->resize(size_t(width) * size_t(height));
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = static_cast<const uint8_t*>(pixels) + size_t(y) * size_t(pitch);

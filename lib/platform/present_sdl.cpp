@@ -69,8 +69,8 @@ int BlitToSurface(SDL_Window* window, const void* pixels, int width, int height,
   }
   SDL_Surface* target = SDL_GetWindowSurface(window);
   if (!target) return -1;
-  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<void*>(pixels), width, height, 32, pitch,
-                                                           SDL_PIXELFORMAT_RGB888);
+  SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<void*>(pixels), width, height, 32,
+                                                           pitch, SDL_PIXELFORMAT_RGB888);
   if (!source) return -1;
   SDL_Rect d{0, 0, target->w, target->h};
   int result = SDL_BlitScaled(source, nullptr, target, &d);
@@ -91,9 +91,12 @@ int ShowTexture() {
 int PlatSdlPresentFrame(void* native, const void* pixels, int width, int height, int pitch, int bits,
                         const PlatRect* changed) {
   auto* window = static_cast<SDL_Window*>(native);
-  if (!EnsureRenderer(window, width, height, bits)) return BlitToSurface(window, pixels, width, height, pitch, bits);
+  if (!EnsureRenderer(window, width, height, bits))
+    return BlitToSurface(window, pixels, width, height, pitch, bits);
   SDL_Rect area{0, 0, width, height};
-  if (changed) area = SDL_Rect{changed->Left, changed->Top, changed->Right - changed->Left, changed->Bottom - changed->Top};
+  if (changed)
+    area =
+        SDL_Rect{changed->Left, changed->Top, changed->Right - changed->Left, changed->Bottom - changed->Top};
   if (area.w > 0 && area.h > 0) {
     const auto* first = static_cast<const uint8_t*>(pixels) + size_t(area.y) * size_t(pitch) +
                         size_t(area.x) * size_t(bits / 8);
@@ -114,8 +117,10 @@ void PlatSdlSetPresentVSync(int on) {
 }
 
 int PlatSdlSetFullscreen(void* native, int on) {
-  return SDL_SetWindowFullscreen(static_cast<SDL_Window*>(native), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0 ? 0
-                                                                                                                : -1;
+  return SDL_SetWindowFullscreen(static_cast<SDL_Window*>(native), on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) ==
+                 0
+             ? 0
+             : -1;
 }
 
 void PlatSdlEndPresentation() {

@@ -31,21 +31,21 @@ namespace {
 struct SockRec {
   int Fd = -1;
   PlatSocket Id = 0;
-  PlatWindow Window = nullptr;     // registration: window, message and events
+  PlatWindow Window = nullptr;  // registration: window, message and events
   uint32_t Message = 0;
   uint32_t Mask = 0;
-  PlatWindow LastWindow = nullptr; // where notifications may still be queued
+  PlatWindow LastWindow = nullptr;  // where notifications may still be queued
   uint32_t LastMessage = 0;
-  int PollSet = -1;                // the epoll set it is in, or -1
+  int PollSet = -1;  // the epoll set it is in, or -1
   int Listening = 0;
-  int Connecting = 0;              // a non-blocking connect under way
+  int Connecting = 0;  // a non-blocking connect under way
   int Connected = 0;
-  int WriteArmed = 0;              // post PLAT_FD_WRITE at the next writable edge
-  int AcceptArmed = 0;             // post PLAT_FD_ACCEPT at the next waiting connection
-  int ClosePosted = 0;             // close (or a failed connect) told; nothing further
-  int ResetSeen = 0;               // a receive or send met a reset
-  int SendShut = 0;                // our sending direction is shut
-  uint32_t Interest = 0;           // the epoll events asked for now
+  int WriteArmed = 0;     // post PLAT_FD_WRITE at the next writable edge
+  int AcceptArmed = 0;    // post PLAT_FD_ACCEPT at the next waiting connection
+  int ClosePosted = 0;    // close (or a failed connect) told; nothing further
+  int ResetSeen = 0;      // a receive or send met a reset
+  int SendShut = 0;       // our sending direction is shut
+  uint32_t Interest = 0;  // the epoll events asked for now
 };
 
 struct PollSetRec {
@@ -69,34 +69,63 @@ thread_local int t_lastError = 0;
 
 int MapErrno(int e) {
   switch (e) {
-    case 0: return 0;
+    case 0:
+      return 0;
     case EAGAIN:
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
 #endif
       return PLAT_WSAEWOULDBLOCK;
-    case EINPROGRESS: case EALREADY: return PLAT_WSAEWOULDBLOCK;
-    case EINTR: return PLAT_WSAEINTR;
-    case EBADF: return PLAT_WSAENOTSOCK;
-    case EACCES: case EPERM: return PLAT_WSAEACCES;
-    case EFAULT: return PLAT_WSAEFAULT;
-    case EINVAL: return PLAT_WSAEINVAL;
-    case EMFILE: case ENFILE: return PLAT_WSAEMFILE;
-    case EMSGSIZE: return PLAT_WSAEMSGSIZE;
-    case EADDRINUSE: return PLAT_WSAEADDRINUSE;
-    case EADDRNOTAVAIL: return PLAT_WSAEADDRNOTAVAIL;
-    case ENETDOWN: return PLAT_WSAENETDOWN;
-    case ENETUNREACH: return PLAT_WSAENETUNREACH;
-    case ECONNABORTED: return PLAT_WSAECONNABORTED;
-    case ECONNRESET: case EPIPE: return PLAT_WSAECONNRESET;
-    case ENOBUFS: case ENOMEM: return PLAT_WSAENOBUFS;
-    case EISCONN: return PLAT_WSAEISCONN;
-    case ENOTCONN: return PLAT_WSAENOTCONN;
-    case ESHUTDOWN: return PLAT_WSAESHUTDOWN;
-    case ETIMEDOUT: return PLAT_WSAETIMEDOUT;
-    case ECONNREFUSED: return PLAT_WSAECONNREFUSED;
-    case EHOSTUNREACH: case EHOSTDOWN: return PLAT_WSAEHOSTUNREACH;
-    default: return PLAT_WSAENETDOWN;
+    case EINPROGRESS:
+    case EALREADY:
+      return PLAT_WSAEWOULDBLOCK;
+    case EINTR:
+      return PLAT_WSAEINTR;
+    case EBADF:
+      return PLAT_WSAENOTSOCK;
+    case EACCES:
+    case EPERM:
+      return PLAT_WSAEACCES;
+    case EFAULT:
+      return PLAT_WSAEFAULT;
+    case EINVAL:
+      return PLAT_WSAEINVAL;
+    case EMFILE:
+    case ENFILE:
+      return PLAT_WSAEMFILE;
+    case EMSGSIZE:
+      return PLAT_WSAEMSGSIZE;
+    case EADDRINUSE:
+      return PLAT_WSAEADDRINUSE;
+    case EADDRNOTAVAIL:
+      return PLAT_WSAEADDRNOTAVAIL;
+    case ENETDOWN:
+      return PLAT_WSAENETDOWN;
+    case ENETUNREACH:
+      return PLAT_WSAENETUNREACH;
+    case ECONNABORTED:
+      return PLAT_WSAECONNABORTED;
+    case ECONNRESET:
+    case EPIPE:
+      return PLAT_WSAECONNRESET;
+    case ENOBUFS:
+    case ENOMEM:
+      return PLAT_WSAENOBUFS;
+    case EISCONN:
+      return PLAT_WSAEISCONN;
+    case ENOTCONN:
+      return PLAT_WSAENOTCONN;
+    case ESHUTDOWN:
+      return PLAT_WSAESHUTDOWN;
+    case ETIMEDOUT:
+      return PLAT_WSAETIMEDOUT;
+    case ECONNREFUSED:
+      return PLAT_WSAECONNREFUSED;
+    case EHOSTUNREACH:
+    case EHOSTDOWN:
+      return PLAT_WSAEHOSTUNREACH;
+    default:
+      return PLAT_WSAENETDOWN;
   }
 }
 
@@ -181,7 +210,8 @@ void PostReadLocked(SockRec* rec) {
 void UpdateInterestLocked(SockRec* rec) {
   if (rec->PollSet < 0) return;
   uint32_t want = EPOLLIN | EPOLLRDHUP | EPOLLET;
-  if (!rec->Listening && !rec->ClosePosted && (rec->Connecting || (rec->WriteArmed && (rec->Mask & PLAT_FD_WRITE))))
+  if (!rec->Listening && !rec->ClosePosted &&
+      (rec->Connecting || (rec->WriteArmed && (rec->Mask & PLAT_FD_WRITE))))
     want |= EPOLLOUT;
   if (want == rec->Interest) return;
   epoll_event ev{};
@@ -233,7 +263,10 @@ void EvaluateBodyLocked(SockRec* rec, uint32_t events) {
   }
   if ((events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) && (rec->Mask & PLAT_FD_CLOSE)) {
     int err = SocketError(rec->Fd);
-    int code = err ? MapErrno(err) : (rec->ResetSeen || (events & EPOLLERR) || ((events & EPOLLHUP) && !rec->SendShut)) ? PLAT_WSAECONNRESET : 0;
+    int code = err ? MapErrno(err)
+               : (rec->ResetSeen || (events & EPOLLERR) || ((events & EPOLLHUP) && !rec->SendShut))
+                   ? PLAT_WSAECONNRESET
+                   : 0;
     if (err == ECONNRESET || err == EPIPE) rec->ResetSeen = 1;
     rec->ClosePosted = 1;
     PostLocked(rec, PLAT_FD_CLOSE, code);
@@ -463,7 +496,8 @@ int PlatSocketSend(PlatSocket socket, const void* data, int length) {
 }
 
 int PlatSocketSendPair(PlatSocket socket, const void* a, int aLength, const void* b, int bLength) {
-  if (aLength < 0 || bLength < 0 || (!a && aLength > 0) || (!b && bLength > 0) || int64_t(aLength) + bLength > 0x7FFFFFFF)
+  if (aLength < 0 || bLength < 0 || (!a && aLength > 0) || (!b && bLength > 0) ||
+      int64_t(aLength) + bLength > 0x7FFFFFFF)
     return Fail(PLAT_WSAEFAULT);
   int fd = FdOf(socket);
   if (fd < 0) return -1;
@@ -541,7 +575,8 @@ int PlatSocketAsyncSelect(PlatSocket socket, PlatWindow window, uint32_t message
 int PlatSocketSetBufferSizes(PlatSocket socket, int sendBytes, int receiveBytes) {
   int fd = FdOf(socket);
   if (fd < 0) return -1;
-  if (sendBytes > 0 && setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBytes, sizeof sendBytes) != 0) return FailErrno();
+  if (sendBytes > 0 && setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendBytes, sizeof sendBytes) != 0)
+    return FailErrno();
   if (receiveBytes > 0 && setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBytes, sizeof receiveBytes) != 0)
     return FailErrno();
   return 0;
@@ -581,7 +616,8 @@ int PlatSocketRaiseDescriptorLimit(int wanted) {
   if (getrlimit(RLIMIT_NOFILE, &r) != 0) return 0;
   if (rlim_t(wanted) > r.rlim_cur) {
     rlimit raised = r;
-    raised.rlim_cur = r.rlim_max == RLIM_INFINITY ? rlim_t(wanted) : std::min<rlim_t>(rlim_t(wanted), r.rlim_max);
+    raised.rlim_cur =
+        r.rlim_max == RLIM_INFINITY ? rlim_t(wanted) : std::min<rlim_t>(rlim_t(wanted), r.rlim_max);
     if (setrlimit(RLIMIT_NOFILE, &raised) == 0) r = raised;
   }
   return r.rlim_cur > rlim_t(0x7FFFFFFF) ? 0x7FFFFFFF : int(r.rlim_cur);

@@ -1,8 +1,8 @@
 #include "platform/sysinfo.h"
 
-#include <atomic>
 #include <sys/resource.h>
 #include <sys/sysinfo.h>
+#include <atomic>
 
 namespace {
 std::atomic<PlatDebugSink> g_sink{nullptr};

@@ -1,11 +1,11 @@
 #include "platform/thread.h"
 
+#include <pthread.h>
+#include <sched.h>
 #include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <new>
-#include <pthread.h>
-#include <sched.h>
 
 struct PlatThreadRec {
   pthread_t Thread;
@@ -72,8 +72,7 @@ void PlatThreadSleep(uint32_t milliseconds) {
     return;
   }
   timespec ts{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&ts, &ts) != 0) {
-  }
+  while (nanosleep(&ts, &ts) != 0) {}
 }
 
 PlatEvent PlatCreateEvent(int initiallySignalled) {

@@ -20,12 +20,12 @@ struct PlatWindowRec {
   PlatWndProc Procedure = nullptr;
   uint32_t Style = 0, ExStyle = 0;
   uint32_t Thread = 0;
-  PlatRect Bounds{};        // window rectangle, screen coordinates
-  PlatRect Frame{};         // frame thickness around the client area
+  PlatRect Bounds{};  // window rectangle, screen coordinates
+  PlatRect Frame{};   // frame thickness around the client area
   int Minimized = 0;
   int Focused = 0;
   int NeedsPaint = 0;
-  PlatRect PaintRect{};     // client coordinates
+  PlatRect PaintRect{};  // client coordinates
   int Destroying = 0;
   void* Native = nullptr;
 };
@@ -55,7 +55,7 @@ std::vector<QueueRec> g_queues;
 
 const PlatWindowBackend* g_backend = nullptr;
 int g_started = 0;
-uint32_t g_nativeThread = 0;   // the thread that started the back end collects its events
+uint32_t g_nativeThread = 0;  // the thread that started the back end collects its events
 
 int g_screenSaverHeldOff = 0;  // the window system stays up while it holds the saver off
 int g_cursorCount = 0;         // shown while 0 or more
@@ -215,8 +215,8 @@ int PlatFindWindowByClass(const char* className) {
 
 // ---- Windows -----------------------------------------------------------------------
 
-PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char* title, uint32_t style,
-                            int x, int y, int width, int height) {
+PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char* title, uint32_t style, int x,
+                            int y, int width, int height) {
   if (!className) return nullptr;
   auto* w = new PlatWindowRec;
   {
@@ -237,8 +237,8 @@ PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char*
   PlatRect client = ClientOf(w);
   w->Native = Backend()->CreateNative(w, ToUtf8(title).c_str(), client.Left, client.Top,
                                       std::max(1, client.Right - client.Left),
-                                      std::max(1, client.Bottom - client.Top),
-                                      (style & WS_VISIBLE) ? 1 : 0, IsCaptioned(style), IsTopmost(exStyle));
+                                      std::max(1, client.Bottom - client.Top), (style & WS_VISIBLE) ? 1 : 0,
+                                      IsCaptioned(style), IsTopmost(exStyle));
   if (!w->Native) {
     delete w;
     return nullptr;
@@ -526,11 +526,20 @@ int PlatTranslateMessage(const PlatMsg* message) {
   if (!message || message->Message != WM_KEYDOWN) return 0;
   int code;
   switch (message->WParam) {
-    case VK_RETURN: code = 0x0D; break;
-    case VK_BACK: code = 0x08; break;
-    case VK_TAB: code = 0x09; break;
-    case VK_ESCAPE: code = 0x1B; break;
-    default: return 0;
+    case VK_RETURN:
+      code = 0x0D;
+      break;
+    case VK_BACK:
+      code = 0x08;
+      break;
+    case VK_TAB:
+      code = 0x09;
+      break;
+    case VK_ESCAPE:
+      code = 0x1B;
+      break;
+    default:
+      return 0;
   }
   std::lock_guard<std::mutex> lock(g_mutex);
   if (!IsLiveLocked(message->Window)) return 0;
@@ -689,7 +698,8 @@ void PlatDeliverNativeEvent(const PlatNativeEvent& e) {
       PlatRect c = ClientOf(w);
       if (c.Left == e.A && c.Top == e.B) return;
       int dx = e.A - c.Left, dy = e.B - c.Top;
-      w->Bounds = PlatRect{w->Bounds.Left + dx, w->Bounds.Top + dy, w->Bounds.Right + dx, w->Bounds.Bottom + dy};
+      w->Bounds =
+          PlatRect{w->Bounds.Left + dx, w->Bounds.Top + dy, w->Bounds.Right + dx, w->Bounds.Bottom + dy};
       PostLocked(w, WM_MOVE, 0, PlatMakeLParam(e.A, e.B));
       return;
     }

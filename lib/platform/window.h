@@ -24,7 +24,7 @@ inline PlatWindow const PLAT_THREAD_MESSAGES = reinterpret_cast<PlatWindow>(intp
 using PlatWndProc = intptr_t (*)(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 struct PlatMsg {
-  PlatWindow Window;   // null for a message posted to the thread
+  PlatWindow Window;  // null for a message posted to the thread
   uint32_t Message;
   uintptr_t WParam;
   intptr_t LParam;
@@ -38,32 +38,32 @@ struct PlatRect {
 constexpr uint32_t WM_NULL = 0x0000;
 constexpr uint32_t WM_CREATE = 0x0001;
 constexpr uint32_t WM_DESTROY = 0x0002;
-constexpr uint32_t WM_MOVE = 0x0003;            // lParam: client x (low word), y (high word), signed
-constexpr uint32_t WM_SIZE = 0x0005;            // wParam: SIZE_*; lParam: client width, height
-constexpr uint32_t WM_ACTIVATE = 0x0006;        // wParam: WA_* (low word), minimised (high word)
+constexpr uint32_t WM_MOVE = 0x0003;      // lParam: client x (low word), y (high word), signed
+constexpr uint32_t WM_SIZE = 0x0005;      // wParam: SIZE_*; lParam: client width, height
+constexpr uint32_t WM_ACTIVATE = 0x0006;  // wParam: WA_* (low word), minimised (high word)
 constexpr uint32_t WM_PAINT = 0x000F;
 constexpr uint32_t WM_CLOSE = 0x0010;
-constexpr uint32_t WM_QUIT = 0x0012;            // wParam: exit code
-constexpr uint32_t WM_ACTIVATEAPP = 0x001C;     // wParam: 1 active, 0 inactive
+constexpr uint32_t WM_QUIT = 0x0012;         // wParam: exit code
+constexpr uint32_t WM_ACTIVATEAPP = 0x001C;  // wParam: 1 active, 0 inactive
 constexpr uint32_t WM_SETCURSOR = 0x0020;
-constexpr uint32_t WM_DISPLAYCHANGE = 0x007E;   // wParam: bits per pixel; lParam: width, height
-constexpr uint32_t WM_KEYDOWN = 0x0100;         // wParam: virtual key
+constexpr uint32_t WM_DISPLAYCHANGE = 0x007E;  // wParam: bits per pixel; lParam: width, height
+constexpr uint32_t WM_KEYDOWN = 0x0100;        // wParam: virtual key
 constexpr uint32_t WM_KEYUP = 0x0101;
-constexpr uint32_t WM_CHAR = 0x0102;            // wParam: one code-page-932 byte
+constexpr uint32_t WM_CHAR = 0x0102;  // wParam: one code-page-932 byte
 constexpr uint32_t WM_IME_STARTCOMPOSITION = 0x010D;
 constexpr uint32_t WM_IME_ENDCOMPOSITION = 0x010E;
 constexpr uint32_t WM_IME_COMPOSITION = 0x010F;
 constexpr uint32_t WM_SYSCOMMAND = 0x0112;
-constexpr uint32_t WM_MOUSEMOVE = 0x0200;       // lParam: client x, y
+constexpr uint32_t WM_MOUSEMOVE = 0x0200;  // lParam: client x, y
 constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
 constexpr uint32_t WM_LBUTTONUP = 0x0202;
 constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
 constexpr uint32_t WM_RBUTTONUP = 0x0205;
 constexpr uint32_t WM_MBUTTONDOWN = 0x0207;
 constexpr uint32_t WM_MBUTTONUP = 0x0208;
-constexpr uint32_t WM_MOUSEWHEEL = 0x020A;      // wParam high word: signed delta, 120 per notch
-constexpr uint32_t WM_SIZING = 0x0214;          // wParam: WMSZ_* edge; lParam: PlatRect* window rectangle
-constexpr uint32_t WM_MOVING = 0x0216;          // lParam: PlatRect* window rectangle
+constexpr uint32_t WM_MOUSEWHEEL = 0x020A;  // wParam high word: signed delta, 120 per notch
+constexpr uint32_t WM_SIZING = 0x0214;      // wParam: WMSZ_* edge; lParam: PlatRect* window rectangle
+constexpr uint32_t WM_MOVING = 0x0216;      // lParam: PlatRect* window rectangle
 constexpr uint32_t WM_IME_SETCONTEXT = 0x0281;
 constexpr uint32_t WM_IME_NOTIFY = 0x0282;
 constexpr uint32_t MM_MCINOTIFY = 0x03B9;
@@ -86,12 +86,11 @@ inline int PlatSignedHighWord(intptr_t value) { return int(int16_t((value >> 16)
 // ---- Virtual keys (wParam of WM_KEYDOWN / WM_KEYUP) -------------------------
 constexpr int VK_BACK = 0x08, VK_TAB = 0x09, VK_RETURN = 0x0D, VK_SHIFT = 0x10, VK_CONTROL = 0x11,
               VK_MENU = 0x12, VK_PAUSE = 0x13, VK_CAPITAL = 0x14, VK_ESCAPE = 0x1B, VK_SPACE = 0x20,
-              VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24, VK_LEFT = 0x25,
-              VK_UP = 0x26, VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E,
-              VK_NUMPAD0 = 0x60, VK_MULTIPLY = 0x6A, VK_ADD = 0x6B, VK_SUBTRACT = 0x6D,
-              VK_DECIMAL = 0x6E, VK_DIVIDE = 0x6F, VK_F1 = 0x70, VK_NUMLOCK = 0x90, VK_SCROLL = 0x91,
-              VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1, VK_LCONTROL = 0xA2, VK_RCONTROL = 0xA3,
-              VK_LMENU = 0xA4, VK_RMENU = 0xA5;
+              VK_PRIOR = 0x21, VK_NEXT = 0x22, VK_END = 0x23, VK_HOME = 0x24, VK_LEFT = 0x25, VK_UP = 0x26,
+              VK_RIGHT = 0x27, VK_DOWN = 0x28, VK_INSERT = 0x2D, VK_DELETE = 0x2E, VK_NUMPAD0 = 0x60,
+              VK_MULTIPLY = 0x6A, VK_ADD = 0x6B, VK_SUBTRACT = 0x6D, VK_DECIMAL = 0x6E, VK_DIVIDE = 0x6F,
+              VK_F1 = 0x70, VK_NUMLOCK = 0x90, VK_SCROLL = 0x91, VK_LSHIFT = 0xA0, VK_RSHIFT = 0xA1,
+              VK_LCONTROL = 0xA2, VK_RCONTROL = 0xA3, VK_LMENU = 0xA4, VK_RMENU = 0xA5;
 // Letters and digits are their upper-case ASCII codes ('A' = 0x41, '0' = 0x30).
 
 // ---- Window styles -----------------------------------------------------------------
@@ -108,10 +107,10 @@ constexpr uint32_t CS_VREDRAW = 0x1, CS_HREDRAW = 0x2;
 
 // ---- Classes and windows ---------------------------------------------------------
 struct PlatWindowClass {
-  uint32_t Style;          // CS_*
+  uint32_t Style;  // CS_*
   PlatWndProc Procedure;
-  int IconResource;        // the icon's identifier (32512: the default icon)
-  const char* ClassName;   // code page 932
+  int IconResource;       // the icon's identifier (32512: the default icon)
+  const char* ClassName;  // code page 932
 };
 
 // Registers a class; 0, or -1 when the name is taken or empty or the window
@@ -128,8 +127,8 @@ int PlatFindWindowByClass(const char* className);
 
 // Creates a top-level window at the window rectangle (x, y, width, height);
 // null on failure. WS_VISIBLE shows it at once.
-PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char* title, uint32_t style,
-                            int x, int y, int width, int height);
+PlatWindow PlatCreateWindow(uint32_t exStyle, const char* className, const char* title, uint32_t style, int x,
+                            int y, int width, int height);
 // A message-only window: a queue and a procedure on the calling thread, no
 // native window (nothing is shown, no native events, no painting); it does
 // not start the window system. Null on failure.

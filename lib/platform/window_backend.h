@@ -14,29 +14,29 @@
 #include "platform/window.h"
 
 enum class PlatNativeEventKind {
-  FocusGained,     // the window became the active window
+  FocusGained,  // the window became the active window
   FocusLost,
-  Moved,           // A, B: new client position in screen coordinates
-  Resized,         // A, B: new client size
+  Moved,    // A, B: new client position in screen coordinates
+  Resized,  // A, B: new client size
   Minimized,
   Maximized,
   Restored,
-  Exposed,         // the window's picture was lost and must be painted
-  CloseRequested,  // the close button
-  KeyDown,         // A: virtual key (0: none), B: 1 for an auto-repeat, X: key code (0: none)
-  KeyUp,           // A: virtual key, X: key code
-  Text,            // Text: UTF-8 typed text
-  MouseMove,       // A, B: client position
-  MouseButtonDown, // A: 0 left, 1 right, 2 middle, 3 and 4 the side buttons; client position in X, Y
+  Exposed,          // the window's picture was lost and must be painted
+  CloseRequested,   // the close button
+  KeyDown,          // A: virtual key (0: none), B: 1 for an auto-repeat, X: key code (0: none)
+  KeyUp,            // A: virtual key, X: key code
+  Text,             // Text: UTF-8 typed text
+  MouseMove,        // A, B: client position
+  MouseButtonDown,  // A: 0 left, 1 right, 2 middle, 3 and 4 the side buttons; client position in X, Y
   MouseButtonUp,
-  MouseWheel,      // A: notches (positive away from the user); client position in X, Y
+  MouseWheel,  // A: notches (positive away from the user); client position in X, Y
   // Pads have no window. A is the pad's id, which the back end chooses and
   // keeps while the pad is plugged in.
-  PadAdded,        // B: 1 when the pad can rumble
+  PadAdded,  // B: 1 when the pad can rumble
   PadRemoved,
-  PadAxis,         // B: 0 stick across, 1 stick down; X: -32768 (left/up) to 32767
-  PadButton,       // B: button 0 to 31 in DirectInput order; X: 1 down, 0 up
-  PadHat,          // B: direction bits (1 down, 2 left, 4 right, 8 up), all of them
+  PadAxis,    // B: 0 stick across, 1 stick down; X: -32768 (left/up) to 32767
+  PadButton,  // B: button 0 to 31 in DirectInput order; X: 1 down, 0 up
+  PadHat,     // B: direction bits (1 down, 2 left, 4 right, 8 up), all of them
 };
 
 struct PlatNativeEvent {
@@ -73,7 +73,7 @@ struct PlatWindowBackend {
   void (*FrameMetrics)(uint32_t style, uint32_t exStyle, PlatRect* frame);
   // Second-copy check by class name: 1 when another holder exists.
   int (*ClassHeldElsewhere)(const char* className);
-  int (*HoldClass)(const char* className);     // 0 or -1
+  int (*HoldClass)(const char* className);  // 0 or -1
   void (*ReleaseClass)(const char* className);
   int (*FillBlack)(void* native, const PlatRect* rect);
   // Frames (platform/present.h): a 16-bit 5-6-5 or 32-bit X8R8G8B8 image,
@@ -107,7 +107,8 @@ const PlatWindowBackend* PlatActiveWindowBackend();
 // The back end's native window behind a live window; null when it is gone.
 void* PlatNativeOf(PlatWindow window);
 // A 16-bit 5-6-5 or 32-bit X8R8G8B8 frame as tightly packed 0x00RRGGBB pixels.
-void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int bits, std::vector<uint32_t>* out);
+void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int bits,
+                     std::vector<uint32_t>* out);
 
 // The one translation of native events into messages and input state. A
 // null window is for events of no window (pads, keys with no window

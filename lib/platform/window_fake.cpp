@@ -46,7 +46,7 @@ int g_cursorX = 0, g_cursorY = 0, g_cursorVisible = 1, g_screenSaver = 1;
 int g_raises = 0, g_presents = 0;
 std::vector<uint32_t> g_frame;  // the last frame presented, 0x00RRGGBB
 int g_frameW = 0, g_frameH = 0;
-std::vector<FakePad> g_pads;     // plugged in
+std::vector<FakePad> g_pads;  // plugged in
 std::string g_heldElsewhere;
 std::vector<std::string> g_heldHere;
 
@@ -81,7 +81,8 @@ void* CreateNative(PlatWindow owner, const char* title, int x, int y, int width,
     g_failCreate = 0;
     return nullptr;
   }
-  auto* n = new FakeNative{owner, PlatRect{x, y, x + width, y + height}, title, visible, captioned, topmost, 0};
+  auto* n =
+      new FakeNative{owner, PlatRect{x, y, x + width, y + height}, title, visible, captioned, topmost, 0};
   g_natives.push_back(n);
   return n;
 }
@@ -193,7 +194,8 @@ void SetScreenSaver(int active) {
 void FrameMetrics(uint32_t style, uint32_t exStyle, PlatRect* frame) {
   *frame = PlatRect{0, 0, 0, 0};
   if ((style & WS_CAPTION) == WS_CAPTION)
-    *frame = PlatRect{FAKE_FRAME_SIDE, FAKE_FRAME_SIDE + FAKE_FRAME_CAPTION, FAKE_FRAME_SIDE, FAKE_FRAME_SIDE};
+    *frame =
+        PlatRect{FAKE_FRAME_SIDE, FAKE_FRAME_SIDE + FAKE_FRAME_CAPTION, FAKE_FRAME_SIDE, FAKE_FRAME_SIDE};
   if (exStyle & WS_EX_CLIENTEDGE) {
     frame->Left += FAKE_CLIENT_EDGE;
     frame->Top += FAKE_CLIENT_EDGE;
@@ -245,7 +247,8 @@ int OpenPads() {
     pads = g_pads;
   }
   for (const FakePad& p : pads)
-    PlatDeliverNativeEvent(PlatNativeEvent{PlatNativeEventKind::PadAdded, nullptr, p.Id, p.CanRumble, 0, 0, nullptr});
+    PlatDeliverNativeEvent(
+        PlatNativeEvent{PlatNativeEventKind::PadAdded, nullptr, p.Id, p.CanRumble, 0, 0, nullptr});
   return 0;
 }
 
@@ -262,11 +265,11 @@ int PadRumble(int padId, int strength, uint32_t durationMs) {
 }
 
 const PlatWindowBackend kFakeBackend = {
-    "fake",          Start,        Stop,         CreateNative,  DestroyNative, SetTitle,
-    SetClientBounds, SetVisible,   SetMinimized, SetDecoration, Raise,         PumpEvents,
-    ApplyCursor,     GetCursorPos, GetDesktop,   SetScreenSaver, FrameMetrics, ClassHeldElsewhere,
-    HoldClass,       ReleaseClass, FillBlack,    PresentFrame,  PresentAgain,  SetPresentVSync,
-    SetFullscreen,   EndPresentation, OpenPads,  ClosePads,     PadRumble,
+    "fake",          Start,           Stop,         CreateNative,   DestroyNative, SetTitle,
+    SetClientBounds, SetVisible,      SetMinimized, SetDecoration,  Raise,         PumpEvents,
+    ApplyCursor,     GetCursorPos,    GetDesktop,   SetScreenSaver, FrameMetrics,  ClassHeldElsewhere,
+    HoldClass,       ReleaseClass,    FillBlack,    PresentFrame,   PresentAgain,  SetPresentVSync,
+    SetFullscreen,   EndPresentation, OpenPads,     ClosePads,      PadRumble,
 };
 
 uint32_t FakeMilliseconds() { return g_now.load(); }
@@ -297,7 +300,8 @@ int PlatFakeScheduleKey(uint32_t atMs, int scancode, int down, int repeat) {
 }
 
 void PlatFakeQueueMouseButton(int button, int down, int x, int y) {
-  Schedule(0, down ? PlatNativeEventKind::MouseButtonDown : PlatNativeEventKind::MouseButtonUp, button, 0, x, y);
+  Schedule(0, down ? PlatNativeEventKind::MouseButtonDown : PlatNativeEventKind::MouseButtonUp, button, 0, x,
+           y);
 }
 
 int PlatFakePlugPad(int padId, int canRumble) {

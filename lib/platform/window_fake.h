@@ -63,7 +63,7 @@ void PlatFakeSetClassHeldElsewhere(const char* className);
 
 // ---- Observation ----------------------------------------------------------------------
 int PlatFakeIsStarted();
-int PlatFakeCursorVisible();        // what the layer last applied
+int PlatFakeCursorVisible();  // what the layer last applied
 int PlatFakeScreenSaverActive();
 int PlatFakeNativeWindowCount();
 PlatWindow PlatFakeNewestWindow();

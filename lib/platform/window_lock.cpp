@@ -15,7 +15,7 @@ namespace {
 
 std::mutex g_mutex;
 std::string g_directory;
-std::map<std::string, int> g_held;   // class name -> locked descriptor
+std::map<std::string, int> g_held;  // class name -> locked descriptor
 
 std::string LockDirectory() {
   if (!g_directory.empty()) return g_directory;

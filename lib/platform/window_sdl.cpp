@@ -145,11 +145,20 @@ void ControllerButton(const SDL_ControllerButtonEvent& e) {
 void ControllerAxis(const SDL_ControllerAxisEvent& e) {
   if (!PadOf(e.which, true)) return;
   switch (e.axis) {
-    case SDL_CONTROLLER_AXIS_LEFTX: Deliver(PlatNativeEventKind::PadAxis, nullptr, e.which, 0, e.value); break;
-    case SDL_CONTROLLER_AXIS_LEFTY: Deliver(PlatNativeEventKind::PadAxis, nullptr, e.which, 1, e.value); break;
-    case SDL_CONTROLLER_AXIS_TRIGGERLEFT: PadButton(e.which, kLeftTriggerButton, e.value > kAxisMax / 2); break;
-    case SDL_CONTROLLER_AXIS_TRIGGERRIGHT: PadButton(e.which, kRightTriggerButton, e.value > kAxisMax / 2); break;
-    default: break;
+    case SDL_CONTROLLER_AXIS_LEFTX:
+      Deliver(PlatNativeEventKind::PadAxis, nullptr, e.which, 0, e.value);
+      break;
+    case SDL_CONTROLLER_AXIS_LEFTY:
+      Deliver(PlatNativeEventKind::PadAxis, nullptr, e.which, 1, e.value);
+      break;
+    case SDL_CONTROLLER_AXIS_TRIGGERLEFT:
+      PadButton(e.which, kLeftTriggerButton, e.value > kAxisMax / 2);
+      break;
+    case SDL_CONTROLLER_AXIS_TRIGGERRIGHT:
+      PadButton(e.which, kRightTriggerButton, e.value > kAxisMax / 2);
+      break;
+    default:
+      break;
   }
 }
 
@@ -190,28 +199,53 @@ int PadRumble(int padId, int strength, uint32_t durationMs) {
 // Mouse buttons in the platform's order: left, right, middle, the side buttons.
 int MouseButtonIndex(int sdlButton) {
   switch (sdlButton) {
-    case SDL_BUTTON_LEFT: return 0;
-    case SDL_BUTTON_RIGHT: return 1;
-    case SDL_BUTTON_MIDDLE: return 2;
-    case SDL_BUTTON_X1: return 3;
-    case SDL_BUTTON_X2: return 4;
-    default: return -1;
+    case SDL_BUTTON_LEFT:
+      return 0;
+    case SDL_BUTTON_RIGHT:
+      return 1;
+    case SDL_BUTTON_MIDDLE:
+      return 2;
+    case SDL_BUTTON_X1:
+      return 3;
+    case SDL_BUTTON_X2:
+      return 4;
+    default:
+      return -1;
   }
 }
 
 void TranslateWindowEvent(const SDL_WindowEvent& we) {
   PlatWindow owner = OwnerOfId(we.windowID);
   switch (we.event) {
-    case SDL_WINDOWEVENT_FOCUS_GAINED: Deliver(PlatNativeEventKind::FocusGained, owner); break;
-    case SDL_WINDOWEVENT_FOCUS_LOST: Deliver(PlatNativeEventKind::FocusLost, owner); break;
-    case SDL_WINDOWEVENT_MOVED: Deliver(PlatNativeEventKind::Moved, owner, we.data1, we.data2); break;
-    case SDL_WINDOWEVENT_SIZE_CHANGED: Deliver(PlatNativeEventKind::Resized, owner, we.data1, we.data2); break;
-    case SDL_WINDOWEVENT_MINIMIZED: Deliver(PlatNativeEventKind::Minimized, owner); break;
-    case SDL_WINDOWEVENT_MAXIMIZED: Deliver(PlatNativeEventKind::Maximized, owner); break;
-    case SDL_WINDOWEVENT_RESTORED: Deliver(PlatNativeEventKind::Restored, owner); break;
-    case SDL_WINDOWEVENT_EXPOSED: Deliver(PlatNativeEventKind::Exposed, owner); break;
-    case SDL_WINDOWEVENT_CLOSE: Deliver(PlatNativeEventKind::CloseRequested, owner); break;
-    default: break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      Deliver(PlatNativeEventKind::FocusGained, owner);
+      break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      Deliver(PlatNativeEventKind::FocusLost, owner);
+      break;
+    case SDL_WINDOWEVENT_MOVED:
+      Deliver(PlatNativeEventKind::Moved, owner, we.data1, we.data2);
+      break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+      Deliver(PlatNativeEventKind::Resized, owner, we.data1, we.data2);
+      break;
+    case SDL_WINDOWEVENT_MINIMIZED:
+      Deliver(PlatNativeEventKind::Minimized, owner);
+      break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+      Deliver(PlatNativeEventKind::Maximized, owner);
+      break;
+    case SDL_WINDOWEVENT_RESTORED:
+      Deliver(PlatNativeEventKind::Restored, owner);
+      break;
+    case SDL_WINDOWEVENT_EXPOSED:
+      Deliver(PlatNativeEventKind::Exposed, owner);
+      break;
+    case SDL_WINDOWEVENT_CLOSE:
+      Deliver(PlatNativeEventKind::CloseRequested, owner);
+      break;
+    default:
+      break;
   }
 }
 
@@ -309,7 +343,9 @@ void* CreateNative(PlatWindow owner, const char* title, int x, int y, int width,
 
 void DestroyNative(void* native) { SDL_DestroyWindow(static_cast<SDL_Window*>(native)); }
 
-void SetTitle(void* native, const char* title) { SDL_SetWindowTitle(static_cast<SDL_Window*>(native), title); }
+void SetTitle(void* native, const char* title) {
+  SDL_SetWindowTitle(static_cast<SDL_Window*>(native), title);
+}
 
 void SetClientBounds(void* native, int x, int y, int width, int height) {
   auto* w = static_cast<SDL_Window*>(native);
@@ -388,11 +424,35 @@ int FillBlack(void* native, const PlatRect* rect) {
 }
 
 const PlatWindowBackend kSdlBackend = {
-    "sdl",          Start,          Stop,         CreateNative, DestroyNative, SetTitle,
-    SetClientBounds, SetVisible,    SetMinimized, SetDecoration, Raise,        PumpEvents,
-    ApplyCursor,    GetCursorPos,   GetDesktop,   SetScreenSaver, FrameMetrics, PlatClassLockHeldElsewhere,
-    PlatClassLockHold, PlatClassLockRelease, FillBlack, PlatSdlPresentFrame, PlatSdlPresentAgain,
-    PlatSdlSetPresentVSync, PlatSdlSetFullscreen, PlatSdlEndPresentation, OpenPads, ClosePads, PadRumble,
+    "sdl",
+    Start,
+    Stop,
+    CreateNative,
+    DestroyNative,
+    SetTitle,
+    SetClientBounds,
+    SetVisible,
+    SetMinimized,
+    SetDecoration,
+    Raise,
+    PumpEvents,
+    ApplyCursor,
+    GetCursorPos,
+    GetDesktop,
+    SetScreenSaver,
+    FrameMetrics,
+    PlatClassLockHeldElsewhere,
+    PlatClassLockHold,
+    PlatClassLockRelease,
+    FillBlack,
+    PlatSdlPresentFrame,
+    PlatSdlPresentAgain,
+    PlatSdlSetPresentVSync,
+    PlatSdlSetFullscreen,
+    PlatSdlEndPresentation,
+    OpenPads,
+    ClosePads,
+    PadRumble,
 };
 
 }  // namespace
@@ -413,8 +473,8 @@ SDL_Joystick* OpenPadJoystick(int index) {
 
 int PlatSdlPlugVirtualPad(int controller) {
   if (!g_padSubsystem) return -1;
-  int index = controller ? SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
-                                                     SDL_CONTROLLER_BUTTON_MAX, 0)
+  int index = controller ? SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                                     SDL_CONTROLLER_AXIS_MAX, SDL_CONTROLLER_BUTTON_MAX, 0)
                          : SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_UNKNOWN, 2, 12, 1);
   if (index < 0) return -1;
   g_virtualDevice = index;

@@ -19,5 +19,6 @@ constexpr bool IsSoftBlendMode(int mode) {
 
 // The modes the blend parameter weights (copy and multiply ignore it).
 constexpr bool BlendModeUsesParam(int mode) {
-  return mode == BLEND_ALPHA || mode == BLEND_ADD || mode == BLEND_SUB || mode == BLEND_INVSRC || mode == BLEND_MULA;
+  return mode == BLEND_ALPHA || mode == BLEND_ADD || mode == BLEND_SUB || mode == BLEND_INVSRC ||
+         mode == BLEND_MULA;
 }

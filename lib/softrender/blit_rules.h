@@ -20,13 +20,13 @@ struct BlitJob {
   uint8_t* Dst;
   intptr_t DstPitch;
   const uint8_t* Src;
-  intptr_t SrcPitch;        // 0 repeats one source row (fills)
-  const uint8_t* Graph;     // blend graph, one byte per pixel, or null
+  intptr_t SrcPitch;     // 0 repeats one source row (fills)
+  const uint8_t* Graph;  // blend graph, one byte per pixel, or null
   intptr_t GraphPitch;
   const uint8_t* Runs;      // the source's run table (run-table loops)
   const uint64_t* RunMask;  // the run table's bit masks (see MemImgBase)
   intptr_t RunMaskWords;
-  bool ShortStretches;      // the table's drawn stretches are short (see RunTableHasShortStretches)
+  bool ShortStretches;  // the table's drawn stretches are short (see RunTableHasShortStretches)
   int Width;
   int Height;
   uint32_t Key;             // transparent colour (an index for palette sources)
@@ -42,13 +42,13 @@ using BlitFn = void (*)(const BlitJob&);
 
 // The decisions taken once per draw.
 struct BlitChoice {
-  int Mode;     // 0, 1, 2, 3, 4, 10 or 11 (mode 1 at p = 255 already made 0)
-  bool Graph;   // blend graph given
-  bool Tint;    // tint present
-  bool Key;     // transparent flag
-  bool Run;     // run-table loops
-  bool Fast;    // mode 1 at p = 128 (half sum) or modes 2, 3 at p = 255 (unscaled)
-  bool Mmx;     // the MMX twins of the fast 32-bit loops
+  int Mode;    // 0, 1, 2, 3, 4, 10 or 11 (mode 1 at p = 255 already made 0)
+  bool Graph;  // blend graph given
+  bool Tint;   // tint present
+  bool Key;    // transparent flag
+  bool Run;    // run-table loops
+  bool Fast;   // mode 1 at p = 128 (half sum) or modes 2, 3 at p = 255 (unscaled)
+  bool Mmx;    // the MMX twins of the fast 32-bit loops
 };
 
 template <int Bits_, SrcKind S_, int Mode_, bool Graph_, bool Tint_, bool Key_, bool Run_, bool Fast_,

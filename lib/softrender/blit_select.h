@@ -8,14 +8,22 @@ namespace softblit {
 template <int B, SrcKind S>
 BlitFn PickAnyMode(const BlitChoice& c) {
   switch (c.Mode) {
-    case BLEND_COPY: return PickMode<B, S, BLEND_COPY>(c);
-    case BLEND_ALPHA: return PickMode<B, S, BLEND_ALPHA>(c);
-    case BLEND_ADD: return PickMode<B, S, BLEND_ADD>(c);
-    case BLEND_SUB: return PickMode<B, S, BLEND_SUB>(c);
-    case BLEND_MUL: return PickMode<B, S, BLEND_MUL>(c);
-    case BLEND_INVSRC: return PickMode<B, S, BLEND_INVSRC>(c);
-    case BLEND_MULA: return PickMode<B, S, BLEND_MULA>(c);
-    default: return nullptr;  // not a software mode (IsSoftBlendMode)
+    case BLEND_COPY:
+      return PickMode<B, S, BLEND_COPY>(c);
+    case BLEND_ALPHA:
+      return PickMode<B, S, BLEND_ALPHA>(c);
+    case BLEND_ADD:
+      return PickMode<B, S, BLEND_ADD>(c);
+    case BLEND_SUB:
+      return PickMode<B, S, BLEND_SUB>(c);
+    case BLEND_MUL:
+      return PickMode<B, S, BLEND_MUL>(c);
+    case BLEND_INVSRC:
+      return PickMode<B, S, BLEND_INVSRC>(c);
+    case BLEND_MULA:
+      return PickMode<B, S, BLEND_MULA>(c);
+    default:
+      return nullptr;  // not a software mode (IsSoftBlendMode)
   }
 }
 
@@ -30,9 +38,13 @@ BlitFn SelectBlit16Palette(const BlitChoice& c);
 // null when the mode is not drawn.
 inline BlitFn SelectBlit(int bits, SrcKind s, const BlitChoice& c) {
   if (bits == 32) {
-    return s == SrcKind::Palette ? SelectBlit32Palette(c) : s == SrcKind::Alpha ? SelectBlit32Alpha(c) : SelectBlit32Direct(c);
+    return s == SrcKind::Palette ? SelectBlit32Palette(c)
+           : s == SrcKind::Alpha ? SelectBlit32Alpha(c)
+                                 : SelectBlit32Direct(c);
   }
-  return s == SrcKind::Palette ? SelectBlit16Palette(c) : s == SrcKind::Alpha ? SelectBlit16Alpha(c) : SelectBlit16Direct(c);
+  return s == SrcKind::Palette ? SelectBlit16Palette(c)
+         : s == SrcKind::Alpha ? SelectBlit16Alpha(c)
+                               : SelectBlit16Direct(c);
 }
 
 }  // namespace softblit

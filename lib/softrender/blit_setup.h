@@ -8,9 +8,9 @@
 namespace softblit {
 
 struct DrawModeSetup {
-  int Mode;      // 0, 1, 2, 3, 4, 10 or 11
-  uint32_t P;    // 0..255
-  bool Tint;     // the tint is not white
+  int Mode;    // 0, 1, 2, 3, 4, 10 or 11
+  uint32_t P;  // 0..255
+  bool Tint;   // the tint is not white
 };
 
 // The current blend mode after its shortcuts; false when nothing is drawn
@@ -66,16 +66,17 @@ inline bool RunTableHasShortStretches(const MemImgBase* sb) { return sb->RunTabl
 // The loop family of a draw onto a destination of base db. The fast loops
 // serve mode 1 at p = 128 and modes 2, 3 at p = 255 with no graph, tint,
 // alpha source or run table.
-inline BlitChoice ChooseLoops(const DrawModeSetup& m, const MemImgBase* db, SrcKind kind, bool graph, bool key,
-                              bool run) {
+inline BlitChoice ChooseLoops(const DrawModeSetup& m, const MemImgBase* db, SrcKind kind, bool graph,
+                              bool key, bool run) {
   BlitChoice c{};
   c.Mode = m.Mode;
   c.Graph = graph;
   c.Tint = m.Tint;
   c.Key = key;
   c.Run = run;
-  c.Fast = !run && !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
-           ((m.Mode == BLEND_ALPHA && m.P == 128) || ((m.Mode == BLEND_ADD || m.Mode == BLEND_SUB) && m.P == 255));
+  c.Fast =
+      !run && !c.Graph && !c.Tint && kind != SrcKind::Alpha &&
+      ((m.Mode == BLEND_ALPHA && m.P == 128) || ((m.Mode == BLEND_ADD || m.Mode == BLEND_SUB) && m.P == 255));
   c.Mmx = c.Fast && db->Type == MEMIMG_TYPE_XRGB32 && MmxLoopsEnabled();
   return c;
 }

@@ -61,7 +61,8 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
     __m128i r;
     __m128i keep = _mm_setzero_si128();  // lanes that stay as they are
     if constexpr (C::Mode == BLEND_MUL) {
-      r = _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(slo, dlo), 8), _mm_srli_epi16(_mm_mullo_epi16(shi, dhi), 8));
+      r = _mm_packus_epi16(_mm_srli_epi16(_mm_mullo_epi16(slo, dlo), 8),
+                           _mm_srli_epi16(_mm_mullo_epi16(shi, dhi), 8));
       r = _mm_or_si128(_mm_andnot_si128(fourth, r), _mm_and_si128(fourth, dv));
       if constexpr (C::Key) keep = _mm_cmpeq_epi32(sv, key);
     } else if constexpr (C::Mode == BLEND_ALPHA) {
@@ -97,8 +98,8 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
     uint32_t sv, dv;
     std::memcpy(&sv, s + i * 4, 4);
     std::memcpy(&dv, d + i * 4, 4);
-    const uint32_t r = static_cast<uint32_t>(
-        _mm_cvtsi128_si32(compute(_mm_cvtsi32_si128(static_cast<int>(sv)), _mm_cvtsi32_si128(static_cast<int>(dv)))));
+    const uint32_t r = static_cast<uint32_t>(_mm_cvtsi128_si32(
+        compute(_mm_cvtsi32_si128(static_cast<int>(sv)), _mm_cvtsi32_si128(static_cast<int>(dv)))));
     std::memcpy(d + i * 4, &r, 4);
   }
 }
@@ -136,8 +137,10 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
   const __m128i div63 = _mm_set1_epi16(static_cast<short>(8323));
   // sv: eight colours, a: their alphas (alpha sources), dv: destination.
   auto compute = [&](const __m128i sv, const __m128i a, const __m128i dv) {
-    const __m128i sb = _mm_and_si128(sv, m5), sg = _mm_and_si128(_mm_srli_epi16(sv, 5), m6), sr = _mm_srli_epi16(sv, 11);
-    const __m128i db = _mm_and_si128(dv, m5), dg = _mm_and_si128(_mm_srli_epi16(dv, 5), m6), dr = _mm_srli_epi16(dv, 11);
+    const __m128i sb = _mm_and_si128(sv, m5), sg = _mm_and_si128(_mm_srli_epi16(sv, 5), m6),
+                  sr = _mm_srli_epi16(sv, 11);
+    const __m128i db = _mm_and_si128(dv, m5), dg = _mm_and_si128(_mm_srli_epi16(dv, 5), m6),
+                  dr = _mm_srli_epi16(dv, 11);
     __m128i rb, rg, rr;
     __m128i keep = _mm_setzero_si128();
     if constexpr (C::Mode == BLEND_MUL) {
@@ -194,7 +197,8 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
 // MemImgBase): an alpha source always, a direct source on images of short
 // stretches.
 template <class C>
-constexpr bool kRunBitRows = C::Run && C::RawCopy && C::Key && (C::S == SrcKind::Alpha || C::S == SrcKind::Direct);
+constexpr bool kRunBitRows = C::Run&& C::RawCopy&& C::Key &&
+                             (C::S == SrcKind::Alpha || C::S == SrcKind::Direct);
 
 // Lane masks from pixel bits: four pixels in 32-bit lanes (index: 4 bits)
 // and eight in 16-bit lanes (index: 8 bits), all ones where the bit is set.
@@ -230,7 +234,8 @@ inline __m128i BitLanes(uint32_t bits) {
 template <class C, bool Half>
 inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t translucent) {
   auto load = [](const void* p) {
-    return Half ? _mm_loadl_epi64(static_cast<const __m128i*>(p)) : _mm_loadu_si128(static_cast<const __m128i*>(p));
+    return Half ? _mm_loadl_epi64(static_cast<const __m128i*>(p))
+                : _mm_loadu_si128(static_cast<const __m128i*>(p));
   };
   const __m128i zero = _mm_setzero_si128();
   const __m128i dv = load(d);
@@ -251,9 +256,10 @@ inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t
       const __m128i wc = _mm_or_si128(full, _mm_and_si128(BitLanes<C>(translucent), _mm_srli_epi32(sv, 24)));
       const __m128i pairCC = _mm_or_si128(wc, _mm_slli_epi32(wc, 16));
       const __m128i pairCF = _mm_or_si128(wc, _mm_slli_epi32(full, 16));
-      r = _mm_packus_epi16(
-          Blend8(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero), _mm_unpacklo_epi32(pairCC, pairCF)),
-          Blend8(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero), _mm_unpackhi_epi32(pairCC, pairCF)));
+      r = _mm_packus_epi16(Blend8(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero),
+                                  _mm_unpacklo_epi32(pairCC, pairCF)),
+                           Blend8(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero),
+                                  _mm_unpackhi_epi32(pairCC, pairCF)));
     }
   } else {
     __m128i sv, a;
@@ -269,7 +275,8 @@ inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t
                                      _mm_and_si128(BitLanes<C>(translucent), a));
       const __m128i m5 = _mm_set1_epi16(31), m6 = _mm_set1_epi16(63);
       const __m128i rb = Blend8(_mm_and_si128(sv, m5), _mm_and_si128(dv, m5), w);
-      const __m128i rg = Blend8(_mm_and_si128(_mm_srli_epi16(sv, 5), m6), _mm_and_si128(_mm_srli_epi16(dv, 5), m6), w);
+      const __m128i rg =
+          Blend8(_mm_and_si128(_mm_srli_epi16(sv, 5), m6), _mm_and_si128(_mm_srli_epi16(dv, 5), m6), w);
       const __m128i rr = Blend8(_mm_srli_epi16(sv, 11), _mm_srli_epi16(dv, 11), w);
       r = _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
     }
@@ -283,8 +290,8 @@ inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t
 
 // One row of a plain copy through the run table, by the row's bit masks.
 template <class C>
-inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, const uint64_t* translucent, int n,
-                        const BlitJob& j) {
+inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, const uint64_t* translucent,
+                        int n, const BlitJob& j) {
   constexpr int kStep = C::Bits == 32 ? 4 : 8;
   constexpr uint32_t kGroup = (1u << kStep) - 1;
   const int whole = n & ~(kStep - 1);
@@ -295,7 +302,8 @@ inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, con
     for (; i < end; i += kStep, dw >>= kStep, tw >>= kStep) {
       const uint32_t drawnHere = static_cast<uint32_t>(dw) & kGroup;
       if (C::S == SrcKind::Alpha && drawnHere == 0) continue;  // a transparent stretch (sprite corners)
-      RunBitsVector<C, false>(d + i * C::DstStep, s + i * C::SrcStep, drawnHere, static_cast<uint32_t>(tw) & kGroup);
+      RunBitsVector<C, false>(d + i * C::DstStep, s + i * C::SrcStep, drawnHere,
+                              static_cast<uint32_t>(tw) & kGroup);
     }
   }
   // Half a vector, then the last pixels one by one, by the same rules.
@@ -303,7 +311,8 @@ inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, con
   if (n - i >= kHalf) {
     const int sh = i & 63;
     const uint32_t dh = static_cast<uint32_t>(drawn[i >> 6] >> sh) & (kGroup >> kHalf);
-    const uint32_t th = C::S == SrcKind::Alpha ? static_cast<uint32_t>(translucent[i >> 6] >> sh) & (kGroup >> kHalf) : 0;
+    const uint32_t th =
+        C::S == SrcKind::Alpha ? static_cast<uint32_t>(translucent[i >> 6] >> sh) & (kGroup >> kHalf) : 0;
     if (dh != 0) RunBitsVector<C, true>(d + i * C::DstStep, s + i * C::SrcStep, dh, th);
     i += kHalf;
   }

@@ -44,7 +44,8 @@ bool ClipToTarget(const MEMIMG* dest, int64_t left, int64_t top, int64_t right, 
   if (right < r) r = right;
   if (bottom < b) b = bottom;
   if (r <= l || b <= t) return false;
-  *out = Rect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r), static_cast<int32_t>(b)};
+  *out = Rect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r),
+              static_cast<int32_t>(b)};
   return true;
 }
 
@@ -61,7 +62,8 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   DrawModeSetup m;
   if (!ResolveDrawMode(&m)) return;
   Rect r;
-  if (!ClipToTarget(dest, x, y, static_cast<int64_t>(x) + src->Width, static_cast<int64_t>(y) + src->Height, &r))
+  if (!ClipToTarget(dest, x, y, static_cast<int64_t>(x) + src->Width, static_cast<int64_t>(y) + src->Height,
+                    &r))
     return;
   const int sx = r.Left - x, sy = r.Top - y;
   const int w = r.Right - r.Left, h = r.Bottom - r.Top;

@@ -106,7 +106,8 @@ bool PrepareColourDraw(MEMIMG* img, uint32_t colour, ColourDraw* cd) {
   cd->Colour = m.Tint ? TintColour(colour, cd->Is32) : (cd->Is32 ? colour : colour & 0xFFFF);
   BlitChoice c{};
   c.Mode = m.Mode;
-  c.Fast = (m.Mode == BLEND_ALPHA && m.P == 128) || ((m.Mode == BLEND_ADD || m.Mode == BLEND_SUB) && m.P == 255);
+  c.Fast =
+      (m.Mode == BLEND_ALPHA && m.P == 128) || ((m.Mode == BLEND_ADD || m.Mode == BLEND_SUB) && m.P == 255);
   c.Mmx = c.Fast && cd->Is32 && MmxLoopsEnabled();
   cd->Fn = SelectBlit(cd->Is32 ? 32 : 16, SrcKind::Direct, c);
   if (!cd->Fn) return false;
@@ -173,7 +174,8 @@ void OutlineMemImgBox(MEMIMG* img, int x1, int y1, int x2, int y2, uint32_t colo
   const int count = b - t == 1 ? 1 : (rt - l == 1 ? 3 : 4);
   for (int i = 0; i < count; ++i) {
     Rect r;
-    if (ClipToTarget(img, strips[i][0], strips[i][1], strips[i][2], strips[i][3], &r)) FillClipped(img, &cd, r);
+    if (ClipToTarget(img, strips[i][0], strips[i][1], strips[i][2], strips[i][3], &r))
+      FillClipped(img, &cd, r);
   }
 }
 

@@ -31,16 +31,26 @@ struct Masks {
 
 Masks SlotMasks(int slot) {
   switch (slot) {
-    case 0: return {16, 0xF800, 0x07E0, 0x001F, 0};
-    case 1: return {8, 0xF800, 0x07E0, 0x001F, 0};
-    case 2: return {32, 0xF800, 0x07E0, 0x001F, 0x00FF0000};
-    case 3: return {8, 0xF800, 0x07E0, 0x001F, 0x00FF0000};
-    case 4: return {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
-    case 5: return {8, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
-    case 6: return {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    case 7: return {8, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    case 8: return {8, 0xFF, 0xFF, 0xFF, 0xFF};
-    default: return {16, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
+    case 0:
+      return {16, 0xF800, 0x07E0, 0x001F, 0};
+    case 1:
+      return {8, 0xF800, 0x07E0, 0x001F, 0};
+    case 2:
+      return {32, 0xF800, 0x07E0, 0x001F, 0x00FF0000};
+    case 3:
+      return {8, 0xF800, 0x07E0, 0x001F, 0x00FF0000};
+    case 4:
+      return {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+    case 5:
+      return {8, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
+    case 6:
+      return {32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    case 7:
+      return {8, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    case 8:
+      return {8, 0xFF, 0xFF, 0xFF, 0xFF};
+    default:
+      return {16, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
   }
 }
 
@@ -108,9 +118,8 @@ const MemImgPixelFormat* GetMemImgPixelFormat(MemImgColorType type, int alphaFla
   return f;
 }
 
-int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t transColor,
-                     MemImgColorType type, int paletteFlag, int alphaFlag, int extrasFlag,
-                     void* pixels) {
+int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t transColor, MemImgColorType type,
+                     int paletteFlag, int alphaFlag, int extrasFlag, void* pixels) {
   if (!img || img->Marker == MEMIMG_MARKER) return -1;
   if (type > MEMIMG_TYPE_DEPTH16 || width <= 0 || height <= 0 || pitch < -1) return -1;
 
@@ -201,8 +210,7 @@ int InitializeMemImgForScreen(MEMIMG* img, int width, int height, int type) {
   std::memset(img, 0, sizeof(*img));
   if (type == -1) type = UpwardHooks.GetScreenColorBits() == 16 ? 0 : 1;
   if (type < 0) return -1;
-  return InitializeMemImg(img, width, height, -1, 0, static_cast<MemImgColorType>(type), 0, 0, 0,
-                          nullptr);
+  return InitializeMemImg(img, width, height, -1, 0, static_cast<MemImgColorType>(type), 0, 0, 0, nullptr);
 }
 
 int InitializeZBufferMemImg(MEMIMG* img, int width, int height) {

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "image/colorformat.h"
-#include "image/rect.h"
 #include "image/pixelimage.h"
+#include "image/rect.h"
 
 // Pixel layouts of a library image (a palette image has one-byte indices
 // whatever its type).
@@ -24,25 +24,25 @@ constexpr int MEMIMG_RUN_OPAQUE = 1;
 constexpr int MEMIMG_RUN_TRANSLUCENT = 2;
 
 struct MemImgBase {
-  uint32_t RefCount;        // views that hold this base
-  uint32_t Width;           // of the whole image
+  uint32_t RefCount;  // views that hold this base
+  uint32_t Width;     // of the whole image
   uint32_t Height;
-  uint32_t Pitch;           // bytes from one row to the next
-  int32_t Log2Pitch;        // n when Pitch == 2^n (see InitializeMemImg), else -1
+  uint32_t Pitch;             // bytes from one row to the next
+  int32_t Log2Pitch;          // n when Pitch == 2^n (see InitializeMemImg), else -1
   const ColorFormat* Format;  // cached format; its BytesPerPixel is the pixel step
-  uint32_t TransColor;      // raw pixel value (or palette index) that is transparent
+  uint32_t TransColor;        // raw pixel value (or palette index) that is transparent
   MemImgColorType Type;
-  uint32_t PaletteFlag;     // 1: one-byte indices into Palette
-  uint32_t PaletteCount;    // palette entries in use
-  uint32_t AlphaFlag;       // 1: pixels carry alpha
-  uint32_t PremulValid;     // 1: Premul matches the pixels
-  uint32_t RunTableValid;   // 1: RunTable matches the pixels
+  uint32_t PaletteFlag;        // 1: one-byte indices into Palette
+  uint32_t PaletteCount;       // palette entries in use
+  uint32_t AlphaFlag;          // 1: pixels carry alpha
+  uint32_t PremulValid;        // 1: Premul matches the pixels
+  uint32_t RunTableValid;      // 1: RunTable matches the pixels
   uint32_t CallerOwnedPixels;  // 1: Pixels belongs to the caller
-  uint8_t* Palette;         // 2,048-byte block: working palette (1,024 bytes) ...
-  uint8_t* PaletteCopy;     // ... and its copy in the second half; null without palette
-  uint8_t* Pixels;          // Pitch x Height bytes
-  uint8_t* Premul;          // premultiplied copy of the pixels, or null
-  uint8_t* RunTable;        // (Width + 5) x Height bytes, or null
+  uint8_t* Palette;            // 2,048-byte block: working palette (1,024 bytes) ...
+  uint8_t* PaletteCopy;        // ... and its copy in the second half; null without palette
+  uint8_t* Pixels;             // Pitch x Height bytes
+  uint8_t* Premul;             // premultiplied copy of the pixels, or null
+  uint8_t* RunTable;           // (Width + 5) x Height bytes, or null
   // Set with the run table: pixels per drawn stretch (a row's opaque and
   // translucent pixels between transparent runs), which tells whether the
   // run-by-run loops or the bit-mask loops draw a plain copy faster.
@@ -57,11 +57,11 @@ struct MemImgBase {
 
 // A view: must be zero before its first initialisation.
 struct MEMIMG {
-  uint32_t Marker;          // MEMIMG_MARKER while initialised
+  uint32_t Marker;  // MEMIMG_MARKER while initialised
   int32_t Width;
   int32_t Height;
-  uint8_t* Pixels;          // the view's top-left pixel inside the base's buffer
-  uint8_t* Premul;          // same position in the premultiplied buffer, or null
+  uint8_t* Pixels;  // the view's top-left pixel inside the base's buffer
+  uint8_t* Premul;  // same position in the premultiplied buffer, or null
   MemImgBase* Base;
 };
 
@@ -83,9 +83,8 @@ constexpr uint32_t MEMIMG_PIXEL_FORMAT_RGB = 0x40;
 // (alpha images) and a run table (all but type 2). pixels may be a caller
 // buffer of pitch x height bytes. 0, or -1 (view already initialised, bad
 // size, out of memory: the view then stays uninitialised).
-int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t transColor,
-                     MemImgColorType type, int paletteFlag, int alphaFlag, int extrasFlag,
-                     void* pixels);
+int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t transColor, MemImgColorType type,
+                     int paletteFlag, int alphaFlag, int extrasFlag, void* pixels);
 // Zeroes the view and makes a plain image; type -1 picks 16-bit on a 16-bit
 // screen, else 32-bit.
 int InitializeMemImgForScreen(MEMIMG* img, int width, int height, int type);
@@ -106,13 +105,12 @@ const MemImgPixelFormat* GetMemImgPixelFormat(MemImgColorType type, int alphaFla
 // Writes a rectangle of a decoded image (and optional alpha image) into the
 // image; a whole-image write rebuilds the premultiplied copy and run table.
 // A rectangle not inside the source, alpha image or view writes nothing.
-void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, MEMIMG* dest,
-                                int srcX, int srcY, int w, int h, int destX, int destY,
-                                int option);
+void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, MEMIMG* dest, int srcX,
+                                int srcY, int w, int h, int destX, int destY, int option);
 // Converts a rectangle of a plain 16- or 32-bit image into a decoded image;
 // the converter's result, or -1 when refused.
-int TransferMemImgToPixelImage(PixelImage* dest, const MEMIMG* src, int x, int y, int w, int h,
-                               int destX, int destY, int valueA, int valueB);
+int TransferMemImgToPixelImage(PixelImage* dest, const MEMIMG* src, int x, int y, int w, int h, int destX,
+                               int destY, int valueA, int valueB);
 // Copies (and converts) a rectangle of src to (x, y) of dest, clipped to
 // both views; the converter's result, or -1 when nothing remains.
 int CopyMemImgRect(MEMIMG* dest, const MEMIMG* src, const Rect* srcRect, int x, int y);

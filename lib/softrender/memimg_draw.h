@@ -14,8 +14,8 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
 // column lands at x1 and its top row at y1; x1 > x2 or y1 > y2 mirror it.
 // The drawn rectangle is from (min x, min y) to (max x, max y), exclusive.
 // At scale 1 without mirroring the pixels are those of DrawMemImg.
-void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2,
-                         int transFlag, const MEMIMG* blendGraph);
+void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2, int transFlag,
+                         const MEMIMG* blendGraph);
 
 // Fills (x1, y1)-(x2, y2), right and bottom exclusive, with the colour (a raw
 // pixel value of the image) tinted as (c * t) >> 8 per channel and blended

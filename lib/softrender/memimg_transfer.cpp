@@ -104,9 +104,8 @@ int BuildMemImgRunTable(MEMIMG* img) {
   return 0;
 }
 
-void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, MEMIMG* dest,
-                                int srcX, int srcY, int w, int h, int destX, int destY,
-                                int option) {
+void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, MEMIMG* dest, int srcX,
+                                int srcY, int w, int h, int destX, int destY, int option) {
   if (!src || !src->Pixels || !IsValidMemImg(dest)) return;
   // The converter does not clip: every rectangle must lie inside its image.
   if (!RectInside(srcX, srcY, w, h, src->Width, src->Height)) return;
@@ -118,17 +117,17 @@ void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, 
 
   if (base->Type == MEMIMG_TYPE_GRAY8 || base->Type == MEMIMG_TYPE_DEPTH16) {
     // Clear colour and alpha from red: the single channel receives the red value.
-    ConvertPixelRect(dest->Pixels, pitch, base->Format, src->Pixels, src->Pitch, &src->Format,
-                     nullptr, 0, nullptr, destX, destY, &srcRect, 0, 0, 0, 0, 1, 1, 0, 0);
+    ConvertPixelRect(dest->Pixels, pitch, base->Format, src->Pixels, src->Pitch, &src->Format, nullptr, 0,
+                     nullptr, destX, destY, &srcRect, 0, 0, 0, 0, 1, 1, 0, 0);
     base->PremulValid = 0;
     base->RunTableValid = 0;
     return;
   }
 
-  const int result = ConvertPixelRect(
-      dest->Pixels, pitch, base->Format, src->Pixels, src->Pitch, &src->Format,
-      alpha ? alpha->Pixels : nullptr, alpha ? alpha->Pitch : 0, alpha ? &alpha->Format : nullptr,
-      destX, destY, &srcRect, 0, option, base->TransColor, 0, 0, 0, 0, 0);
+  const int result = ConvertPixelRect(dest->Pixels, pitch, base->Format, src->Pixels, src->Pitch,
+                                      &src->Format, alpha ? alpha->Pixels : nullptr, alpha ? alpha->Pitch : 0,
+                                      alpha ? &alpha->Format : nullptr, destX, destY, &srcRect, 0, option,
+                                      base->TransColor, 0, 0, 0, 0, 0);
   if (result < 0) return;
   if (!alpha && base->PaletteFlag) base->PaletteCount = static_cast<uint32_t>(result) + 1;
 
@@ -143,8 +142,8 @@ void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, 
       std::memcpy(base->PaletteCopy, base->Palette, 512);
     } else {
       for (int i = 0; i < 256; ++i) {
-        const uint32_t v = static_cast<uint32_t>(pal[i].Red) << 16 | static_cast<uint32_t>(pal[i].Green) << 8 |
-                           pal[i].Blue;
+        const uint32_t v =
+            static_cast<uint32_t>(pal[i].Red) << 16 | static_cast<uint32_t>(pal[i].Green) << 8 | pal[i].Blue;
         std::memcpy(base->Palette + i * 4, &v, 4);
       }
       std::memcpy(base->PaletteCopy, base->Palette, 1024);
@@ -163,8 +162,8 @@ void TransferPixelImageToMemImg(const PixelImage* src, const PixelImage* alpha, 
   }
 }
 
-int TransferMemImgToPixelImage(PixelImage* dest, const MEMIMG* src, int x, int y, int w, int h,
-                               int destX, int destY, int valueA, int valueB) {
+int TransferMemImgToPixelImage(PixelImage* dest, const MEMIMG* src, int x, int y, int w, int h, int destX,
+                               int destY, int valueA, int valueB) {
   if (!dest || !dest->Pixels || !IsValidMemImg(src)) return -1;
   const MemImgBase* base = src->Base;
   if ((base->Type != MEMIMG_TYPE_RGB565 && base->Type != MEMIMG_TYPE_XRGB32) || base->PaletteFlag ||
@@ -174,8 +173,8 @@ int TransferMemImgToPixelImage(PixelImage* dest, const MEMIMG* src, int x, int y
   if (!RectInside(destX, destY, w, h, dest->Width, dest->Height)) return -1;
   const Rect srcRect = {x, y, x + w, y + h};
   return ConvertPixelRect(dest->Pixels, dest->Pitch, &dest->Format, src->Pixels,
-                          static_cast<int>(base->Pitch), base->Format, nullptr, 0, nullptr, destX,
-                          destY, &srcRect, 0, 0, static_cast<uint32_t>(valueA), 0, 0, 0, valueB, 0);
+                          static_cast<int>(base->Pitch), base->Format, nullptr, 0, nullptr, destX, destY,
+                          &srcRect, 0, 0, static_cast<uint32_t>(valueA), 0, 0, 0, valueB, 0);
 }
 
 int CopyMemImgRect(MEMIMG* dest, const MEMIMG* src, const Rect* srcRect, int x, int y) {
@@ -186,22 +185,33 @@ int CopyMemImgRect(MEMIMG* dest, const MEMIMG* src, const Rect* srcRect, int x, 
   // point with its left and top edges, then to the destination view.
   int64_t left = r.Left, top = r.Top, right = r.Right, bottom = r.Bottom;
   int64_t dx = x, dy = y;
-  if (left < 0) { dx -= left; left = 0; }
-  if (top < 0) { dy -= top; top = 0; }
+  if (left < 0) {
+    dx -= left;
+    left = 0;
+  }
+  if (top < 0) {
+    dy -= top;
+    top = 0;
+  }
   if (right > src->Width) right = src->Width;
   if (bottom > src->Height) bottom = src->Height;
-  if (dx < 0) { left -= dx; dx = 0; }
-  if (dy < 0) { top -= dy; dy = 0; }
+  if (dx < 0) {
+    left -= dx;
+    dx = 0;
+  }
+  if (dy < 0) {
+    top -= dy;
+    dy = 0;
+  }
   if (dx + (right - left) > dest->Width) right = left + (dest->Width - dx);
   if (dy + (bottom - top) > dest->Height) bottom = top + (dest->Height - dy);
   if (right <= left || bottom <= top) return -1;
   const Rect clipped = {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
                         static_cast<int32_t>(bottom)};
   InvalidateMemImgDerived(dest);
-  return ConvertPixelRect(dest->Pixels, static_cast<int>(dest->Base->Pitch), dest->Base->Format,
-                          src->Pixels, static_cast<int>(src->Base->Pitch), src->Base->Format, nullptr,
-                          0, nullptr, static_cast<int>(dx), static_cast<int>(dy), &clipped, 0, 0, 0, 0,
-                          0, 0, 0, 0);
+  return ConvertPixelRect(dest->Pixels, static_cast<int>(dest->Base->Pitch), dest->Base->Format, src->Pixels,
+                          static_cast<int>(src->Base->Pitch), src->Base->Format, nullptr, 0, nullptr,
+                          static_cast<int>(dx), static_cast<int>(dy), &clipped, 0, 0, 0, 0, 0, 0, 0, 0);
 }
 
 void ClearMemImgRect(MEMIMG* img, const Rect* rect, uint32_t value) {

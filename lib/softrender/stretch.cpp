@@ -16,8 +16,8 @@ constexpr int kChunk = 256;  // even, so 16-bit pixel pairs keep their places
 
 }  // namespace
 
-void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2,
-                         int transFlag, const MEMIMG* blendGraph) {
+void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2, int transFlag,
+                         const MEMIMG* blendGraph) {
   if (!CanDrawOnto(dest, src, blendGraph)) return;
   const MemImgBase* db = dest->Base;
   const MemImgBase* sb = src->Base;
@@ -71,7 +71,8 @@ void DrawMemImgStretched(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2
       if (sy >= src->Height) sy = src->Height - 1;
       if (mirrorY) sy = src->Height - 1 - sy;
       const uint8_t* srow = src->Pixels + sy * sb->Pitch;
-      for (int i = 0; i < n; ++i) std::memcpy(srcRow + i * sbpp, srow + static_cast<intptr_t>(cols[i]) * sbpp, sbpp);
+      for (int i = 0; i < n; ++i)
+        std::memcpy(srcRow + i * sbpp, srow + static_cast<intptr_t>(cols[i]) * sbpp, sbpp);
       if (blendGraph) {
         const uint8_t* grow = blendGraph->Pixels + sy * blendGraph->Base->Pitch;
         for (int i = 0; i < n; ++i) graphRow[i] = grow[cols[i]];

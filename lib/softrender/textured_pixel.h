@@ -24,7 +24,7 @@ constexpr int kCopy = 0, kAlpha = 1, kAdd = 2, kSub = 3, kMul = 4, kInvSrc = 10,
 
 // Values fixed for one triangle.
 struct PixelParams {
-  const uint32_t* TintB;     // product-table rows of the tint's blue, green and red bytes
+  const uint32_t* TintB;  // product-table rows of the tint's blue, green and red bytes
   const uint32_t* TintG;
   const uint32_t* TintR;
   const uint32_t* ParamRow;  // product-table row of the blend parameter
@@ -38,7 +38,9 @@ struct PixelParams {
 
 // Bytes of one texel.
 template <int Depth, SourceKind K>
-constexpr int kTexelBytes = K == SourceKind::Palette ? 1 : K == SourceKind::Alpha ? 4 : Depth / 8;
+constexpr int kTexelBytes = K == SourceKind::Palette ? 1
+                            : K == SourceKind::Alpha ? 4
+                                                     : Depth / 8;
 
 // ---- The rules that differ between pixel depths and modes, by name. ----
 
@@ -154,14 +156,16 @@ inline void Store16(uint8_t* p, uint32_t v) {
 struct Source {
   uint32_t Value;
   uint32_t Alpha;
-  bool Weighed;  // translucent path: the alpha is a factor of the weight
+  bool Weighed;   // translucent path: the alpha is a factor of the weight
   uint32_t Keep;  // all ones when the texel is the key: the pixel keeps its value
 };
 
 // Key texels are not skipped by a branch (keys scattered over a texture would
 // mispredict it): the pixel is computed and its old value written back.
 template <typename T>
-inline T KeepOr(uint32_t keep, T old, T fresh) { return T((old & keep) | (fresh & ~keep)); }
+inline T KeepOr(uint32_t keep, T old, T fresh) {
+  return T((old & keep) | (fresh & ~keep));
+}
 
 // Fetches and keys the source; false leaves the destination pixel unchanged.
 template <int Depth, SourceKind K, int Mode, bool Graph, bool Key>

@@ -63,7 +63,8 @@ bool SetUpEdges(const uint32_t* X, const uint32_t* Y, const int* byY, Side& left
   constexpr double kRowsPerUnit = 3.814697265625e-06;  // 2^-18
   left.Count = right.Count = 1;
   if (Y[t] == Y[c]) {
-    if (double(int32_t(Y[c] - Y[b])) * kRowsPerUnit == 0.0 || double(int32_t(Y[t] - Y[b])) * kRowsPerUnit == 0.0)
+    if (double(int32_t(Y[c] - Y[b])) * kRowsPerUnit == 0.0 ||
+        double(int32_t(Y[t] - Y[b])) * kRowsPerUnit == 0.0)
       return false;
     const bool tRight = int32_t(X[t]) > int32_t(X[c]);
     const int l = tRight ? c : t, r = tRight ? t : c;
@@ -98,8 +99,11 @@ bool SetUpEdges(const uint32_t* X, const uint32_t* Y, const int* byY, Side& left
 // The source kind of a texture, and its span selector.
 SpanFn PickTextured(const MemImgBase* tb, int depth, int mode, bool graph, bool tint, bool key) {
   if (tb->PaletteFlag == 1) return PickSpanPalette(depth, mode, graph, tint, key);
-  if (depth == 32) return tb->AlphaFlag == 1 ? PickSpanAlpha32(mode, graph, tint, key) : PickSpanDirect32(mode, graph, tint, key);
-  return tb->AlphaFlag == 1 ? PickSpanAlpha16(mode, graph, tint, key) : PickSpanDirect16(mode, graph, tint, key);
+  if (depth == 32)
+    return tb->AlphaFlag == 1 ? PickSpanAlpha32(mode, graph, tint, key)
+                              : PickSpanDirect32(mode, graph, tint, key);
+  return tb->AlphaFlag == 1 ? PickSpanAlpha16(mode, graph, tint, key)
+                            : PickSpanDirect16(mode, graph, tint, key);
 }
 
 // A flat colour tinted once, each channel (or 5- and 6-bit field) through the

@@ -24,8 +24,8 @@ SpanEntry TriangleSpanTable[kSpanTableRows];
 namespace {
 
 using tri3d::DepthMode;
-using tri3d::SpanJob;
 using tri3d::SpanFn;
+using tri3d::SpanJob;
 
 // ---- fixed point -------------------------------------------------------
 
@@ -138,7 +138,8 @@ struct WhiteTexture {
     Make(&Base32, &Image32, MEMIMG_TYPE_XRGB32, reinterpret_cast<uint8_t*>(Pixels32), 32, 5);
     Make(&Base16, &Image16, MEMIMG_TYPE_RGB565, reinterpret_cast<uint8_t*>(Pixels16), 16, 4);
   }
-  static void Make(MemImgBase* b, MEMIMG* m, MemImgColorType type, uint8_t* pixels, uint32_t pitch, int log2) {
+  static void Make(MemImgBase* b, MEMIMG* m, MemImgColorType type, uint8_t* pixels, uint32_t pitch,
+                   int log2) {
     b->RefCount = 1;
     b->Width = b->Height = 8;
     b->Pitch = pitch;
@@ -318,9 +319,8 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
   SpanJob job{};
   SpanFn fn = nullptr;
   if (vertexColour) {
-    fn = tri3d::SelectVertexColourSpans(bits, kind,
-                                        tri3d::VcChoice{depth, SoftDrawState.BlendMode, blendGraph != nullptr,
-                                                        transFlag != 0});
+    fn = tri3d::SelectVertexColourSpans(
+        bits, kind, tri3d::VcChoice{depth, SoftDrawState.BlendMode, blendGraph != nullptr, transFlag != 0});
   } else {
     // The plain families read the tint and the parameter, with the blits'
     // shortcuts: modes 1 to 3 at parameter 0 draw nothing, not even depth.
@@ -333,9 +333,8 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
     job.Px.ParamRow = MemImgProductTable[mode.P];
     job.Px.SignedRow = &MemImgSignedProductTable[mode.P][255];
     job.Px.Param = mode.P;
-    fn = tri3d::SelectTexturedSpans(bits, kind,
-                                    tri3d::TexChoice{depth, mode.Mode, blendGraph != nullptr, mode.Tint,
-                                                     transFlag != 0});
+    fn = tri3d::SelectTexturedSpans(
+        bits, kind, tri3d::TexChoice{depth, mode.Mode, blendGraph != nullptr, mode.Tint, transFlag != 0});
   }
   if (!fn) return -1;
 
@@ -374,9 +373,9 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
 // A vertex of the clipped polygon in homogeneous form (x, y and z times w).
 struct ClipVertex {
   double X, Y, Z, W, U, V;
-  int C[4];       // blue, green, red, alpha
-  int Original;   // index of the caller's vertex, or -1 for a cut vertex
-  bool FarCut;    // made on the far plane
+  int C[4];      // blue, green, red, alpha
+  int Original;  // index of the caller's vertex, or -1 for a cut vertex
+  bool FarCut;   // made on the far plane
 };
 
 constexpr int kClipCapacity = 7;
@@ -454,9 +453,15 @@ int ClipAndDraw(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemIm
   ClipVertex a[kClipCapacity], b[kClipCapacity];
   for (int i = 0; i < 3; ++i) {
     const double h = 1.0 / static_cast<double>(v[i].W);
-    a[i] = ClipVertex{static_cast<double>(v[i].X) * h, static_cast<double>(v[i].Y) * h,
-                      static_cast<double>(v[i].Z) * h, h, v[i].U, v[i].V,
-                      {v[i].Blue, v[i].Green, v[i].Red, v[i].Alpha}, i, false};
+    a[i] = ClipVertex{static_cast<double>(v[i].X) * h,
+                      static_cast<double>(v[i].Y) * h,
+                      static_cast<double>(v[i].Z) * h,
+                      h,
+                      v[i].U,
+                      v[i].V,
+                      {v[i].Blue, v[i].Green, v[i].Red, v[i].Alpha},
+                      i,
+                      false};
   }
   const int nFar = ClipPass<true>(a, 3, b);
   const int n = nFar < 0 ? -1 : ClipPass<false>(b, nFar, a);
@@ -483,7 +488,8 @@ int ClipAndDraw(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemIm
   }
   int result = 0;
   MemImgVertex3D piece[3] = {out[0], out[1], out[2]};
-  if (DrawUnclipped(dest, zImage, texture, piece, transFlag, blendGraph, pieceZWrite, vertexColour) != 0) result = -1;
+  if (DrawUnclipped(dest, zImage, texture, piece, transFlag, blendGraph, pieceZWrite, vertexColour) != 0)
+    result = -1;
   for (int i = 3; i < n; ++i) {
     piece[0] = out[i];
     piece[1] = out[0];
@@ -498,11 +504,12 @@ int ClipAndDraw(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemIm
 }  // namespace
 
 int DrawMemImgTriangle3D(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemImgVertex3D* vertices,
-                         int transFlag, const MEMIMG* blendGraph, int zWrite, int pieceZWrite, int vertexColour,
-                         int clipFlag) {
+                         int transFlag, const MEMIMG* blendGraph, int zWrite, int pieceZWrite,
+                         int vertexColour, int clipFlag) {
   if (!vertices || !ValidDestination(dest)) return -1;
   if (clipFlag == 1) {
-    const int r = ClipAndDraw(dest, zImage, texture, vertices, transFlag, blendGraph, pieceZWrite, vertexColour);
+    const int r =
+        ClipAndDraw(dest, zImage, texture, vertices, transFlag, blendGraph, pieceZWrite, vertexColour);
     if (r != 1) return r;
   }
   return DrawUnclipped(dest, zImage, texture, vertices, transFlag, blendGraph, zWrite, vertexColour);

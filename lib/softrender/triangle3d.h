@@ -11,11 +11,11 @@
 // A transformed vertex; three consecutive records make a triangle. The layout
 // is that of a pre-transformed, lit, single-textured vertex.
 struct MemImgVertex3D {
-  float X, Y;   // screen column and row, in pixels (rows grow downward)
-  float Z;      // depth, 0.0 nearest to 1.0 farthest
-  float W;      // reciprocal of the homogeneous w (1/w), positive
+  float X, Y;  // screen column and row, in pixels (rows grow downward)
+  float Z;     // depth, 0.0 nearest to 1.0 farthest
+  float W;     // reciprocal of the homogeneous w (1/w), positive
   uint8_t Blue, Green, Red, Alpha;
-  float U, V;   // texture position in texture widths and heights (0..1)
+  float U, V;  // texture position in texture widths and heights (0..1)
 };
 static_assert(sizeof(MemImgVertex3D) == 28, "transformed vertex is 28 bytes");
 
@@ -40,5 +40,5 @@ static_assert(sizeof(MemImgVertex3D) == 28, "transformed vertex is 28 bytes");
 // Returns -1 when the arguments are refused (bad images, mode not drawn),
 // else 0, whether or not a pixel was drawn.
 int DrawMemImgTriangle3D(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemImgVertex3D* vertices,
-                         int transFlag, const MEMIMG* blendGraph, int zWrite, int pieceZWrite, int vertexColour,
-                         int clipFlag);
+                         int transFlag, const MEMIMG* blendGraph, int zWrite, int pieceZWrite,
+                         int vertexColour, int clipFlag);

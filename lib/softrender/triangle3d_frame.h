@@ -27,19 +27,19 @@ enum Plane { PW, PU, PV, PZ, PC0, PC1, PC2, PC3, kPlaneCount };
 // Everything a span loop reads, prepared once per triangle (the row fields
 // once per chunk of the span table).
 struct SpanJob {
-  int FirstRow;               // screen row of span table entry 0
-  int RowCount;               // entries in use
-  uint8_t* Dst;               // destination view's top-left pixel
+  int FirstRow;  // screen row of span table entry 0
+  int RowCount;  // entries in use
+  uint8_t* Dst;  // destination view's top-left pixel
   intptr_t DstPitch;
-  uint8_t* Z;                 // depth image's top-left value, or null
+  uint8_t* Z;  // depth image's top-left value, or null
   intptr_t ZPitch;
-  uint32_t Q0[kPlaneCount];   // value at the screen origin
-  uint32_t Sx[kPlaneCount];   // step per column
-  uint32_t Sy[kPlaneCount];   // step per row
-  const uint8_t* Tex;         // texture view's top-left texel
+  uint32_t Q0[kPlaneCount];  // value at the screen origin
+  uint32_t Sx[kPlaneCount];  // step per column
+  uint32_t Sy[kPlaneCount];  // step per row
+  const uint8_t* Tex;        // texture view's top-left texel
   intptr_t TexPitch;
   uint32_t TexW, TexH;
-  const uint8_t* Graph;       // blend graph's top-left byte, or null
+  const uint8_t* Graph;  // blend graph's top-left byte, or null
   intptr_t GraphPitch;
   // Tables, tint and parameter rows, key (an index for palette textures),
   // palette and blend-graph levels.

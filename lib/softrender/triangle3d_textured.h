@@ -35,7 +35,8 @@ struct TexOp {
   static constexpr int TexelSize = texpix::kTexelBytes<Bits, K>;
   static constexpr bool Graph = G;
   static constexpr int ColourPlanes = 0;
-  static inline void Pixel(const SpanJob& j, uint8_t* dst, const uint8_t* texel, uint32_t g, const uint32_t*) {
+  static inline void Pixel(const SpanJob& j, uint8_t* dst, const uint8_t* texel, uint32_t g,
+                           const uint32_t*) {
     texpix::PixelOp<Bits, K, Mode, G, Tint, Key>::Apply(j.Px, dst, texel, G ? j.Px.Levels[g] : 0u);
   }
 };
@@ -58,23 +59,34 @@ SpanFn PickTexFlags(const TexChoice& c) {
 template <int Bits, texpix::SourceKind K, DepthMode D>
 SpanFn PickTexMode(const TexChoice& c) {
   switch (c.Mode) {
-    case 0: return PickTexFlags<Bits, K, D, 0>(c);
-    case 1: return PickTexFlags<Bits, K, D, 1>(c);
-    case 2: return PickTexFlags<Bits, K, D, 2>(c);
-    case 3: return PickTexFlags<Bits, K, D, 3>(c);
-    case 4: return PickTexFlags<Bits, K, D, 4>(c);
-    case 10: return PickTexFlags<Bits, K, D, 10>(c);
-    case 11: return PickTexFlags<Bits, K, D, 11>(c);
-    default: return nullptr;
+    case 0:
+      return PickTexFlags<Bits, K, D, 0>(c);
+    case 1:
+      return PickTexFlags<Bits, K, D, 1>(c);
+    case 2:
+      return PickTexFlags<Bits, K, D, 2>(c);
+    case 3:
+      return PickTexFlags<Bits, K, D, 3>(c);
+    case 4:
+      return PickTexFlags<Bits, K, D, 4>(c);
+    case 10:
+      return PickTexFlags<Bits, K, D, 10>(c);
+    case 11:
+      return PickTexFlags<Bits, K, D, 11>(c);
+    default:
+      return nullptr;
   }
 }
 
 template <int Bits, texpix::SourceKind K>
 SpanFn PickTex(const TexChoice& c) {
   switch (c.Depth) {
-    case DepthMode::None: return PickTexMode<Bits, K, DepthMode::None>(c);
-    case DepthMode::Test: return PickTexMode<Bits, K, DepthMode::Test>(c);
-    default: return PickTexMode<Bits, K, DepthMode::TestWrite>(c);
+    case DepthMode::None:
+      return PickTexMode<Bits, K, DepthMode::None>(c);
+    case DepthMode::Test:
+      return PickTexMode<Bits, K, DepthMode::Test>(c);
+    default:
+      return PickTexMode<Bits, K, DepthMode::TestWrite>(c);
   }
 }
 

@@ -36,8 +36,8 @@ inline uint32_t PlaneByte(uint32_t c) {
 // (d * 2^k + (x - d) * w) >> k, the weighted mix of one channel.
 template <int K>
 inline uint32_t Mix(uint32_t d, uint32_t x, uint32_t w) {
-  return static_cast<uint32_t>(((static_cast<int64_t>(d) << K) +
-                                (static_cast<int64_t>(x) - static_cast<int64_t>(d)) * w) >> K);
+  return static_cast<uint32_t>(
+      ((static_cast<int64_t>(d) << K) + (static_cast<int64_t>(x) - static_cast<int64_t>(d)) * w) >> K);
 }
 
 // A 16-bit (zero-extended) or 32-bit value.
@@ -73,7 +73,8 @@ struct VcOp {
   static constexpr int kProd[3] = {Bits == 32 ? 16 : 13, Bits == 32 ? 16 : 14, Bits == 32 ? 16 : 13};
 
   template <bool Tr>
-  static inline uint32_t Channel(int k, uint32_t t, uint32_t c, uint32_t d, uint32_t v, uint32_t a, uint32_t L) {
+  static inline uint32_t Channel(int k, uint32_t t, uint32_t c, uint32_t d, uint32_t v, uint32_t a,
+                                 uint32_t L) {
     if constexpr (Mode == 4) {
       if constexpr (!G && !Tr) return (t * c * d) >> kProd[k];
       if constexpr (!G && Tr) return (t * c * d * a) >> (kProd[k] + 8);
@@ -133,7 +134,8 @@ struct VcOp {
     }
   }
 
-  static inline void Pixel(const SpanJob& j, uint8_t* dst, const uint8_t* texel, uint32_t g, const uint32_t* cp) {
+  static inline void Pixel(const SpanJob& j, uint8_t* dst, const uint8_t* texel, uint32_t g,
+                           const uint32_t* cp) {
     const uint32_t L = G ? j.Px.Levels[g] : 0;
     if constexpr (S == SrcKind::Palette) {
       const uint32_t i = *texel;
@@ -172,23 +174,34 @@ SpanFn PickVcFlags(const VcChoice& c) {
 template <int Bits, SrcKind S, DepthMode D>
 SpanFn PickVcMode(const VcChoice& c) {
   switch (c.Mode) {
-    case 0: return PickVcFlags<Bits, S, D, 0>(c);
-    case 1: return PickVcFlags<Bits, S, D, 1>(c);
-    case 2: return PickVcFlags<Bits, S, D, 2>(c);
-    case 3: return PickVcFlags<Bits, S, D, 3>(c);
-    case 4: return PickVcFlags<Bits, S, D, 4>(c);
-    case 10: return PickVcFlags<Bits, S, D, 10>(c);
-    case 11: return PickVcFlags<Bits, S, D, 11>(c);
-    default: return nullptr;
+    case 0:
+      return PickVcFlags<Bits, S, D, 0>(c);
+    case 1:
+      return PickVcFlags<Bits, S, D, 1>(c);
+    case 2:
+      return PickVcFlags<Bits, S, D, 2>(c);
+    case 3:
+      return PickVcFlags<Bits, S, D, 3>(c);
+    case 4:
+      return PickVcFlags<Bits, S, D, 4>(c);
+    case 10:
+      return PickVcFlags<Bits, S, D, 10>(c);
+    case 11:
+      return PickVcFlags<Bits, S, D, 11>(c);
+    default:
+      return nullptr;
   }
 }
 
 template <int Bits, SrcKind S>
 SpanFn PickVc(const VcChoice& c) {
   switch (c.Depth) {
-    case DepthMode::None: return PickVcMode<Bits, S, DepthMode::None>(c);
-    case DepthMode::Test: return PickVcMode<Bits, S, DepthMode::Test>(c);
-    default: return PickVcMode<Bits, S, DepthMode::TestWrite>(c);
+    case DepthMode::None:
+      return PickVcMode<Bits, S, DepthMode::None>(c);
+    case DepthMode::Test:
+      return PickVcMode<Bits, S, DepthMode::Test>(c);
+    default:
+      return PickVcMode<Bits, S, DepthMode::TestWrite>(c);
   }
 }
 

@@ -76,4 +76,6 @@ int IsMusicFilePlayingImpl() {
 
 int PollDirectMusicState() { return 0; }
 
-int OnMciNotify(void* /*window*/, uint32_t /*message*/, uintptr_t /*first*/, intptr_t /*second*/) { return 0; }
+int OnMciNotify(void* /*window*/, uint32_t /*message*/, uintptr_t /*first*/, intptr_t /*second*/) {
+  return 0;
+}

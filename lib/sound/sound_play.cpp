@@ -1,7 +1,7 @@
 // Starting and ending the sound layer; playing, stopping, timing and deleting
 // sounds.
-#include "core/log.h"
 #include "core/hooks.h"
+#include "core/log.h"
 #include "platform/clock.h"
 #include "sound/sound.h"
 #include "sound/sound_state.h"
@@ -125,7 +125,8 @@ int PlaySoundHandleImpl(int handle, int playType, int fromStart) {
   if (playType != SOUND_PLAY_WAIT && playType != SOUND_PLAY_BACKGROUND && playType != SOUND_PLAY_LOOP)
     return LogPrintf("サウンドの再生タイプ %d は不正です", playType);
   const int looping = playType == SOUND_PLAY_LOOP ? 1 : 0;
-  int result = record->IsStream ? PlayStreamSound(record, looping, fromStart) : PlayWhole(record, looping, fromStart);
+  int result =
+      record->IsStream ? PlayStreamSound(record, looping, fromStart) : PlayWhole(record, looping, fromStart);
   if (result != 0) return -1;
   if (playType == SOUND_PLAY_WAIT) WaitWhilePlaying(handle);
   return 0;

@@ -24,15 +24,15 @@ struct SoundDataWindow {
 };
 
 struct SoundSource {
-  int32_t Kind;                 // SoundSourceKind
-  StreamData Stream;            // owned once the source is open
-  PlatAudioFormat Format;       // what SoundSourceRead gives
-  uint32_t BlockAlign;          // bytes per frame of Format
-  int64_t TotalFrames;          // frames in the sound; -1 while unknown
-  int64_t PositionFrames;       // next frame SoundSourceRead gives
-  SoundDataWindow Data;         // the sound data in the stream
-  void* Decoder;                // the decoder's own state (MPEG, Vorbis)
-  uint32_t MovieSoundFlag;      // copied from the sound layer at opening
+  int32_t Kind;             // SoundSourceKind
+  StreamData Stream;        // owned once the source is open
+  PlatAudioFormat Format;   // what SoundSourceRead gives
+  uint32_t BlockAlign;      // bytes per frame of Format
+  int64_t TotalFrames;      // frames in the sound; -1 while unknown
+  int64_t PositionFrames;   // next frame SoundSourceRead gives
+  SoundDataWindow Data;     // the sound data in the stream
+  void* Decoder;            // the decoder's own state (MPEG, Vorbis)
+  uint32_t MovieSoundFlag;  // copied from the sound layer at opening
 };
 
 // Opens a source over the stream. On success the source owns the stream and

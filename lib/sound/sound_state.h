@@ -29,43 +29,43 @@ enum SoundLoadMode {
 // play position. Counters are frames since the last start.
 struct SoundStream {
   SoundSource* Source;
-  void* FileImage;          // the file's bytes under load mode 2 (tracked)
-  uint32_t RingFrames;      // size of the ring
-  uint32_t WriteFrame;      // where the next refill goes in the ring
-  uint32_t LastCursor;      // ring play position at the last look
-  int64_t Written;          // frames written into the ring
-  int64_t Played;           // frames played out of it
-  int64_t StartFrame;       // source frame that Played 0 stands for
-  int64_t EndAt;            // Written at the source's end; -1 before it
-  int64_t LoopFrames;       // source length once a loop found it; -1 before
-  int32_t Looping;          // 1 when the source starts over at its end
-  int32_t Finished;         // 1 once a one-shot play ran out
+  void* FileImage;      // the file's bytes under load mode 2 (tracked)
+  uint32_t RingFrames;  // size of the ring
+  uint32_t WriteFrame;  // where the next refill goes in the ring
+  uint32_t LastCursor;  // ring play position at the last look
+  int64_t Written;      // frames written into the ring
+  int64_t Played;       // frames played out of it
+  int64_t StartFrame;   // source frame that Played 0 stands for
+  int64_t EndAt;        // Written at the source's end; -1 before it
+  int64_t LoopFrames;   // source length once a loop found it; -1 before
+  int32_t Looping;      // 1 when the source starts over at its end
+  int32_t Finished;     // 1 once a one-shot play ran out
 };
 
 struct SoundRecord {
-  int32_t Check;                    // the check value of the handle
+  int32_t Check;  // the check value of the handle
   int32_t Handle;
-  ListNode Node;                    // in the sound list, newest first
+  ListNode Node;  // in the sound list, newest first
   PlatAudioFormat Format;
   uint32_t BlockAlign;
   int32_t IsStream;
-  int32_t BufferCount;              // whole sounds: buffers over the data
-  int32_t Current;                  // the buffer played last
+  int32_t BufferCount;                        // whole sounds: buffers over the data
+  int32_t Current;                            // the buffer played last
   PlatAudioBuffer Buffers[SOUND_BUFFER_MAX];  // a stream sound uses [0] as its ring
-  int32_t Gain;                     // linear gain, PLAT_AUDIO_UNITY_GAIN is full
+  int32_t Gain;                               // linear gain, PLAT_AUDIO_UNITY_GAIN is full
   SoundStream Stream;
 };
 
 struct SoundStateBlock {
-  int32_t Initialised;              // 1 while the output device is open
+  int32_t Initialised;  // 1 while the output device is open
   // Sound handles; a new sound takes the lowest free slot.
   HandleTable<SoundRecord, SOUND_HANDLE_MAX, SOUND_HANDLE_TAG> Handles;
-  ListNode ListHead, ListTail;      // every sound, newest first
-  int32_t LoadMode;                 // SoundLoadMode for the next load
+  ListNode ListHead, ListTail;  // every sound, newest first
+  int32_t LoadMode;             // SoundLoadMode for the next load
   // 1 only while a movie loads its sound track; each source opened copies it.
   uint32_t MovieSoundFlag;
-  int32_t MusicHandle;              // the sound playing the music, or -1
-  int32_t MusicVolume;              // 0 to 255
+  int32_t MusicHandle;  // the sound playing the music, or -1
+  int32_t MusicVolume;  // 0 to 255
 };
 
 extern SoundStateBlock SoundState;

@@ -69,7 +69,8 @@ void Fill(SoundRecord* r) {
 int Restart(SoundRecord* r, int64_t frame, int looping) {
   SoundStream& s = r->Stream;
   PlatAudioStop(Ring(r));
-  if (SoundSourceSeek(s.Source, frame) != 0) return LogPrintf("ストリームサウンドの再生位置を変更できませんでした");
+  if (SoundSourceSeek(s.Source, frame) != 0)
+    return LogPrintf("ストリームサウンドの再生位置を変更できませんでした");
   s.StartFrame = s.Source->PositionFrames;
   s.WriteFrame = s.LastCursor = 0;
   s.Written = s.Played = 0;

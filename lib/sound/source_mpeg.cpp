@@ -90,7 +90,8 @@ int OpenMpegSource(SoundSource* source) {
   long rate = 0;
   int channels = 0, encoding = 0;
   ok = ok && mpg123_getformat(r->Handle, &rate, &channels, &encoding) == MPG123_OK;
-  if (!ok || encoding != MPG123_ENC_SIGNED_16 || (channels != 1 && channels != 2) || rate < 1000 || rate > 192000) {
+  if (!ok || encoding != MPG123_ENC_SIGNED_16 || (channels != 1 && channels != 2) || rate < 1000 ||
+      rate > 192000) {
     Release(r);
     return LogPrintf("MPEGオーディオデータとして読み込めませんでした");
   }

@@ -124,7 +124,8 @@ int64_t VorbisSourceRead(SoundSource* source, void* buffer, uint32_t bytes) {
     // A chained file whose next link has another rate or channel count
     // cannot go on in the same buffer: the sound ends at that link.
     vorbis_info* info = ov_info(&r->File, -1);
-    if (!info || info->channels != source->Format.Channels || uint32_t(info->rate) != source->Format.SamplesPerSecond)
+    if (!info || info->channels != source->Format.Channels ||
+        uint32_t(info->rate) != source->Format.SamplesPerSecond)
       break;
     done += uint32_t(got);
     idle = 0;

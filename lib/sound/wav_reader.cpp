@@ -66,12 +66,14 @@ int OpenWaveSource(SoundSource* source) {
     // The decoder's own reading of the frames decides rate and channels.
     return OpenMpegSource(source);
   }
-  if (fmt.Tag != kFormatPcm) return LogPrintf("対応していない圧縮形式のWAVEファイルです(フォーマットタグ 0x%04x)", fmt.Tag);
+  if (fmt.Tag != kFormatPcm)
+    return LogPrintf("対応していない圧縮形式のWAVEファイルです(フォーマットタグ 0x%04x)", fmt.Tag);
   if ((fmt.Bits != 8 && fmt.Bits != 16) || fmt.BlockAlign != fmt.Channels * fmt.Bits / 8)
     return Fail("対応していないWAVEフォーマットです(量子化ビット数が8でも16でもありません)");
   source->Kind = SOUND_SOURCE_PCM;
   source->Format = {fmt.Rate, fmt.Channels, fmt.Bits};
   source->TotalFrames = int64_t(data.Length / fmt.BlockAlign);
-  if (s->Functions.Seek(s->DataHandle, int64_t(data.Offset), 0) != 0) return Fail("WAVEファイルの読み込みに失敗しました");
+  if (s->Functions.Seek(s->DataHandle, int64_t(data.Offset), 0) != 0)
+    return Fail("WAVEファイルの読み込みに失敗しました");
   return 0;
 }

@@ -27,8 +27,9 @@ TEST(ExitWithoutEnd, ClosingTheWindowWhileASoundLoopsEndsCleanly) {
   const std::string command =
       "cd '" + dir.string() + "' && seq 1 " + std::to_string(kRuns) +
       " | xargs -P 4 -I{} sh -c 'SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=audio{}.raw "
-      "SDL_DISKAUDIODELAY=1 timeout 60 \"" + program.string() + "\" VexloExit{}_" + std::to_string(rd()) +
-      " \"" + sound.string() + "\" > out{}.txt 2>&1; echo $? > rc{}.txt'";
+      "SDL_DISKAUDIODELAY=1 timeout 60 \"" +
+      program.string() + "\" VexloExit{}_" + std::to_string(rd()) + " \"" + sound.string() +
+      "\" > out{}.txt 2>&1; echo $? > rc{}.txt'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   for (int run = 1; run <= kRuns; ++run) {
     std::ifstream rc(dir / ("rc" + std::to_string(run) + ".txt"));

@@ -31,10 +31,11 @@ TEST_F(PumpTest, ActiveWindowDispatchesEverythingQueued) {
   EXPECT_EQ(Count("PushTypedChar"), 6);
   EXPECT_EQ(PlatFakeSleepCount(), sleeps);  // an active window never sleeps in the pump
   // The per-call services, once each.
-  EXPECT_EQ(CallsAmong({"ProcessAllStreamSounds", "PollDirectMusicState", "UpdatePadVibrationTimers",
-                        "PumpNetWorkMessages", "GetHttpTransferCount", "EditActiveTextInput"}),
-            (std::vector<std::string>{"ProcessAllStreamSounds", "PollDirectMusicState", "UpdatePadVibrationTimers",
-                                      "PumpNetWorkMessages", "GetHttpTransferCount", "EditActiveTextInput"}));
+  EXPECT_EQ(
+      CallsAmong({"ProcessAllStreamSounds", "PollDirectMusicState", "UpdatePadVibrationTimers",
+                  "PumpNetWorkMessages", "GetHttpTransferCount", "EditActiveTextInput"}),
+      (std::vector<std::string>{"ProcessAllStreamSounds", "PollDirectMusicState", "UpdatePadVibrationTimers",
+                                "PumpNetWorkMessages", "GetHttpTransferCount", "EditActiveTextInput"}));
 }
 
 TEST_F(PumpTest, SixMessagesTakeThreeBatches) {
@@ -72,7 +73,7 @@ TEST_F(PumpTest, QuitMessageSetsTheFlagAndEndsThePump) {
 
 TEST_F(PumpTest, MessageTakenAfterQuitIsDroppedUndispatched) {
   SystemState.Window.Quit = 1;
-  SystemState.Window.Active = 0;      // waiting: one batch still runs
+  SystemState.Window.Active = 0;  // waiting: one batch still runs
   SystemState.Window.ClosePosted = 0;
   PostChars(2);
   EXPECT_EQ(PumpWindowMessagesImpl(), -1);

@@ -82,7 +82,9 @@ TEST_F(LoggedStartupTest, WindowedStartAndEndWriteTheirLinesInOrder) {
   ASSERT_EQ(EndLibrary(), 0);
   ExpectInOrder({
       "ＣＯＭの初期化... 成功しました\n",
-      "メモリ総量:", "MB  空きメモリ領域:", "MB \n",
+      "メモリ総量:",
+      "MB  空きメモリ領域:",
+      "MB \n",
       "ソフトの二重起動検査... 二重起動はされていませんでした\n",
       "ウインドウクラスを登録します... 登録に成功しました\n",
       "ウインドウモード起動用のウインドウを作成します\n",

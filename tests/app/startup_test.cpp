@@ -12,17 +12,23 @@ using namespace wintest;
 
 namespace {
 
-const std::vector<std::string> kStartupSteps = {
-    "start render mode", "start movie colour tables", "start file access", "start log", "start colour depth",
-    "start performance counter", "start system report", "start stream functions", "start graph restore",
-    "start COM", "start main window", "start HTTP transfer table", "start input", "start sound",
-    "start graphics device", "start typed characters", "start initialised", "start vertical blank wait",
-    "start window to front", "start screen draw targets", "start warm-up draws"};
+const std::vector<std::string> kStartupSteps = {"start render mode",     "start movie colour tables",
+                                                "start file access",     "start log",
+                                                "start colour depth",    "start performance counter",
+                                                "start system report",   "start stream functions",
+                                                "start graph restore",   "start COM",
+                                                "start main window",     "start HTTP transfer table",
+                                                "start input",           "start sound",
+                                                "start graphics device", "start typed characters",
+                                                "start initialised",     "start vertical blank wait",
+                                                "start window to front", "start screen draw targets",
+                                                "start warm-up draws"};
 
 const std::vector<std::string> kShutdownSteps = {
-    "end network", "end music", "end graphics device", "end movies", "end input", "end sound, ended after input",
-    "end main window", "end COM", "end last window messages", "end log", "end file access",
-    "end allocation report"};
+    "end network",     "end music",       "end graphics device",
+    "end movies",      "end input",       "end sound, ended after input",
+    "end main window", "end COM",         "end last window messages",
+    "end log",         "end file access", "end allocation report"};
 
 class StartupTest : public FakeLibraryTest {};
 
@@ -254,9 +260,13 @@ TEST(StartupText, CutAtCharacterBoundaryDropsALoneLeadByte) {
   char text[8] = "ab\x82";
   CutAtCharacterBoundary(text);
   EXPECT_STREQ(text, "ab");
-  char whole[8] = "a\x82\xa0" "b";
+  char whole[8] =
+      "a\x82\xa0"
+      "b";
   CutAtCharacterBoundary(whole);
-  EXPECT_STREQ(whole, "a\x82\xa0" "b");
+  EXPECT_STREQ(whole,
+               "a\x82\xa0"
+               "b");
   // A trail byte that looks like a lead byte belongs to its pair.
   char pair[8] = "\x81\x81";
   CutAtCharacterBoundary(pair);

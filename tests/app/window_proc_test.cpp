@@ -47,8 +47,8 @@ class FullScreenWindowProcTest : public WindowProcTest {
 TEST_F(WindowProcTest, DeactivationPausesMoviesAndReleasesInput) {
   Send(WM_ACTIVATE, WA_INACTIVE);
   EXPECT_EQ(IsWindowActive(), 0);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"PauseAllMoviePlayback", "RefreshInputAcquire",
-                                               "ApplyPadVibration"}));
+  EXPECT_EQ(Calls(),
+            (std::vector<std::string>{"PauseAllMoviePlayback", "RefreshInputAcquire", "ApplyPadVibration"}));
 }
 
 TEST_F(WindowProcTest, ActivationRestoresSurfacesMoviesAndInput) {
@@ -169,12 +169,14 @@ TEST_F(FullScreenWindowProcTest, DisplayChangeInFullScreenIsOnlySeen) {
 }
 
 TEST_F(WindowProcTest, TypedCharactersAreMapped) {
-  for (int c : {0x0A, int('a'), 0x01, 0x08, 0x09, 0x0D, 0x10, 0x1B, 0x1F, 0x82, 0xA0}) Send(WM_CHAR, uintptr_t(c));
+  for (int c : {0x0A, int('a'), 0x01, 0x08, 0x09, 0x0D, 0x10, 0x1B, 0x1F, 0x82, 0xA0})
+    Send(WM_CHAR, uintptr_t(c));
   EXPECT_EQ(Pushed(), (std::vector<int>{0x0D, 'a', 0x08, 0x09, 0x0D, 0x10, 0x1B, 0x82, 0xA0}));
 }
 
 TEST_F(WindowProcTest, EditingKeysPushTheirControlCodes) {
-  for (int vk : {VK_DELETE, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, int('A'), VK_RETURN}) Send(WM_KEYDOWN, uintptr_t(vk));
+  for (int vk : {VK_DELETE, VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, int('A'), VK_RETURN})
+    Send(WM_KEYDOWN, uintptr_t(vk));
   EXPECT_EQ(Pushed(), (std::vector<int>{0x10, 0x1D, 0x1C, 0x1E, 0x1F}));
   Pushed().clear();
   Results()["IsTypedCharBufferFull"] = 1;

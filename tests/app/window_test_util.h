@@ -120,7 +120,7 @@ inline bool& AppStepsRunForReal() {
 inline bool RunsForReal(const std::string& name) {
   if (!AppStepsRunForReal()) return false;
   static const char* const kOwn[] = {"colour depth", "performance counter", "last window messages", "COM",
-                                     "main window", "initialised", "window to front"};
+                                     "main window",  "initialised",         "window to front"};
   return std::find(std::begin(kOwn), std::end(kOwn), name) != std::end(kOwn);
 }
 
@@ -136,11 +136,17 @@ inline int PlayPart(size_t index, const char* word, int (*LibraryPart::*member)(
   return 0;
 }
 template <size_t I>
-int StartPart() { return PlayPart(I, "start", &LibraryPart::Start); }
+int StartPart() {
+  return PlayPart(I, "start", &LibraryPart::Start);
+}
 template <size_t I>
-int EndPart() { return PlayPart(I, "end", &LibraryPart::End); }
+int EndPart() {
+  return PlayPart(I, "end", &LibraryPart::End);
+}
 template <size_t I>
-int UndoPart() { return PlayPart(I, "undo", &LibraryPart::Undo); }
+int UndoPart() {
+  return PlayPart(I, "undo", &LibraryPart::Undo);
+}
 
 constexpr size_t kMaxParts = 40;
 using PartCall = int (*)();
@@ -188,9 +194,7 @@ inline void InstallRecordingServices() {
   InstallRecordingParts();
 }
 
-inline int Count(const std::string& name) {
-  return int(std::count(Calls().begin(), Calls().end(), name));
-}
+inline int Count(const std::string& name) { return int(std::count(Calls().begin(), Calls().end(), name)); }
 
 // The calls among `names`, in the order they were made.
 inline std::vector<std::string> CallsAmong(const std::vector<std::string>& names) {

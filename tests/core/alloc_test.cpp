@@ -92,7 +92,10 @@ TEST(TrackedAlloc, ZeroSizeBlocksAreLogged) {
 TEST(TrackedAlloc, RecordShowsBytesAsTextAndHex) {
   TempLog log;
   unsigned char* p = static_cast<unsigned char*>(TrackedAlloc(4, "rec.cpp", 9));
-  p[0] = 0x41; p[1] = 0x42; p[2] = 0x01; p[3] = 0xFF;
+  p[0] = 0x41;
+  p[1] = 0x42;
+  p[2] = 0x01;
+  p[3] = 0xFF;
   LogAllocRecord(GetAllocHeader(p));
   std::string text = log.Contents();
   EXPECT_NE(std::string::npos, text.find("0:\tsize:4(0.004kb)  file:rec.cpp  line:9  ID:")) << text;
@@ -101,7 +104,8 @@ TEST(TrackedAlloc, RecordShowsBytesAsTextAndHex) {
   EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
   // The whole address is printed.
   char addr[40];
-  FormatStringN(addr, sizeof addr, "addr:%016llx", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
+  FormatStringN(addr, sizeof addr, "addr:%016llx",
+                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
   EXPECT_NE(std::string::npos, text.find(addr)) << text;
   TrackedFree(p);
 }

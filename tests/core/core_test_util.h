@@ -58,7 +58,8 @@ class TempLog {
     std::filesystem::create_directories(dir_);
     SystemState.Kept.Log = LogSettings{};
     SystemState.Log = LogState{};
-    StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory, dir_.string().c_str());
+    StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory,
+             dir_.string().c_str());
     FakeNow() = 1000;
     PlatSetMillisecondHook(FakeClock);
     DebugText().clear();

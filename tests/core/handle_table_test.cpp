@@ -38,7 +38,9 @@ class HandleTableTest : public ::testing::Test {
 
 TEST_F(HandleTableTest, AHandleIsTagCheckAndSlot) {
   // The reference: ((check | tag >> 16) << 16) | slot.
-  auto expected = [](uint32_t check, int slot) { return int32_t(((check | (kTag >> 16)) << 16) | uint32_t(slot)); };
+  auto expected = [](uint32_t check, int slot) {
+    return int32_t(((check | (kTag >> 16)) << 16) | uint32_t(slot));
+  };
   table_.CheckCounter = 5;
   const int32_t a = AddItem(table_, 1);
   const int32_t b = AddItem(table_, 2);
@@ -61,13 +63,13 @@ TEST_F(HandleTableTest, HandlesOfAnotherKindOrOutOfRangeNameNothing) {
   const int32_t h = AddItem(table_, 1);
   ASSERT_NE(table_.Get(h), nullptr);
   EXPECT_EQ(table_.Get(-1), nullptr);
-  EXPECT_EQ(table_.Get(h | int32_t(0x80000000u)), nullptr);       // bit 31 set: negative
+  EXPECT_EQ(table_.Get(h | int32_t(0x80000000u)), nullptr);             // bit 31 set: negative
   EXPECT_EQ(table_.Get((h & ~HANDLE_TAG_MASK) | 0x08000000), nullptr);  // another tag
-  EXPECT_EQ(table_.Get(h & ~HANDLE_TAG_MASK), nullptr);            // no tag at all
-  EXPECT_EQ(table_.Get(h + 1), nullptr);                            // free slot in range
-  EXPECT_EQ(table_.Get((h & ~HANDLE_SLOT_MASK) | 4), nullptr);      // slot past the table
+  EXPECT_EQ(table_.Get(h & ~HANDLE_TAG_MASK), nullptr);                 // no tag at all
+  EXPECT_EQ(table_.Get(h + 1), nullptr);                                // free slot in range
+  EXPECT_EQ(table_.Get((h & ~HANDLE_SLOT_MASK) | 4), nullptr);          // slot past the table
   EXPECT_EQ(table_.Get((h & ~HANDLE_SLOT_MASK) | 0xFFFF), nullptr);
-  EXPECT_EQ(table_.Get(h ^ 0x00010000), nullptr);                   // another check number
+  EXPECT_EQ(table_.Get(h ^ 0x00010000), nullptr);  // another check number
   // A table whose size is the whole slot field takes every slot value.
   auto wide = std::make_unique<WideTable>();
   Item last{0, 9};

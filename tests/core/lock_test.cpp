@@ -102,8 +102,7 @@ TEST(LibraryLock, ConcurrentFirstUseAndRebuildAfterTeardown) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
       threads.emplace_back([&] {
-        while (!go.load()) {
-        }
+        while (!go.load()) {}
         for (int i = 0; i < 300; ++i) {
           LockLibrary();
           LockLibrary();

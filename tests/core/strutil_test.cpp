@@ -10,7 +10,9 @@
 
 TEST(StrUtil, FindCharSkipsTwoByteCharacters) {
   // 0x95 0x5C is one character whose second byte equals '\'.
-  const char text[] = "ab\x95\x5C" "c\\d";
+  const char text[] =
+      "ab\x95\x5C"
+      "c\\d";
   const char* hit = StrFindCharSjis(text, '\\');
   ASSERT_NE(nullptr, hit);
   EXPECT_EQ(5, hit - text);
@@ -22,9 +24,16 @@ TEST(StrUtil, FindCharSkipsTwoByteCharacters) {
 }
 
 TEST(StrUtil, UpperCaseLeavesTwoByteCharactersAlone) {
-  char text[] = "ab\x82" "a" "cd\x81";
+  char text[] =
+      "ab\x82"
+      "a"
+      "cd\x81";
   StrToUpperSjis(text);
-  EXPECT_STREQ("AB\x82" "a" "CD\x81", text);
+  EXPECT_STREQ(
+      "AB\x82"
+      "a"
+      "CD\x81",
+      text);
 }
 
 TEST(StrUtil, CompareCopyAppend) {

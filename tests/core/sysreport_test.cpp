@@ -11,8 +11,8 @@ using coretest::FakeNow;
 using coretest::TempLog;
 
 namespace {
-uint32_t g_edx1;          // leaf 1 EDX of the fake processor
-bool g_brand;             // whether it has a brand text
+uint32_t g_edx1;  // leaf 1 EDX of the fake processor
+bool g_brand;     // whether it has a brand text
 
 void PutText(uint32_t* regs[4], const char* text) {
   for (int r = 0; r < 4; ++r) {

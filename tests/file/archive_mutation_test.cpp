@@ -21,7 +21,8 @@ std::vector<ArchiveWriterMember> SmallMembers() {
   };
 }
 
-const char* const kPaths[] = {"a.txt", "D\\b.bin", "D\\E\\c.txt", "z.bin", "D\\E", "\\D\\b.bin", "..", "D\\x"};
+const char* const kPaths[] = {"a.txt", "D\\b.bin",   "D\\E\\c.txt", "z.bin",
+                              "D\\E",  "\\D\\b.bin", "..",          "D\\x"};
 
 struct Layout {
   uint32_t DirBlockOffset, FileTableOffset, DirTableOffset, DirBlockSize, EntrySize;
@@ -111,14 +112,16 @@ void RunMutations(uint16_t version, uint32_t seed, int count) {
       case 2: {  // an extreme value over a field of a file or directory entry
         uint32_t v = kExtremes[rng() % 9];
         uint32_t tableSize = layout.DirTableOffset - layout.FileTableOffset;
-        uint32_t at = rng() % 2 ? layout.DirBlockOffset + layout.FileTableOffset + (rng() % (tableSize / 4)) * 4
-                                : layout.DirBlockOffset + layout.DirTableOffset +
-                                      (rng() % ((layout.DirBlockSize - layout.DirTableOffset) / 4)) * 4;
+        uint32_t at = rng() % 2
+                          ? layout.DirBlockOffset + layout.FileTableOffset + (rng() % (tableSize / 4)) * 4
+                          : layout.DirBlockOffset + layout.DirTableOffset +
+                                (rng() % ((layout.DirBlockSize - layout.DirTableOffset) / 4)) * 4;
         std::memcpy(m.data() + at, &v, 4);
         break;
       }
       case 3:  // bit flips anywhere (member data and LZ blocks included)
-        for (int k = 0, n = 1 + rng() % 4; k < n; ++k) m[rng() % m.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        for (int k = 0, n = 1 + rng() % 4; k < n; ++k)
+          m[rng() % m.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
         break;
       case 4:  // truncation
         m.resize(rng() % m.size());

@@ -34,7 +34,8 @@ class ArchiveFiles : public ::testing::Test {
  protected:
   void SetUp() override { InitFileAccess(); }
   void TearDown() override { EndFileAccess(); }
-  void Write(const char* name, const std::vector<ArchiveWriterMember>& members, ArchiveWriterOptions options = {}) {
+  void Write(const char* name, const std::vector<ArchiveWriterMember>& members,
+             ArchiveWriterOptions options = {}) {
     filetest::WriteBytes(dir_.Path / name, filetest::BuildArchiveBytes(members, options));
   }
   std::vector<uint8_t> Read(const char* path, uint32_t async = 0) {
@@ -175,8 +176,8 @@ TEST_F(ArchiveFiles, MemberReadsSeeksAndPartialElements) {
 // Random reads and seeks on stored and compressed members, synchronous and
 // asynchronous, always match the reference bytes.
 TEST_F(ArchiveFiles, RandomMemberReadSeekStressMatchesReference) {
-  const auto noise = filetest::RandomBytes(70000, 2);         // stored
-  const auto text = filetest::CompressibleBytes(20000, 1);    // compressed
+  const auto noise = filetest::RandomBytes(70000, 2);       // stored
+  const auto text = filetest::CompressibleBytes(20000, 1);  // compressed
   Write("d.vlk", DataMembers());
   std::mt19937 rng(99);
   for (uint32_t async : {0u, 1u}) {
@@ -212,7 +213,8 @@ TEST_F(ArchiveFiles, BadHandlesFailEverywhere) {
   FileHandle h = FileOpOpen("p.txt", 0, 1, 0);
   ASSERT_EQ(h, FILE_HANDLE_TAG);
   char out[8];
-  for (FileHandle bad : {FileHandle{0}, FileHandle{1}, h | 5u, h & FILE_HANDLE_INDEX_MASK, 0xF0000200u, 0xE0000000u}) {
+  for (FileHandle bad :
+       {FileHandle{0}, FileHandle{1}, h | 5u, h & FILE_HANDLE_INDEX_MASK, 0xF0000200u, 0xE0000000u}) {
     EXPECT_EQ(FileOpClose(bad), -1);
     EXPECT_EQ(FileOpTell(bad), -1);
     EXPECT_EQ(FileOpSeek(bad, 0, 0), -1);
@@ -260,7 +262,8 @@ TEST_F(ArchiveFiles, PackedDirectoryRoundTripsBitForBit) {
   for (auto& f : files) filetest::WriteBytes(dir_.Path / f.first, f.second);
   std::filesystem::create_directories(dir_.Path / "src" / "emptydir");
   std::string error;
-  ASSERT_TRUE(PackDirectory((dir_.Path / "src").c_str(), (dir_.Path / "pack.vlk").c_str(), {}, &error)) << error;
+  ASSERT_TRUE(PackDirectory((dir_.Path / "src").c_str(), (dir_.Path / "pack.vlk").c_str(), {}, &error))
+      << error;
   for (auto& f : files) {
     std::string path = "pack" + f.first.substr(3);
     EXPECT_EQ(Read(path.c_str()), f.second) << path;

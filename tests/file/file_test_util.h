@@ -53,7 +53,8 @@ inline std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {
 
 // Bytes that compress: words repeated with variations.
 inline std::vector<uint8_t> CompressibleBytes(size_t size, uint32_t seed) {
-  static const char* const kWords[] = {"block ", "piece ", "well ", "garbage ", "row ", "clear ", "\r\n", "LEVEL"};
+  static const char* const kWords[] = {"block ", "piece ", "well ", "garbage ",
+                                       "row ",   "clear ", "\r\n",  "LEVEL"};
   std::mt19937 rng(seed);
   std::vector<uint8_t> out;
   while (out.size() < size) {

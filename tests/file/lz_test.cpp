@@ -37,7 +37,9 @@ TEST(ArchiveLz, DecoderVectors) {
   EXPECT_EQ(std::string(out.begin(), out.end()), "zzzzz");
   // With escape 0x80 the code 0x81 is 0x80: length 20, one distance byte.
   ASSERT_EQ(Decode(Block(22, 0x80, {'a', 'b', 0x80, 0x81, 0x01}), &out), 22);
-  EXPECT_EQ(std::string(out.begin(), out.end()), "abababababababababab" "ab");
+  EXPECT_EQ(std::string(out.begin(), out.end()),
+            "abababababababababab"
+            "ab");
   // Bit 2 with x: length ((c >> 3) | (x << 5)) + 4; two distance bytes.
   ASSERT_EQ(Decode(Block(1 + 8195, 0x00, {'q', 0x00, 0xFE, 0xFF, 0x00, 0x00}), &out), 8196);
   EXPECT_EQ(std::count(out.begin(), out.end(), 'q'), 8196);
@@ -56,15 +58,15 @@ TEST(ArchiveLz, DecoderVectors) {
 
 TEST(ArchiveLz, DecoderRefusesUnsoundBlocks) {
   std::vector<uint8_t> out;
-  EXPECT_EQ(Decode(Block(1, 0x40, {0x40}), &out), -1);                    // escape at the end
-  EXPECT_EQ(Decode(Block(5, 0x40, {0x40, 0x00, 0x00}), &out), -1);        // match before any output
-  EXPECT_EQ(Decode(Block(6, 0x40, {'a', 0x40, 0x00, 0x01}), &out), -1);   // reaches before the start
-  EXPECT_EQ(Decode(Block(4, 0x40, {'a', 0x40, 0x00, 0x00}), &out), -1);   // past the output's end
-  EXPECT_EQ(Decode(Block(9, 0x40, {'a', 0x40, 0x00, 0x00}), &out), -1);   // output not filled
-  EXPECT_EQ(Decode(Block(5, 0x40, {'a', 0x40, 0x03}), &out), -1);         // code 3 before a match
-  EXPECT_EQ(Decode(Block(40, 0x40, {'a', 0x40, 0x05}), &out), -1);        // missing length byte
-  EXPECT_EQ(Decode(Block(5, 0x40, {'a', 0x40, 0x01, 0x00}), &out), -1);   // short distance
-  EXPECT_EQ(Decode(Block(1, 0x00, {}), &out), -1);                        // empty stream, size 1
+  EXPECT_EQ(Decode(Block(1, 0x40, {0x40}), &out), -1);                   // escape at the end
+  EXPECT_EQ(Decode(Block(5, 0x40, {0x40, 0x00, 0x00}), &out), -1);       // match before any output
+  EXPECT_EQ(Decode(Block(6, 0x40, {'a', 0x40, 0x00, 0x01}), &out), -1);  // reaches before the start
+  EXPECT_EQ(Decode(Block(4, 0x40, {'a', 0x40, 0x00, 0x00}), &out), -1);  // past the output's end
+  EXPECT_EQ(Decode(Block(9, 0x40, {'a', 0x40, 0x00, 0x00}), &out), -1);  // output not filled
+  EXPECT_EQ(Decode(Block(5, 0x40, {'a', 0x40, 0x03}), &out), -1);        // code 3 before a match
+  EXPECT_EQ(Decode(Block(40, 0x40, {'a', 0x40, 0x05}), &out), -1);       // missing length byte
+  EXPECT_EQ(Decode(Block(5, 0x40, {'a', 0x40, 0x01, 0x00}), &out), -1);  // short distance
+  EXPECT_EQ(Decode(Block(1, 0x00, {}), &out), -1);                       // empty stream, size 1
   auto b = Block(5, 0x40, {'z', 0x40, 0x00, 0x00});
   std::vector<uint8_t> small(4);
   EXPECT_EQ(DecodeArchiveLz(b.data(), b.size(), small.data(), small.size()), -1);
@@ -142,7 +144,8 @@ TEST(ArchiveLz, MutatedBlocksNeverCrash) {
     std::memcpy(&decoded, b.data(), 4);
     switch (rng() % 5) {
       case 0:  // bit flips
-        for (int k = 0, n = 1 + rng() % 4; k < n; ++k) b[rng() % b.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        for (int k = 0, n = 1 + rng() % 4; k < n; ++k)
+          b[rng() % b.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
         break;
       case 1:  // truncation (the header may or may not follow)
         b.resize(rng() % b.size());

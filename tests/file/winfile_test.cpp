@@ -7,8 +7,8 @@
 #include <string>
 
 #include "file/winfile.h"
-#include "platform/clock.h"
 #include "file_test_util.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -221,7 +221,8 @@ TEST(MakeFullPathFromCurrentDir, UpperCasedAbsolute) {
   char out[FULL_PATH_SIZE];
   ASSERT_EQ(MakeFullPathFromCurrentDir("data\\img//./a.bmp", out), 0);
   std::string expected = "\\";
-  for (char c : dir.Path.string().substr(1)) expected.push_back(c == '/' ? '\\' : static_cast<char>(std::toupper(c)));
+  for (char c : dir.Path.string().substr(1))
+    expected.push_back(c == '/' ? '\\' : static_cast<char>(std::toupper(c)));
   EXPECT_EQ(std::string(out), expected + "\\DATA\\IMG\\A.BMP");
   ASSERT_EQ(MakeFullPathFromCurrentDir("\\\\srv\\x", out), 0);
   EXPECT_STREQ(out, "\\SRV\\X");

@@ -34,10 +34,12 @@ struct Canvas {
   }
   uint32_t At(int x, int y) const {
     const uint8_t* p = &Bytes[static_cast<size_t>((y * Width + x) * Bpp)];
-    return Bpp == 4 ? (p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24) : (p[0] | p[1] << 8);
+    return Bpp == 4 ? (p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24)
+                    : (p[0] | p[1] << 8);
   }
   void Fill(uint32_t v) {
-    for (int i = 0; i < Width * Height; ++i) std::memcpy(&Bytes[static_cast<size_t>(i * Bpp)], &v, static_cast<size_t>(Bpp));
+    for (int i = 0; i < Width * Height; ++i)
+      std::memcpy(&Bytes[static_cast<size_t>(i * Bpp)], &v, static_cast<size_t>(Bpp));
   }
   // Bounding box of pixels different from `background`; false when none.
   bool Ink(uint32_t background, int* left, int* top, int* right, int* bottom) const {

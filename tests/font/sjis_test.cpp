@@ -34,14 +34,14 @@ TEST(ShiftJis, LeadByteAtTheEndIsTakenAlone) {
 
 TEST(ShiftJis, CodesBecomeUnicode) {
   EXPECT_EQ(Cp932CodeToUnicode('A'), 0x41u);
-  EXPECT_EQ(Cp932CodeToUnicode(0x8250), 0xFF11u);   // １
-  EXPECT_EQ(Cp932CodeToUnicode(0x826F), 0xFF30u);   // Ｐ
-  EXPECT_EQ(Cp932CodeToUnicode(0x93F1), 0x4E8Cu);   // 二
-  EXPECT_EQ(Cp932CodeToUnicode(0x8149), 0xFF01u);   // ！
-  EXPECT_EQ(Cp932CodeToUnicode(0x8140), 0x3000u);   // full-width space
-  EXPECT_EQ(Cp932CodeToUnicode(0xB1), 0xFF71u);     // half-width katakana
-  EXPECT_EQ(Cp932CodeToUnicode(0x82), 0u);          // a lone lead byte
-  EXPECT_EQ(Cp932CodeToUnicode(0x85A0), 0u);        // unassigned
+  EXPECT_EQ(Cp932CodeToUnicode(0x8250), 0xFF11u);  // １
+  EXPECT_EQ(Cp932CodeToUnicode(0x826F), 0xFF30u);  // Ｐ
+  EXPECT_EQ(Cp932CodeToUnicode(0x93F1), 0x4E8Cu);  // 二
+  EXPECT_EQ(Cp932CodeToUnicode(0x8149), 0xFF01u);  // ！
+  EXPECT_EQ(Cp932CodeToUnicode(0x8140), 0x3000u);  // full-width space
+  EXPECT_EQ(Cp932CodeToUnicode(0xB1), 0xFF71u);    // half-width katakana
+  EXPECT_EQ(Cp932CodeToUnicode(0x82), 0u);         // a lone lead byte
+  EXPECT_EQ(Cp932CodeToUnicode(0x85A0), 0u);       // unassigned
   EXPECT_EQ(Cp932CodeToUnicode(0xFFFF), 0u);
 }
 

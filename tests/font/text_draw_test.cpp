@@ -67,7 +67,7 @@ TEST_F(FontTest, GameSizesLookRight) {
     int l, t, r, b;
     ASSERT_TRUE(c.Ink(0, &l, &t, &r, &b));
     EXPECT_LE(r, size * 4);
-    EXPECT_GE(r - l, size * 3);    // four full-width characters
+    EXPECT_GE(r - l, size * 3);  // four full-width characters
     EXPECT_GE(b - t, size * 3 / 4);
     EXPECT_LE(b, size + size / 4);
     EXPECT_EQ(GetDefaultFontStringWidth("引き分け"), size * 4);
@@ -104,7 +104,7 @@ TEST_F(FontTest, MissingGlyphsDrawABoxAndKeepTheLayout) {
   int l, t, r, b;
   ASSERT_TRUE(c.Ink(0, &l, &t, &r, &b));
   EXPECT_GT(r - l, 8);
-  EXPECT_EQ(c.At(l, (t + b) / 2) & 0xFFFFFF, 0xFFFFFFu);  // the box's side
+  EXPECT_EQ(c.At(l, (t + b) / 2) & 0xFFFFFF, 0xFFFFFFu);     // the box's side
   EXPECT_EQ(c.At((l + r) / 2, (t + b) / 2) & 0xFFFFFF, 0u);  // hollow
   EXPECT_EQ(GetDefaultFontStringWidth("\x85\xA0"
                                       "A"),
@@ -176,7 +176,8 @@ TEST_F(FontTest, GlyphCacheIsReusedAcrossDrawsAndSizes) {
   FontRecord* small = GetDefaultFontRecord();
   ASSERT_NE(small, nullptr);
   EXPECT_EQ(small->GlyphsRendered, 3u);
-  for (int i = 0; i < 10; ++i) DrawDefaultFontStringTo(&c.Target, 0, 0, "ABC", kWhite, i % 2 ? 0xFF00FF00 : 0);
+  for (int i = 0; i < 10; ++i)
+    DrawDefaultFontStringTo(&c.Target, 0, 0, "ABC", kWhite, i % 2 ? 0xFF00FF00 : 0);
   EXPECT_EQ(small->GlyphsRendered, 3u);
   // The game switches to 100 pixels and back within a frame: both caches stay.
   SetDefaultFontSizeImpl(100);

@@ -48,7 +48,8 @@ class ClipTest : public Graphics16Test {
       for (int x = 0; x < img->Width; ++x)
         if (PixelAt(img, x, y) != 0) {
           ++count;
-          r = Rect{std::min(r.Left, x), std::min(r.Top, y), std::max(r.Right, x + 1), std::max(r.Bottom, y + 1)};
+          r = Rect{std::min(r.Left, x), std::min(r.Top, y), std::max(r.Right, x + 1),
+                   std::max(r.Bottom, y + 1)};
         }
     if (count == 0) return Rect{0, 0, 0, 0};
     EXPECT_EQ(count, (r.Right - r.Left) * (r.Bottom - r.Top));

@@ -25,19 +25,46 @@ void Record(const std::string& s) {
   g_clipSeen = GraphicsState.ClipRect;
 }
 
-int AtSoft(int x, int y, GraphRecord*, int t) { Record("AtSoft " + Args({x, y, t})); return 0; }
-int At3D(int x, int y, float, float, GraphRecord*, int t, int) { Record("At3D " + Args({x, y, t})); return 0; }
+int AtSoft(int x, int y, GraphRecord*, int t) {
+  Record("AtSoft " + Args({x, y, t}));
+  return 0;
+}
+int At3D(int x, int y, float, float, GraphRecord*, int t, int) {
+  Record("At3D " + Args({x, y, t}));
+  return 0;
+}
 int StretchSoft(int x1, int y1, int x2, int y2, GraphRecord*, int t, int f) {
   Record("StretchSoft " + Args({x1, y1, x2, y2, t, f}));
   return 0;
 }
-int FillSoft(int x1, int y1, int x2, int y2, int) { Record("FillSoft " + Args({x1, y1, x2, y2})); return 0; }
-int Fill3D(int x1, int y1, int x2, int y2, int) { Record("Fill3D " + Args({x1, y1, x2, y2})); return 0; }
-int OutlineSoft(int x1, int y1, int x2, int y2, int) { Record("OutlineSoft " + Args({x1, y1, x2, y2})); return 0; }
-int LineSoft(int x1, int y1, int x2, int y2, int) { Record("LineSoft " + Args({x1, y1, x2, y2})); return -1; }
-int QuadSoft(float, float, float, float, float, float, float, float, GraphRecord*, int) { Record("QuadSoft"); return 0; }
-int Sync() { Record("Sync"); return 0; }
-int Present(const Rect* r) { Record("Present " + Args({r->Left, r->Top, r->Right, r->Bottom})); return 0; }
+int FillSoft(int x1, int y1, int x2, int y2, int) {
+  Record("FillSoft " + Args({x1, y1, x2, y2}));
+  return 0;
+}
+int Fill3D(int x1, int y1, int x2, int y2, int) {
+  Record("Fill3D " + Args({x1, y1, x2, y2}));
+  return 0;
+}
+int OutlineSoft(int x1, int y1, int x2, int y2, int) {
+  Record("OutlineSoft " + Args({x1, y1, x2, y2}));
+  return 0;
+}
+int LineSoft(int x1, int y1, int x2, int y2, int) {
+  Record("LineSoft " + Args({x1, y1, x2, y2}));
+  return -1;
+}
+int QuadSoft(float, float, float, float, float, float, float, float, GraphRecord*, int) {
+  Record("QuadSoft");
+  return 0;
+}
+int Sync() {
+  Record("Sync");
+  return 0;
+}
+int Present(const Rect* r) {
+  Record("Present " + Args({r->Left, r->Top, r->Right, r->Bottom}));
+  return 0;
+}
 
 class DrawEntryTest : public Graphics16Test {
  protected:
@@ -84,8 +111,9 @@ TEST_F(DrawEntryTest, TwoDimensionalGraphsTakeTheSoftwareSide) {
   EXPECT_EQ(FillRectangle(30, 40, 10, 20, 0), 0);
   EXPECT_EQ(DrawRectangleImpl(1, 2, 3, 4, 0, 0), 0);
   EXPECT_EQ(DrawLineSegmentImpl(10, 10, 5, 20, 0, 1), -1);  // the side's result
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"AtSoft 3,4,1", "StretchSoft 100,50,20,10,0,-1", "FillSoft 30,40,10,20",
-                                               "OutlineSoft 1,2,3,4", "LineSoft 10,10,5,20"}));
+  EXPECT_EQ(g_calls,
+            (std::vector<std::string>{"AtSoft 3,4,1", "StretchSoft 100,50,20,10,0,-1", "FillSoft 30,40,10,20",
+                                      "OutlineSoft 1,2,3,4", "LineSoft 10,10,5,20"}));
 }
 
 TEST_F(DrawEntryTest, TextureGraphsTakeTheOtherSide) {
@@ -102,9 +130,10 @@ TEST_F(DrawEntryTest, TheFrontScreenIsReadBackAndShownAroundEachDraw) {
   DirectDrawState.FrontStale = 0;
   DrawLineSegmentImpl(10, 10, 5, 20, 0, 1);
   FillRectangle(30, 40, 10, 20, 0);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"Sync", "StretchSoft 100,50,20,10,1,-1", "Present 20,10,100,50",
-                                               "LineSoft 10,10,5,20", "Present 5,10,11,21", "FillSoft 30,40,10,20",
-                                               "Present 10,20,30,40"}));
+  EXPECT_EQ(g_calls,
+            (std::vector<std::string>{"Sync", "StretchSoft 100,50,20,10,1,-1", "Present 20,10,100,50",
+                                      "LineSoft 10,10,5,20", "Present 5,10,11,21", "FillSoft 30,40,10,20",
+                                      "Present 10,20,30,40"}));
 }
 
 TEST_F(DrawEntryTest, QuadBoundsOfNegativeCornersEndAtZero) {

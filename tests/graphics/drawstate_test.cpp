@@ -108,7 +108,7 @@ TEST_F(Graphics16Test, ARefusedTargetPutsTheOldOneBackOnce) {
 }
 
 TEST_F(Graphics16Test, ARefusedTargetReselectsTheOldOneAsAChangeFromTheRefusedOne) {
-  const int small = CreateGraphOfSize(32, 32, 0, 0, 0);     // not made to be drawn into
+  const int small = CreateGraphOfSize(32, 32, 0, 0, 0);  // not made to be drawn into
   const int screenSized = CreateGraphOfSize(640, 480, 0, 0, 0);
   ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_BACK), 0);
   SetDrawClipRect(10, 10, 100, 100);

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "graphics/soft/display.h"
 #include "game_globals.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
 #include "screens.h"
@@ -37,7 +37,9 @@ uint32_t Back(int x, int y) {
                                               : reinterpret_cast<const uint32_t*>(row)[x];
 }
 
-uint32_t Screen(uint32_t rgb) { return uint32_t(MakeColor(int(rgb >> 16), int((rgb >> 8) & 255), int(rgb & 255))); }
+uint32_t Screen(uint32_t rgb) {
+  return uint32_t(MakeColor(int(rgb >> 16), int((rgb >> 8) & 255), int(rgb & 255)));
+}
 
 class GameScreensTest : public ::testing::TestWithParam<int> {
  protected:
@@ -45,7 +47,8 @@ class GameScreensTest : public ::testing::TestWithParam<int> {
     std::filesystem::current_path(VX_BINARY_DIR "/bin");
     SetLogFileOutput(0);
     // A class name of its own: tests running side by side are not second copies.
-    std::string title = std::string("VexloTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string title =
+        std::string("VexloTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& c : title)
       if (c == '/') c = '_';
     SetMainWindowTitle(title.c_str());

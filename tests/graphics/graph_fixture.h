@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <cstring>
 
-#include "graphics/soft/display.h"
 #include "core/system_state.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "softrender/memimg.h"
 
 namespace graphtest {

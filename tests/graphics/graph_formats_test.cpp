@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "graph_fixture.h"
-#include "vexlo.h"
 #include "image/image_test_util.h"
 #include "image/jpeg_test_util.h"
 #include "platform/file.h"
+#include "vexlo.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ Bytes Dds() {
   auto set = [&](int at, uint32_t v) {
     for (int k = 0; k < 4; ++k) header[at + k] = uint8_t(v >> (8 * k));
   };
-  set(0, 124), set(8, 2), set(12, 4), set(76, 0x40), set(84, 32), set(88, 0xFF0000), set(92, 0xFF00), set(96, 0xFF);
+  set(0, 124), set(8, 2), set(12, 4), set(76, 0x40), set(84, 32), set(88, 0xFF0000), set(92, 0xFF00),
+      set(96, 0xFF);
   b.insert(b.end(), header.begin(), header.end());
   for (int i = 0; i < 8; ++i) b.insert(b.end(), {30, 100, 200, 0});
   return b;

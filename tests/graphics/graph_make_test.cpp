@@ -38,14 +38,17 @@ void WriteBmp(const std::string& path, int w, int h, F colour) {
       p[1] = uint8_t(c >> 8);
       p[2] = uint8_t(c >> 16);
     }
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(f.data()), std::streamsize(f.size()));
 }
 
 class GraphFileTest : public Graphics16Test {
  protected:
   void SetUp() override {
     Graphics16Test::SetUp();
-    dir_ = std::filesystem::temp_directory_path() / ("vx_graph_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = std::filesystem::temp_directory_path() /
+           ("vx_graph_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir_);
     std::filesystem::current_path(dir_);
   }
@@ -56,7 +59,6 @@ class GraphFileTest : public Graphics16Test {
   }
   std::filesystem::path dir_;
 };
-
 
 TEST_F(Graphics16Test, AGraphFromADecodedImageHoldsItsPixelsAndLeavesTheImageAlone) {
   PixelImage img{};

@@ -8,7 +8,8 @@ using namespace graphtest;
 
 namespace {
 
-SurfaceFormatRequest Request(uint8_t texture, uint8_t alpha, uint8_t drawValid, uint8_t alphaTest, uint8_t bits) {
+SurfaceFormatRequest Request(uint8_t texture, uint8_t alpha, uint8_t drawValid, uint8_t alphaTest,
+                             uint8_t bits) {
   return SurfaceFormatRequest{texture, alpha, drawValid, 0, 0, alphaTest, bits, 0, 0};
 }
 

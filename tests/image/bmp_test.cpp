@@ -3,8 +3,8 @@
 // and damaged headers.
 #include <gtest/gtest.h>
 
-#include "image_test_util.h"
 #include "image/dib.h"
+#include "image_test_util.h"
 
 namespace {
 
@@ -13,7 +13,6 @@ using imgtest::Decoded;
 using imgtest::MakeBmp;
 using imgtest::MakeColorTable;
 using imgtest::Pixel;
-
 
 void DecodeBmp(const Bytes& f, Decoded* d) { d->Result = imgtest::DecodeWith(LoadBmpImage, f, &d->Img); }
 
@@ -84,7 +83,8 @@ TEST(Bmp, OneBitThroughTheSection) {
   DecodeBmp(MakeBmp(3, 1, 1, 0, table, data), &d);
   ASSERT_EQ(d.Result, 0);
   EXPECT_EQ(d.Img.Format.BitDepth, 24);
-  EXPECT_EQ(Bytes(Pixel(d.Img, 0, 0), Pixel(d.Img, 0, 0) + 9), (Bytes{0xFF, 0x80, 0x40, 0, 0, 0, 0xFF, 0x80, 0x40}));
+  EXPECT_EQ(Bytes(Pixel(d.Img, 0, 0), Pixel(d.Img, 0, 0) + 9),
+            (Bytes{0xFF, 0x80, 0x40, 0, 0, 0, 0xFF, 0x80, 0x40}));
 }
 
 TEST(Bmp, SixteenAndThirtyTwoBitBecomeTwentyFour) {

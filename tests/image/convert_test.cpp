@@ -45,14 +45,14 @@ struct Options {
 };
 
 // Converts a w x 1 row; returns the result and fills `out`.
-int Row(const ColorFormat& d, const ColorFormat& s, const Bytes& src, int w, Bytes* out, const Options& o = {},
-        uint8_t fill = 0xCD) {
+int Row(const ColorFormat& d, const ColorFormat& s, const Bytes& src, int w, Bytes* out,
+        const Options& o = {}, uint8_t fill = 0xCD) {
   int db = d.BytesPerPixel;
   out->assign(size_t(w) * db + 8, fill);
   Rect r{0, 0, w, 1};
   return ConvertPixelRect(out->data(), w * db + 8, &d, src.data(), int(src.size()), &s, o.Alpha, o.AlphaPitch,
-                          o.AlphaFormat, 0, 0, &r, o.Mirror, o.KeyToAlpha, o.Key, 0, o.ClearColor, o.AlphaFromRed,
-                          o.SkipKey, o.Remap);
+                          o.AlphaFormat, 0, 0, &r, o.Mirror, o.KeyToAlpha, o.Key, 0, o.ClearColor,
+                          o.AlphaFromRed, o.SkipKey, o.Remap);
 }
 
 Bytes RandomBytes(std::mt19937& rng, size_t n) {
@@ -65,9 +65,11 @@ TEST(Convert, EmptyAndNegativeRectangles) {
   Bytes src(16, 1), dst(16, 9);
   Rect zero{2, 0, 2, 1}, negative{3, 0, 1, 1};
   EXPECT_EQ(ConvertPixelRect(dst.data(), 16, &kX888, src.data(), 16, &kX888, nullptr, 0, nullptr, 0, 0, &zero,
-                             0, 0, 0, 0, 0, 0, 0, 0), -1);
+                             0, 0, 0, 0, 0, 0, 0, 0),
+            -1);
   EXPECT_EQ(ConvertPixelRect(dst.data(), 16, &kX888, src.data(), 16, &kX888, nullptr, 0, nullptr, 0, 0,
-                             &negative, 0, 0, 0, 0, 0, 0, 0, 0), 0);
+                             &negative, 0, 0, 0, 0, 0, 0, 0, 0),
+            0);
   EXPECT_EQ(dst, Bytes(16, 9));
 }
 
@@ -145,10 +147,10 @@ TEST(Convert, FixedPairsMatchTheGeneralPath) {
     int Key;
     uint32_t IgnoreMask;
   } cases[] = {
-      {&k565, &pal, 0, 0}, {&k555, &pal, 0, 0}, {&kX888, &pal, 0, 0}, {&k565, &kRgb24, 0, 0},
-      {&k555, &kRgb24, 0, 0}, {&kX888, &kRgb24, 0, 0}, {&k565, &kX888, 0, 0}, {&k555, &k565, 0, 0x8000},
-      {&k1555, &pal, 1, 0}, {&kA888, &pal, 1, 0}, {&k1555, &kRgb24, 1, 0}, {&kA888, &kRgb24, 1, 0},
-      {&k1555, &k565, 1, 0}, {&kRgb24, &kX888, 0, 0}, {&kRgb24, &kA888, 0, 0}, {&k565, &kA888, 0, 0},
+      {&k565, &pal, 0, 0},    {&k555, &pal, 0, 0},     {&kX888, &pal, 0, 0},    {&k565, &kRgb24, 0, 0},
+      {&k555, &kRgb24, 0, 0}, {&kX888, &kRgb24, 0, 0}, {&k565, &kX888, 0, 0},   {&k555, &k565, 0, 0x8000},
+      {&k1555, &pal, 1, 0},   {&kA888, &pal, 1, 0},    {&k1555, &kRgb24, 1, 0}, {&kA888, &kRgb24, 1, 0},
+      {&k1555, &k565, 1, 0},  {&kRgb24, &kX888, 0, 0}, {&kRgb24, &kA888, 0, 0}, {&k565, &kA888, 0, 0},
   };
   const int w = 512;
   for (const Case& c : cases) {
@@ -328,8 +330,8 @@ TEST(Convert, InPlaceNarrowing) {
   // XRGB8 to 5-6-5 into the same buffer and pitch.
   Bytes buf{0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0x00};
   Rect r{0, 0, 3, 1};
-  ConvertPixelRect(buf.data(), 12, &k565, buf.data(), 12, &kX888, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0, 0, 0,
-                   0, 0);
+  ConvertPixelRect(buf.data(), 12, &k565, buf.data(), 12, &kX888, nullptr, 0, nullptr, 0, 0, &r, 0, 0, 0, 0,
+                   0, 0, 0, 0);
   EXPECT_EQ(Load(buf.data(), 2), 0xFFFFu);
   EXPECT_EQ(Load(buf.data() + 2, 2), 0xF800u);
   EXPECT_EQ(Load(buf.data() + 4, 2), 0x07E0u);
@@ -341,8 +343,8 @@ TEST(Convert, SubRectangleLandsAtThePosition) {
   for (size_t i = 0; i < src.size(); i += 4) src[i] = uint8_t(i / 4);
   Bytes dst(3 * 3 * 4, 0);
   Rect r{1, 1, 3, 3};
-  ConvertPixelRect(dst.data(), 12, &kX888, src.data(), 16, &kX888, nullptr, 0, nullptr, 0, 1, &r, 0, 0, 0, 0, 0, 0,
-                   0, 0);
+  ConvertPixelRect(dst.data(), 12, &kX888, src.data(), 16, &kX888, nullptr, 0, nullptr, 0, 1, &r, 0, 0, 0, 0,
+                   0, 0, 0, 0);
   EXPECT_EQ(dst[12 + 0], 5);
   EXPECT_EQ(dst[12 + 4], 6);
   EXPECT_EQ(dst[24 + 0], 9);

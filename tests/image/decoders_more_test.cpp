@@ -20,14 +20,15 @@ using imgtest::FourCC;
 using imgtest::TgaFile;
 using jpegtest::MakeJpeg;
 
-int Decode(Decoder decoder, const Bytes& data, PixelImage* out) { return imgtest::DecodeWith(decoder, data, out); }
+int Decode(Decoder decoder, const Bytes& data, PixelImage* out) {
+  return imgtest::DecodeWith(decoder, data, out);
+}
 
 uint32_t Pixel32(const PixelImage& img, int x, int y) {
   uint32_t v;
   std::memcpy(&v, img.Pixels + y * img.Pitch + x * 4, 4);
   return v;
 }
-
 
 // Runs a decoder over seeded corruptions of a valid file: each must give -1
 // or a sound image, and leave no block behind.
@@ -170,9 +171,11 @@ TEST(TgaDecoder, MutatedFilesNeverCrash) {
     for (int k = 0; k < (i % 2 ? 3 : 6); ++k) rle.push_back(uint8_t(i * 11 + k));
   }
   Mutate(LoadTgaImage, TgaFile(10, 6, 4, 24, 0x00, rle, 0, 0, 0, true), 5000, 2);
-  Mutate(LoadTgaImage,
-         TgaFile(9, 4, 4, 8, 0x20, {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F, 0x87, 1, 0x07, 0, 1, 2, 3, 0, 1, 2, 3}, 4, 16),
-         5000, 3);
+  Mutate(
+      LoadTgaImage,
+      TgaFile(9, 4, 4, 8, 0x20,
+              {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0xFF, 0x7F, 0x87, 1, 0x07, 0, 1, 2, 3, 0, 1, 2, 3}, 4, 16),
+      5000, 3);
 }
 
 TEST(DdsDecoder, DxtBlocksMatchTheirWorkedValues) {
@@ -252,7 +255,9 @@ TEST(DdsDecoder, UncompressedMasksCodesAndHeaderChecks) {
   EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(8, 4, 1, 4, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF), &img), -1);
   EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(0, 1, 1, 0, 0x40, 0, 32, 0, 0xFF00, 0xFF), &img), -1);
   EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(0, 1, 1, 0, 0x40, 0, 12, 0xF00, 0xF0, 0xF), &img), -1);
-  EXPECT_EQ(Decode(LoadDdsImage, DdsHeader(0, 0x7FFFFFF, 0x7FFFFFF, 0, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF), &img), -1);
+  EXPECT_EQ(
+      Decode(LoadDdsImage, DdsHeader(0, 0x7FFFFFF, 0x7FFFFFF, 0, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF), &img),
+      -1);
 }
 
 TEST(DdsDecoder, MutatedFilesNeverCrash) {

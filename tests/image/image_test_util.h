@@ -60,18 +60,22 @@ inline Bytes TgaFile(int type, int w, int h, int depth, int descriptor, const By
 }
 
 // The magic and 124-byte header of a DirectDraw Surface file.
-inline Bytes DdsHeader(uint32_t flags, uint32_t w, uint32_t h, uint32_t pitch, uint32_t pfFlags, uint32_t fourCC,
-                       uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0, uint32_t a = 0) {
+inline Bytes DdsHeader(uint32_t flags, uint32_t w, uint32_t h, uint32_t pitch, uint32_t pfFlags,
+                       uint32_t fourCC, uint32_t bits = 0, uint32_t r = 0, uint32_t g = 0, uint32_t b = 0,
+                       uint32_t a = 0) {
   Bytes d = {'D', 'D', 'S', ' '};
   Bytes hd(124, 0);
   auto set = [&](int off, uint32_t v) { std::memcpy(&hd[off], &v, 4); };
-  set(0, 124), set(4, flags), set(8, h), set(12, w), set(16, pitch), set(72, 32), set(76, pfFlags), set(80, fourCC);
+  set(0, 124), set(4, flags), set(8, h), set(12, w), set(16, pitch), set(72, 32), set(76, pfFlags),
+      set(80, fourCC);
   set(84, bits), set(88, r), set(92, g), set(96, b), set(100, a);
   d.insert(d.end(), hd.begin(), hd.end());
   return d;
 }
 
-inline uint32_t FourCC(const char* s) { return uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24; }
+inline uint32_t FourCC(const char* s) {
+  return uint32_t(s[0]) | uint32_t(s[1]) << 8 | uint32_t(s[2]) << 16 | uint32_t(s[3]) << 24;
+}
 
 // A bitmap file: 14-byte file header, 40-byte info header, then `table`
 // (colour table or masks) and `data` (the pixel data as it lies in the file).
@@ -120,7 +124,9 @@ inline int DecodeWith(int (*decoder)(StreamData*, PixelImage*), const Bytes& fil
 }
 
 // Runs the decoder table (every format) on a memory stream.
-inline int DecodeMemory(const Bytes& file, PixelImage* out) { return DecodeWith(DecodeImageStream, file, out); }
+inline int DecodeMemory(const Bytes& file, PixelImage* out) {
+  return DecodeWith(DecodeImageStream, file, out);
+}
 
 // A decoded image released when it goes out of scope.
 struct Decoded {
@@ -134,7 +140,8 @@ struct Decoded {
 inline uint32_t ReadEveryByte(const PixelImage& img) {
   uint32_t sum = 0;
   for (int y = 0; y < img.Height; y++)
-    for (int x = 0; x < img.Width * img.Format.BytesPerPixel; x++) sum += img.Pixels[size_t(y) * img.Pitch + x];
+    for (int x = 0; x < img.Width * img.Format.BytesPerPixel; x++)
+      sum += img.Pixels[size_t(y) * img.Pitch + x];
   return sum;
 }
 
@@ -154,8 +161,8 @@ struct PngLayout {
   int ColorType = PNG_COLOR_TYPE_RGB;
   bool Interlaced = false;
   std::vector<png_color> Palette;
-  Bytes Trans;                  // palette alpha entries
-  bool GrayTrans = false;       // a grey/RGB tRNS colour
+  Bytes Trans;             // palette alpha entries
+  bool GrayTrans = false;  // a grey/RGB tRNS colour
   png_color_16 TransColor{};
   std::vector<Bytes> Rows;
 };

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "core/alloc.h"
-#include "image_test_util.h"
 #include "image/dib.h"
+#include "image_test_util.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ Bytes Bmp24(int w, int h) {
 }
 
 void WriteFile(const std::filesystem::path& p, const Bytes& b) {
-  std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 TEST(ImageDecode, UnknownDataIsRefusedByEveryDecoder) {
@@ -70,7 +71,8 @@ TEST(ImageDecode, LoaderHandsOutDibBits) {
   Bytes f = Bmp24(4, 2);
   BITMAPINFO* header = nullptr;
   void* bits = nullptr;
-  ASSERT_EQ(LoadImageToPixelImage(nullptr, f.data(), uint32_t(f.size()), 1, 1, 0, nullptr, &header, &bits), 0);
+  ASSERT_EQ(LoadImageToPixelImage(nullptr, f.data(), uint32_t(f.size()), 1, 1, 0, nullptr, &header, &bits),
+            0);
   EXPECT_EQ(header->Header.Size, 40u);
   EXPECT_EQ(header->Header.Height, -2);
   EXPECT_EQ(header->Header.BitCount, 24);
@@ -159,8 +161,8 @@ TEST(ImageDecode, AlphaCompanionFiles) {
   EXPECT_EQ(LoadImageWithAlphaFile(missing.c_str(), nullptr, 0, 0, nullptr, 0, 0, &img, &alpha, 0), -1);
   // Both from memory.
   Bytes a = Bmp24(2, 2), b = imgtest::MakeRgbaPng(2, 2);
-  EXPECT_EQ(LoadImageWithAlphaFile(nullptr, a.data(), uint32_t(a.size()), 1, b.data(), uint32_t(b.size()), 1, &img,
-                                   &alpha, 0),
+  EXPECT_EQ(LoadImageWithAlphaFile(nullptr, a.data(), uint32_t(a.size()), 1, b.data(), uint32_t(b.size()), 1,
+                                   &img, &alpha, 0),
             0);
   ReleasePixelImageImpl(&img);
   ReleasePixelImageImpl(&alpha);

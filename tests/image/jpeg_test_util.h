@@ -30,8 +30,12 @@ inline std::vector<uint8_t> MakeJpeg(int w, int h, int components, bool progress
   std::vector<uint8_t> row(size_t(w) * components);
   while (c.next_scanline < c.image_height) {
     for (int x = 0; x < w; ++x)
-      for (int k = 0; k < components; ++k) row[x * components + k] = uint8_t(x < 16 && c.next_scanline < 16 ? (k == 0 ? 200 : k == 1 ? 100 : 30)
-                                                                           : (x * 13 + c.next_scanline * 7 + k * 50) ^ (x * c.next_scanline));
+      for (int k = 0; k < components; ++k)
+        row[x * components + k] = uint8_t(
+            x < 16 && c.next_scanline < 16 ? (k == 0   ? 200
+                                              : k == 1 ? 100
+                                                       : 30)
+                                           : (x * 13 + c.next_scanline * 7 + k * 50) ^ (x * c.next_scanline));
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);
   }

@@ -12,7 +12,6 @@ using imgtest::MakePng;
 using imgtest::Pixel;
 using imgtest::PngLayout;
 
-
 void DecodePng(const Bytes& f, Decoded* d) { d->Result = imgtest::DecodeWith(LoadPngImage, f, &d->Img); }
 
 PngLayout Gray(int w, int h, int depth) {
@@ -221,10 +220,8 @@ TEST(Png, EveryColourTypeAndDepth) {
     int Type, Channels;
     std::vector<int> Depths;
   } kinds[] = {
-      {PNG_COLOR_TYPE_GRAY, 1, {1, 2, 4, 8, 16}},
-      {PNG_COLOR_TYPE_GRAY_ALPHA, 2, {8, 16}},
-      {PNG_COLOR_TYPE_PALETTE, 1, {1, 2, 4, 8}},
-      {PNG_COLOR_TYPE_RGB, 3, {8, 16}},
+      {PNG_COLOR_TYPE_GRAY, 1, {1, 2, 4, 8, 16}}, {PNG_COLOR_TYPE_GRAY_ALPHA, 2, {8, 16}},
+      {PNG_COLOR_TYPE_PALETTE, 1, {1, 2, 4, 8}},  {PNG_COLOR_TYPE_RGB, 3, {8, 16}},
       {PNG_COLOR_TYPE_RGB_ALPHA, 4, {8, 16}},
   };
   const int w = 9, h = 3;
@@ -238,7 +235,8 @@ TEST(Png, EveryColourTypeAndDepth) {
         s.ColorType = k.Type;
         s.Interlaced = interlaced;
         if (k.Type == PNG_COLOR_TYPE_PALETTE)
-          for (int i = 0; i < (1 << depth); i++) s.Palette.push_back(png_color{uint8_t(i), uint8_t(2 * i), uint8_t(3 * i)});
+          for (int i = 0; i < (1 << depth); i++)
+            s.Palette.push_back(png_color{uint8_t(i), uint8_t(2 * i), uint8_t(3 * i)});
         for (int y = 0; y < h; y++) {
           std::vector<uint32_t> samples;
           for (int x = 0; x < w; x++)
@@ -247,7 +245,8 @@ TEST(Png, EveryColourTypeAndDepth) {
         }
         Decoded d;
         DecodePng(MakePng(s), &d);
-        SCOPED_TRACE(testing::Message() << "type " << k.Type << " depth " << depth << " interlaced " << interlaced);
+        SCOPED_TRACE(testing::Message()
+                     << "type " << k.Type << " depth " << depth << " interlaced " << interlaced);
         ASSERT_EQ(d.Result, 0);
         ASSERT_EQ(d.Img.Width, w);
         ASSERT_EQ(d.Img.Height, h);

@@ -17,8 +17,8 @@
 #include "platform/input.h"
 #include "platform/window_backend.h"
 #include "platform/window_fake.h"
-#include "platform/window_sdl.h"
 #include "platform/window_lock.h"
+#include "platform/window_sdl.h"
 #include "screens.h"
 #include "vexlo.h"
 
@@ -35,7 +35,8 @@ void FakeSleep(uint32_t ms) { g_fakeNow += ms; }
 // a second copy of this one.
 class PrivateClassLocks {
  public:
-  PrivateClassLocks() : dir_(::testing::TempDir() + "/quarry_input_locks_" + std::to_string(std::random_device{}())) {
+  PrivateClassLocks()
+      : dir_(::testing::TempDir() + "/quarry_input_locks_" + std::to_string(std::random_device{}())) {
     std::filesystem::create_directories(dir_);
     PlatSetClassLockDirectory(dir_.c_str());
   }
@@ -146,8 +147,7 @@ TEST_F(FakeBackEndLibrary, AKeyPressReachesTheKeyStateAndTheWindow) {
   // Return also reaches the window as a key message: the typed-character
   // buffer gets its carriage return.
   constexpr int kScReturn = 40;
-  while (PopTypedChar() != 0) {
-  }
+  while (PopTypedChar() != 0) {}
   ASSERT_EQ(PlatFakeQueueKey(kScReturn, 1), 0);
   PumpWindowMessages();
   EXPECT_EQ(PopTypedChar(), 0x0D);
@@ -172,7 +172,7 @@ TEST_F(FakeBackEndLibrary, PadButtonsAndHatsReachThePadStateAsPadsComeAndGo) {
   ASSERT_EQ(PlatFakePlugPad(9), 0);
   PumpWindowMessages();
   ASSERT_EQ(GetJoypadCount(), 2);
-  PlatFakeQueuePadHat(9, 2);         // left
+  PlatFakeQueuePadHat(9, 2);        // left
   PlatFakeQueuePadButton(9, 8, 1);  // button 9
   PumpWindowMessages();
   EXPECT_EQ(GetJoypadBits(2), 2 | 4096);
@@ -230,7 +230,8 @@ std::string ReadText(const std::string& path) {
 
 TEST(GameEndToEnd, QuarryProgramPlaysARoundToItsEndFromAScript) {
   // A directory of its own: other builds may run this test at the same time.
-  const std::string dir = ::testing::TempDir() + "/quarry_input_e2e_" + std::to_string(std::random_device{}());
+  const std::string dir =
+      ::testing::TempDir() + "/quarry_input_e2e_" + std::to_string(std::random_device{}());
   std::filesystem::create_directories(dir);
   const std::string script = dir + "/keys.txt";
   const std::string trace = dir + "/trace.txt";
@@ -243,13 +244,15 @@ TEST(GameEndToEnd, QuarryProgramPlaysARoundToItsEndFromAScript) {
     std::ofstream out(script);
     out << "2000 tap Z\n2500 tap Down\n2750 tap Down\n3000 tap Left\n3250 tap Left\n3500 tap Left\n"
            "3750 tap Down\n4000 tap Down\n4500 tap Z\n4800 down Down\n";
-    for (int t = 5000; t < 14500; t += 200) out << t << " down Up\n" << t + 130 << " up Up\n" << t + 140 << " tap Z\n";
+    for (int t = 5000; t < 14500; t += 200)
+      out << t << " down Up\n" << t + 130 << " up Up\n" << t + 140 << " tap Z\n";
     out << "15000 down Escape\n";
   }
   // Its own lock directory, so that a quarry run by another test at the same
   // time does not count as this one's first copy.
-  const std::string command = std::string("cd '") + VX_BINARY_DIR + "/bin' && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " +
-                              "XDG_RUNTIME_DIR='" + dir + "' VX_INPUT_SCRIPT='" + script + "' QUARRY_TRACE='" + trace +
+  const std::string command = std::string("cd '") + VX_BINARY_DIR +
+                              "/bin' && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy " + "XDG_RUNTIME_DIR='" +
+                              dir + "' VX_INPUT_SCRIPT='" + script + "' QUARRY_TRACE='" + trace +
                               "' timeout 120 '" + VX_QUARRY_PATH + "' > '" + dir + "/out.txt' 2>&1";
   int status = std::system(command.c_str());
   // std::system gives the shell's wait status: the exit code is its second byte.

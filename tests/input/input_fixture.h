@@ -45,11 +45,29 @@ class InputTest : public ::testing::Test {
 
 // Scancodes (SDL's numbering) and pad buttons (DirectInput order) the tests use.
 enum : int {
-  kScZ = 29, kScX = 27, kScSpace = 44, kScDelete = 76, kScRight = 79, kScLeft = 80, kScDown = 81, kScUp = 82,
-  kScReturn = 40, kScEscape = 41, kScBackspace = 42,
-  kBtnA = 0, kBtnB = 1, kBtnX = 2, kBtnY = 3, kBtnStart = 7, kBtnLeftStick = 8,
-  kHatDown = 1, kHatLeft = 2, kHatRight = 4, kHatUp = 8,
-  kMouseLeft = 0, kMouseRight = 1,
+  kScZ = 29,
+  kScX = 27,
+  kScSpace = 44,
+  kScDelete = 76,
+  kScRight = 79,
+  kScLeft = 80,
+  kScDown = 81,
+  kScUp = 82,
+  kScReturn = 40,
+  kScEscape = 41,
+  kScBackspace = 42,
+  kBtnA = 0,
+  kBtnB = 1,
+  kBtnX = 2,
+  kBtnY = 3,
+  kBtnStart = 7,
+  kBtnLeftStick = 8,
+  kHatDown = 1,
+  kHatLeft = 2,
+  kHatRight = 4,
+  kHatUp = 8,
+  kMouseLeft = 0,
+  kMouseRight = 1,
 };
 
 // Each queues native events in the fake back end and has it deliver them.

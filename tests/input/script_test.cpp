@@ -20,7 +20,8 @@ TEST_F(InputTest, CorruptedScriptsAreTakenOrRefusedWhole) {
     std::string s = kValid;
     switch (i % 4) {
       case 0: {  // bit flips
-        for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) s[rng() % s.size()] ^= static_cast<char>(1u << (rng() % 8));
+        for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n)
+          s[rng() % s.size()] ^= static_cast<char>(1u << (rng() % 8));
         break;
       }
       case 1:  // truncation

@@ -127,7 +127,8 @@ TEST_F(TheoraArchive, ReadsFromBothThreadsStayApart) {
       uint8_t buffer[700];
       FileSeekDispatch(other, int64_t(at), 0);
       const size_t got = FileReadDispatch(buffer, 1, sizeof buffer, other);
-      if (got != sizeof buffer || std::memcmp(buffer, clip.Data.data() + at, sizeof buffer) != 0) ++wrongReads;
+      if (got != sizeof buffer || std::memcmp(buffer, clip.Data.data() + at, sizeof buffer) != 0)
+        ++wrongReads;
     }
     if (ShownLuma(p) != reference[size_t(p->CurrentFrame.load())]) ++wrongFrames;
   }

@@ -16,7 +16,7 @@ namespace {
 struct Packet {
   Bytes Data;
   int64_t Granule = -1;
-  double Time = 0;      // end time of the packet's content, for interleaving
+  double Time = 0;  // end time of the packet's content, for interleaving
   bool Header = false;
   bool FlushAfter = false;  // the page ends with this packet
 };
@@ -124,7 +124,8 @@ std::vector<Packet> EncodeVorbis(const ClipOptions& o, Clip* clip, double second
   const int total = int(seconds * clip->SoundRate);
   clip->Sound.resize(size_t(total));
   for (int i = 0; i < total; ++i) {
-    clip->Sound[size_t(i)] = int16_t(8000 * std::sin(i * 2 * M_PI * (440 + 40 * o.ColorSeed % 200) / clip->SoundRate));
+    clip->Sound[size_t(i)] =
+        int16_t(8000 * std::sin(i * 2 * M_PI * (440 + 40 * o.ColorSeed % 200) / clip->SoundRate));
   }
   auto drain = [&] {
     while (vorbis_analysis_blockout(&vd, &vb) == 1) {

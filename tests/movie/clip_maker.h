@@ -14,25 +14,25 @@ namespace movietest {
 using Bytes = std::vector<uint8_t>;
 
 struct ClipOptions {
-  int Width = 64;   // picture size; the frame is rounded up to 16
+  int Width = 64;  // picture size; the frame is rounded up to 16
   int Height = 48;
   int FpsNumerator = 25;
   int FpsDenominator = 1;
-  int Pictures = 24;          // pictures handed to the encoder
-  int KeyframeInterval = 8;   // a keyframe at least this often
-  int PixelFormat = 0;        // 0 4:2:0, 2 4:2:2, 3 4:4:4 (libtheora's numbering)
+  int Pictures = 24;         // pictures handed to the encoder
+  int KeyframeInterval = 8;  // a keyframe at least this often
+  int PixelFormat = 0;       // 0 4:2:0, 2 4:2:2, 3 4:4:4 (libtheora's numbering)
   // Pictures followed by repeated frames (zero-byte packets): picture, count.
   std::vector<std::pair<int, int>> Duplicates;
-  bool Video = true;          // false: a Vorbis-only file
-  bool Sound = false;         // a mono Vorbis track interleaved by time
-  bool SoundFirst = false;    // the Vorbis beginning page before Theora's
-  int PageBody = 4000;        // most body bytes per page; small values split packets
-  int DamageHeader = 0;       // 1 the comment header, 2 the setup header
+  bool Video = true;        // false: a Vorbis-only file
+  bool Sound = false;       // a mono Vorbis track interleaved by time
+  bool SoundFirst = false;  // the Vorbis beginning page before Theora's
+  int PageBody = 4000;      // most body bytes per page; small values split packets
+  int DamageHeader = 0;     // 1 the comment header, 2 the setup header
   // When above 0: another stream comes first whose beginning page holds only
   // the start of a first packet of this many bytes.
   int ForeignFirstPacket = 0;
   int Quality = 40;
-  uint32_t ColorSeed = 0;     // varies the chroma pattern
+  uint32_t ColorSeed = 0;  // varies the chroma pattern
 };
 
 // One entry of the index a reader is expected to build.
@@ -45,12 +45,12 @@ struct ExpectedEntry {
 
 struct Clip {
   Bytes Data;
-  std::vector<int> PictureOfFrame;  // per data packet: the barcode it shows
-  std::vector<uint8_t> Keyframe;    // per data packet: 1 keyframe
-  std::vector<ExpectedEntry> Index; // page entries as the open should record them
-  size_t EndOfThirdHeaderPage = 0;  // file size right after the page with the third header
+  std::vector<int> PictureOfFrame;   // per data packet: the barcode it shows
+  std::vector<uint8_t> Keyframe;     // per data packet: 1 keyframe
+  std::vector<ExpectedEntry> Index;  // page entries as the open should record them
+  size_t EndOfThirdHeaderPage = 0;   // file size right after the page with the third header
   int FrameWidth = 0, FrameHeight = 0;
-  std::vector<int16_t> Sound;       // the samples fed to the Vorbis encoder
+  std::vector<int16_t> Sound;  // the samples fed to the Vorbis encoder
   int SoundRate = 22050;
 };
 

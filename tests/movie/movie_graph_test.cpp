@@ -204,8 +204,9 @@ TEST_F(MovieGraphs, AGraphThatCannotBeMadeClosesItsMovie) {
   const int threads = CountThreads();
   CapturedLog().clear();
   EXPECT_EQ(LoadClip(MakeClip(o), "wide.ogv"), -1);
-  EXPECT_NE(CapturedLog().find("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：wide.ogv"),
-            std::string::npos);
+  EXPECT_NE(
+      CapturedLog().find("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：wide.ogv"),
+      std::string::npos);
   EXPECT_EQ(MovieTable.Count, 0);
   EXPECT_EQ(CountThreads(), threads);
   SetLogFileOutput(0);

@@ -109,7 +109,8 @@ TEST_F(MovieHandles, AnOpenedMovieIsStoppedOnItsFirstFrameWhateverSurfaceWasAske
 }
 
 TEST_F(MovieHandles, AFileNoPlayerTakesIsRefusedWithTheTwoLinesAndLeavesNothing) {
-  filetest::WriteBytes(Scratch.Path / "notes.txt", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'});
+  filetest::WriteBytes(Scratch.Path / "notes.txt",
+                       Bytes{'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e'});
   const uint32_t counter = MovieTable.CheckCounter;
   int w = 7, h = 9;
   CapturedLog().clear();
@@ -166,7 +167,8 @@ TEST_F(MovieHandles, DamagedFilesEitherFailOrOpenPaceAndCloseCleanly) {
     } else if (variant % 2 == 0) {
       bytes.resize(headers + random() % (bytes.size() - headers));
     } else {
-      for (int k = 0; k < 4; ++k) bytes[headers + random() % (bytes.size() - headers)] ^= uint8_t(1 + random() % 255);
+      for (int k = 0; k < 4; ++k)
+        bytes[headers + random() % (bytes.size() - headers)] ^= uint8_t(1 + random() % 255);
     }
     const int h = OpenClip(Clip{bytes, {}, {}, {}, 0, 0, 0, {}, 22050});
     if (h == -1) continue;

@@ -76,7 +76,8 @@ class MovieTest : public ::testing::Test {
 inline const TheoraFrameSlot* CurrentSlot(TheoraPlayer* p) {
   for (int i = 0; i < p->StockSize; ++i) {
     const TheoraFrameSlot& s = p->Stock[i];
-    if (s.Used.load(std::memory_order_acquire) == 1 && s.Frame.load(std::memory_order_acquire) == p->CurrentFrame) {
+    if (s.Used.load(std::memory_order_acquire) == 1 &&
+        s.Frame.load(std::memory_order_acquire) == p->CurrentFrame) {
       return &s;
     }
   }

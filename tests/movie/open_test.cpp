@@ -27,7 +27,8 @@ void ExpectIndex(const TheoraPlayer* p, const Clip& clip) {
 }
 
 TEST_F(TheoraOpen, NonOggAndShortFilesGiveNullWithNothingLoggedOrAllocated) {
-  for (const Bytes& bytes : {Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, Bytes{'O', 'g', 'g'}, Bytes{}}) {
+  for (const Bytes& bytes :
+       {Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, Bytes{'O', 'g', 'g'}, Bytes{}}) {
     File = WriteAndOpen(bytes);
     const int blocks = SystemState.Kept.Alloc.BlockCount;
     EXPECT_EQ(OpenTheoraMovie(&FileAccessTable, File, 10), nullptr);

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <ctime>
+#include <functional>
 #include <set>
 
 #include "movie_test_util.h"

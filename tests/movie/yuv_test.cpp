@@ -131,7 +131,7 @@ TEST_F(YuvTables, WorkedValues) {
   struct Case {
     int y, u, v, r, g, b;
   } cases[] = {{16, 128, 128, 0, 0, 0},  {235, 128, 128, 254, 254, 254}, {255, 128, 128, 255, 255, 255},
-               {0, 128, 128, 0, 0, 0},   {81, 90, 240, 254, 0, 0},        {145, 54, 34, 0, 255, 0},
+               {0, 128, 128, 0, 0, 0},   {81, 90, 240, 254, 0, 0},       {145, 54, 34, 0, 255, 0},
                {41, 240, 110, 0, 0, 255}};
   for (const Case& c : cases) {
     Frame f(2, 2, 2, 1, 1, 1);
@@ -154,8 +154,8 @@ TEST_F(YuvTables, WorkedValues) {
 TEST_F(YuvTables, FloatPathMatchesTheFormulasForEveryLayout) {
   struct Layout {
     int yw, yh, uvw, uvh;
-  } layouts[] = {{320, 240, 320, 240}, {320, 240, 160, 240}, {321, 241, 161, 121}, {33, 17, 17, 9},
-                 {48, 32, 24, 16}};
+  } layouts[] = {
+      {320, 240, 320, 240}, {320, 240, 160, 240}, {321, 241, 161, 121}, {33, 17, 17, 9}, {48, 32, 24, 16}};
   uint32_t seed = 1;
   for (const Layout& l : layouts) {
     Frame f(l.yw, l.yh, l.yw + 13, l.uvw, l.uvh, l.uvw + 7);

@@ -13,7 +13,7 @@ namespace {
 
 struct Stream {
   std::vector<uint8_t> Bytes;
-  std::vector<uint8_t> Expected;   // bodies of the whole packets before any refused prefix
+  std::vector<uint8_t> Expected;  // bodies of the whole packets before any refused prefix
   bool Refused = false;
 };
 
@@ -71,23 +71,25 @@ TEST_F(FramingMutation, RandomPacketsAndSplitsComeOutWholeOrFailCleanly) {
     });
     std::vector<uint8_t> got;
     NetWorkRecord* r = GetNetWorkRecord(h);
-    bool done = PumpUntil([&] {
-      if (r->Error == 0) {
-        int n = GetNetWorkDataLength(h);
-        if (n > 0) {
-          // The receive takes the socket's news first: a refused prefix that
-          // arrives in between puts the handle in error, and then it is refused.
-          std::vector<uint8_t> piece(size_t(n), 0);
-          if (NetWorkRecv(h, piece.data(), n) == 0) {
-            got.insert(got.end(), piece.begin(), piece.end());
-          } else {
-            EXPECT_EQ(r->Error, 1) << "a receive is refused only once the handle is in error";
+    bool done = PumpUntil(
+        [&] {
+          if (r->Error == 0) {
+            int n = GetNetWorkDataLength(h);
+            if (n > 0) {
+              // The receive takes the socket's news first: a refused prefix that
+              // arrives in between puts the handle in error, and then it is refused.
+              std::vector<uint8_t> piece(size_t(n), 0);
+              if (NetWorkRecv(h, piece.data(), n) == 0) {
+                got.insert(got.end(), piece.begin(), piece.end());
+              } else {
+                EXPECT_EQ(r->Error, 1) << "a receive is refused only once the handle is in error";
+              }
+            }
           }
-        }
-      }
-      // Once in error the handle gives nothing more: what came before it was whole.
-      return s.Refused ? r->Error == 1 : got.size() >= s.Expected.size();
-    }, 0);
+          // Once in error the handle gives nothing more: what came before it was whole.
+          return s.Refused ? r->Error == 1 : got.size() >= s.Expected.size();
+        },
+        0);
     writer.join();
     ASSERT_TRUE(done) << got.size() << " of " << s.Expected.size();
     ASSERT_LE(got.size(), s.Expected.size());
@@ -132,7 +134,7 @@ TEST_F(FramingMutation, ClosingAHandleInErrorMidPacketEndsTheDrainAtOnce) {
   ASSERT_TRUE(SendAll(peer, packet.data(), 200));
   NetWorkRecord* r = GetNetWorkRecord(h);
   ASSERT_TRUE(PumpUntil([&] { return r->IncomingLeft == 304; }, 0));
-  r->Error = 1;   // as a failed growth leaves it
+  r->Error = 1;  // as a failed growth leaves it
   uint32_t before = ClockNow().load();
   EXPECT_EQ(CloseNetWorkHandle(h), 0);
   EXPECT_LT(ClockNow().load() - before, 100u);

@@ -181,7 +181,9 @@ TEST_F(NetHandles, AHandleInErrorIsClosedByThePumpAtOnceEvenWithAutoCloseOff) {
   const uint8_t prefix[4] = {0xFF, 0xFF, 0xFF, 0xFF};
   ASSERT_TRUE(SendAll(peer, prefix, 4));
   ASSERT_TRUE(PumpUntil([&] { return r->Error == 1; }, 0));
-  EXPECT_EQ(LogCount("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ 4294967295 byte)"), 1);
+  EXPECT_EQ(
+      LogCount("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ 4294967295 byte)"),
+      1);
   EXPECT_EQ(GetNetWorkAcceptState(h), -1);
   EXPECT_EQ(LogCount(std::string(kInError) + "GetNetWorkAcceptStateh\r\n"), 1);
   char c;
@@ -263,7 +265,8 @@ TEST_F(NetHandles, AllSlotsTakenRefusesAndLeavesTheConnectionQueuedAndCheckNumbe
 
   PlatSocket extra = PlatSocketConnect(kLoopback, port_, 1, 3000);
   ASSERT_NE(extra, PLAT_INVALID_SOCKET);
-  ASSERT_TRUE(PumpUntil([&] { return LogCount("空きソケットデータがなかったので accept を拒否しました \r\n") >= 1; }));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return LogCount("空きソケットデータがなかったので accept を拒否しました \r\n") >= 1; }));
   NetWorkRecord* listener = NetWork.Records[NETWORK_LISTEN_SLOT];
   EXPECT_EQ(OnSocketMessage(listener->Socket, PLAT_FD_ACCEPT), -1);
   EXPECT_EQ(NetWork.HandleCount, NETWORK_CONNECTION_SLOTS + 1);

@@ -29,7 +29,8 @@ TEST(HttpInLibrary, FramesStepTransfersAndTheEndDeletesTheLiveOnes) {
     ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nContent-Length: 30003\r\n"), Pause(10), Say("\r\n"),
                                Say(body.substr(0, 10000)), Pause(10), Say(body.substr(10000)), KeepOpen()});
     void* block = nullptr;
-    int slot = CreateHttpTransfer(HTTP_GET, "127.0.0.1", server.Port(), "/frames", nullptr, &block, nullptr, 0, 3000);
+    int slot = CreateHttpTransfer(HTTP_GET, "127.0.0.1", server.Port(), "/frames", nullptr, &block, nullptr,
+                                  0, 3000);
     ASSERT_GE(slot, 0);
     int frame = 0;
     for (; frame < 3000 && GetHttpTransfer(slot)->Result.Status == HTTP_RUNNING; ++frame) {
@@ -46,18 +47,22 @@ TEST(HttpInLibrary, FramesStepTransfersAndTheEndDeletesTheLiveOnes) {
   // Three transfers still running at the end: a file half written, a memory
   // transfer waiting for its status line, and a POST whose body the server
   // never reads.
-  ScriptedHttpServer half({Say("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'h')),
-                           KeepOpen()});
+  ScriptedHttpServer half(
+      {Say("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'h')), KeepOpen()});
   ScriptedHttpServer silent({KeepOpen()});
   PlatSocket deaf = PlatSocketListen(kLoopback, 0, 4);
   std::string file = (dir / "half.bin").string();
   void* waiting = nullptr;
   std::string post(8 << 20, 'p');
-  ASSERT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", half.Port(), "/half", file.c_str(), nullptr, nullptr, 0, 3000), 0);
-  ASSERT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", silent.Port(), "/s", nullptr, &waiting, nullptr, 0, 3000), 1);
-  ASSERT_EQ(CreateHttpTransfer(HTTP_POST, "127.0.0.1", PlatSocketLocalPort(deaf), "/deaf", (dir / "post.bin").string().c_str(),
-                               nullptr, post.data(), int(post.size()), 3000),
-            2);
+  ASSERT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", half.Port(), "/half", file.c_str(), nullptr, nullptr, 0,
+                               3000),
+            0);
+  ASSERT_EQ(
+      CreateHttpTransfer(HTTP_GET, "127.0.0.1", silent.Port(), "/s", nullptr, &waiting, nullptr, 0, 3000), 1);
+  ASSERT_EQ(
+      CreateHttpTransfer(HTTP_POST, "127.0.0.1", PlatSocketLocalPort(deaf), "/deaf",
+                         (dir / "post.bin").string().c_str(), nullptr, post.data(), int(post.size()), 3000),
+      2);
   for (int frame = 0; frame < 3000 && GetHttpTransfer(0)->Received < 5000; ++frame) {
     ASSERT_EQ(PumpWindowMessages(), 0);
     PlatSleep(1);

@@ -23,9 +23,15 @@ std::string Damage(std::string text, std::mt19937& rng) {
   for (int i = 0; i < edits && !text.empty(); ++i) {
     size_t at = rng() % text.size();
     switch (rng() % 3) {
-      case 0: text[at] = char(rng()); break;
-      case 1: text.insert(text.begin() + long(at), kInserts[rng() % sizeof kInserts]); break;
-      default: text.insert(at, std::string(size_t(rng() % 300), char('a' + rng() % 26))); break;
+      case 0:
+        text[at] = char(rng());
+        break;
+      case 1:
+        text.insert(text.begin() + long(at), kInserts[rng() % sizeof kInserts]);
+        break;
+      default:
+        text.insert(at, std::string(size_t(rng() % 300), char('a' + rng() % 26)));
+        break;
     }
   }
   if (rng() % 4 == 0) text.resize(rng() % (text.size() + 1));
@@ -57,8 +63,9 @@ TEST_F(HttpFixture, DamagedAnswersEndCleanly) {
     bool toMemory = method != HTTP_HEAD && rng() % 2 == 0;
     auto server = std::make_unique<ScriptedHttpServer>(Script(answer, rng));
     void* block = nullptr;
-    int slot = CreateHttpTransfer(method, "127.0.0.1", server->Port(), "/m", toMemory ? nullptr : file_.c_str(),
-                                  toMemory ? &block : nullptr, "body", 4, 3000);
+    int slot =
+        CreateHttpTransfer(method, "127.0.0.1", server->Port(), "/m", toMemory ? nullptr : file_.c_str(),
+                           toMemory ? &block : nullptr, "body", 4, 3000);
     ASSERT_EQ(slot, 0) << run;
     // The server is gone after its script; a transfer that still runs then
     // waits for good (memory mode without a length keeps what is waiting).

@@ -32,7 +32,9 @@ TEST(HttpParse, NumberAfterTheFirstBlank) {
   EXPECT_EQ(ParseIntAfterSpace("X: none"), -1);
   EXPECT_EQ(ParseIntAfterSpace(""), -1);
   // A blank inside a two-byte character is not a blank.
-  EXPECT_EQ(ParseIntAfterSpace("\x81\x20" "5"), -1);
+  EXPECT_EQ(ParseIntAfterSpace("\x81\x20"
+                               "5"),
+            -1);
   EXPECT_EQ(ParseIntAfterSpace("\x81\x20 6"), 6);
   // A number that 32 bits cannot hold reads as none.
   EXPECT_EQ(ParseIntAfterSpace("Content-Length: 2147483647"), 2147483647);
@@ -70,10 +72,14 @@ TEST_F(HttpFixture, TheLongestRequestsThatFitAreTakenAndLongerOnesRefused) {
   std::string post201(201, 'p');
   // GET always fits: the longest path is the path's own limit.
   std::string get255(255, 'g'), get256(256, 'g');
-  EXPECT_EQ(CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", 8080, head240.c_str(), nullptr, nullptr, nullptr, 0, 100), -1);
-  EXPECT_EQ(CreateHttpTransfer(HTTP_POST, "127.0.0.1", 8080, post201.c_str(), file_.c_str(), nullptr, "12345", 5, 100),
+  EXPECT_EQ(
+      CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", 8080, head240.c_str(), nullptr, nullptr, nullptr, 0, 100),
+      -1);
+  EXPECT_EQ(CreateHttpTransfer(HTTP_POST, "127.0.0.1", 8080, post201.c_str(), file_.c_str(), nullptr, "12345",
+                               5, 100),
             -1);
-  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 8080, get256.c_str(), file_.c_str(), nullptr, nullptr, 0, 100),
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 8080, get256.c_str(), file_.c_str(), nullptr, nullptr,
+                               0, 100),
             -1);
   EXPECT_EQ(LogCount("リクエストが長すぎます"), 2);
   EXPECT_EQ(GetHttpTransferCount(), 0);
@@ -81,18 +87,23 @@ TEST_F(HttpFixture, TheLongestRequestsThatFitAreTakenAndLongerOnesRefused) {
   for (int method : {HTTP_HEAD, HTTP_POST, HTTP_GET}) {
     ScriptedHttpServer server({Say("HTTP/1.0 404 Not Found\r\n\r\n")});
     std::string port = std::to_string(server.Port());
-    std::string path = method == HTTP_HEAD ? head239 : method == HTTP_GET ? get255 : std::string(200 + 4 - port.size(), 'p');
-    std::string expected = method == HTTP_HEAD ? "HEAD " + path + " HTTP/1.0\n\n"
-                           : method == HTTP_POST
-                               ? "POST " + path + " HTTP/1.0\nHost: 127.0.0.1:" + port + "\nContent-Length: 5\n\n12345"
-                               : "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + port + "\r\nConnection: close\r\n\r\n";
+    std::string path = method == HTTP_HEAD  ? head239
+                       : method == HTTP_GET ? get255
+                                            : std::string(200 + 4 - port.size(), 'p');
+    std::string expected =
+        method == HTTP_HEAD ? "HEAD " + path + " HTTP/1.0\n\n"
+        : method == HTTP_POST
+            ? "POST " + path + " HTTP/1.0\nHost: 127.0.0.1:" + port + "\nContent-Length: 5\n\n12345"
+            : "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1:" + port + "\r\nConnection: close\r\n\r\n";
     const char* out = method == HTTP_HEAD ? nullptr : file_.c_str();
     if (method == HTTP_POST) {
       EXPECT_EQ(expected.size(), 255u + 5u);
-      EXPECT_EQ(CreateHttpTransfer(method, "127.0.0.1", server.Port(), (path + "p").c_str(), out, nullptr, "12345", 5, 100),
+      EXPECT_EQ(CreateHttpTransfer(method, "127.0.0.1", server.Port(), (path + "p").c_str(), out, nullptr,
+                                   "12345", 5, 100),
                 -1);
     }
-    int slot = CreateHttpTransfer(method, "127.0.0.1", server.Port(), path.c_str(), out, nullptr, "12345", 5, 3000);
+    int slot =
+        CreateHttpTransfer(method, "127.0.0.1", server.Port(), path.c_str(), out, nullptr, "12345", 5, 3000);
     ASSERT_GE(slot, 0) << method;
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_NOT_FOUND);
@@ -107,13 +118,16 @@ TEST_F(HttpFixture, CreationRefusesBadArguments) {
   void* held = &block;
   EXPECT_EQ(CreateHttpTransfer(7, "127.0.0.1", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
-  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, std::string(128, 'h').c_str(), 80, "/", file_.c_str(), nullptr, nullptr, 0, 100),
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, std::string(128, 'h').c_str(), 80, "/", file_.c_str(), nullptr,
+                               nullptr, 0, 100),
             -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 0, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
   // Nothing may add lines to the request.
-  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/a HTTP/1.0\r\nX: y", file_.c_str(), nullptr, nullptr, 0, 100),
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/a HTTP/1.0\r\nX: y", file_.c_str(), nullptr,
+                               nullptr, 0, 100),
             -1);
-  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1\n", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1\n", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100),
+            -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "host name", 80, "/", file_.c_str(), nullptr, nullptr, 0, 100), -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/", nullptr, nullptr, nullptr, 0, 100), -1);
   EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", 80, "/", file_.c_str(), &block, nullptr, 0, 100), -1);
@@ -123,7 +137,8 @@ TEST_F(HttpFixture, CreationRefusesBadArguments) {
   PlatSocket probe = PlatSocketListen(kLoopback, 0, 1);
   int closedPort = PlatSocketLocalPort(probe);
   PlatSocketClose(probe);
-  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", closedPort, "/", nullptr, &block, nullptr, 0, 1000), -1);
+  EXPECT_EQ(CreateHttpTransfer(HTTP_GET, "127.0.0.1", closedPort, "/", nullptr, &block, nullptr, 0, 1000),
+            -1);
   EXPECT_EQ(GetHttpTransferCount(), 0);
   EXPECT_EQ(NetWork.HandleCount, 0);
 }
@@ -145,7 +160,8 @@ TEST_F(HttpFixture, EmptyTableAndBadSlots) {
 TEST_F(HttpFixture, GetToFileWithALengthInPiecesWhileTheConnectionStaysOpen) {
   std::string body = Body(20000, 1);
   ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nServer: test\r\nContent-Length: 20000\r\n"), Pause(20),
-                             Say("\r\n" + body.substr(0, 7000)), Pause(20), Say(body.substr(7000)), KeepOpen()});
+                             Say("\r\n" + body.substr(0, 7000)), Pause(20), Say(body.substr(7000)),
+                             KeepOpen()});
   int slot = Get(server, "/file");
   ASSERT_GE(slot, 0);
   EXPECT_EQ(GetHttpTransferCount(), 1);
@@ -166,8 +182,8 @@ TEST_F(HttpFixture, GetToFileWithALengthInPiecesWhileTheConnectionStaysOpen) {
 
 TEST_F(HttpFixture, GetToMemoryHandsTheBlockOver) {
   std::string body = Body(5000, 2);
-  ScriptedHttpServer server({Say("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body.substr(0, 100)), Pause(10),
-                             Say(body.substr(100)), CloseIt()});
+  ScriptedHttpServer server({Say("HTTP/1.1 200 OK\r\nContent-Length: 5000\r\n\r\n" + body.substr(0, 100)),
+                             Pause(10), Say(body.substr(100)), CloseIt()});
   void* block = nullptr;
   int slot = Get(server, "/m", &block);
   ASSERT_GE(slot, 0);
@@ -208,8 +224,8 @@ TEST_F(HttpFixture, StatusCodesOtherThan200Fail) {
   LogText().clear();
   for (int method : {HTTP_POST, HTTP_HEAD}) {
     ScriptedHttpServer server({Say("HTTP/1.0 404 Not Found\n\n")});
-    int slot = CreateHttpTransfer(method, "127.0.0.1", server.Port(), "/", method == HTTP_POST ? file_.c_str() : nullptr,
-                                  nullptr, "x", 1, 3000);
+    int slot = CreateHttpTransfer(method, "127.0.0.1", server.Port(), "/",
+                                  method == HTTP_POST ? file_.c_str() : nullptr, nullptr, "x", 1, 3000);
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_NOT_FOUND);
     DeleteHttpTransfer(slot);
@@ -221,8 +237,8 @@ TEST_F(HttpFixture, AnAnswerWithoutLengthEndsWithTheServersClose) {
   // However the close falls between the steps, a body read to the close is complete.
   for (int pause : {0, 30}) {
     std::string body = Body(9000, 3);
-    ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nContent-Type: x\r\n\r\n" + body.substr(0, 4000)), Pause(pause),
-                               Say(body.substr(4000)), Pause(pause), CloseIt()});
+    ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nContent-Type: x\r\n\r\n" + body.substr(0, 4000)),
+                               Pause(pause), Say(body.substr(4000)), Pause(pause), CloseIt()});
     int slot = Get(server, "/");
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
@@ -268,7 +284,7 @@ TEST_F(HttpFixture, ContentLengthVariants) {
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_NO_MEMORY);
     EXPECT_EQ(block, nullptr);
-    EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, before + 1);   // the transfer alone
+    EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, before + 1);  // the transfer alone
     EXPECT_EQ(LogCount("Alloc num"), 0);
     DeleteHttpTransfer(slot);
   }
@@ -291,14 +307,14 @@ TEST_F(HttpFixture, ContentLengthVariants) {
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
     EXPECT_EQ(Text(block, 4), "wxyz");
-    EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, blocks_ + 2);   // the block and the transfer
+    EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, blocks_ + 2);  // the block and the transfer
     TrackedFree(block);
     DeleteHttpTransfer(slot);
   }
   // Other letter case and a missing blank are not a length: the body runs to the close.
   {
-    ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\ncontent-length: 2\r\nContent-Length:3\r\n\r\nabcdef"),
-                               CloseIt()});
+    ScriptedHttpServer server(
+        {Say("HTTP/1.0 200 OK\r\ncontent-length: 2\r\nContent-Length:3\r\n\r\nabcdef"), CloseIt()});
     int slot = Get(server, "/");
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
@@ -356,15 +372,18 @@ TEST_F(HttpFixture, UnreadableAnswerLinesFailTheTransfer) {
     }
   }
   // A HEAD answer's long line is as unreadable.
-  ScriptedHttpServer server({Say("HTTP/1.0 200 OK\n" + std::string(280, 'x') + "\nContent-Length: 5\n\n"), KeepOpen()});
-  int slot = CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", server.Port(), "/", nullptr, nullptr, nullptr, 0, 3000);
+  ScriptedHttpServer server(
+      {Say("HTTP/1.0 200 OK\n" + std::string(280, 'x') + "\nContent-Length: 5\n\n"), KeepOpen()});
+  int slot =
+      CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", server.Port(), "/", nullptr, nullptr, nullptr, 0, 3000);
   ASSERT_TRUE(StepUntilDone(slot));
   ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_PROTOCOL);
 }
 
 TEST_F(HttpFixture, ResetAndSilentServersFailWithTheClose) {
   {
-    ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nab"), Pause(10), ResetIt()});
+    ScriptedHttpServer server(
+        {Say("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nab"), Pause(10), ResetIt()});
     int slot = Get(server, "/");
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_CLOSED);
@@ -381,7 +400,8 @@ TEST_F(HttpFixture, HeadReadsTheLength) {
   {
     ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nServer: t\r\n\r\n"), Pause(20),
                                Say("Content-Length: 777\r\nX: y\r\n"), KeepOpen()});
-    int slot = CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", server.Port(), "/h", nullptr, nullptr, nullptr, 0, 3000);
+    int slot =
+        CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", server.Port(), "/h", nullptr, nullptr, nullptr, 0, 3000);
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
     EXPECT_EQ(GetHttpTransfer(slot)->ContentLength, 777);
@@ -392,7 +412,8 @@ TEST_F(HttpFixture, HeadReadsTheLength) {
   }
   {
     ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nServer: t\r\n\r\n"), CloseIt()});
-    int slot = CreateHttpTransfer(HTTP_HEAD, "localhost", server.Port(), "/h", nullptr, nullptr, nullptr, 0, 3000);
+    int slot =
+        CreateHttpTransfer(HTTP_HEAD, "localhost", server.Port(), "/h", nullptr, nullptr, nullptr, 0, 3000);
     ASSERT_GE(slot, 0);
     ASSERT_TRUE(StepUntilDone(slot));
     ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_CLOSED);
@@ -413,8 +434,8 @@ TEST_F(HttpFixture, AFourMebibytePostGoesOutWhole) {
   EXPECT_EQ(Text(block, 3000), answer);
   TrackedFree(block);
   server.Join();
-  std::string head = "POST /up HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(server.Port()) +
-                     "\nContent-Length: 4194304\n\n";
+  std::string head =
+      "POST /up HTTP/1.0\nHost: 127.0.0.1:" + std::to_string(server.Port()) + "\nContent-Length: 4194304\n\n";
   ASSERT_EQ(server.Request().size(), head.size() + post.size());
   EXPECT_EQ(server.Request().substr(0, head.size()), head);
   EXPECT_TRUE(server.Request().compare(head.size(), post.size(), post) == 0);
@@ -423,7 +444,8 @@ TEST_F(HttpFixture, AFourMebibytePostGoesOutWhole) {
 TEST_F(HttpFixture, PostToFileWithoutLengthTakesOneReceivePerStep) {
   std::string answer = Body(3000, 6);
   ScriptedHttpServer server({Say("HTTP/1.0 200 OK\n\n" + answer), Pause(10), CloseIt()});
-  int slot = CreateHttpTransfer(HTTP_POST, "127.0.0.1", server.Port(), "/p", file_.c_str(), nullptr, "", 0, 3000);
+  int slot =
+      CreateHttpTransfer(HTTP_POST, "127.0.0.1", server.Port(), "/p", file_.c_str(), nullptr, "", 0, 3000);
   ASSERT_GE(slot, 0);
   ASSERT_TRUE(StepUntilDone(slot));
   ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);

@@ -18,8 +18,8 @@ namespace nettest {
 
 struct ServerAction {
   enum Kind { Send, Pause, Close, Reset, KeepOpen } What;
-  std::string Bytes;   // Send
-  int Ms = 0;          // Pause
+  std::string Bytes;  // Send
+  int Ms = 0;         // Pause
 };
 inline ServerAction Say(std::string bytes) { return {ServerAction::Send, std::move(bytes), 0}; }
 inline ServerAction Pause(int ms) { return {ServerAction::Pause, {}, ms}; }
@@ -131,8 +131,9 @@ inline bool StepUntilDone(int slot) {
     PlatSleep(1);
   }
   const HttpTransfer* t = GetHttpTransfer(slot);
-  ADD_FAILURE() << "transfer " << slot << " still running at step " << t->Step << ", length " << t->ContentLength
-                << ", received " << t->Received << ", request bytes sent " << t->RequestSent << ", count " << GetHttpTransferCount();
+  ADD_FAILURE() << "transfer " << slot << " still running at step " << t->Step << ", length "
+                << t->ContentLength << ", received " << t->Received << ", request bytes sent "
+                << t->RequestSent << ", count " << GetHttpTransferCount();
   return false;
 }
 
@@ -172,7 +173,8 @@ class HttpFixture : public ::testing::Test {
   int sockets_ = 0;
   int blocks_ = 0;
   std::string file_ = (std::filesystem::temp_directory_path() /
-                       ("vx_http_" + std::to_string(std::random_device{}()) + ".bin")).string();
+                       ("vx_http_" + std::to_string(std::random_device{}()) + ".bin"))
+                          .string();
   ~HttpFixture() override {
     std::error_code ec;
     std::filesystem::remove(file_, ec);

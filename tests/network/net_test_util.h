@@ -53,7 +53,8 @@ class CapturedLog {
     std::filesystem::create_directories(dir_);
     SystemState.Kept.Log = LogSettings{};
     SystemState.Log = LogState{};
-    StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory, dir_.string().c_str());
+    StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory,
+             dir_.string().c_str());
     LogText().clear();
     PlatSetDebugSink(CaptureLog);
     PlatSetMillisecondHook(SteppingClock);

@@ -155,7 +155,8 @@ TEST_F(NetTransfer, ShortSendsResumeOnWriteEventsAndLaterSendsMakeOnePacket) {
   // Only write events move the rest: nothing here calls a send entry.
   bool drained = PumpUntil([&] { return r->SendRing.Stored == 0; });
   reader.join();
-  ASSERT_TRUE(drained) << r->SendRing.Stored << " left, " << r->OutgoingLeft << " of the packet, peer got " << got.size();
+  ASSERT_TRUE(drained) << r->SendRing.Stored << " left, " << r->OutgoingLeft << " of the packet, peer got "
+                       << got.size();
   std::vector<uint8_t> want = Packet(big);
   auto tail = Packet({'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', 'l'});
   want.insert(want.end(), tail.begin(), tail.end());
@@ -199,10 +200,15 @@ TEST_F(NetTransfer, DirectModePassesBytesStraightThrough) {
   EXPECT_EQ(std::string(rest, 2), "de");
 
   // A two-byte character whose second byte is 0x0A is no line end.
-  ASSERT_TRUE(SendAll(peer, "\x83\x0A" "x\n", 4));
+  ASSERT_TRUE(SendAll(peer,
+                      "\x83\x0A"
+                      "x\n",
+                      4));
   ASSERT_TRUE(PumpUntil([&] { return PlatSocketPending(GetNetWorkRecord(h)->Socket) == 4; }));
   ASSERT_EQ(NetWorkRecvLine(h, line), 0);
-  EXPECT_STREQ(line, "\x83\x0A" "x");
+  EXPECT_STREQ(line,
+               "\x83\x0A"
+               "x");
 
   // A zero byte before the line end.
   ASSERT_TRUE(SendAll(peer, "a\0b\n", 4));
@@ -221,10 +227,12 @@ TEST_F(NetTransfer, DirectModePassesBytesStraightThrough) {
   PlatSocketClose(peer);
   DropPeer(peer);
   std::vector<char> sink(400);
-  ASSERT_TRUE(PumpUntil([&] {
-    NetWorkRecv(h, sink.data(), int(sink.size()));
-    return GetNetWorkDataLength(h) == 0;
-  }, 0));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        NetWorkRecv(h, sink.data(), int(sink.size()));
+        return GetNetWorkDataLength(h) == 0;
+      },
+      0));
 }
 
 TEST_F(NetTransfer, NoticesDispatchedInsideAReceiveOrSendDoNotEnterThemAgain) {

@@ -155,10 +155,12 @@ TEST(PlatformThread, CriticalSectionIsRecursiveAndThreadIdsDiffer) {
   PlatDestroyCriticalSection(cs);
 
   static std::atomic<uint32_t> other{0};
-  PlatThread t = PlatCreateThread([](void*) -> uint32_t {
-    other = PlatCurrentThreadId();
-    return 0;
-  }, nullptr);
+  PlatThread t = PlatCreateThread(
+      [](void*) -> uint32_t {
+        other = PlatCurrentThreadId();
+        return 0;
+      },
+      nullptr);
   PlatJoinThread(t);
   EXPECT_NE(other.load(), 0u);
   EXPECT_NE(other.load(), PlatCurrentThreadId());

@@ -10,11 +10,35 @@ namespace {
 // SDL scancode numbers (USB usage ids), written out because tests see no SDL
 // header.
 enum : int {
-  kScA = 4, kScB = 5, kScX = 27, kScZ = 29, kSc1 = 30, kSc0 = 39, kScReturn = 40, kScEscape = 41,
-  kScBackspace = 42, kScTab = 43, kScSpace = 44, kScF1 = 58, kScF10 = 67, kScF12 = 69,
-  kScRight = 79, kScLeft = 80, kScDown = 81, kScUp = 82, kScKp1 = 89, kScKp2 = 90, kScKp0 = 98,
-  kScKpEnter = 88, kScLCtrl = 224, kScLShift = 225, kScLAlt = 226, kScRCtrl = 228, kScRShift = 229,
-  kScDelete = 76, kScHome = 74,
+  kScA = 4,
+  kScB = 5,
+  kScX = 27,
+  kScZ = 29,
+  kSc1 = 30,
+  kSc0 = 39,
+  kScReturn = 40,
+  kScEscape = 41,
+  kScBackspace = 42,
+  kScTab = 43,
+  kScSpace = 44,
+  kScF1 = 58,
+  kScF10 = 67,
+  kScF12 = 69,
+  kScRight = 79,
+  kScLeft = 80,
+  kScDown = 81,
+  kScUp = 82,
+  kScKp1 = 89,
+  kScKp2 = 90,
+  kScKp0 = 98,
+  kScKpEnter = 88,
+  kScLCtrl = 224,
+  kScLShift = 225,
+  kScLAlt = 226,
+  kScRCtrl = 228,
+  kScRShift = 229,
+  kScDelete = 76,
+  kScHome = 74,
 };
 
 TEST(KeyCodeTable, KeysTheGameUsesMapToTheirCodes) {
@@ -134,8 +158,10 @@ TEST(KeyTable, NoTwoKeysCollideButTheSharedOnes) {
   // The modifiers and Enter keys: two scancodes each, one virtual key, two codes.
   const struct {
     int Left, Right, VirtualKey;
-  } kPairs[] = {{kScLCtrl, kScRCtrl, VK_CONTROL}, {kScLShift, kScRShift, VK_SHIFT},
-                {kScLAlt, 230, VK_MENU}, {kScReturn, kScKpEnter, VK_RETURN}};
+  } kPairs[] = {{kScLCtrl, kScRCtrl, VK_CONTROL},
+                {kScLShift, kScRShift, VK_SHIFT},
+                {kScLAlt, 230, VK_MENU},
+                {kScReturn, kScKpEnter, VK_RETURN}};
   for (const auto& p : kPairs) {
     PlatKeyInfo a, b;
     ASSERT_EQ(PlatKeyFromScancode(p.Left, &a), 0);

@@ -170,7 +170,7 @@ TEST_F(SocketLayerTest, OneReadNoticeQueuedAtMost) {
     ASSERT_EQ(PlatSocketSend(client, "x", 1), 1);
     PlatSleep(1);
     PlatMsg m;
-    PlatPeekMessage(&m, window_, 0);   // polls without taking
+    PlatPeekMessage(&m, window_, 0);  // polls without taking
   }
   Pump();
   EXPECT_EQ(Count(server, PLAT_FD_READ), 1);
@@ -249,7 +249,8 @@ TEST_F(SocketLayerTest, ConnectIsToldThenWrite) {
   int port = PlatSocketLocalPort(listener);
   PlatSocket out = Own(PlatSocketConnect(kLoopback, port, 0, 0));
   ASSERT_EQ(PlatSocketAsyncSelect(out, window_, kMsg,
-                                  PLAT_FD_READ | PLAT_FD_WRITE | PLAT_FD_CLOSE | PLAT_FD_CONNECT), 0);
+                                  PLAT_FD_READ | PLAT_FD_WRITE | PLAT_FD_CLOSE | PLAT_FD_CONNECT),
+            0);
   EXPECT_EQ(PumpFor(out, PLAT_FD_WRITE), 1);
   ASSERT_EQ(Count(out, PLAT_FD_CONNECT), 1);
   EXPECT_EQ(Last(out, PLAT_FD_CONNECT)->Error, 0);
@@ -284,8 +285,8 @@ TEST_F(SocketLayerTest, ClosingDropsQueuedNoticesAndIdsAreNeverReused) {
   ASSERT_EQ(PlatSocketSend(client, "data", 4), 4);
   // Let the notices queue up without taking them.
   PlatMsg m;
-  for (int i = 0; i < 50 && !PlatHasQueuedMessage(window_, kMsg, server, PlatSocketEventWord(PLAT_FD_READ, 0));
-       ++i) {
+  for (int i = 0;
+       i < 50 && !PlatHasQueuedMessage(window_, kMsg, server, PlatSocketEventWord(PLAT_FD_READ, 0)); ++i) {
     PlatPeekMessage(&m, window_, 0);
     PlatSleep(1);
   }

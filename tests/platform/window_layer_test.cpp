@@ -325,7 +325,9 @@ TEST(WindowClassLock, SecondHolderIsRefusedUntilReleased) {
 }
 
 namespace {
-intptr_t DefaultProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) { return PlatDefWindowProc(w, m, wp, lp); }
+intptr_t DefaultProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
+  return PlatDefWindowProc(w, m, wp, lp);
+}
 }  // namespace
 
 TEST(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
@@ -340,8 +342,8 @@ TEST(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
 
   PlatWindowClass c{0, DefaultProc, 0, name.c_str()};
   ASSERT_EQ(PlatRegisterClass(&c), 0);
-  PlatWindow window = PlatCreateWindow(0, name.c_str(), "\x83\x65\x83\x58\x83\x67", WS_POPUP | WS_CAPTION | WS_VISIBLE,
-                                       0, 0, 640, 480);
+  PlatWindow window = PlatCreateWindow(0, name.c_str(), "\x83\x65\x83\x58\x83\x67",
+                                       WS_POPUP | WS_CAPTION | WS_VISIBLE, 0, 0, 640, 480);
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(PlatFindWindowByClass(name.c_str()), 1);
   PlatMsg m;

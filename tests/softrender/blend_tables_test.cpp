@@ -16,7 +16,7 @@ TEST_F(BlendTablesTest, ProductTableTruncatesTheQuotient) {
 TEST_F(BlendTablesTest, SignedProductTableRoundsTowardZero) {
   EXPECT_EQ(MemImgSignedProductTable[128][-255 + 255], -128);
   EXPECT_EQ(MemImgSignedProductTable[255][-1 + 255], -1);
-  EXPECT_EQ(MemImgSignedProductTable[100][-1 + 255], 0);   // -0.39 toward zero
+  EXPECT_EQ(MemImgSignedProductTable[100][-1 + 255], 0);  // -0.39 toward zero
   EXPECT_EQ(MemImgSignedProductTable[100][1 + 255], 0);
   EXPECT_EQ(MemImgSignedProductTable[255][255 + 255], 255);
   for (int a = 0; a < 256; a += 17)
@@ -26,14 +26,14 @@ TEST_F(BlendTablesTest, SignedProductTableRoundsTowardZero) {
 
 TEST_F(BlendTablesTest, LerpTableCorners) {
   auto lerp = [](int k, int r, int c) { return MemImgLerp64Table[(k * 64 + r) * 64 + c]; };
-  EXPECT_EQ(lerp(0, 63, 0), 0);     // k = 0 keeps c
+  EXPECT_EQ(lerp(0, 63, 0), 0);  // k = 0 keeps c
   EXPECT_EQ(lerp(0, 0, 63), 63);
-  EXPECT_EQ(lerp(63, 63, 0), 63);   // k = 63 takes r
+  EXPECT_EQ(lerp(63, 63, 0), 63);  // k = 63 takes r
   EXPECT_EQ(lerp(63, 0, 63), 0);
   EXPECT_EQ(lerp(63, 63, 63), 63);
   EXPECT_EQ(lerp(0, 0, 0), 0);
-  EXPECT_EQ(lerp(32, 63, 0), 32);   // floor(63 * 32 / 63)
-  EXPECT_EQ(lerp(25, 31, 0), 12);   // floor(31 * 25 / 63) = 12.3
+  EXPECT_EQ(lerp(32, 63, 0), 32);  // floor(63 * 32 / 63)
+  EXPECT_EQ(lerp(25, 31, 0), 12);  // floor(31 * 25 / 63) = 12.3
 }
 
 TEST_F(BlendTablesTest, LevelTableIdentityAllOpaqueAndHardStep) {
@@ -61,7 +61,8 @@ TEST(BlendTablesFormulaTest, EveryEntryMatchesItsFormula) {
     for (int x = -255; x <= 255; ++x) bad += MemImgSignedProductTable[a][x + 255] != x * a / 255;
   for (int k = 0; k < 64; ++k)
     for (int r = 0; r < 64; ++r)
-      for (int c = 0; c < 64; ++c) bad += MemImgLerp64Table[(k * 64 + r) * 64 + c] != (r * k + c * (63 - k)) / 63;
+      for (int c = 0; c < 64; ++c)
+        bad += MemImgLerp64Table[(k * 64 + r) * 64 + c] != (r * k + c * (63 - k)) / 63;
   EXPECT_EQ(bad, 0);
   for (int border = 0; border < 256; border += 3) {
     for (int range = 0; range < 256; range += 5) {
@@ -69,7 +70,10 @@ TEST(BlendTablesFormulaTest, EveryEntryMatchesItsFormula) {
       const int r = range + 1, base = 256 - (65536 / r + 256) * border / 256;
       for (int i = 0; i < 256; ++i) {
         const int v = i * 256 / r + base;
-        ASSERT_EQ(BlendGraphLevelTable[i], v < 0 ? 0 : v > 255 ? 255 : v) << border << " " << range << " " << i;
+        ASSERT_EQ(BlendGraphLevelTable[i], v < 0     ? 0
+                                           : v > 255 ? 255
+                                                     : v)
+            << border << " " << range << " " << i;
       }
     }
   }

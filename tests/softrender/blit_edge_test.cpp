@@ -166,8 +166,10 @@ TEST_F(BlitEdgeTest, AlphaZeroInMultiplyDependsOnTheLoopKind) {
       src.m.Base->RunTableValid = 0;
       DrawMemImg(&dst.m, &src.m, 1, 0, 1, nullptr);
       const uint32_t got = depth ? (dst.Get32(1, 0) & 0xFFFFFF) : dst.Get16(1, 0);
-      if (mode == 4) EXPECT_EQ(got, 0u);
-      else EXPECT_EQ(got, depth ? 0x666666u : 0x6666u) << mode;
+      if (mode == 4)
+        EXPECT_EQ(got, 0u);
+      else
+        EXPECT_EQ(got, depth ? 0x666666u : 0x6666u) << mode;
       ASSERT_EQ(BuildMemImgRunTable(&src.m), 0);
     }
   }
@@ -175,7 +177,9 @@ TEST_F(BlitEdgeTest, AlphaZeroInMultiplyDependsOnTheLoopKind) {
 
 TEST_F(BlitEdgeTest, SixteenBitModeOneLerpAgainstSignedProduct) {
   const uint32_t s = (31u << 11) | (40u << 5) | 3u, d = (2u << 11) | (10u << 5) | 30u;
-  auto lerp = [](int k, int r, int c) { return static_cast<uint32_t>(MemImgLerp64Table[(k * 64 + r) * 64 + c]); };
+  auto lerp = [](int k, int r, int c) {
+    return static_cast<uint32_t>(MemImgLerp64Table[(k * 64 + r) * 64 + c]);
+  };
   const uint32_t want = lerp(25, 31, 2) << 11 | lerp(25, 40, 10) << 5 | lerp(25, 3, 30);
   EXPECT_EQ(Draw1(MEMIMG_TYPE_RGB565, s, d, 1, 100), want);
   // Through the run table: d + S[100][s - d].
@@ -189,7 +193,8 @@ TEST_F(BlitEdgeTest, SixteenBitModeOneLerpAgainstSignedProduct) {
   DrawMemImg(&dst.m, &src.m, 0, 0, 1, nullptr);
   auto sp = [](int diff) { return MemImgSignedProductTable[100][diff + 255]; };
   const uint32_t viaRuns = static_cast<uint32_t>(2 + sp(31 - 2)) << 11 |
-                           static_cast<uint32_t>(10 + sp(40 - 10)) << 5 | static_cast<uint32_t>(30 + sp(3 - 30));
+                           static_cast<uint32_t>(10 + sp(40 - 10)) << 5 |
+                           static_cast<uint32_t>(30 + sp(3 - 30));
   EXPECT_EQ(dst.Get16(0, 0), viaRuns);
   EXPECT_NE(viaRuns, want);
 }
@@ -251,20 +256,20 @@ TEST_F(BlitEdgeTest, RefusalsLeaveTheDestinationByteIdentical) {
   const auto before32 = d32.Snapshot(), before16 = d16.Snapshot(), beforeP = pal32.Snapshot(),
              beforeA = alpha32.Snapshot();
   ApplyState(RefBlendState{{0, 0, 6, 4}, 0, 255, 0xFFFFFF, false});
-  DrawMemImg(&d32.m, &s16.m, 0, 0, 0, nullptr);       // types differ
-  DrawMemImg(&pal32.m, &s32.m, 0, 0, 0, nullptr);     // palette destination
-  DrawMemImg(&alpha32.m, &s32.m, 0, 0, 0, nullptr);   // alpha destination
-  DrawMemImg(&d32.m, &s32.m, 0, 0, 0, &smallG.m);     // blend graph smaller than the source
-  DrawMemImg(&d32.m, &s32.m, 0, 0, 0, &notGraph.m);   // blend graph of another type
-  DrawMemImg(&d32.m, &s32.m, 6, 0, 0, nullptr);       // wholly outside
+  DrawMemImg(&d32.m, &s16.m, 0, 0, 0, nullptr);      // types differ
+  DrawMemImg(&pal32.m, &s32.m, 0, 0, 0, nullptr);    // palette destination
+  DrawMemImg(&alpha32.m, &s32.m, 0, 0, 0, nullptr);  // alpha destination
+  DrawMemImg(&d32.m, &s32.m, 0, 0, 0, &smallG.m);    // blend graph smaller than the source
+  DrawMemImg(&d32.m, &s32.m, 0, 0, 0, &notGraph.m);  // blend graph of another type
+  DrawMemImg(&d32.m, &s32.m, 6, 0, 0, nullptr);      // wholly outside
   DrawMemImg(&d32.m, &s32.m, -3, 1, 0, nullptr);
   DrawMemImg(&d16.m, &s16.m, INT32_MAX - 1, INT32_MAX - 1, 0, nullptr);
   ApplyState(RefBlendState{{0, 0, 6, 4}, 7, 255, 0xFFFFFF, false});
-  DrawMemImg(&d32.m, &s32.m, 0, 0, 0, nullptr);       // mode 7
+  DrawMemImg(&d32.m, &s32.m, 0, 0, 0, nullptr);  // mode 7
   ApplyState(RefBlendState{{0, 0, 6, 4}, 3, 0, 0xFFFFFF, false});
-  DrawMemImg(&d16.m, &s16.m, 0, 0, 0, nullptr);       // subtract by 0
+  DrawMemImg(&d16.m, &s16.m, 0, 0, 0, nullptr);  // subtract by 0
   ApplyState(RefBlendState{{3, 3, 3, 3}, 0, 0, 0xFFFFFF, false});
-  DrawMemImg(&d16.m, &s16.m, 0, 0, 0, nullptr);       // empty clip
+  DrawMemImg(&d16.m, &s16.m, 0, 0, 0, nullptr);  // empty clip
   MEMIMG uninit{};
   DrawMemImg(&d32.m, &uninit, 0, 0, 0, nullptr);
   DrawMemImg(&uninit, &s32.m, 0, 0, 0, nullptr);

@@ -51,9 +51,12 @@ void RandomiseSource(TestImg& img, SrcSort sort, bool is32, std::mt19937& rng) {
       if (sort == kAlpha) {
         p[is32 ? 3 : 2] = pick == 0 ? 0 : pick == 1 ? 255 : static_cast<uint8_t>(any(rng));
       } else if (pick == 0) {
-        if (sort == kPalette) *p = static_cast<uint8_t>(b->TransColor);
-        else if (is32) img.Set32(x, y, b->TransColor);
-        else img.Set16(x, y, b->TransColor);
+        if (sort == kPalette)
+          *p = static_cast<uint8_t>(b->TransColor);
+        else if (is32)
+          img.Set32(x, y, b->TransColor);
+        else
+          img.Set16(x, y, b->TransColor);
       }
     }
 }
@@ -66,8 +69,8 @@ struct Placement {
 Placement PickPlacement(const SweepSize& z, bool clipped, std::mt19937& rng) {
   const int freeX = z.DestW - 4 - z.SrcW + 1, freeY = z.DestH - 4 - z.SrcH + 1;
   if (!clipped) return {2 + static_cast<int>(rng() % freeX), 2 + static_cast<int>(rng() % freeY)};
-  const Placement kCut[] = {{-3, 4},           {z.DestW - 7, 1}, {5, z.DestH - 6}, {0, -4},
-                            {z.DestW - 5, 8},  {z.DestW + 3, 3}, {-z.SrcW, -7},    {3, 5}};
+  const Placement kCut[] = {{-3, 4},          {z.DestW - 7, 1}, {5, z.DestH - 6}, {0, -4},
+                            {z.DestW - 5, 8}, {z.DestW + 3, 3}, {-z.SrcW, -7},    {3, 5}};
   return kCut[rng() % 8];
 }
 
@@ -94,7 +97,8 @@ int RunSweep(const SweepSize& z, uint32_t seed, int pStride, int* drawsOut) {
               {
                 const bool mmx = rng() % 2 == 0;  // sampled: it matters to 32-bit fast loops only
                 RandomiseSource(s.src, sort, is32, rng);
-                for (size_t i = 0; i < s.graph.Bytes(); ++i) s.graph.m.Base->Pixels[i] = static_cast<uint8_t>(rng());
+                for (size_t i = 0; i < s.graph.Bytes(); ++i)
+                  s.graph.m.Base->Pixels[i] = static_cast<uint8_t>(rng());
                 BuildBlendGraphLevelTable(static_cast<int>(rng() % 256), static_cast<int>(rng() % 256));
                 if (runTable) BuildMemImgRunTable(&s.src.m);
                 std::vector<uint8_t> init(s.dest.Bytes());
@@ -117,10 +121,11 @@ int RunSweep(const SweepSize& z, uint32_t seed, int pStride, int* drawsOut) {
                 ++draws;
                 if (s.dest.Snapshot() != want) {
                   if (++failures <= 10)
-                    ADD_FAILURE() << "seed " << seed << " bits " << (is32 ? 32 : 16) << " src " << sortI << " run "
-                                  << runTable << " mode " << st.Mode << " p " << st.Param << " tint " << tint
-                                  << " graph " << graph << " trans " << trans << " clipped " << clipped << " mmx "
-                                  << mmx << " at " << pl.X << "," << pl.Y;
+                    ADD_FAILURE() << "seed " << seed << " bits " << (is32 ? 32 : 16) << " src " << sortI
+                                  << " run " << runTable << " mode " << st.Mode << " p " << st.Param
+                                  << " tint " << tint << " graph " << graph << " trans " << trans
+                                  << " clipped " << clipped << " mmx " << mmx << " at " << pl.X << ","
+                                  << pl.Y;
                 }
               }
             }
@@ -165,7 +170,8 @@ TEST_F(BlitSweepTest, SentinelBorderAroundTheClipIsNeverWritten) {
       for (int i = 0; i < 40; ++i) {
         std::memset(dest.m.Base->Pixels, 0xA5, dest.Bytes());
         ApplyState(RefBlendState{kClip, mode, 200, 0xFFFFFF, false});
-        DrawMemImg(&dest.m, &src.m, static_cast<int>(rng() % 30) - 10, static_cast<int>(rng() % 24) - 8, 0, nullptr);
+        DrawMemImg(&dest.m, &src.m, static_cast<int>(rng() % 30) - 10, static_cast<int>(rng() % 24) - 8, 0,
+                   nullptr);
         const int bpp = depth ? 4 : 2;
         for (int y = 0; y < kDestH; ++y)
           for (int x = 0; x < kDestW; ++x) {

@@ -49,7 +49,7 @@ TEST_F(MemImgTest, FlagsAreForcedByTypeAndPalette) {
   ASSERT_EQ(g.Make(4, 4, MEMIMG_TYPE_GRAY8, 1, 1, 1), 0);
   EXPECT_EQ(g.m.Base->PaletteFlag, 0u);
   EXPECT_EQ(g.m.Base->AlphaFlag, 0u);
-  EXPECT_EQ(g.m.Base->RunTable, nullptr);  // no run table for blend graphs
+  EXPECT_EQ(g.m.Base->RunTable, nullptr);                                   // no run table for blend graphs
   EXPECT_EQ(InitializeMemImg(&g.m, 4, 4, -1, 0, 0, 0, 0, 0, nullptr), -1);  // already initialised
 }
 

@@ -29,7 +29,10 @@ TEST_F(PrimitivesTest, FillMatchesTheBlitOfASolidImage) {
       for (size_t i = 0; i < dest.Bytes(); ++i) dest.m.Base->Pixels[i] = static_cast<uint8_t>(rng());
       static const int kModes[] = {0, 1, 2, 3, 4, 10, 11, 7};
       static const int kParams[] = {0, 1, 128, 255, 200};
-      RefBlendState st{{1, 1, 19, 8}, kModes[rng() % 8], kParams[rng() % 5], rng() % 2 ? 0xFFFFFFu : static_cast<uint32_t>(rng() & 0xFFFFFF),
+      RefBlendState st{{1, 1, 19, 8},
+                       kModes[rng() % 8],
+                       kParams[rng() % 5],
+                       rng() % 2 ? 0xFFFFFFu : static_cast<uint32_t>(rng() & 0xFFFFFF),
                        rng() % 2 == 0};
       const uint32_t colour = is32 ? static_cast<uint32_t>(rng()) : rng() & 0xFFFF;
       int x1 = static_cast<int>(rng() % 24) - 2, y1 = static_cast<int>(rng() % 12) - 2;
@@ -43,8 +46,10 @@ TEST_F(PrimitivesTest, FillMatchesTheBlitOfASolidImage) {
         TestImg solid;
         ASSERT_EQ(solid.Make(r.Right - r.Left, r.Bottom - r.Top, type), 0);
         const uint32_t c = (st.Tint & 0xFFFFFF) == 0xFFFFFF ? colour : TintRef(colour, st.Tint, is32);
-        if (is32) solid.Fill32(c);
-        else solid.Fill16(c);
+        if (is32)
+          solid.Fill32(c);
+        else
+          solid.Fill16(c);
         RefBlendState rs = st;
         rs.Tint = 0xFFFFFF;
         RefDrawMemImg(&dest.m, &solid.m, r.Left, r.Top, 0, nullptr, rs);
@@ -53,7 +58,8 @@ TEST_F(PrimitivesTest, FillMatchesTheBlitOfASolidImage) {
       dest.Restore(init);
       ApplyState(st);
       FillMemImgBoxXY(&dest.m, x1, y1, x2, y2, colour);
-      ASSERT_EQ(dest.Snapshot(), want) << "mode " << st.Mode << " p " << st.Param << " tint " << std::hex << st.Tint;
+      ASSERT_EQ(dest.Snapshot(), want)
+          << "mode " << st.Mode << " p " << st.Param << " tint " << std::hex << st.Tint;
     }
   }
 }
@@ -66,7 +72,8 @@ TEST_F(PrimitivesTest, FillIsExclusiveTintedAndRefusesPaletteAndAlphaImages) {
   a.Fill32(0);
   ApplyState(RefBlendState{{0, 0, 6, 6}, 0, 0, 0x8040FF, false});
   FillMemImgBoxXY(&a.m, 1, 1, 3, 2, 0xFF808080);
-  EXPECT_EQ(a.Get32(1, 1), 0xFF000000u | (0x80u * 0x80 >> 8) << 16 | (0x80u * 0x40 >> 8) << 8 | (0x80u * 0xFF >> 8));
+  EXPECT_EQ(a.Get32(1, 1),
+            0xFF000000u | (0x80u * 0x80 >> 8) << 16 | (0x80u * 0x40 >> 8) << 8 | (0x80u * 0xFF >> 8));
   EXPECT_EQ(a.Get32(2, 1), a.Get32(1, 1));
   EXPECT_EQ(a.Get32(3, 1), 0u);
   EXPECT_EQ(a.Get32(1, 2), 0u);
@@ -93,8 +100,10 @@ TEST_F(PrimitivesTest, LongFillsWriteThePatternEverywhere) {
       TestImg a;
       ASSERT_EQ(a.Make(width, 3, is32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565), 0);
       for (int left : {0, 1, 3}) {
-        if (is32) a.Fill32(0x01020304);
-        else a.Fill16(0x0102);
+        if (is32)
+          a.Fill32(0x01020304);
+        else
+          a.Fill16(0x0102);
         const uint32_t colour = is32 ? 0xA1B2C3D4u : 0xA1B2u;
         ApplyState(PlainState(width, 3));
         FillMemImgBoxXY(&a.m, left, 0, width - 1, 3, colour);
@@ -102,7 +111,8 @@ TEST_F(PrimitivesTest, LongFillsWriteThePatternEverywhere) {
           for (int x = 0; x < width; ++x) {
             const bool in = x >= left && x < width - 1;
             const uint32_t want = in ? colour : (is32 ? 0x01020304u : 0x0102u);
-            ASSERT_EQ(is32 ? a.Get32(x, y) : a.Get16(x, y), want) << width << " " << left << " " << x << "," << y;
+            ASSERT_EQ(is32 ? a.Get32(x, y) : a.Get16(x, y), want)
+                << width << " " << left << " " << x << "," << y;
           }
       }
       FillMemImgBoxXY(&a.m, 0, 0, width, 3, 0x00C0FFEE);  // whole rows, back to back at width 128
@@ -123,8 +133,14 @@ std::set<std::pair<int, int>> BresenhamRef(int x0, int y0, int x1, int y1) {
     out.insert({x0, y0});
     if (x0 == x1 && y0 == y1) break;
     const int e2 = 2 * err;
-    if (e2 >= dy) { err += dy; x0 += sx; }
-    if (e2 <= dx) { err += dx; y0 += sy; }
+    if (e2 >= dy) {
+      err += dy;
+      x0 += sx;
+    }
+    if (e2 <= dx) {
+      err += dx;
+      y0 += sy;
+    }
   }
   return out;
 }
@@ -146,7 +162,8 @@ TEST_F(PrimitivesTest, LineDrawsEveryPixelOnceWithBothEnds) {
       for (int x = 0; x < 24; ++x) {
         const uint32_t v = a.Get16(x, y);
         if (v) ++count;
-        ASSERT_EQ(v, ref.count({x, y}) ? 1u : 0u) << x0 << "," << y0 << " -> " << x1 << "," << y1 << " at " << x << "," << y;
+        ASSERT_EQ(v, ref.count({x, y}) ? 1u : 0u)
+            << x0 << "," << y0 << " -> " << x1 << "," << y1 << " at " << x << "," << y;
       }
     EXPECT_EQ(count, ref.size());
   }
@@ -171,12 +188,15 @@ TEST_F(PrimitivesTest, LineIsClippedAndSurvivesHugeCoordinates) {
 TEST_F(PrimitivesTest, OutlineBlendsEachBorderPixelOnce) {
   TestImg a;
   ASSERT_EQ(a.Make(12, 10, MEMIMG_TYPE_XRGB32), 0);
-  struct Box { int x1, y1, x2, y2; } boxes[] = {{2, 1, 9, 8}, {9, 8, 2, 1}, {3, 3, 4, 7}, {1, 4, 7, 5}, {5, 5, 5, 9}};
+  struct Box {
+    int x1, y1, x2, y2;
+  } boxes[] = {{2, 1, 9, 8}, {9, 8, 2, 1}, {3, 3, 4, 7}, {1, 4, 7, 5}, {5, 5, 5, 9}};
   for (const Box& b : boxes) {
     a.Fill32(0);
     ApplyState(RefBlendState{{0, 0, 12, 10}, 2, 255, 0xFFFFFF, false});
     OutlineMemImgBox(&a.m, b.x1, b.y1, b.x2, b.y2, 0x00020202);
-    const int l = std::min(b.x1, b.x2), r = std::max(b.x1, b.x2), t = std::min(b.y1, b.y2), bo = std::max(b.y1, b.y2);
+    const int l = std::min(b.x1, b.x2), r = std::max(b.x1, b.x2), t = std::min(b.y1, b.y2),
+              bo = std::max(b.y1, b.y2);
     for (int y = 0; y < 10; ++y)
       for (int x = 0; x < 12; ++x) {
         const bool inside = x >= l && x < r && y >= t && y < bo;
@@ -188,8 +208,8 @@ TEST_F(PrimitivesTest, OutlineBlendsEachBorderPixelOnce) {
 
 // Reference for the scaled blit: the nearest samples gathered into an image,
 // drawn one to one by the reference model.
-void RefStretch(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2, int trans, const MEMIMG* graph,
-                const RefBlendState& st) {
+void RefStretch(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2, int trans,
+                const MEMIMG* graph, const RefBlendState& st) {
   const bool mx = x1 > x2, my = y1 > y2;
   const int l = std::min(x1, x2), r = std::max(x1, x2), t = std::min(y1, y2), b = std::max(y1, y2);
   Rect c = {l, t, r, b};
@@ -200,8 +220,8 @@ void RefStretch(MEMIMG* dest, const MEMIMG* src, int x1, int y1, int x2, int y2,
   if (c.Right <= c.Left || c.Bottom <= c.Top) return;
   const int bpp = src->Base->Format->BytesPerPixel;
   TestImg g;
-  ASSERT_EQ(InitializeMemImg(&g.m, c.Right - c.Left, c.Bottom - c.Top, -1, src->Base->TransColor, src->Base->Type,
-                             src->Base->PaletteFlag, src->Base->AlphaFlag, 0, nullptr),
+  ASSERT_EQ(InitializeMemImg(&g.m, c.Right - c.Left, c.Bottom - c.Top, -1, src->Base->TransColor,
+                             src->Base->Type, src->Base->PaletteFlag, src->Base->AlphaFlag, 0, nullptr),
             0);
   if (src->Base->PaletteFlag) std::memcpy(g.m.Base->Palette, src->Base->Palette, 2048);
   TestImg gg;
@@ -231,8 +251,8 @@ TEST_F(PrimitivesTest, StretchMatchesNearestSampling) {
     ASSERT_EQ(graph.Make(10, 10, MEMIMG_TYPE_GRAY8), 0);
     for (size_t i = 0; i < graph.Bytes(); ++i) graph.m.Base->Pixels[i] = static_cast<uint8_t>(rng());
     const MEMIMG* useGraph = rng() % 3 == 0 ? &graph.m : nullptr;
-    ASSERT_EQ(src.Make(5 + static_cast<int>(rng() % 5), 3 + static_cast<int>(rng() % 5), type, sort == 2, sort == 1, 0,
-                       -1, rng() % 4),
+    ASSERT_EQ(src.Make(5 + static_cast<int>(rng() % 5), 3 + static_cast<int>(rng() % 5), type, sort == 2,
+                       sort == 1, 0, -1, rng() % 4),
               0);
     for (size_t i = 0; i < dest.Bytes(); ++i) dest.m.Base->Pixels[i] = static_cast<uint8_t>(rng());
     for (size_t i = 0; i < src.Bytes(); ++i) src.m.Base->Pixels[i] = static_cast<uint8_t>(rng() % 6);
@@ -240,7 +260,10 @@ TEST_F(PrimitivesTest, StretchMatchesNearestSampling) {
       for (int i = 0; i < 2048; ++i) src.m.Base->Palette[i] = static_cast<uint8_t>(rng());
     static const int kModes[] = {0, 1, 2, 3, 4, 10, 11};
     static const int kParams[] = {1, 128, 255, 77};
-    RefBlendState st{{1, 2, 28, 19}, kModes[rng() % 7], kParams[rng() % 4], rng() % 3 ? 0xFFFFFFu : 0x40C0FFu,
+    RefBlendState st{{1, 2, 28, 19},
+                     kModes[rng() % 7],
+                     kParams[rng() % 4],
+                     rng() % 3 ? 0xFFFFFFu : 0x40C0FFu,
                      rng() % 2 == 0};
     const int x1 = static_cast<int>(rng() % 36) - 3, y1 = static_cast<int>(rng() % 26) - 3;
     const int x2 = static_cast<int>(rng() % 36) - 3, y2 = static_cast<int>(rng() % 26) - 3;

@@ -21,7 +21,7 @@ int64_t FloorShift(int64_t v, int bits) {
 
 struct Pix {
   bool draw;
-  bool useA;   // the alpha is one of the weights
+  bool useA;  // the alpha is one of the weights
   uint32_t a;
   uint32_t s;  // colour after palette look-up
   bool rawCopy;
@@ -77,9 +77,18 @@ bool PWeighted(int mode) { return mode == 1 || mode == 2 || mode == 3 || mode ==
 // The product W of the weights that apply (graph level, source alpha, p) and
 // their count k: a blend scales by W / 256^k.
 void Weights(const Ctx& c, uint32_t a, bool useA, uint32_t L, uint64_t* W, int* k) {
-  if (c.graph) { *W *= L; ++*k; }
-  if (useA) { *W *= a; ++*k; }
-  if (PWeighted(c.mode)) { *W *= static_cast<uint64_t>(c.p); ++*k; }
+  if (c.graph) {
+    *W *= L;
+    ++*k;
+  }
+  if (useA) {
+    *W *= a;
+    ++*k;
+  }
+  if (PWeighted(c.mode)) {
+    *W *= static_cast<uint64_t>(c.p);
+    ++*k;
+  }
 }
 
 uint32_t Pixel32(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, uint32_t L) {
@@ -118,20 +127,25 @@ uint32_t Pixel32(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, ui
       case 10:
       case 11: {
         int64_t X = mode == 11 ? (int64_t{dv} * sv) / 256 : sv;
-        if (k == 0) res = X;
-        else res = dv + FloorShift((X - dv) * static_cast<int64_t>(W), 8 * k);
+        if (k == 0)
+          res = X;
+        else
+          res = dv + FloorShift((X - dv) * static_cast<int64_t>(W), 8 * k);
         break;
       }
       case 2:
       case 3: {
         int64_t sp;
-        if (k == 1) sp = MemImgProductTable[c.p][sv];  // p is the only weight
-        else sp = (int64_t{sv} * static_cast<int64_t>(W)) >> (8 * k);
+        if (k == 1)
+          sp = MemImgProductTable[c.p][sv];  // p is the only weight
+        else
+          sp = (int64_t{sv} * static_cast<int64_t>(W)) >> (8 * k);
         sPrime |= static_cast<uint32_t>(sp) << (8 * ch);
         break;
       }
       case 4:
-        res = static_cast<int64_t>((static_cast<uint64_t>(dv) * static_cast<uint64_t>(sv) * W) >> (8 + 8 * k));
+        res =
+            static_cast<int64_t>((static_cast<uint64_t>(dv) * static_cast<uint64_t>(sv) * W) >> (8 + 8 * k));
         break;
     }
     out |= static_cast<uint32_t>(res) << (8 * ch);
@@ -166,7 +180,10 @@ uint32_t Pixel16(const Ctx& c, uint32_t s, uint32_t d, uint32_t a, bool useA, ui
         int64_t t = c.tint ? MemImgProductTable[TintOf(c, ch)][sv] : sv;
         int64_t w2 = L;
         int k2 = 1;
-        if (useA) { w2 *= a; ++k2; }
+        if (useA) {
+          w2 *= a;
+          ++k2;
+        }
         u = (t * w2) >> (8 * k2);
       } else if (useA) {
         int64_t u0 = (int64_t{sv} * a) >> 8;
@@ -245,7 +262,8 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
   // The run table lists the image's rows from the top: it fits a view of
   // whole rows that starts at the first one.
   const bool whole = src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width;
-  c.run = transFlag && sb->RunTableValid && sb->RunTable && whole && r - l == src->Width && b - t == src->Height;
+  c.run =
+      transFlag && sb->RunTableValid && sb->RunTable && whole && r - l == src->Width && b - t == src->Height;
   c.mmx = st.Mmx && c.is32 && !c.run && Plain(c) &&
           ((c.mode == 1 && c.p == 128) || ((c.mode == 2 || c.mode == 3) && c.p == 255));
 
@@ -265,8 +283,10 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
       Pix& px = row[i];
       px = Pix{true, false, 0, 0, false};
       const uint32_t raw = c.paletteSrc ? *sp : Rd(sp, c.is32 ? 4 : 2);
-      if (c.paletteSrc) px.s = Rd(sb->Palette + raw * (c.is32 ? 4 : 2), c.is32 ? 4 : 2);
-      else px.s = raw;
+      if (c.paletteSrc)
+        px.s = Rd(sb->Palette + raw * (c.is32 ? 4 : 2), c.is32 ? 4 : 2);
+      else
+        px.s = raw;
       if (c.alphaSrc) {
         px.a = c.is32 ? sp[3] : sp[2];
         if (transFlag) {
@@ -294,8 +314,7 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
       // by the alpha (alpha sources) or drawn as opaque; kind 3 ends the row.
       const uint8_t* runs = sb->RunTable;
       for (int64_t row_ = 0; row_ < sy; ++row_)
-        while ((*runs++ >> 6) != 3) {
-        }
+        while ((*runs++ >> 6) != 3) {}
       int i = 0;
       for (;;) {
         const uint8_t byte = *runs++;
@@ -312,7 +331,8 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
     const bool pairs = !c.is32 && !c.run && (c.mode == 2 || c.mode == 3) && c.p == 255 && Plain(c);
     for (int i = 0; i < n; ++i) {
       uint8_t* dp = drow + (l + i) * dbytes;
-      const uint32_t L = c.graph ? BlendGraphLevelTable[graph->Pixels[sy * graph->Base->Pitch + (l + i - x)]] : 0;
+      const uint32_t L =
+          c.graph ? BlendGraphLevelTable[graph->Pixels[sy * graph->Base->Pitch + (l + i - x)]] : 0;
       if (pairs && (i % 2 == 0) && i + 1 < n && row[i].draw && row[i + 1].draw) {
         const uint32_t dd = Rd(dp, 4), ss = row[i].s | row[i + 1].s << 16;
         uint32_t res;
@@ -338,9 +358,12 @@ void RefDrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag,
       if (!row[i].draw) continue;
       const uint32_t d = Rd(dp, dbytes);
       uint32_t v;
-      if (row[i].rawCopy) v = row[i].s;
-      else if (c.is32) v = Pixel32(c, row[i].s, d, row[i].a, row[i].useA, L);
-      else v = Pixel16(c, row[i].s, d, row[i].a, row[i].useA, L);
+      if (row[i].rawCopy)
+        v = row[i].s;
+      else if (c.is32)
+        v = Pixel32(c, row[i].s, d, row[i].a, row[i].useA, L);
+      else
+        v = Pixel16(c, row[i].s, d, row[i].a, row[i].useA, L);
       Wr(dp, v, dbytes);
     }
   }

@@ -23,8 +23,10 @@ void Paint(TestImg& img, bool alpha, bool is32, bool noise, std::mt19937& rng) {
         const int r = img.m.Width - 1;
         kind = r2 > r * r ? 0 : r2 > (r - 6) * (r - 6) ? 2 : 1;
       }
-      if (alpha) p[is32 ? 3 : 2] = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<uint8_t>(1 + rng() % 254);
-      else if (kind == 0) std::memset(p, 0, bpp);
+      if (alpha)
+        p[is32 ? 3 : 2] = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<uint8_t>(1 + rng() % 254);
+      else if (kind == 0)
+        std::memset(p, 0, bpp);
     }
 }
 
@@ -102,8 +104,8 @@ TEST_F(RunChoiceTest, PlainCopiesFollowTheTableAfterDirectWrites) {
           dst.Restore(init);
           ApplyState(st);
           DrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr);
-          EXPECT_EQ(dst.Snapshot(), want) << "bits " << (is32 ? 32 : 16) << " alpha " << alpha << " noise " << noise
-                                          << " size " << size;
+          EXPECT_EQ(dst.Snapshot(), want)
+              << "bits " << (is32 ? 32 : 16) << " alpha " << alpha << " noise " << noise << " size " << size;
         }
       }
     }

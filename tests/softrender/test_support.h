@@ -25,10 +25,13 @@ struct TestImg {
     return InitializeMemImg(&m, w, h, pitch, key, type, palette, alpha, extras, nullptr);
   }
   size_t Bytes() const { return static_cast<size_t>(m.Base->Pitch) * m.Base->Height; }
-  std::vector<uint8_t> Snapshot() const { return std::vector<uint8_t>(m.Base->Pixels, m.Base->Pixels + Bytes()); }
+  std::vector<uint8_t> Snapshot() const {
+    return std::vector<uint8_t>(m.Base->Pixels, m.Base->Pixels + Bytes());
+  }
   void Restore(const std::vector<uint8_t>& v) { std::memcpy(m.Base->Pixels, v.data(), v.size()); }
   uint8_t* At(int x, int y) {
-    return m.Pixels + static_cast<size_t>(y) * m.Base->Pitch + static_cast<size_t>(x) * m.Base->Format->BytesPerPixel;
+    return m.Pixels + static_cast<size_t>(y) * m.Base->Pitch +
+           static_cast<size_t>(x) * m.Base->Format->BytesPerPixel;
   }
   uint32_t Get32(int x, int y) {
     uint32_t v;

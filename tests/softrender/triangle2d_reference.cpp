@@ -1,10 +1,10 @@
 #include "softrender/triangle2d_reference.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
 #include <vector>
-#include <algorithm>
 
 #include "softrender/memimg_tables.h"
 
@@ -57,7 +57,9 @@ struct Ctx {
   uint32_t Colour;
 };
 
-int64_t TintByte(const Ctx& c, int channel) { return (c.Tint >> (8 * channel)) & 0xFF; }  // 0 blue, 1 green, 2 red
+int64_t TintByte(const Ctx& c, int channel) {
+  return (c.Tint >> (8 * channel)) & 0xFF;
+}  // 0 blue, 1 green, 2 red
 
 // 10.102-style flat colour over one pixel.
 void FlatPixel(const Ctx& c, uint8_t* px) {
@@ -72,12 +74,25 @@ void FlatPixel(const Ctx& c, uint8_t* px) {
     uint32_t q = 0;
     for (int k = 0; k < 3; ++k) {
       switch (c.Mode) {
-        case 1: r[k] = dd[k] + FloorDiv((cc[k] - dd[k]) * c.p, 256); break;
-        case 2: case 3: q |= uint32_t(P(c.p, cc[k])) << (8 * k); r[k] = 0; break;
-        case 4: r[k] = FloorDiv(cc[k] * dd[k], 256); break;
-        case 10: r[k] = dd[k] + FloorDiv(((255 - cc[k]) - dd[k]) * c.p, 256); break;
-        case 11: r[k] = dd[k] + FloorDiv((FloorDiv(cc[k] * dd[k], 256) - dd[k]) * c.p, 256); break;
-        default: r[k] = 0;
+        case 1:
+          r[k] = dd[k] + FloorDiv((cc[k] - dd[k]) * c.p, 256);
+          break;
+        case 2:
+        case 3:
+          q |= uint32_t(P(c.p, cc[k])) << (8 * k);
+          r[k] = 0;
+          break;
+        case 4:
+          r[k] = FloorDiv(cc[k] * dd[k], 256);
+          break;
+        case 10:
+          r[k] = dd[k] + FloorDiv(((255 - cc[k]) - dd[k]) * c.p, 256);
+          break;
+        case 11:
+          r[k] = dd[k] + FloorDiv((FloorDiv(cc[k] * dd[k], 256) - dd[k]) * c.p, 256);
+          break;
+        default:
+          r[k] = 0;
       }
     }
     if (c.Mode == 0) return Wr(px, prepared, 4);
@@ -94,12 +109,25 @@ void FlatPixel(const Ctx& c, uint8_t* px) {
   for (int f = 0; f < 3; ++f) cc[f] = P(tb[f], raw[f]);
   for (int f = 0; f < 3; ++f) {
     switch (c.Mode) {
-      case 0: r[f] = cc[f]; break;
-      case 1: r[f] = dd[f] + S(c.p, cc[f] - dd[f]); break;
-      case 2: case 3: r[f] = P(c.p, cc[f]); break;
-      case 4: r[f] = FloorDiv(cc[f] * dd[f], int64_t(1) << w[f]); break;
-      case 10: r[f] = dd[f] + S(c.p, (maxv[f] - cc[f]) - dd[f]); break;
-      default: r[f] = dd[f] + S(c.p, FloorDiv(cc[f] * dd[f], int64_t(1) << w[f]) - dd[f]); break;
+      case 0:
+        r[f] = cc[f];
+        break;
+      case 1:
+        r[f] = dd[f] + S(c.p, cc[f] - dd[f]);
+        break;
+      case 2:
+      case 3:
+        r[f] = P(c.p, cc[f]);
+        break;
+      case 4:
+        r[f] = FloorDiv(cc[f] * dd[f], int64_t(1) << w[f]);
+        break;
+      case 10:
+        r[f] = dd[f] + S(c.p, (maxv[f] - cc[f]) - dd[f]);
+        break;
+      default:
+        r[f] = dd[f] + S(c.p, FloorDiv(cc[f] * dd[f], int64_t(1) << w[f]) - dd[f]);
+        break;
     }
   }
   const uint32_t packed = uint32_t(r[0] << 11 | r[1] << 5 | r[2]);
@@ -158,11 +186,19 @@ void TexelPixel(const Ctx& c, uint8_t* px, int64_t tx, int64_t ty) {
     uint32_t q = 0;
     for (int k = 0; k < 3; ++k) {
       switch (c.Mode) {
-        case 0: r[k] = m == 0 ? tc[k] : dc[k] + FloorDiv((tc[k] - dc[k]) * W, scale); break;
+        case 0:
+          r[k] = m == 0 ? tc[k] : dc[k] + FloorDiv((tc[k] - dc[k]) * W, scale);
+          break;
         case 1:
-        case 10: r[k] = dc[k] + FloorDiv((tc[k] - dc[k]) * W * c.p, scaleP); break;
-        case 11: r[k] = dc[k] + FloorDiv((FloorDiv(tc[k] * dc[k], 256) - dc[k]) * W * c.p, scaleP); break;
-        case 4: r[k] = FloorDiv(tc[k] * dc[k] * W, scaleP); break;
+        case 10:
+          r[k] = dc[k] + FloorDiv((tc[k] - dc[k]) * W * c.p, scaleP);
+          break;
+        case 11:
+          r[k] = dc[k] + FloorDiv((FloorDiv(tc[k] * dc[k], 256) - dc[k]) * W * c.p, scaleP);
+          break;
+        case 4:
+          r[k] = FloorDiv(tc[k] * dc[k] * W, scaleP);
+          break;
         default:
           r[k] = 0;
           q |= uint32_t(m == 0 ? P(c.p, tc[k]) : FloorDiv(tc[k] * W * c.p, scaleP)) << (8 * k);
@@ -186,7 +222,9 @@ void TexelPixel(const Ctx& c, uint8_t* px, int64_t tx, int64_t ty) {
   for (int f = 0; f < 3; ++f) {
     switch (c.Mode) {
       case 0:
-        r[f] = m == 0 ? st[f] : FloorDiv(df[f] * (int64_t(1) << (8 * m)) + (st[f] - df[f]) * W, int64_t(1) << (8 * m));
+        r[f] = m == 0
+                   ? st[f]
+                   : FloorDiv(df[f] * (int64_t(1) << (8 * m)) + (st[f] - df[f]) * W, int64_t(1) << (8 * m));
         break;
       case 1:
       case 10:
@@ -196,20 +234,27 @@ void TexelPixel(const Ctx& c, uint8_t* px, int64_t tx, int64_t ty) {
           r[f] = df[f] + S(c.p, x - df[f]);
         } else if (c.Mode == 11 && f == 1 && alpha && L < 0 && !c.Tinted && a >= 0) {
           const int64_t w = a * c.p;
-          r[f] = FloorDiv(df[f] * (int64_t(1) << 21) + (FloorDiv(st[f] * df[f], 2) - 32 * df[f]) * w, int64_t(1) << 21);
+          r[f] = FloorDiv(df[f] * (int64_t(1) << 21) + (FloorDiv(st[f] * df[f], 2) - 32 * df[f]) * w,
+                          int64_t(1) << 21);
         } else {
           const int64_t w = W * c.p, k = 8 * (m + 1);
           r[f] = FloorDiv(df[f] * (int64_t(1) << k) + (x - df[f]) * w, int64_t(1) << k);
         }
         break;
       }
-      case 4: r[f] = FloorDiv(df[f] * st[f] * W, int64_t(1) << (kF[f] + 8 * m)); break;
+      case 4:
+        r[f] = FloorDiv(df[f] * st[f] * W, int64_t(1) << (kF[f] + 8 * m));
+        break;
       default: {
         int64_t y;
-        if (L < 0 && a < 0) y = P(c.p, st[f]);
-        else if (L < 0) y = P(c.p, c.Tinted ? P(tbyte[f], FloorDiv(sf[f] * a, 256)) : FloorDiv(sf[f] * a, 256));
-        else if (a < 0) y = P(c.p, FloorDiv(st[f] * L, 256));
-        else y = P(c.p, FloorDiv(st[f] * L * a, 65536));
+        if (L < 0 && a < 0)
+          y = P(c.p, st[f]);
+        else if (L < 0)
+          y = P(c.p, c.Tinted ? P(tbyte[f], FloorDiv(sf[f] * a, 256)) : FloorDiv(sf[f] * a, 256));
+        else if (a < 0)
+          y = P(c.p, FloorDiv(st[f] * L, 256));
+        else
+          y = P(c.p, FloorDiv(st[f] * L * a, 65536));
         r[f] = y;
       }
     }
@@ -270,7 +315,8 @@ void RefDrawTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVertex2D
   if ((mode == 1 || mode == 2 || mode == 3) && p == 0) return;
   if (mode == 1 && p == 255) mode = 0;
   const int64_t cl = std::max<int64_t>(st.Clip.Left, 0), ct = std::max<int64_t>(st.Clip.Top, 0);
-  const int64_t cr = std::min<int64_t>(st.Clip.Right, dest->Width), cb = std::min<int64_t>(st.Clip.Bottom, dest->Height);
+  const int64_t cr = std::min<int64_t>(st.Clip.Right, dest->Width),
+                cb = std::min<int64_t>(st.Clip.Bottom, dest->Height);
 
   int64_t X[3], Y[3];
   for (int i = 0; i < 3; ++i) X[i] = v[i].x * kOne + kOne / 2, Y[i] = v[i].y * kOne + kOne / 2;
@@ -293,7 +339,9 @@ void RefDrawTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVertex2D
   const int64_t Vx = gx(mm.v - l.v, r.v - l.v), Vy = gy(mm.v - l.v, r.v - l.v);
 
   // Edges: each side a list of (start X, slope, rows).
-  struct Seg { int64_t x, slope, rows; };
+  struct Seg {
+    int64_t x, slope, rows;
+  };
   std::vector<Seg> left, right;
   const int t = oy[0], c = oy[1], b = oy[2];
   auto seg = [&](int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
@@ -350,8 +398,10 @@ void RefDrawTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVertex2D
     if (row >= ct && row < cb && col < cr && n > 0) {
       for (; n > 0 && col < cr; --n, ++col, U += Ux, V += Vx) {
         uint8_t* px = dest->Pixels + row * int64_t(db->Pitch) + col * bpp;
-        if (texture) TexturedPixel(cx, px, U, V);
-        else FlatPixel(cx, px);
+        if (texture)
+          TexturedPixel(cx, px, U, V);
+        else
+          FlatPixel(cx, px);
       }
     }
     lx += left[li].slope, rx += right[ri].slope, ++row, --lrows, --rrows;

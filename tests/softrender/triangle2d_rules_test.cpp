@@ -44,15 +44,18 @@ std::vector<std::pair<int, int>> CoverageOf(const MemImgVertex2D* v, int w = 64,
 std::vector<std::array<int, 3>> Rows(const std::vector<std::pair<int, int>>& px) {
   std::vector<std::array<int, 3>> out;
   for (auto [x, y] : px) {
-    if (!out.empty() && out.back()[0] == y && out.back()[2] == x - 1) out.back()[2] = x;
-    else out.push_back({y, x, x});
+    if (!out.empty() && out.back()[0] == y && out.back()[2] == x - 1)
+      out.back()[2] = x;
+    else
+      out.push_back({y, x, x});
   }
   return out;
 }
 
 TEST_F(Triangle2D, RowsRunFromTheTopVertexToTheRowAboveTheBottomOne) {
   const MemImgVertex2D right[3] = {V(0, 0), V(4, 0), V(0, 4)};
-  EXPECT_EQ(Rows(CoverageOf(right)), (std::vector<std::array<int, 3>>{{0, 0, 4}, {1, 0, 3}, {2, 0, 2}, {3, 0, 1}}));
+  EXPECT_EQ(Rows(CoverageOf(right)),
+            (std::vector<std::array<int, 3>>{{0, 0, 4}, {1, 0, 3}, {2, 0, 2}, {3, 0, 1}}));
   const MemImgVertex2D sliver[3] = {V(0, 0), V(3, 0), V(5, 1)};
   EXPECT_EQ(Rows(CoverageOf(sliver)), (std::vector<std::array<int, 3>>{{0, 0, 3}}));
   // Above the image the rows are counted the same way.
@@ -124,7 +127,8 @@ TEST_F(Triangle2D, AQuadAtItsTexturesSizeDrawsWhatTheBlitDraws) {
     ASSERT_EQ(0, ones.Make(13, 9, type));
     std::memset(ones.m.Base->Pixels, 0, ones.Bytes());
     for (int y = 0; y < 9; ++y)
-      for (int x = 0; x < 13; ++x) type == MEMIMG_TYPE_XRGB32 ? ones.Set32(x, y, 0x020202) : ones.Set16(x, y, 0x1042);
+      for (int x = 0; x < 13; ++x)
+        type == MEMIMG_TYPE_XRGB32 ? ones.Set32(x, y, 0x020202) : ones.Set16(x, y, 0x1042);
     std::memset(b.m.Base->Pixels, 0, b.Bytes());
     DrawQuad(b, &ones.m, 5, 4, 13, 9);
     int once = 0, twice = 0;
@@ -147,7 +151,8 @@ TEST_F(Triangle2D, TheClipRectangleNeverShiftsTheTexture) {
   for (size_t i = 0; i < tex.Bytes(); ++i) tex.m.Base->Pixels[i] = uint8_t(rng());
   for (int trial = 0; trial < 200; ++trial) {
     MemImgVertex2D v[3];
-    for (auto& p : v) p = V(int(rng() % 80) - 8, int(rng() % 64) - 8, int(rng() % 20) - 2, int(rng() % 20) - 2);
+    for (auto& p : v)
+      p = V(int(rng() % 80) - 8, int(rng() % 64) - 8, int(rng() % 20) - 2, int(rng() % 20) - 2);
     TestImg whole, clipped;
     ASSERT_EQ(0, whole.Make(64, 48, MEMIMG_TYPE_XRGB32));
     ASSERT_EQ(0, clipped.Make(64, 48, MEMIMG_TYPE_XRGB32));
@@ -322,7 +327,9 @@ struct OnePixel {
     DrawMemImgTriangle2D(&Dest.m, nullptr, v, 0, nullptr, colour);
     return Get();
   }
-  void Put(uint32_t v) { Dest.m.Base->Type == MEMIMG_TYPE_XRGB32 ? Dest.Set32(0, 0, v) : Dest.Set16(0, 0, v); }
+  void Put(uint32_t v) {
+    Dest.m.Base->Type == MEMIMG_TYPE_XRGB32 ? Dest.Set32(0, 0, v) : Dest.Set16(0, 0, v);
+  }
   uint32_t Get() { return Dest.m.Base->Type == MEMIMG_TYPE_XRGB32 ? Dest.Get32(0, 0) : Dest.Get16(0, 0); }
 };
 

@@ -18,8 +18,8 @@ struct Config {
   bool Graph, Tint, Key;
   std::string Name() const {
     const char* kinds[] = {"flat", "direct", "alpha", "palette"};
-    return std::to_string(Depth) + "-bit " + kinds[int(K)] + " mode " + std::to_string(Mode) + (Graph ? " graph" : "") +
-           (Tint ? " tint" : "") + (Key ? " key" : "");
+    return std::to_string(Depth) + "-bit " + kinds[int(K)] + " mode " + std::to_string(Mode) +
+           (Graph ? " graph" : "") + (Tint ? " tint" : "") + (Key ? " key" : "");
   }
 };
 
@@ -30,7 +30,8 @@ std::vector<Config> AllConfigs() {
     for (int mode : modes) {
       out.push_back({depth, Kind::Flat, mode, false, false, false});
       for (Kind k : {Kind::Direct, Kind::Alpha, Kind::Palette})
-        for (int flags = 0; flags < 8; ++flags) out.push_back({depth, k, mode, bool(flags & 4), bool(flags & 2), bool(flags & 1)});
+        for (int flags = 0; flags < 8; ++flags)
+          out.push_back({depth, k, mode, bool(flags & 4), bool(flags & 2), bool(flags & 1)});
     }
   return out;
 }
@@ -61,7 +62,12 @@ void FillTexture(Texture& t, const Config& c, std::mt19937& rng) {
       uint8_t* p = b->Pixels + y * b->Pitch + x * texel;
       const uint32_t pick = rng() % 8;
       if (pick < 2) std::memcpy(p, &key, palette ? 1 : c.Depth / 8);
-      if (alpha) p[c.Depth == 32 ? 3 : 2] = pick == 2 ? 0 : pick == 3 ? 255 : pick == 4 ? 254 : pick == 5 ? 1 : uint8_t(rng());
+      if (alpha)
+        p[c.Depth == 32 ? 3 : 2] = pick == 2   ? 0
+                                   : pick == 3 ? 255
+                                   : pick == 4 ? 254
+                                   : pick == 5 ? 1
+                                               : uint8_t(rng());
     }
   DeriveMemImg(&t.View, &t.Whole.m, 3, 2, 13, 11);
 }
@@ -74,8 +80,10 @@ uint32_t PickParam(int i, std::mt19937& rng) {
 uint32_t PickTint(bool tinted, std::mt19937& rng) {
   if (!tinted) return 0xFFFFFFu | (rng() << 24);  // the fourth byte plays no part
   switch (rng() % 4) {
-    case 0: return 0xFFFFFEu;
-    case 1: return 0xFEFFFFu;
+    case 0:
+      return 0xFFFFFEu;
+    case 1:
+      return 0xFEFFFFu;
     default: {
       uint32_t t;
       do t = rng() & 0xFFFFFFu;
@@ -105,7 +113,10 @@ TEST_F(Triangle2DSweep, EveryLoopMatchesTheModel) {
     ASSERT_EQ(0, ref.Make(64, 48, type));
     for (int pi = 0; pi < 7; ++pi) {
       RefBlendState st{{int(rng() % 8), int(rng() % 8), 56 + int(rng() % 9), 40 + int(rng() % 9)},
-                       c.Mode, int(PickParam(pi, rng)), PickTint(c.Tint, rng), bool(rng() & 1)};
+                       c.Mode,
+                       int(PickParam(pi, rng)),
+                       PickTint(c.Tint, rng),
+                       bool(rng() & 1)};
       ApplyState(st);
       for (int trial = 0; trial < 4; ++trial) {
         for (size_t i = 0; i < lib.Bytes(); ++i) lib.m.Base->Pixels[i] = uint8_t(rng());
@@ -123,9 +134,10 @@ TEST_F(Triangle2DSweep, EveryLoopMatchesTheModel) {
         DrawMemImgTriangle2D(&lib.m, t, v, c.Key, g, colour);
         RefDrawTriangle2D(&ref.m, t, v, c.Key, g, colour, st);
         ASSERT_EQ(ref.Snapshot(), lib.Snapshot())
-            << "p " << st.Param << " tint " << std::hex << st.Tint << std::dec << " vertices (" << v[0].x << ","
-            << v[0].y << ";" << v[0].u << "," << v[0].v << ") (" << v[1].x << "," << v[1].y << ";" << v[1].u << ","
-            << v[1].v << ") (" << v[2].x << "," << v[2].y << ";" << v[2].u << "," << v[2].v << ")";
+            << "p " << st.Param << " tint " << std::hex << st.Tint << std::dec << " vertices (" << v[0].x
+            << "," << v[0].y << ";" << v[0].u << "," << v[0].v << ") (" << v[1].x << "," << v[1].y << ";"
+            << v[1].u << "," << v[1].v << ") (" << v[2].x << "," << v[2].y << ";" << v[2].u << "," << v[2].v
+            << ")";
       }
     }
   }

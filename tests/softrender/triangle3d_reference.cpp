@@ -38,7 +38,9 @@ void Order(const double* a, int out[3]) {
 struct Seg {
   double x0, y0, s;
 };
-Seg SegOf(const double* x, const double* y, int a, int b) { return {x[a], y[a], (x[b] - x[a]) / (y[b] - y[a])}; }
+Seg SegOf(const double* x, const double* y, int a, int b) {
+  return {x[a], y[a], (x[b] - x[a]) / (y[b] - y[a])};
+}
 
 struct RefEdge {
   Seg upper, lower;
@@ -73,17 +75,19 @@ uint32_t ColourByte(uint32_t plane) {
 // ---- per-pixel rules of the vertex-coloured families -----------------------
 
 struct Texel {
-  uint32_t s;       // colour: 32-bit pixel or RGB565
-  uint32_t a;       // alpha byte (alpha textures)
+  uint32_t s;  // colour: 32-bit pixel or RGB565
+  uint32_t a;  // alpha byte (alpha textures)
   bool alphaTex;
 };
 
 // One channel: texel t, destination d (both in the channel's own range
 // 0..mx), colour c, vertex alpha v, texel alpha a, level L; prod is the shift
 // of a texel x colour x destination product.
-int64_t RefChannel(int mode, bool graph, bool translucent, int64_t t, int64_t d, int64_t c, int64_t v, int64_t a,
-                   int64_t L, int64_t mx, int prod) {
-  auto mix = [](int64_t dd, int64_t x, int64_t w, int k) { return (dd * (int64_t(1) << k) + (x - dd) * w) >> k; };
+int64_t RefChannel(int mode, bool graph, bool translucent, int64_t t, int64_t d, int64_t c, int64_t v,
+                   int64_t a, int64_t L, int64_t mx, int prod) {
+  auto mix = [](int64_t dd, int64_t x, int64_t w, int k) {
+    return (dd * (int64_t(1) << k) + (x - dd) * w) >> k;
+  };
   switch (mode) {
     case 4:
       if (!graph) return translucent ? (t * c * d * a) >> (prod + 8) : (t * c * d) >> prod;
@@ -189,7 +193,8 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
     alpha = !palette && a.Texture->Base->AlphaFlag == 1;
     pal = a.Texture->Base->Palette;
   } else {
-    texPixels = bits == 32 ? reinterpret_cast<const uint8_t*>(white32) : reinterpret_cast<const uint8_t*>(white16);
+    texPixels =
+        bits == 32 ? reinterpret_cast<const uint8_t*>(white32) : reinterpret_cast<const uint8_t*>(white16);
     texW = texH = 8;
     texPitch = bits == 32 ? 32 : 16;
   }
@@ -214,13 +219,20 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
   if (D == 0.0) return;
 
   uint32_t q0[8], sx[8], sy[8];
-  const double scale[8] = {67108864.0, 67108864.0, 67108864.0, 16777216.0, 16384.0, 16384.0, 16384.0, 16384.0};
+  const double scale[8] = {67108864.0, 67108864.0, 67108864.0, 16777216.0,
+                           16384.0,    16384.0,    16384.0,    16384.0};
   for (int p = 0; p < 8; ++p) {
     double qv[3];
     for (int i = 0; i < 3; ++i) {
       const double w = v[i].W;
-      const double vals[8] = {w, double(v[i].U) * w, double(v[i].V) * w, z[i],
-                              double(v[i].Blue), double(v[i].Green), double(v[i].Red), double(v[i].Alpha)};
+      const double vals[8] = {w,
+                              double(v[i].U) * w,
+                              double(v[i].V) * w,
+                              z[i],
+                              double(v[i].Blue),
+                              double(v[i].Green),
+                              double(v[i].Red),
+                              double(v[i].Alpha)};
       qv[i] = vals[p];
     }
     const double dR = qv[R] - qv[L], dM = qv[M] - qv[L];
@@ -265,10 +277,11 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
   // The plain families read the white texture like any other.
   MEMIMG white{};
   if (!a.Texture && !a.VertexColour) {
-    InitializeMemImg(&white, 8, 8, bits == 32 ? 32 : 16, 0, dest->Base->Type, 0, 0, 0, const_cast<uint8_t*>(texPixels));
+    InitializeMemImg(&white, 8, 8, bits == 32 ? 32 : 16, 0, dest->Base->Type, 0, 0, 0,
+                     const_cast<uint8_t*>(texPixels));
   }
-  const RefTexelState texelState{bits, a.Mode, a.Param, a.Tint, a.Texture ? a.Texture : &white, a.Graph,
-                                 a.TransFlag != 0};
+  const RefTexelState texelState{bits,    a.Mode,          a.Param, a.Tint, a.Texture ? a.Texture : &white,
+                                 a.Graph, a.TransFlag != 0};
   const int64_t first = std::max<int64_t>(firstAfterTop, ct);
   const int64_t limit = std::min<int64_t>(YB, int64_t(cb) * kOne);
   for (int64_t r = first; CentreOf(r) < limit; ++r) {
@@ -349,8 +362,15 @@ struct HV {
 };
 
 HV Between(const HV& s, const HV& e, double t) {
-  HV r{s.x + (e.x - s.x) * t, s.y + (e.y - s.y) * t, s.z + (e.z - s.z) * t, s.w + (e.w - s.w) * t,
-       s.u + (e.u - s.u) * t, s.v + (e.v - s.v) * t, {}, -1, false};
+  HV r{s.x + (e.x - s.x) * t,
+       s.y + (e.y - s.y) * t,
+       s.z + (e.z - s.z) * t,
+       s.w + (e.w - s.w) * t,
+       s.u + (e.u - s.u) * t,
+       s.v + (e.v - s.v) * t,
+       {},
+       -1,
+       false};
   const int k = DoubleToIntTrunc(t * 255.0) & 255;
   for (int i = 0; i < 4; ++i) r.c[i] = (s.c[i] * 256 + (e.c[i] - s.c[i]) * k) >> 8;
   return r;
@@ -380,8 +400,15 @@ void RefDrawTriangle3D(const RefTriangle3DArgs& args, const MemImgVertex3D* v) {
   std::vector<HV> poly;
   for (int i = 0; i < 3; ++i) {
     const double h = 1.0 / double(v[i].W);
-    poly.push_back(HV{double(v[i].X) * h, double(v[i].Y) * h, double(v[i].Z) * h, h, v[i].U, v[i].V,
-                      {v[i].Blue, v[i].Green, v[i].Red, v[i].Alpha}, i, false});
+    poly.push_back(HV{double(v[i].X) * h,
+                      double(v[i].Y) * h,
+                      double(v[i].Z) * h,
+                      h,
+                      v[i].U,
+                      v[i].V,
+                      {v[i].Blue, v[i].Green, v[i].Red, v[i].Alpha},
+                      i,
+                      false});
   }
   // Far plane (z > w outside), then near plane (z < 0 outside).
   for (int pass = 0; pass < 2; ++pass) {
@@ -429,7 +456,8 @@ void RefDrawTriangle3D(const RefTriangle3DArgs& args, const MemImgVertex3D* v) {
     pv.push_back(m);
   }
   for (size_t i = 2; i < pv.size(); ++i) {
-    const MemImgVertex3D piece[3] = {i == 2 ? pv[0] : pv[i], i == 2 ? pv[1] : pv[0], i == 2 ? pv[2] : pv[i - 1]};
+    const MemImgVertex3D piece[3] = {i == 2 ? pv[0] : pv[i], i == 2 ? pv[1] : pv[0],
+                                     i == 2 ? pv[2] : pv[i - 1]};
     RefUnclipped(a, piece, a.PieceZWrite);
   }
 }

@@ -12,9 +12,9 @@
 
 struct RefTriangle3DArgs {
   MEMIMG* Dest;
-  MEMIMG* ZImage;          // or null
-  const MEMIMG* Texture;   // or null: plain white
-  const MEMIMG* Graph;     // or null
+  MEMIMG* ZImage;         // or null
+  const MEMIMG* Texture;  // or null: plain white
+  const MEMIMG* Graph;    // or null
   int TransFlag;
   int ZWrite;
   int PieceZWrite;
@@ -22,8 +22,8 @@ struct RefTriangle3DArgs {
   int Mode;
   Rect Clip;
   int VertexColour = 1;
-  int Param = 0;              // read by the plain textured families only
-  uint32_t Tint = 0xFFFFFF;   // likewise
+  int Param = 0;             // read by the plain textured families only
+  uint32_t Tint = 0xFFFFFF;  // likewise
 };
 
 // What DrawMemImgTriangle3D must leave in the destination and the depth

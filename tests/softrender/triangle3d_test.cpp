@@ -20,7 +20,8 @@ MemImgVertex3D Vx(float x, float y, float z = 0.5f, float rhw = 0.015625f, uint3
                   float u = 0.5f, float v = 0.5f) {
   MemImgVertex3D m;
   m.X = x, m.Y = y, m.Z = z, m.W = rhw;
-  m.Blue = uint8_t(bgra), m.Green = uint8_t(bgra >> 8), m.Red = uint8_t(bgra >> 16), m.Alpha = uint8_t(bgra >> 24);
+  m.Blue = uint8_t(bgra), m.Green = uint8_t(bgra >> 8), m.Red = uint8_t(bgra >> 16),
+  m.Alpha = uint8_t(bgra >> 24);
   m.U = u, m.V = v;
   return m;
 }
@@ -61,7 +62,8 @@ void MakeTexture(ViewImg& view, int bits, Kind kind, std::mt19937& rng) {
   const MemImgColorType type = bits == 32 ? MEMIMG_TYPE_XRGB32 : MEMIMG_TYPE_RGB565;
   const int w = 5 + int(rng() % 12), h = 4 + int(rng() % 10), ox = int(rng() % 3), oy = int(rng() % 3);
   TestImg& t = view.whole;
-  ASSERT_EQ(t.Make(w + ox + int(rng() % 3), h + oy + int(rng() % 3), type, kind == kPalette, kind == kAlpha), 0);
+  ASSERT_EQ(t.Make(w + ox + int(rng() % 3), h + oy + int(rng() % 3), type, kind == kPalette, kind == kAlpha),
+            0);
   RandomBytes(t, rng);
   if (kind == kPalette) {
     for (int y = 0; y < t.m.Height; ++y)
@@ -81,16 +83,16 @@ void MakeTexture(ViewImg& view, int bits, Kind kind, std::mt19937& rng) {
     t.m.Base->TransColor = key;
     for (int i = 0; i < 6; ++i) {
       const int x = ox + int(rng() % w), y = oy + int(rng() % h);
-      if (bits == 32) t.Set32(x, y, i == 0 ? key ^ 0x01000000u : key);
-      else t.Set16(x, y, key);
+      if (bits == 32)
+        t.Set32(x, y, i == 0 ? key ^ 0x01000000u : key);
+      else
+        t.Set16(x, y, key);
     }
   }
   view.Derive(ox, oy, w, h);
 }
 
-float Rf(std::mt19937& rng, float lo, float hi) {
-  return lo + (hi - lo) * float(rng() % 100000) / 100000.0f;
-}
+float Rf(std::mt19937& rng, float lo, float hi) { return lo + (hi - lo) * float(rng() % 100000) / 100000.0f; }
 
 // Random triangles of several shapes over a 48 by 40 image.
 void RandomTriangle(MemImgVertex3D* v, std::mt19937& rng, bool clipped) {
@@ -128,7 +130,7 @@ struct Case {
   Kind kind;
   int mode;
   bool graph, key;
-  int depth;  // 0 none, 1 test, 2 test and write
+  int depth;           // 0 none, 1 test, 2 test and write
   bool plain = false;  // the plain textured families: tint and parameter apply
   bool tint = false;   // (plain) a tint that is not white
 };
@@ -169,13 +171,15 @@ void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped
     for (size_t i = 1; i < z.Bytes(); i += 2) z.m.Base->Pixels[i] |= rng() % 4 ? 0xC0 : 0;
     zref.Restore(z.Snapshot());
     // Now and then a clip rectangle beyond the destination: it is cut to it.
-    const Rect clip = rng() % 8 ? Rect{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)}
-                                : Rect{-7, -3, 60, 45};
+    const Rect clip = rng() % 8
+                          ? Rect{int(rng() % 6), int(rng() % 6), 48 - int(rng() % 6), 40 - int(rng() % 6)}
+                          : Rect{-7, -3, 60, 45};
     SetSoftClip(clip);
     SoftDrawState.BlendMode = c.mode;
     // Read by the plain loops only; the fourth byte of the tint plays no part.
     SoftDrawState.Tint = c.plain && !c.tint ? (rng() & 0xFF000000u) | 0xFFFFFF : uint32_t(rng());
-    if (c.plain && c.tint && (SoftDrawState.Tint & 0xFFFFFF) == 0xFFFFFF) SoftDrawState.Tint ^= 1u << (rng() % 24);
+    if (c.plain && c.tint && (SoftDrawState.Tint & 0xFFFFFF) == 0xFFFFFF)
+      SoftDrawState.Tint ^= 1u << (rng() % 24);
     SoftDrawState.BlendParam = c.plain ? PickParam(rng) : int(rng() % 256);
     MemImgVertex3D v[3];
     RandomTriangle(v, rng, clipped);
@@ -188,12 +192,24 @@ void CheckAgainstModel(const Case& c, std::mt19937& rng, int count, bool clipped
     const MEMIMG* g = c.graph && useTexture ? &graph.m : nullptr;
     const int vertexColour = c.plain ? 0 : 1;
     EXPECT_EQ(DrawMemImgTriangle3D(&dest.m, zi, t, v, c.key, g, zw, pieceZ, vertexColour, clipFlag), 0);
-    RefTriangle3DArgs a{&ref.m, c.depth ? &zref.m : nullptr, t, g, c.key, zw, pieceZ, clipFlag, c.mode, clip,
-                        vertexColour, SoftDrawState.BlendParam, SoftDrawState.Tint};
+    RefTriangle3DArgs a{&ref.m,
+                        c.depth ? &zref.m : nullptr,
+                        t,
+                        g,
+                        c.key,
+                        zw,
+                        pieceZ,
+                        clipFlag,
+                        c.mode,
+                        clip,
+                        vertexColour,
+                        SoftDrawState.BlendParam,
+                        SoftDrawState.Tint};
     RefDrawTriangle3D(a, v);
     const auto drawn = dest.whole.Snapshot();
-    g_changedBytes += size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
-                                               [](uint8_t x, uint8_t y) { return size_t(x != y); }));
+    g_changedBytes +=
+        size_t(std::inner_product(drawn.begin(), drawn.end(), before.begin(), size_t(0), std::plus<>(),
+                                  [](uint8_t x, uint8_t y) { return size_t(x != y); }));
     ASSERT_EQ(drawn, ref.whole.Snapshot())
         << "bits " << c.bits << " kind " << c.kind << " mode " << c.mode << " graph " << c.graph << " key "
         << c.key << " depth " << c.depth << " plain " << c.plain << " tint " << c.tint << " p "
@@ -254,7 +270,8 @@ TEST_F(Triangle3DTest, TallTargetsDrawInChunksOfRows) {
   ref.Restore(init);
   SetSoftClip(Rect{0, 0, 64, 5000});
   SoftDrawState.BlendMode = 1;
-  const MemImgVertex3D v[3] = {Vx(2, -3, 0.5f, 0.01f, 0x80FF8040u, 0, 0), Vx(63.5f, 2500, 0.5f, 0.02f, 0x40FFFFFFu, 1, 0),
+  const MemImgVertex3D v[3] = {Vx(2, -3, 0.5f, 0.01f, 0x80FF8040u, 0, 0),
+                               Vx(63.5f, 2500, 0.5f, 0.02f, 0x40FFFFFFu, 1, 0),
                                Vx(10, 4999.7f, 0.5f, 0.03f, 0xFF000000u, 0, 1)};
   DrawMemImgTriangle3D(&dest.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
   RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 0, 1, {0, 0, 64, 5000}}, v);
@@ -364,7 +381,8 @@ TEST_F(Triangle3DTest, SharedEdgesDrawEachPixelOnce) {
     for (float& a : ang) a = Rf(rng, 0, 6.2831f);
     std::sort(ang, ang + 4);
     MemImgVertex3D q[4];
-    for (int i = 0; i < 4; ++i) q[i] = Vx(cx + rx * std::cos(ang[i]), cy + ry * std::sin(ang[i]), 0.5f, 0.015625f, 0xFF101010u);
+    for (int i = 0; i < 4; ++i)
+      q[i] = Vx(cx + rx * std::cos(ang[i]), cy + ry * std::sin(ang[i]), 0.5f, 0.015625f, 0xFF101010u);
     const MemImgVertex3D a[3] = {q[0], q[1], q[2]}, b[3] = {q[2], q[3], q[0]};
     DrawMemImgTriangle3D(&d.m, nullptr, nullptr, a, 0, nullptr, 0, 0, 1, 0);
     DrawMemImgTriangle3D(&d.m, nullptr, nullptr, b, 0, nullptr, 0, 0, 1, 0);
@@ -562,13 +580,15 @@ TEST_F(Triangle3DTest, DepthClipping) {
   const MemImgVertex3D oneNear[3] = {Vx(2, 2, -0.5f), Vx(40, 4, 0.5f), Vx(8, 36, 0.5f)};
   EXPECT_TRUE(draws(oneNear));
   ref.Fill32(0);
-  RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 1, 0, {0, 0, 48, 40}}, oneNear);
+  RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, nullptr, nullptr, nullptr, 0, 0, 0, 1, 0, {0, 0, 48, 40}},
+                    oneNear);
   EXPECT_EQ(d.Snapshot(), ref.Snapshot());
   // Extreme depths and weights end after one level of pieces.
   std::mt19937 rng(8);
   for (int i = 0; i < 200; ++i) {
     MemImgVertex3D v[3];
-    for (auto& p : v) p = Vx(Rf(rng, -100, 150), Rf(rng, -100, 150), Rf(rng, -1e6f, 1e6f), Rf(rng, 1e-6f, 10));
+    for (auto& p : v)
+      p = Vx(Rf(rng, -100, 150), Rf(rng, -100, 150), Rf(rng, -1e6f, 1e6f), Rf(rng, 1e-6f, 10));
     draws(v);
   }
   // Inside the depth range the triangle is drawn whole with the caller's
@@ -585,8 +605,9 @@ TEST_F(Triangle3DTest, DepthClipping) {
     zref.Fill16(0xFFFF);
     DrawMemImgTriangle3D(&d.m, &z.m, nullptr, oneNear, 0, nullptr, 1 - pieceZ, pieceZ, 1, 1);
     EXPECT_EQ(z.Get16(20, 10) != 0xFFFF, pieceZ == 1);
-    RefDrawTriangle3D(RefTriangle3DArgs{&ref.m, &zref.m, nullptr, nullptr, 0, 1 - pieceZ, pieceZ, 1, 0, {0, 0, 48, 40}},
-                      oneNear);
+    RefDrawTriangle3D(
+        RefTriangle3DArgs{&ref.m, &zref.m, nullptr, nullptr, 0, 1 - pieceZ, pieceZ, 1, 0, {0, 0, 48, 40}},
+        oneNear);
     EXPECT_EQ(z.Snapshot(), zref.Snapshot());
   }
 }
@@ -683,7 +704,8 @@ TEST_F(Triangle3DTest, ATextureOnItsOwnQuadIsCopiedExactly) {
       if (palette) {
         for (int i = 0; i < 1024; ++i) tex.m.Base->Palette[i] &= bits == 32 ? 0x3F : (i & 1 ? 0x39 : 0xE7);
       } else {
-        for (size_t i = 0; i < tex.Bytes(); ++i) tex.m.Base->Pixels[i] &= bits == 32 ? 0x3F : (i & 1 ? 0x39 : 0xE7);
+        for (size_t i = 0; i < tex.Bytes(); ++i)
+          tex.m.Base->Pixels[i] &= bits == 32 ? 0x3F : (i & 1 ? 0x39 : 0xE7);
       }
       SoftDrawState.BlendMode = 2;
       SoftDrawState.BlendParam = 255;
@@ -691,7 +713,8 @@ TEST_F(Triangle3DTest, ATextureOnItsOwnQuadIsCopiedExactly) {
       DrawQuad(&d.m, nullptr, &tex.m, 64, 1.0f / 64, 0);
       for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
-          ASSERT_EQ(bits == 32 ? d.Get32(x, y) : d.Get16(x, y), texel(x, y) & (bits == 32 ? 0xFFFFFFu : 0xFFFFu))
+          ASSERT_EQ(bits == 32 ? d.Get32(x, y) : d.Get16(x, y),
+                    texel(x, y) & (bits == 32 ? 0xFFFFFFu : 0xFFFFu))
               << bits << " palette " << palette << " at " << x << "," << y;
     }
 }
@@ -858,7 +881,8 @@ TEST_F(Triangle3DTest, TheBlendGraphIsReadAtTheTexel) {
   for (int at : {0, 1}) {
     d.Fill32(0);
     const float o = at ? 30.0f : 0.0f;
-    const MemImgVertex3D v[3] = {Vx(o, o, 0.5f, 1.0f / 64, ~0u, 0, 0), Vx(o + 32, o, 0.5f, 1.0f / 64, ~0u, 1, 0),
+    const MemImgVertex3D v[3] = {Vx(o, o, 0.5f, 1.0f / 64, ~0u, 0, 0),
+                                 Vx(o + 32, o, 0.5f, 1.0f / 64, ~0u, 1, 0),
                                  Vx(o, o + 32, 0.5f, 1.0f / 64, ~0u, 0, 1)};
     EXPECT_EQ(DrawMemImgTriangle3D(&d.m, nullptr, &tex.m, v, 0, &graph.m, 0, 0, 0, 0), 0);
     for (int y = 0; y < 4; ++y)

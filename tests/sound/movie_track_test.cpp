@@ -43,7 +43,8 @@ Bytes MovieFile(bool withSound, FramePage where = FramePage::AfterSoundBeginning
   ogg_stream_state video;
   ogg_stream_init(&video, 777);
   Bytes movie = VideoPage(&video, "\x80theora-like video header", true, false);
-  const size_t split = where == FramePage::AfterSoundBeginning ? PageEnd(vorbis, 0) : PageEnd(vorbis, PageEnd(vorbis, 0));
+  const size_t split =
+      where == FramePage::AfterSoundBeginning ? PageEnd(vorbis, 0) : PageEnd(vorbis, PageEnd(vorbis, 0));
   if (withSound) movie.insert(movie.end(), vorbis.begin(), vorbis.begin() + long(split));
   Bytes frame = VideoPage(&video, "video frame", false, false);
   movie.insert(movie.end(), frame.begin(), frame.end());

@@ -83,7 +83,8 @@ void FixOggChecksums(Bytes& d) {
 // VX_SOUND_MUTATION_SEED adds to every seed, so that a developer can run
 // other corpora than CI's (failures print the mutation's number).
 int RunMutations(const Bytes& original, uint32_t seed, bool oggChecksums = false) {
-  if (const char* extra = std::getenv("VX_SOUND_MUTATION_SEED")) seed += uint32_t(std::strtoul(extra, nullptr, 10));
+  if (const char* extra = std::getenv("VX_SOUND_MUTATION_SEED"))
+    seed += uint32_t(std::strtoul(extra, nullptr, 10));
   std::mt19937 rng(seed);
   int32_t before = LiveBlocks();
   int opened = 0;
@@ -116,7 +117,8 @@ int RunMutations(const Bytes& original, uint32_t seed, bool oggChecksums = false
 
 TEST(SoundMutation, Wav) {
   Bytes fmt8 = FmtBody(1, 2, 22050, 16);
-  Bytes wav = Riff({Chunk("LIST", Bytes(9, 'i')), Chunk("fmt ", fmt8), Chunk("data", Pcm16(SineFrames(40, 10, 3000, 2)))});
+  Bytes wav = Riff(
+      {Chunk("LIST", Bytes(9, 'i')), Chunk("fmt ", fmt8), Chunk("data", Pcm16(SineFrames(40, 10, 3000, 2)))});
   int opened = RunMutations(wav, 1234);
   EXPECT_GT(opened, 0);
   EXPECT_LT(opened, kMutationsPerFormat);
@@ -128,9 +130,7 @@ TEST(SoundMutation, MpegWav) {
   EXPECT_GT(RunMutations(wav, 99), 0);
 }
 
-TEST(SoundMutation, Mp3) {
-  EXPECT_GT(RunMutations(FromArray(kMp3MonoShort, kMp3MonoShortSize), 4321), 0);
-}
+TEST(SoundMutation, Mp3) { EXPECT_GT(RunMutations(FromArray(kMp3MonoShort, kMp3MonoShortSize), 4321), 0); }
 
 TEST(SoundMutation, OggVorbis) {
   EXPECT_GT(RunMutations(FromArray(kOggMonoShort, kOggMonoShortSize), 8765, true), 0);
@@ -174,14 +174,15 @@ TEST(OggChains, ALaterLinkCutInItsHeadersIsRefusedUpFront) {
   const Bytes headersOnly = join({pages[0], pages[1]});
   const Bytes wholeLink = join({pages[0], pages[1], pages[2]});
   const Bytes cases[] = {
-      join({headersOnly, WithSerial(pages[0], 777)}),                    // link 2: its first page only
+      join({headersOnly, WithSerial(pages[0], 777)}),  // link 2: its first page only
       join({wholeLink, WithSerial(pages[0], 777)}),
-      join({wholeLink, wholeLink, WithSerial(pages[0], 0x3039)}),          // a serial used before
+      join({wholeLink, wholeLink, WithSerial(pages[0], 0x3039)}),  // a serial used before
       join({wholeLink, WithSerial(pages[0], 1), WithSerial(pages[1], 1), WithSerial(pages[2], 1),
-            WithSerial(pages[0], 2)}),                                   // link 3
+            WithSerial(pages[0], 2)}),  // link 3
   };
   // Chains whose every link is whole still open and play all their links.
-  const Bytes good = join({wholeLink, WithSerial(pages[0], 5), WithSerial(pages[1], 5), WithSerial(pages[2], 5)});
+  const Bytes good =
+      join({wholeLink, WithSerial(pages[0], 5), WithSerial(pages[1], 5), WithSerial(pages[2], 5)});
   SoundSource* s = OpenMemorySource(good);
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->TotalFrames, 2 * 2205);
@@ -210,7 +211,8 @@ TEST(OggChains, ALaterLinkCutInItsHeadersIsRefusedUpFront) {
 // smaller set of corrupt files, in both load modes.
 TEST_F(CaptureSoundTest, CorruptFilesLoadOrFailCleanly) {
   std::mt19937 rng(77);
-  const Bytes originals[] = {PcmWav16(1, 8000, SineFrames(64, 8, 2000)), FromArray(kMp3MonoShort, kMp3MonoShortSize),
+  const Bytes originals[] = {PcmWav16(1, 8000, SineFrames(64, 8, 2000)),
+                             FromArray(kMp3MonoShort, kMp3MonoShortSize),
                              FromArray(kOggMonoShort, kOggMonoShortSize)};
   int32_t before = LiveBlocks();
   for (int i = 0; i < 300; ++i) {

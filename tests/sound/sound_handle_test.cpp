@@ -58,7 +58,8 @@ TEST_F(SoundHandles, LoopPlaysOnAndStopResumesWhereItStopped) {
 }
 
 TEST_F(SoundHandles, PlayTimeFollowsThePlayCursor) {
-  int h = LoadSoundFileImpl(dir_.Write("t.wav", PcmWav16(2, 22050, SineFrames(22050, 100, 100, 2))).c_str(), 1, -1);
+  int h = LoadSoundFileImpl(dir_.Write("t.wav", PcmWav16(2, 22050, SineFrames(22050, 100, 100, 2))).c_str(),
+                            1, -1);
   PlaySoundHandleImpl(h, SOUND_PLAY_BACKGROUND, 1);
   EXPECT_EQ(GetSoundPlayTime(h), 0);
   Mix(44100 / 4 + 1);  // a quarter second of output (and a frame, past 5,512.5 source frames)
@@ -73,7 +74,8 @@ void FakeSleep(uint32_t ms) {
 }
 
 TEST_F(SoundHandles, PlayTypeWaitReturnsAfterTheSoundsLength) {
-  int h = LoadSoundFileImpl(dir_.Write("w.wav", PcmWav16(1, 44100, SineFrames(8820, 100, 1000))).c_str(), 1, -1);
+  int h =
+      LoadSoundFileImpl(dir_.Write("w.wav", PcmWav16(1, 44100, SineFrames(8820, 100, 1000))).c_str(), 1, -1);
   g_fakeMs = 1000;
   PlatSetMillisecondHook(FakeClock);
   PlatSetSleepHook(FakeSleep);

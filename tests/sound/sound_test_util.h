@@ -87,7 +87,8 @@ inline Bytes PcmWav16(uint16_t channels, uint32_t rate, const std::vector<int16_
 inline std::vector<int16_t> SineFrames(size_t frames, double period, double a, int channels = 1) {
   std::vector<int16_t> s;
   for (size_t i = 0; i < frames; ++i)
-    for (int c = 0; c < channels; ++c) s.push_back(int16_t(std::lround(a * std::sin(2 * M_PI * double(i) / period))));
+    for (int c = 0; c < channels; ++c)
+      s.push_back(int16_t(std::lround(a * std::sin(2 * M_PI * double(i) / period))));
   return s;
 }
 
@@ -110,7 +111,8 @@ class TempDir {
   const std::filesystem::path& Path() const { return path_; }
   std::string Write(const std::string& name, const Bytes& data) const {
     std::string p = (path_ / name).string();
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
     return p;
   }
 

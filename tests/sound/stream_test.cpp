@@ -69,7 +69,8 @@ TEST_F(StreamSounds, LoopingStreamStartsOverWithoutAGap) {
 
 TEST_F(StreamSounds, PlayTimeWhileAStreamPlaysAndAfterStop) {
   SetSoundLoadMode(SOUND_LOAD_FILE_STREAM);
-  int h = LoadSoundFileImpl(dir_.Write("t.wav", PcmWav16(2, 22050, SineFrames(22050 * 3, 50, 3000, 2))).c_str(), 1, -1);
+  int h = LoadSoundFileImpl(
+      dir_.Write("t.wav", PcmWav16(2, 22050, SineFrames(22050 * 3, 50, 3000, 2))).c_str(), 1, -1);
   PlayStream(h, SOUND_PLAY_BACKGROUND, 44100 * 5 / 2, 4410);  // 2.5 s
   EXPECT_EQ(GetSoundPlayTime(h), 2500);
   StopSoundData(h);
@@ -254,7 +255,8 @@ TEST_F(StreamSounds, SoundsAndMusicLoadFromAnArchive) {
 }
 
 TEST_F(StreamSounds, MidiMusicIsRefusedAndTheNotifyHooksDoNothing) {
-  Bytes midi{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0};
+  Bytes midi{'M', 'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,    0,
+             96,  'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0xFF, 0x2F, 0};
   EXPECT_EQ(PlayMusicFileImpl(dir_.Write("song.mid", midi).c_str(), SOUND_PLAY_LOOP), -1);
   EXPECT_EQ(PlayMusicFileImpl(dir_.Write("song.bin", midi).c_str(), SOUND_PLAY_LOOP), -1);
   EXPECT_EQ(IsMusicFilePlayingImpl(), 0);

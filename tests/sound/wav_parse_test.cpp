@@ -58,7 +58,8 @@ TEST(WavParse, AcceptsALongerFmtChunkAndExtensiblePcm) {
   Put16(ext, 16);  // valid bits
   Put32(ext, 3);   // channel mask
   Put16(ext, 1);   // sub-format GUID: PCM ...
-  static const uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  static const uint8_t rest[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
   ext.insert(ext.end(), rest, rest + 14);
   OpenedSource b(Riff({Chunk("fmt ", ext), Chunk("data", Pcm16({1, 2}))}));
   ASSERT_NE(b.source, nullptr);

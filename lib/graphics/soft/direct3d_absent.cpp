@@ -19,10 +19,12 @@ int DeleteGraphSurface3D(GraphRecord* graph) {
   if (graph) graph->PieceCount = 0;
   return 0;
 }
-int TransferImageToGraphSurface3D(int, int, int, const PixelImage*, const PixelImage*, const Rect*, GraphRecord*) {
+int TransferImageToGraphSurface3D(int, int, int, const PixelImage*, const PixelImage*, const Rect*,
+                                  GraphRecord*) {
   return -1;
 }
-int ReloadImageToGraphSurface3D(int, int, int, int, int, GraphRecord*, int, const PixelImage*, const PixelImage*) {
+int ReloadImageToGraphSurface3D(int, int, int, int, int, GraphRecord*, int, const PixelImage*,
+                                const PixelImage*) {
   return -1;
 }
 int RestoreGraphSurface3D(GraphRecord*) { return -1; }
@@ -43,7 +45,9 @@ int SetViewTransform3D(const Matrix4*) { return 0; }
 int SetProjectionTransform3D(const Matrix4*) { return 0; }
 
 int DrawGraphAt3D(int, int, float, float, GraphRecord*, int, int) { return -1; }
-int DrawGraphStretched3D(int, int, int, int, float, float, float, float, GraphRecord*, int, int) { return -1; }
+int DrawGraphStretched3D(int, int, int, int, float, float, float, float, GraphRecord*, int, int) {
+  return -1;
+}
 int DrawGraphQuad3D(float, float, float, float, float, float, float, float, GraphRecord*, int) { return -1; }
 int FillQuadrangle3D(const MemImgVertex3D*, int, GraphRecord*, int, int, int) { return -1; }
 int FillRectangle3D(int, int, int, int, int) { return -1; }

@@ -6,11 +6,11 @@
 #pragma once
 #include <cstdint>
 
-#include "image/colorformat.h"
 #include "graphics/geometry.h"
 #include "graphics/graph.h"
-#include "softrender/memimg.h"
+#include "image/colorformat.h"
 #include "image/pixel_format_record.h"
+#include "softrender/memimg.h"
 
 constexpr int SURFACE2D_TABLE_SIZE = 65536;
 constexpr int32_t SURFACE2D_HANDLE_TAG = 0x28000000;
@@ -26,7 +26,7 @@ struct Surface2DRecord {
   int32_t SurfaceData;     // the record that owns the pixels
   int32_t GraphX, GraphY;  // where the piece lies in its graph
   int32_t Width, Height;
-  MEMIMG View;             // the piece's pixels
+  MEMIMG View;  // the piece's pixels
 };
 
 struct ScreenPaletteEntry {
@@ -34,23 +34,23 @@ struct ScreenPaletteEntry {
 };
 
 struct DirectDrawStateBlock {
-  void* DirectDraw;                 // the device object: never present here
-  int32_t DisplayBits;              // colour depth of the current display mode
-  int32_t ScreenWidth, ScreenHeight, ScreenBits;   // settings, 0 while unset
+  void* DirectDraw;                               // the device object: never present here
+  int32_t DisplayBits;                            // colour depth of the current display mode
+  int32_t ScreenWidth, ScreenHeight, ScreenBits;  // settings, 0 while unset
   ColorFormat ScreenFormat;
   PixelFormatRecord ScreenPixelFormat;
   ScreenPaletteEntry ScreenPalette[256];
-  int32_t SoftwareDrawing;          // 1: drawing goes to library images
-  int32_t GdiOnly;                  // 1: output through the window alone
-  int32_t SeparateBack;             // layout with a separate back surface
+  int32_t SoftwareDrawing;  // 1: drawing goes to library images
+  int32_t GdiOnly;          // 1: output through the window alone
+  int32_t SeparateBack;     // layout with a separate back surface
   int32_t SoftwareRequest;
   int32_t FlipToGdi;
   int32_t DisplayModeChanged;
-  int32_t Started;                  // between InitDirectDraw and TermDirectDraw
+  int32_t Started;  // between InitDirectDraw and TermDirectDraw
   MEMIMG FrontImage, BackImage;
-  int32_t FrontStale;               // the window shows something the front image lacks
-  MEMIMG* TargetImage;              // where the two-dimensional side draws now
-  MEMIMG* BlendImage;               // the selected blend graph's image, or null
+  int32_t FrontStale;   // the window shows something the front image lacks
+  MEMIMG* TargetImage;  // where the two-dimensional side draws now
+  MEMIMG* BlendImage;   // the selected blend graph's image, or null
   HandleTable<Surface2DRecord, SURFACE2D_TABLE_SIZE, SURFACE2D_HANDLE_TAG> Surfaces;
 };
 
@@ -103,18 +103,20 @@ int DeleteAllSurface2DChecked();
 int DeleteAllSurface3DChecked();
 int CreateGraphSurface2D(GraphRecord* graph);
 int CreateGraphSurface3D(GraphRecord* graph);
-int CreateSubGraphSurface2D(GraphRecord* graph, int x, int y, int width, int height, const GraphRecord* source);
-int CreateSubGraphSurface3D(GraphRecord* graph, int x, int y, int width, int height, const GraphRecord* source);
+int CreateSubGraphSurface2D(GraphRecord* graph, int x, int y, int width, int height,
+                            const GraphRecord* source);
+int CreateSubGraphSurface3D(GraphRecord* graph, int x, int y, int width, int height,
+                            const GraphRecord* source);
 int DeleteGraphSurface2D(GraphRecord* graph);
 int DeleteGraphSurface3D(GraphRecord* graph);
-int TransferImageToGraphSurface2D(int destX, int destY, int flag, const PixelImage* image, const PixelImage* alpha,
-                                  const Rect* sourceRect, GraphRecord* graph);
-int TransferImageToGraphSurface3D(int destX, int destY, int flag, const PixelImage* image, const PixelImage* alpha,
-                                  const Rect* sourceRect, GraphRecord* graph);
-int ReloadImageToGraphSurface2D(int x, int y, int flag, int sourceX, int sourceY, GraphRecord* graph, int reserved,
-                                const PixelImage* image, const PixelImage* alpha);
-int ReloadImageToGraphSurface3D(int x, int y, int flag, int sourceX, int sourceY, GraphRecord* graph, int reserved,
-                                const PixelImage* image, const PixelImage* alpha);
+int TransferImageToGraphSurface2D(int destX, int destY, int flag, const PixelImage* image,
+                                  const PixelImage* alpha, const Rect* sourceRect, GraphRecord* graph);
+int TransferImageToGraphSurface3D(int destX, int destY, int flag, const PixelImage* image,
+                                  const PixelImage* alpha, const Rect* sourceRect, GraphRecord* graph);
+int ReloadImageToGraphSurface2D(int x, int y, int flag, int sourceX, int sourceY, GraphRecord* graph,
+                                int reserved, const PixelImage* image, const PixelImage* alpha);
+int ReloadImageToGraphSurface3D(int x, int y, int flag, int sourceX, int sourceY, GraphRecord* graph,
+                                int reserved, const PixelImage* image, const PixelImage* alpha);
 int RestoreGraphSurface3D(GraphRecord* graph);
 int FillGraphSurface2D(GraphRecord* graph, int r, int g, int b, int a);
 int FillGraphSurface3D(GraphRecord* graph, int r, int g, int b, int a);

@@ -3,11 +3,11 @@
 // and the start, end and change of the display mode.
 #include <cstring>
 
-#include "graphics/soft/display.h"
 #include "core/log.h"
 #include "core/window_query.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "platform/present.h"
 #include "platform/window.h"
 #include "softrender/memimg_tables.h"
@@ -76,7 +76,9 @@ int GetScreenSize(int* width, int* height) {
   return 0;
 }
 
-int GetScreenColorBits() { return DirectDrawState.ScreenBits > 0 ? DirectDrawState.ScreenBits : DEFAULT_SCREEN_BITS; }
+int GetScreenColorBits() {
+  return DirectDrawState.ScreenBits > 0 ? DirectDrawState.ScreenBits : DEFAULT_SCREEN_BITS;
+}
 
 void* GetDirectDrawObject() { return DirectDrawState.DirectDraw; }
 int HasDirectDrawOutput() { return DirectDrawState.GdiOnly ? 0 : 1; }
@@ -101,7 +103,8 @@ int SetFlipToGdiMode(int flag) {
 
 int SetScreenModeSetting(int width, int height, int bits) {
   if (DirectDrawState.Started) return -1;
-  if (width < 0 || height < 0 || width > 8192 || height > 8192 || (bits != 0 && !AcceptedDepth(bits))) return -1;
+  if (width < 0 || height < 0 || width > 8192 || height > 8192 || (bits != 0 && !AcceptedDepth(bits)))
+    return -1;
   DirectDrawState.ScreenWidth = width;
   DirectDrawState.ScreenHeight = height;
   DirectDrawState.ScreenBits = bits;

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "graphics/soft/display.h"
 #include "core/strutil.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 #include "graphics/surfacedata.h"
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"
@@ -63,7 +63,8 @@ int SetDrawTarget2D(int target, int) {
   } else {
     const GraphRecord* g = GetGraphRecord(target);
     // Only a graph made to be drawn into, without palette or alpha, can be a target.
-    if (!g || g->Format.Texture || !g->Format.DrawValid || g->Format.Palette || g->Format.AlphaChFlag) return -1;
+    if (!g || g->Format.Texture || !g->Format.DrawValid || g->Format.Palette || g->Format.AlphaChFlag)
+      return -1;
     image = GetGraphPieceImage(g);
   }
   if (!image || !IsValidMemImg(image)) return -1;
@@ -160,8 +161,8 @@ int FillQuadrangleSoft(const MemImgVertex3D* vertices, int triangles, GraphRecor
   const int vertexColour = form == 1 ? 0 : 1;
   int result = 0;
   for (int i = 0; i < triangles; ++i) {
-    if (DrawMemImgTriangle3D(t, nullptr, texture, vertices + 3 * i, transparent, blend, 0, vertexColour, vertexColour,
-                             0) != 0) {
+    if (DrawMemImgTriangle3D(t, nullptr, texture, vertices + 3 * i, transparent, blend, 0, vertexColour,
+                             vertexColour, 0) != 0) {
       result = -1;
     }
   }

@@ -9,8 +9,8 @@ int DrawGraphAtSoft(int x, int y, GraphRecord* graph, int transparent);
 int DrawGraphStretchedSoft(int x1, int y1, int x2, int y2, GraphRecord* graph, int transparent, int flag);
 int DrawGraphQuadSoft(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                       GraphRecord* graph, int transparent);
-int FillQuadrangleSoft(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent, int a,
-                       int b);
+int FillQuadrangleSoft(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent,
+                       int a, int b);
 int FillRectangleSoft(int x1, int y1, int x2, int y2, int color);
 int OutlineRectangleSoft(int x1, int y1, int x2, int y2, int color);
 int DrawLineSegmentSoft(int x1, int y1, int x2, int y2, int color);
@@ -20,8 +20,8 @@ int DrawGraphStretched3D(int x1, int y1, int x2, int y2, float fx1, float fy1, f
                          GraphRecord* graph, int transparent, int flag);
 int DrawGraphQuad3D(float x1, float y1, float x2, float y2, float x3, float y3, float x4, float y4,
                     GraphRecord* graph, int transparent);
-int FillQuadrangle3D(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent, int a,
-                     int b);
+int FillQuadrangle3D(const MemImgVertex3D* vertices, int triangles, GraphRecord* graph, int transparent,
+                     int a, int b);
 int FillRectangle3D(int x1, int y1, int x2, int y2, int color);
 int OutlineRectangle3D(int x1, int y1, int x2, int y2, int color);
 int DrawLineSegment3D(int x1, int y1, int x2, int y2, int color);

@@ -1,8 +1,8 @@
 // Frames: the back (or front) screen image shown in the main window, and the
 // front image kept in step with what the window shows.
-#include "graphics/soft/display.h"
 #include "core/window_query.h"
 #include "graphics/drawstate.h"
+#include "graphics/soft/display.h"
 #include "platform/present.h"
 
 namespace {

@@ -4,13 +4,13 @@
 // with a reference.
 #include <cstring>
 
-#include "graphics/soft/display.h"
 #include "core/alloc.h"
 #include "core/log.h"
 #include "graphics/drawstate.h"
 #include "graphics/graphics_manager.h"
-#include "image/pixelimage.h"
+#include "graphics/soft/display.h"
 #include "graphics/surfacedata.h"
+#include "image/pixelimage.h"
 
 namespace {
 
@@ -52,12 +52,28 @@ int DeleteSurface2D(int handle) {
 
 // Writes (sx, sy, w, h) of the image into the piece at (px, py), cut to the
 // image, the alpha image and the piece.
-void WriteIntoPiece(Surface2DRecord* piece, const PixelImage* image, const PixelImage* alpha, int sx, int sy, int px,
-                    int py, int w, int h) {
-  if (px < 0) { sx -= px; w += px; px = 0; }
-  if (py < 0) { sy -= py; h += py; py = 0; }
-  if (sx < 0) { px -= sx; w += sx; sx = 0; }
-  if (sy < 0) { py -= sy; h += sy; sy = 0; }
+void WriteIntoPiece(Surface2DRecord* piece, const PixelImage* image, const PixelImage* alpha, int sx, int sy,
+                    int px, int py, int w, int h) {
+  if (px < 0) {
+    sx -= px;
+    w += px;
+    px = 0;
+  }
+  if (py < 0) {
+    sy -= py;
+    h += py;
+    py = 0;
+  }
+  if (sx < 0) {
+    px -= sx;
+    w += sx;
+    sx = 0;
+  }
+  if (sy < 0) {
+    py -= sy;
+    h += sy;
+    sy = 0;
+  }
   if (w > image->Width - sx) w = image->Width - sx;
   if (h > image->Height - sy) h = image->Height - sy;
   if (alpha) {
@@ -86,9 +102,10 @@ MEMIMG* GetGraphPieceImage(const GraphRecord* graph) {
 }
 
 int CreateGraphSurface2D(GraphRecord* graph) {
-  if (!graph || graph->Width <= 0 || graph->Height <= 0 || graph->Width > 0xFFFF || graph->Height > 0xFFFF) return -1;
-  const int data = AddSurfaceData(1, uint16_t(graph->Width), uint16_t(graph->Height), GraphicsState.TransparentColor,
-                                  &graph->Format);
+  if (!graph || graph->Width <= 0 || graph->Height <= 0 || graph->Width > 0xFFFF || graph->Height > 0xFFFF)
+    return -1;
+  const int data = AddSurfaceData(1, uint16_t(graph->Width), uint16_t(graph->Height),
+                                  GraphicsState.TransparentColor, &graph->Format);
   if (data < 0) return -1;
   const int piece = AddSurface2D(data, 0, 0, graph->Width, graph->Height, 0, 0);
   if (piece < 0) {
@@ -97,15 +114,16 @@ int CreateGraphSurface2D(GraphRecord* graph) {
   }
   // A fresh graph starts black, as the transparent colour of its image.
   SurfaceDataRecord* rec = GetSurfaceDataRecord(data);
-  ClearMemImgRect(&rec->Image, nullptr, rec->Image.Base->TransColor == 0xFFFF && rec->Request.Palette
-                                            ? 0
-                                            : rec->Image.Base->TransColor);
+  ClearMemImgRect(
+      &rec->Image, nullptr,
+      rec->Image.Base->TransColor == 0xFFFF && rec->Request.Palette ? 0 : rec->Image.Base->TransColor);
   graph->Pieces[0] = piece;
   graph->PieceCount = 1;
   return 0;
 }
 
-int CreateSubGraphSurface2D(GraphRecord* graph, int x, int y, int width, int height, const GraphRecord* source) {
+int CreateSubGraphSurface2D(GraphRecord* graph, int x, int y, int width, int height,
+                            const GraphRecord* source) {
   if (!graph || !source || width <= 0 || height <= 0) return -1;
   int count = 0;
   for (int i = 0; i < source->PieceCount; ++i) {
@@ -121,13 +139,18 @@ int CreateSubGraphSurface2D(GraphRecord* graph, int x, int y, int width, int hei
     if (!data) continue;
     // The view's position inside the record's whole image.
     const int viewX = int(sp->View.Pixels - data->Image.Pixels) % int(data->Image.Base->Pitch) /
-                          int(data->Image.Base->Format->BytesPerPixel) + (left - sp->GraphX);
-    const int viewY = int((sp->View.Pixels - data->Image.Pixels) / int(data->Image.Base->Pitch)) + (top - sp->GraphY);
+                          int(data->Image.Base->Format->BytesPerPixel) +
+                      (left - sp->GraphX);
+    const int viewY =
+        int((sp->View.Pixels - data->Image.Pixels) / int(data->Image.Base->Pitch)) + (top - sp->GraphY);
     AddSurfaceDataRef(sp->SurfaceData);
-    const int piece = AddSurface2D(sp->SurfaceData, left - x, top - y, right - left, bottom - top, viewX, viewY);
+    const int piece =
+        AddSurface2D(sp->SurfaceData, left - x, top - y, right - left, bottom - top, viewX, viewY);
     if (piece < 0 || count >= GRAPH_MAX_PIECES) {
-      if (piece >= 0) DeleteSurface2D(piece);
-      else ReleaseSurfaceDataRef(sp->SurfaceData);
+      if (piece >= 0)
+        DeleteSurface2D(piece);
+      else
+        ReleaseSurfaceDataRef(sp->SurfaceData);
       DeleteGraphSurface2D(graph);
       return -1;
     }
@@ -152,7 +175,8 @@ int TransferImageToGraphSurface2D(int destX, int destY, int, const PixelImage* i
   for (int i = 0; i < graph->PieceCount; ++i) {
     Surface2DRecord* p = GetSurface2DRecord(graph->Pieces[i]);
     if (p)
-      WriteIntoPiece(p, image, alpha, sourceRect->Left, sourceRect->Top, destX - p->GraphX, destY - p->GraphY, w, h);
+      WriteIntoPiece(p, image, alpha, sourceRect->Left, sourceRect->Top, destX - p->GraphX, destY - p->GraphY,
+                     w, h);
   }
   return 0;
 }
@@ -162,7 +186,8 @@ int ReloadImageToGraphSurface2D(int, int, int, int sourceX, int sourceY, GraphRe
   if (!graph || !image) return -1;
   for (int i = 0; i < graph->PieceCount; ++i) {
     Surface2DRecord* p = GetSurface2DRecord(graph->Pieces[i]);
-    if (p) WriteIntoPiece(p, image, alpha, sourceX + p->GraphX, sourceY + p->GraphY, 0, 0, p->Width, p->Height);
+    if (p)
+      WriteIntoPiece(p, image, alpha, sourceX + p->GraphX, sourceY + p->GraphY, 0, 0, p->Width, p->Height);
   }
   return 0;
 }

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <string>
 
-#include "graphics/soft/display.h"
 #include "core/system_state.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
+#include "graphics/soft/display.h"
 #include "platform/present.h"
 #include "platform/window_backend.h"
 #include "platform/window_fake.h"
@@ -96,7 +96,8 @@ class WindowFrames : public ::testing::TestWithParam<int> {
     }
     SetLogFileOutput(0);
     // A class name of its own: tests running side by side are not second copies.
-    std::string title = std::string("VexloTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::string title =
+        std::string("VexloTest_") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
     for (char& c : title)
       if (c == '/') c = '_';
     SetMainWindowTitle(title.c_str());

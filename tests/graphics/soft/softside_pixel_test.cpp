@@ -5,15 +5,15 @@
 #include <array>
 #include <vector>
 
-#include "graphics/soft/display.h"
-#include "graphics/soft/draw_soft.h"
 #include "core/system_state.h"
 #include "graphics/draw.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
-#include "image/pixelimage.h"
+#include "graphics/soft/display.h"
+#include "graphics/soft/draw_soft.h"
 #include "graphics/surfacedata.h"
+#include "image/pixelimage.h"
 
 namespace {
 
@@ -150,7 +150,7 @@ TEST_P(SoftSide, ClearingAGraphTargetResetsItsDepthImage) {
   ClearDrawTargetImpl();
   EXPECT_EQ(depth(4, 0), 0xFFFF);
   EXPECT_EQ(depth(11, 7), 0xFFFF);
-  EXPECT_EQ(depth(3, 0), 0x1234);   // outside the target
+  EXPECT_EQ(depth(3, 0), 0x1234);  // outside the target
   EXPECT_EQ(depth(12, 7), 0x1234);
   ASSERT_EQ(SetDrawTargetImpl(canvas), 0);
   ClearDrawTargetImpl();
@@ -167,13 +167,16 @@ TEST_P(SoftSide, AQuadAtTheGraphsOwnSizeDrawsWhatDrawGraphAtDraws) {
   for (uint32_t y = 0; y < 23; ++y)
     for (uint32_t x = 0; x < 37; ++x) {
       const bool key = next() % 5 == 0;
-      WritePixelImagePixel(&img, x, y, key ? 0 : next() & 255, key ? 0 : next() & 255, key ? 0 : next() & 255, 255);
+      WritePixelImagePixel(&img, x, y, key ? 0 : next() & 255, key ? 0 : next() & 255, key ? 0 : next() & 255,
+                           255);
     }
   const int graph = CreateGraphFromImageDefault(&img);
   ReleasePixelImageImpl(&img);
   ASSERT_GE(graph, 0);
   const MEMIMG& back = DirectDrawState.BackImage;
-  auto snapshot = [&] { return std::vector<uint8_t>(back.Base->Pixels, back.Base->Pixels + back.Base->Pitch * back.Base->Height); };
+  auto snapshot = [&] {
+    return std::vector<uint8_t>(back.Base->Pixels, back.Base->Pixels + back.Base->Pitch * back.Base->Height);
+  };
   const std::array<int, 2> kPositions[] = {{0, 0}, {5, 7}, {620, 470}};
   for (int transparent : {0, 1})
     for (const std::array<int, 2>& at : kPositions) {
