@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/alloc.h"
+#include "core/exit_stop.h"
 #include "core/log.h"
 #include "file/fileaccess.h"
 #include "file/fullpath.h"
@@ -111,6 +112,21 @@ void ThreadExit(WinFileRecord* r) {
   r->ThreadEnded.store(1, std::memory_order_release);
 }
 
+// Ends the record's thread once its command is done, and joins it. The record
+// stays whole: a later close only frees it, and reads then fail.
+void StopThread(WinFileRecord* r) {
+  if (r->Thread == nullptr) return;
+  PlatWaitEvent(r->DoneEvent, PLAT_INFINITE);
+  Post(r, FILE_THREAD_EXIT);
+  PlatWaitEvent(r->DoneEvent, PLAT_INFINITE);
+  // Joining waits until the thread has really ended before anything is freed.
+  PlatJoinThread(r->Thread);
+  r->Thread = nullptr;
+}
+
+// Read-ahead threads still running when the process exits.
+using LiveFileThreads = ExitStopRegistry<WinFileRecord, StopThread>;
+
 }  // namespace
 
 uint32_t FileAccessThreadProc(void* parameter) {
@@ -213,6 +229,7 @@ WinFileRecord* WinFileOpen(const char* path, uint32_t cacheFlag, uint32_t, uint3
   }
   r->Position = 0;
   r->EofFlag = 0;
+  LiveFileThreads::Add(r);
   return r;
 }
 
@@ -223,11 +240,8 @@ int WinFileClose(WinFileRecord* r) {
     DeleteRecord(r);
     return 0;
   }
-  PlatWaitEvent(r->DoneEvent, PLAT_INFINITE);
-  Post(r, FILE_THREAD_EXIT);
-  PlatWaitEvent(r->DoneEvent, PLAT_INFINITE);
-  // Joining waits until the thread has really ended before anything is freed.
-  PlatJoinThread(r->Thread);
+  LiveFileThreads::Remove(r);
+  StopThread(r);
   TrackedFree(r->Cache);
   DestroyEvents(r);
   DeleteRecord(r);
@@ -250,6 +264,7 @@ int WinFileSeek(WinFileRecord* r, int64_t offset, int origin) {
   if (!r->Threaded) {
     if (PlatSeekFile(r->File, target, PLAT_SEEK_SET) < 0) return -1;
   } else {
+    if (r->Thread == nullptr) return -1;  // stopped at process exit
     PlatWaitEvent(r->DoneEvent, PLAT_INFINITE);
     r->SeekPosition = static_cast<uint64_t>(target);
     Post(r, FILE_THREAD_SEEK);
@@ -285,6 +300,7 @@ size_t WinFileRead(void* buffer, size_t elementSize, size_t count, WinFileRecord
     r->Position += static_cast<uint64_t>(got);
     return static_cast<size_t>(static_cast<uint64_t>(got) / elementSize);
   }
+  if (r->Thread == nullptr) return 0;  // stopped at process exit
   PlatWaitEvent(r->DoneEvent, PLAT_INFINITE);
   r->ReadDestination = static_cast<uint8_t*>(buffer);
   r->ReadPosition = r->Position;

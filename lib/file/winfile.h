@@ -55,7 +55,9 @@ struct WinFileRecord {
   uint32_t CacheCount;
 };
 
-// Null on failure (missing file: no log line). reserved is ignored.
+// Null on failure (missing file: no log line). reserved is ignored. A thread
+// still running when the process exits is stopped then (the record stays; its
+// reads and seeks fail from then on).
 WinFileRecord* WinFileOpen(const char* path, uint32_t cacheFlag, uint32_t reserved, uint32_t asyncFlag);
 // 0; frees the record. No thread is left running.
 int WinFileClose(WinFileRecord* record);

@@ -112,7 +112,9 @@ struct TheoraPlayer {
 // ---- Open, index and close -----------------------------------------------------
 
 // The player for an Ogg file with a Theora stream, decoding on its own thread
-// with frame 0 converted, or null (nothing is left allocated then).
+// with frame 0 converted, or null (nothing is left allocated then). A decode
+// thread still running when the process exits is stopped then; the player
+// stays for its close.
 TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, int stockSize);
 // Ends the decode thread (joined) and frees everything the player owns; 0.
 int CloseTheoraMovie(TheoraPlayer* player);

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "core/alloc.h"
+#include "core/exit_stop.h"
 #include "core/log.h"
 #include "movie/theora.h"
 
@@ -37,6 +38,17 @@ bool GrowIndex(T** array, Room* room) {
   *room = Room(newRoom);
   return true;
 }
+
+// Ends the decode thread (joined); the player stays whole for a later close.
+void StopDecodeThread(TheoraPlayer* p) {
+  if (p->Thread == nullptr) return;
+  p->ExitRequest = 1;
+  PlatJoinThread(p->Thread);  // returns once the thread has published its end and left
+  p->Thread = nullptr;
+}
+
+// Decode threads still running when the process exits.
+using LiveDecodeThreads = ExitStopRegistry<TheoraPlayer, StopDecodeThread>;
 
 TheoraPlayer* FailOpen(TheoraPlayer* player, const char* message) {
   if (message) LogWrite(message);
@@ -175,6 +187,7 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   p->ThreadState = THEORA_THREAD_IDLE;
   p->Thread = PlatCreateThread(TheoraDecodeThread, p);
   if (p->Thread == nullptr) return FailOpen(p, kMsgThread);
+  LiveDecodeThreads::Add(p);
 
   // A decoder that could not be made would be used through a null pointer.
   if (theora_decode_init(&p->Decoder, &p->Info) != 0) return FailOpen(p, nullptr);
@@ -222,11 +235,8 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
 }
 
 int CloseTheoraMovie(TheoraPlayer* p) {
-  if (p->Thread != nullptr) {
-    p->ExitRequest = 1;
-    PlatJoinThread(p->Thread);  // returns once the thread has published its end and left
-    p->Thread = nullptr;
-  }
+  LiveDecodeThreads::Remove(p);
+  StopDecodeThread(p);
   if (p->Stock != nullptr) {
     for (int i = 0; i < p->StockSize; ++i) {
       TheoraFrameSlot& slot = p->Stock[i];
