@@ -14,14 +14,24 @@
 #include <mutex>
 #include <vector>
 
+//
+// Handlers run in the reverse order of their registration. A layer whose
+// threads use those of a layer below arms the lower registry before it first
+// adds, so its own threads are stopped first.
 template <typename T, void (*Stop)(T*)>
 class ExitStopRegistry {
  public:
+  // Registers the exit handler if that has not been done yet.
+  static void Arm() {
+    State& state = Get();
+    std::lock_guard<std::mutex> hold(state.Mutex);
+    ArmLocked(state);
+  }
   // Called once the object's thread runs.
   static void Add(T* object) {
     State& state = Get();
     std::lock_guard<std::mutex> hold(state.Mutex);
-    if (!state.HandlerRegistered) state.HandlerRegistered = std::atexit(StopAll) == 0;
+    ArmLocked(state);
     state.Live.push_back(object);
   }
   // Called before the object's thread is stopped by its close.
@@ -38,6 +48,9 @@ class ExitStopRegistry {
     std::vector<T*> Live;
     bool HandlerRegistered = false;
   };
+  static void ArmLocked(State& state) {
+    if (!state.HandlerRegistered) state.HandlerRegistered = std::atexit(StopAll) == 0;
+  }
   static State& Get() {
     static State state;
     return state;

@@ -129,6 +129,8 @@ using LiveFileThreads = ExitStopRegistry<WinFileRecord, StopThread>;
 
 }  // namespace
 
+void WinFileArmExitStop() { LiveFileThreads::Arm(); }
+
 uint32_t FileAccessThreadProc(void* parameter) {
   auto* r = static_cast<WinFileRecord*>(parameter);
   for (;;) {

@@ -77,6 +77,10 @@ void WinFileWaitIdle(WinFileRecord* record);
 uint64_t WinFileLastReadSize(WinFileRecord* record);
 // Number of reads so far that delivered fewer bytes than asked (waits until idle).
 uint32_t WinFileShortReadCount(WinFileRecord* record);
+// Registers now the exit handler that stops the read-ahead threads (the first
+// thread does otherwise). A layer whose own threads read files calls it before
+// registering its handler, so that its threads are stopped before the files'.
+void WinFileArmExitStop();
 // The read-ahead thread.
 uint32_t FileAccessThreadProc(void* record);
 

@@ -8,6 +8,7 @@
 #include "core/alloc.h"
 #include "core/exit_stop.h"
 #include "core/log.h"
+#include "file/winfile.h"
 #include "movie/theora.h"
 
 namespace {
@@ -187,6 +188,9 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   p->ThreadState = THEORA_THREAD_IDLE;
   p->Thread = PlatCreateThread(TheoraDecodeThread, p);
   if (p->Thread == nullptr) return FailOpen(p, kMsgThread);
+  // The thread reads the movie through the file layer, whose threads (an
+  // archive's) must therefore be stopped after it at exit.
+  WinFileArmExitStop();
   LiveDecodeThreads::Add(p);
 
   // A decoder that could not be made would be used through a null pointer.

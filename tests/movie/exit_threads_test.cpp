@@ -1,6 +1,8 @@
-// A program that returns from main with a file read ahead and a movie decoding
+// A program that returns from main with a file read ahead and movies decoding
 // (the game does when its window is closed) ends cleanly: the read-ahead and
-// decode threads are stopped before the static destructors run. The child
+// decode threads are stopped before the static destructors run, each decode
+// thread before the archive thread it reads through, although the first
+// movie's decode thread started before any read-ahead thread. The child
 // checks it itself at exit; under the sanitizers a use after free shows as a
 // report and an abort.
 #include <gtest/gtest.h>
@@ -25,7 +27,12 @@ TEST(ExitWithThreads, ReadAheadAndDecodeThreadsEndBeforeTheStaticDestructors) {
   filetest::ScratchDir scratch;
   ClipOptions options;
   options.Pictures = 48;
-  filetest::WriteBytes(scratch.Path / "clip.ogv", MakeClip(options).Data);
+  const Clip clip = MakeClip(options);
+  filetest::WriteBytes(scratch.Path / "clip.ogv", clip.Data);
+  ArchiveWriterOptions stored;
+  stored.Compress = false;  // read from the archive file on demand
+  filetest::WriteBytes(scratch.Path / "pack.vlk",
+                       filetest::BuildArchiveBytes({{"clip.ogv", clip.Data, false}}, stored));
   Bytes data(size_t(4) << 20);
   for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 131 + (i >> 12));
   filetest::WriteBytes(scratch.Path / "data.bin", data);
@@ -34,7 +41,7 @@ TEST(ExitWithThreads, ReadAheadAndDecodeThreadsEndBeforeTheStaticDestructors) {
   constexpr int kRuns = 8;
   const std::string command = "cd '" + scratch.Path.string() + "' && seq 1 " + std::to_string(kRuns) +
                               " | xargs -P 4 -I{} sh -c 'timeout 60 \"" + program.string() +
-                              "\" clip.ogv data.bin > out{}.txt 2>&1; echo $? > rc{}.txt'";
+                              "\" data.bin clip.ogv pack/clip.ogv > out{}.txt 2>&1; echo $? > rc{}.txt'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   for (int run = 1; run <= kRuns; ++run) {
     std::ifstream rc(scratch.Path / ("rc" + std::to_string(run) + ".txt"));

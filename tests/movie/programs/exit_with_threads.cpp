@@ -1,18 +1,21 @@
 // A program that returns from main while the library's own threads run, as the
-// game does when its window is closed: a file read ahead in the background (an
-// asynchronous read under way) and a Theora movie decoding frames. Nothing is
-// closed or ended. A handler registered first, so run after every handler the
+// game does when its window is closed: Theora movies decoding frames (one read
+// from an archive has the archive's read-ahead thread too), opened in the
+// order given, then a file read ahead in the background with an asynchronous
+// read under way. Nothing is closed or ended. A handler registered first, so run after every handler the
 // library registers, checks that the threads those opens started have ended
 // before the static destructors run; it ends the process with 9 when one still
 // runs.
-// Usage: testprog_exit_with_threads CLIP.ogv FILE
+// Usage: testprog_exit_with_threads FILE MOVIE...
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "file/fileaccess.h"
+#include "file/openfile.h"
 #include "movie/movie.h"
 #include "movie/theora.h"
 #include "platform/thread.h"
@@ -50,28 +53,31 @@ void CheckThreadsEnded() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return 2;
+  if (argc < 3) return 2;
   std::atexit(CheckThreadsEnded);
+  InitFileAccess();
   InitYuvToRgbTables();
   const std::set<std::string> before = Threads();
 
-  const FileHandle file = FileOpenDispatch(argv[2], 1, 1, 1);  // read-ahead cache, asynchronous
+  std::vector<TheoraPlayer*> players;
+  for (int i = 2; i < argc; ++i) {
+    MovieRecord* record = GetMovieRecord(OpenMovie(argv[i], nullptr, nullptr, 0));
+    if (record == nullptr || record->Theora == nullptr) return 4;
+    players.push_back(record->Theora);
+  }
+  const FileHandle file = FileOpenDispatch(argv[1], 1, 1, 1);  // read-ahead cache, asynchronous
   if (file == 0) return 3;
-  const int movie = OpenMovie(argv[1], nullptr, nullptr, 0);
-  if (movie == -1) return 4;
-  MovieRecord* record = GetMovieRecord(movie);
-  if (record == nullptr || record->Theora == nullptr) return 5;
 
   // Made on the heap: an object made here would be destroyed before the check.
   auto* started = new std::set<std::string>();
   for (const std::string& id : Threads())
     if (before.count(id) == 0) started->insert(id);
   g_started = started;
-  if (started->size() < 2) return 6;
+  if (started->size() < size_t(argc) - 1) return 6;
 
-  // Both threads busy as main returns: a large read under way, and frames
-  // ahead of the decoder to fill the stock with.
+  // Every thread busy as main returns: a large read under way, and frames
+  // ahead of each decoder to fill the stock with.
   if (FileReadDispatch(g_readBuffer, 1, sizeof g_readBuffer, file) == 0) return 7;
-  AdvanceTheoraMovie(record->Theora, 7);
+  for (TheoraPlayer* player : players) AdvanceTheoraMovie(player, 7);
   return 0;
 }
