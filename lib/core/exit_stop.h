@@ -8,16 +8,16 @@
 //
 // Stop must end the object's thread (joined) and may free nothing a caller
 // still holds: the object stays valid for a later close.
+//
+// Handlers run in the reverse order of their registration. A layer whose
+// threads use those of a layer below arms the lower registry before it first
+// adds, so its own threads are stopped first.
 #pragma once
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
 
-//
-// Handlers run in the reverse order of their registration. A layer whose
-// threads use those of a layer below arms the lower registry before it first
-// adds, so its own threads are stopped first.
 template <typename T, void (*Stop)(T*)>
 class ExitStopRegistry {
  public:
