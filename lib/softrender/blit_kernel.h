@@ -317,17 +317,22 @@ void BlitRows(const BlitJob& j) {
     }
   } else if constexpr (kRunBitRows<C>) {
     // An alpha source always, and a direct source of short stretches, go by
-    // the table's bit masks; a direct source of long stretches copies run by
+    // the table's kind masks; a direct source of long stretches copies run by
     // run.
     if (C::S == SrcKind::Alpha || j.ShortStretches) {
       uint8_t* d = j.Dst;
       const uint8_t* s = j.Src;
       const uint64_t* mask = j.RunMask;
       for (int y = 0; y < j.Height; ++y) {
-        SpanRunBits<C>(d, s, mask, mask + j.RunMaskWords, j.Width, j);
+        if constexpr (C::S == SrcKind::Alpha || C::Bits == 32) {
+          SpanRunBits<C>(d, s, mask, mask + j.RunMaskWords, j.Width, j);
+          mask += 2 * j.RunMaskWords;
+        } else {
+          SpanRunBytes<C>(d, s, reinterpret_cast<const uint8_t*>(mask), j.Width);
+          mask += j.RunMaskWords;
+        }
         d += j.DstPitch;
         s += j.SrcPitch;
-        mask += 2 * j.RunMaskWords;
       }
     } else {
       RunRows<C>(j);

@@ -24,7 +24,7 @@ struct BlitJob {
   const uint8_t* Graph;  // blend graph, one byte per pixel, or null
   intptr_t GraphPitch;
   const uint8_t* Runs;      // the source's run table (run-table loops)
-  const uint64_t* RunMask;  // the run table's bit masks (see MemImgBase)
+  const uint64_t* RunMask;  // the run table's kind masks (see MemImgBase)
   intptr_t RunMaskWords;
   bool ShortStretches;  // the table's drawn stretches are short (see RunTableHasShortStretches)
   int Width;

@@ -59,7 +59,7 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
 // the run table: on images of short stretches between transparent runs the
 // run-by-run copy pays a dispatch (and, on mixed images, mispredicted
 // branches) per stretch, worth several pixels of a vector loop; there the
-// row is copied under the table's bit masks instead. Either way the table's
+// row is copied under the table's kind masks instead. Either way the table's
 // kinds decide which pixels are drawn.
 inline bool RunTableHasShortStretches(const MemImgBase* sb) { return sb->RunTableStretchLength < 8u; }
 

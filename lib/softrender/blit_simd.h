@@ -193,7 +193,7 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
   if (i < n) SpanPixels<C>(d + i * 2, s + i * C::SrcStep, g, n - i, j);  // one to three
 }
 
-// Plain copies through the run table that go by its bit masks (see
+// Plain copies through the run table that go by its kind masks (see
 // MemImgBase): an alpha source always, a direct source on images of short
 // stretches.
 template <class C>
@@ -286,6 +286,39 @@ inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t
   } else {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d), r);
   }
+}
+
+// One row of a keyed plain copy of a 16-bit direct source through the run table, by
+// the row's drawn bytes (0xFF drawn, 0 kept): each byte widens to its pixel's
+// lane mask.
+template <class C>
+inline void SpanRunBytes(uint8_t* d, const uint8_t* s, const uint8_t* m, int n) {
+  auto select = [](__m128i lanes, __m128i sv, __m128i dv) {
+    return _mm_or_si128(_mm_and_si128(lanes, sv), _mm_andnot_si128(lanes, dv));
+  };
+  auto load4 = [](const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm_cvtsi32_si128(static_cast<int>(v));
+  };
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m128i lanes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(m + i));
+    lanes = _mm_unpacklo_epi8(lanes, lanes);
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i * 2));
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 2));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 2), select(lanes, sv, dv));
+  }
+  if (i + 4 <= n) {  // four pixels in the low lanes
+    __m128i lanes = load4(m + i);
+    lanes = _mm_unpacklo_epi8(lanes, lanes);
+    const __m128i sv = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 2));
+    const __m128i dv = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d + i * 2));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 2), select(lanes, sv, dv));
+    i += 4;
+  }
+  for (; i < n; ++i)
+    if (m[i]) std::memcpy(d + i * C::DstStep, s + i * C::SrcStep, C::DstStep);
 }
 
 // One row of a plain copy through the run table, by the row's bit masks.

@@ -133,10 +133,12 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
   if (pitch != -1 && pitch < rowBytes) return -1;  // a given pitch must hold a row
   const int64_t realPitch = pitch != -1 ? pitch : ((rowBytes + 15) & ~int64_t{15});
   const int64_t pixelBytes = realPitch * height;
-  // The run table, then its bit masks on an 8-byte boundary.
+  // The run table, then its kind masks on an 8-byte boundary.
   const int64_t runTableBytes = ((static_cast<int64_t>(width) + 5) * height + 7) & ~int64_t{7};
-  const int64_t runMaskWords = (static_cast<int64_t>(width) + 63) / 64;
-  const int64_t runBytes = runTableBytes + runMaskWords * 2 * 8 * height;
+  const bool maskBytes = RunMaskIsBytes(type, alpha);
+  const int64_t runMaskWords =
+      maskBytes ? (static_cast<int64_t>(width) + 7) / 8 : (static_cast<int64_t>(width) + 63) / 64;
+  const int64_t runBytes = runTableBytes + runMaskWords * (maskBytes ? 1 : 2) * 8 * height;
   if (realPitch > INT32_MAX || pixelBytes > static_cast<int64_t>(TRACKED_ALLOC_MAX_SIZE) ||
       runBytes > static_cast<int64_t>(TRACKED_ALLOC_MAX_SIZE))
     return -1;

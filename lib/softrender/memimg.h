@@ -47,13 +47,20 @@ struct MemImgBase {
   // translucent pixels between transparent runs), which tells whether the
   // run-by-run loops or the bit-mask loops draw a plain copy faster.
   uint32_t RunTableStretchLength;
-  // Also set with the run table, in its block after it: each row's kinds as
-  // two bit masks of RunMaskWords words (bit i of the row is pixel i), the
-  // drawn pixels (kinds 1 and 2) and then the translucent ones (kind 2), so
-  // that short runs are drawn by vector loops without decoding the table.
+  // Also set with the run table, in its block after it: each row's kinds, so
+  // that short runs are drawn by vector loops without decoding the table. A
+  // 16-bit image without alpha has one byte a pixel, 0xFF where drawn and 0
+  // where not, in RunMaskWords words a row (see RunMaskIsBytes); any other
+  // two bit masks of RunMaskWords words a row (bit i of the row is pixel i),
+  // the drawn pixels (kinds 1 and 2) and then the translucent ones (kind 2).
   uint64_t* RunMask;
   uint32_t RunMaskWords;
 };
+
+// Whether a run table's kind masks are bytes (see MemImgBase): they widen to
+// 16-bit lanes in one step, where bit masks would go through a lookup; on a
+// 32-bit image they would weigh four times the bit masks' memory traffic.
+inline bool RunMaskIsBytes(uint32_t type, uint32_t alpha) { return !alpha && type == MEMIMG_TYPE_RGB565; }
 
 // A view: must be zero before its first initialisation.
 struct MEMIMG {

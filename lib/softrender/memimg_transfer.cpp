@@ -71,11 +71,14 @@ int BuildMemImgRunTable(MEMIMG* img) {
   uint64_t stretches = 0;  // drawn stretches: runs of opaque or translucent pixels
   int prevKind = MEMIMG_RUN_TRANSPARENT;
   const size_t words = base->RunMaskWords;
+  const bool maskBytes = RunMaskIsBytes(base->Type, base->AlphaFlag);
+  const size_t rowWords = maskBytes ? words : 2 * words;
   for (int y = 0; y < img->Height; ++y) {
     const uint8_t* p = img->Pixels + static_cast<size_t>(y) * base->Pitch;
-    uint64_t* drawn = base->RunMask + static_cast<size_t>(y) * 2 * words;
+    uint64_t* drawn = base->RunMask + static_cast<size_t>(y) * rowWords;
     uint64_t* translucent = drawn + words;
-    std::memset(drawn, 0, 2 * words * sizeof(uint64_t));
+    uint8_t* drawnBytes = reinterpret_cast<uint8_t*>(drawn);
+    std::memset(drawn, 0, rowWords * sizeof(uint64_t));
     int x = 0;
     while (x < img->Width) {
       const int kind = PixelKind(base, p);
@@ -86,10 +89,14 @@ int BuildMemImgRunTable(MEMIMG* img) {
         p += bpp;
       }
       *out++ = static_cast<uint8_t>(kind << 6 | (len - 1));
-      for (int i = x; i < x + len; ++i) {
-        const uint64_t bit = uint64_t{1} << (i & 63);
-        if (kind != MEMIMG_RUN_TRANSPARENT) drawn[i >> 6] |= bit;
-        if (kind == MEMIMG_RUN_TRANSLUCENT) translucent[i >> 6] |= bit;
+      if (maskBytes) {
+        if (kind != MEMIMG_RUN_TRANSPARENT) std::memset(drawnBytes + x, 0xFF, static_cast<size_t>(len));
+      } else {
+        for (int i = x; i < x + len; ++i) {
+          const uint64_t bit = uint64_t{1} << (i & 63);
+          if (kind != MEMIMG_RUN_TRANSPARENT) drawn[i >> 6] |= bit;
+          if (kind == MEMIMG_RUN_TRANSLUCENT) translucent[i >> 6] |= bit;
+        }
       }
       if (kind != MEMIMG_RUN_TRANSPARENT && (x == 0 || prevKind == MEMIMG_RUN_TRANSPARENT)) ++stretches;
       prevKind = kind;
