@@ -5,11 +5,15 @@
 // level and call PixelOp<...>::Apply; everything that does not change within
 // a triangle is a template argument, so each instantiation is straight-line.
 //
-// Self-contained: it needs only the per-triangle PixelParams below, filled by
-// the walker from the product tables and the drawing state.
+// It needs only the per-triangle PixelParams below, filled by the walker from
+// the product tables and the drawing state, and the blits' packed add and
+// subtract.
 #pragma once
 #include <cstdint>
 #include <cstring>
+
+#include "softrender/blend_mode.h"
+#include "softrender/blit_rules.h"
 
 namespace texpix {
 
@@ -17,10 +21,6 @@ namespace texpix {
 // byte (the fourth byte of a 32-bit texel, the third byte of a 4-byte 16-bit
 // texel); a flat source has no texel at all.
 enum class SourceKind { Flat, Direct, Alpha, Palette };
-
-// Blend modes drawn by the rasterisers (mode 1 at parameter 255 is handed
-// over as mode 0 by the caller).
-constexpr int kCopy = 0, kAlpha = 1, kAdd = 2, kSub = 3, kMul = 4, kInvSrc = 10, kMulBlend = 11;
 
 // Values fixed for one triangle.
 struct PixelParams {
@@ -49,7 +49,8 @@ constexpr int kTexelBytes = K == SourceKind::Palette ? 1
 // the formula interpolates toward the source, weight 0 leaves the pixel as
 // the skip does, so only the other modes need the test.)
 constexpr bool SkipsAlphaZero(int depth, int mode) {
-  return mode == kCopy || mode == kAlpha || mode == kAdd || mode == kSub || (depth == 16 && mode == kInvSrc);
+  return mode == BLEND_COPY || mode == BLEND_ALPHA || mode == BLEND_ADD || mode == BLEND_SUB ||
+         (depth == 16 && mode == BLEND_INVSRC);
 }
 // A texel of an alpha texture is weighed by its alpha (the translucent path)
 // unless the transparent flag is set and the alpha is 255; without the flag
@@ -57,19 +58,21 @@ constexpr bool SkipsAlphaZero(int depth, int mode) {
 constexpr bool OpaqueUnderKey(uint32_t alpha) { return alpha == 255; }
 // The only unweighted store of the whole source value: mode 0, no tint, no
 // weight (32-bit pixels: the fourth byte included).
-constexpr bool StoresWholeSource(int mode, bool tint, bool graph) { return mode == kCopy && !tint && !graph; }
+constexpr bool StoresWholeSource(int mode, bool tint, bool graph) {
+  return mode == BLEND_COPY && !tint && !graph;
+}
 // 16-bit pixels weighed by the parameter alone use the signed product table
 // (p/255, rounded toward zero); 32-bit pixels floor((x - d) * p / 256).
 constexpr bool ParamAloneThroughSignedTable(int depth) { return depth == 16; }
 // 16-bit add and subtract without a blend graph scale the raw field by alpha
 // before the tint; with a blend graph the tinted field is scaled.
 constexpr bool AlphaBeforeTint(int depth, int mode, bool graph) {
-  return depth == 16 && (mode == kAdd || mode == kSub) && !graph;
+  return depth == 16 && (mode == BLEND_ADD || mode == BLEND_SUB) && !graph;
 }
 // 16-bit mode 11 from an alpha texture, untinted and without a blend graph,
 // keeps five more fraction bits of the green product on the translucent path.
 constexpr bool FinerMulBlendGreen(int depth, SourceKind k, int mode, bool graph, bool tint) {
-  return depth == 16 && k == SourceKind::Alpha && mode == kMulBlend && !graph && !tint;
+  return depth == 16 && k == SourceKind::Alpha && mode == BLEND_MULA && !graph && !tint;
 }
 // Where the opaque path gives what the translucent path gives with the alpha
 // taken as 256 (a weight of exactly 1), and alpha 0 leaves the pixel as a
@@ -77,8 +80,8 @@ constexpr bool FinerMulBlendGreen(int depth, SourceKind k, int mode, bool graph,
 // Not so where the parameter alone goes through a product table (add and
 // subtract; 16-bit modes 1, 10 and 11 without a blend graph).
 constexpr bool OpaqueAsFullWeight(int depth, int mode, bool graph) {
-  if (mode == kAdd || mode == kSub) return false;
-  return depth == 32 || mode == kCopy || mode == kMul || graph;
+  if (mode == BLEND_ADD || mode == BLEND_SUB) return false;
+  return depth == 32 || mode == BLEND_COPY || mode == BLEND_MUL || graph;
 }
 // Colour keys: a direct texel is compared whole (a 16-bit texel zero-extended)
 // with the 32-bit transparent word, a palette texel by its index; alpha
@@ -89,29 +92,6 @@ constexpr bool ComparesKey(SourceKind k, bool key) {
 // A flat colour arrives tinted, so mode 10 inverts it after the tint, while a
 // texel is inverted before its tint.
 constexpr bool TintsPerPixel(SourceKind k, bool tint) { return tint && k != SourceKind::Flat; }
-
-// ---- Packed saturating add and subtract of all channels at once. ----
-
-inline uint32_t PackedAdd32(uint32_t s, uint32_t d) {
-  const uint32_t sum = (s & 0x00FEFEFFu) + (d & 0x00FEFEFFu);
-  const uint32_t c = sum & 0x01010100u;
-  return sum | (c - (c >> 8)) | ((s | d) & 0x00010100u);
-}
-inline uint32_t PackedSub32(uint32_t s, uint32_t d) {
-  const uint32_t e = (d | 0x01010100u) - (s & 0xFEFEFEFFu);
-  const uint32_t b = e & 0x01010100u;
-  return (b - (b >> 8)) & e;
-}
-inline uint32_t PackedAdd16(uint32_t s, uint32_t d) {
-  const uint32_t sum = (s & 0xF7DEF7DFu) + (d & 0xF7DEF7DFu);
-  const uint32_t c = sum & 0x08210820u;
-  return sum | (c - (c >> 5)) | ((s | d) & 0x0820u);
-}
-inline uint32_t PackedSub16(uint32_t s, uint32_t d) {
-  const uint32_t e = (d | 0x08210820u) - (s & 0xF7DEF7DFu);
-  const uint32_t c = e & 0x08210820u;
-  return (c - (c >> 5)) & e;
-}
 
 // (d * 2^k + (x - d) * w) >> k: exact in 32 unsigned bits whenever w < 2^k.
 inline uint32_t Mix(uint32_t d, uint32_t x, uint32_t w, int k) { return ((d << k) + (x - d) * w) >> k; }
@@ -229,15 +209,15 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
     if (src.Weighed) w *= src.Alpha, ++factors;
     // The source's three channels, inverted (mode 10) and tinted.
     uint32_t t = s & 0xFFFFFFu;
-    if constexpr (Mode == kInvSrc) t ^= 0xFFFFFFu;
+    if constexpr (Mode == BLEND_INVSRC) t ^= 0xFFFFFFu;
     if constexpr (TintsPerPixel(K, Tint))
       t = pp.TintB[t & 255] | pp.TintG[(t >> 8) & 255] << 8 | pp.TintR[t >> 16] << 16;
     uint32_t out;
-    if constexpr (Mode == kCopy) {
+    if constexpr (Mode == BLEND_COPY) {
       out = factors == 0 ? t : MixPixel32(d, t, w, 8 * factors);
-    } else if constexpr (Mode == kAlpha || Mode == kInvSrc) {
+    } else if constexpr (Mode == BLEND_ALPHA || Mode == BLEND_INVSRC) {
       out = MixPixel32(d, t, w * pp.Param, 8 * (factors + 1));
-    } else if constexpr (Mode == kMulBlend) {
+    } else if constexpr (Mode == BLEND_MULA) {
       uint32_t m = 0;
 #pragma GCC unroll 3
       for (int c = 0; c < 24; c += 8) m |= ((((t >> c) & 255) * ((d >> c) & 255)) >> 8) << c;
@@ -248,7 +228,7 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
       for (int c = 0; c < 24; c += 8) {
         const uint32_t tc = (t >> c) & 255;
         uint32_t r;
-        if constexpr (Mode == kMul) {
+        if constexpr (Mode == BLEND_MUL) {
           r = (tc * ((d >> c) & 255) * w) >> (8 * (factors + 1));
         } else {  // add, subtract: the scaled source
           r = factors == 0 ? pp.ParamRow[tc] : (tc * w * pp.Param) >> (8 * (factors + 1));
@@ -260,10 +240,10 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
       // An opaque texel (weight 256) is stored whole, its fourth byte included.
       const uint32_t opaque = 0u - (src.Alpha >> 8);  // all ones for weight 256
       Store32(dst, (s & opaque) | (((d & 0xFF000000u) | out) & ~opaque));
-    } else if constexpr (Mode == kAdd) {
-      Store32(dst, KeepOr(src.Keep, d, PackedAdd32(out, d)));
-    } else if constexpr (Mode == kSub) {
-      Store32(dst, KeepOr(src.Keep, d, PackedSub32(out, d)));
+    } else if constexpr (Mode == BLEND_ADD) {
+      Store32(dst, KeepOr(src.Keep, d, softblit::Packed32<BLEND_ADD, true>(d, out)));
+    } else if constexpr (Mode == BLEND_SUB) {
+      Store32(dst, KeepOr(src.Keep, d, softblit::Packed32<BLEND_SUB, true>(d, out)));
     } else {
       Store32(dst, KeepOr(src.Keep, d, (d & 0xFF000000u) | out));
     }
@@ -284,7 +264,7 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
         return;
       }
     }
-    if constexpr (Mode == kInvSrc) s = ~s & 0xFFFF;
+    if constexpr (Mode == BLEND_INVSRC) s = ~s & 0xFFFF;
     const uint32_t d = Load16(dst);
     const uint32_t sf[3] = {s >> 11, (s >> 5) & 63, s & 31};  // red, green, blue
     const uint32_t df[3] = {d >> 11, (d >> 5) & 63, d & 31};
@@ -300,10 +280,10 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
     for (int f = 0; f < 3; ++f) {
       const uint32_t t = tinted ? tint[f][sf[f]] : sf[f];
       const uint32_t dv = df[f];
-      if constexpr (Mode == kCopy) {
+      if constexpr (Mode == BLEND_COPY) {
         out[f] = factors == 0 ? t : Mix(dv, t, w, 8 * factors);
-      } else if constexpr (Mode == kAlpha || Mode == kInvSrc || Mode == kMulBlend) {
-        const uint32_t x = Mode == kMulBlend ? (t * dv) >> width[f] : t;
+      } else if constexpr (Mode == BLEND_ALPHA || Mode == BLEND_INVSRC || Mode == BLEND_MULA) {
+        const uint32_t x = Mode == BLEND_MULA ? (t * dv) >> width[f] : t;
         if (factors == 0 && ParamAloneThroughSignedTable(16)) {
           out[f] = uint32_t(int32_t(dv) + pp.SignedRow[int32_t(x) - int32_t(dv)]);
         } else if (FinerMulBlendGreen(16, K, Mode, Graph, Tint) && f == 1 && weighed) {
@@ -311,7 +291,7 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
         } else {
           out[f] = Mix(dv, x, w * pp.Param, 8 * (factors + 1));
         }
-      } else if constexpr (Mode == kMul) {
+      } else if constexpr (Mode == BLEND_MUL) {
         out[f] = (dv * t * w) >> (width[f] + 8 * factors);
       } else {  // add, subtract: the parameter comes last, through the product table
         uint32_t u;
@@ -325,10 +305,10 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
       }
     }
     const uint32_t packed = (out[0] << 11) | (out[1] << 5) | out[2];
-    if constexpr (Mode == kAdd) {
-      Store16(dst, KeepOr(src.Keep, d, PackedAdd16(packed, d)));
-    } else if constexpr (Mode == kSub) {
-      Store16(dst, KeepOr(src.Keep, d, PackedSub16(packed, d)));
+    if constexpr (Mode == BLEND_ADD) {
+      Store16(dst, KeepOr(src.Keep, d, softblit::Packed16<BLEND_ADD, true>(d, packed)));
+    } else if constexpr (Mode == BLEND_SUB) {
+      Store16(dst, KeepOr(src.Keep, d, softblit::Packed16<BLEND_SUB, true>(d, packed)));
     } else {
       Store16(dst, KeepOr(src.Keep, d, packed));
     }
