@@ -2,6 +2,8 @@
 #include "board.h"
 #include "piece.h"
 
+// A block beyond a side wall is pushed back whatever the sideways motion: only a turn beside the
+// wall puts it there, and a piece moving away from the wall must not stay (and lock) outside.
 void Piece::CollideWalls(const Board& board) {
   const float w = static_cast<float>(board.WidthPixels());
   const float h = static_cast<float>(board.HeightPixels());
@@ -9,12 +11,12 @@ void Piece::CollideWalls(const Board& board) {
     for (int c = 0; c < 5; ++c) {
       if (!grid[r][c]) continue;
       const float bx = (c - 2) * cell + x;
-      if (bx < 0 && vx <= 0) {
+      if (bx < 0) {
         blockedLeft = 1;
         x = static_cast<float>(-(c - 2) * cell);
         vx = 0;
       }
-      if (bx + cell > w && vx >= 0) {
+      if (bx + cell > w) {
         blockedRight = 1;
         x = w - (c - 2) * cell - cell;
         vx = 0;
@@ -86,8 +88,8 @@ int Piece::IsResting(const Board& board) const {
       if (!grid[r][c]) continue;
       const int below = row + r - 1;
       if (below < 0) continue;
-      // The floor holds a block on the bottom row whatever its column, even one that a turn
-      // has left outside the side walls for a frame.
+      // The floor holds a block on the bottom row whatever its column, even one outside the
+      // side walls.
       if (below >= board.height) return 1;
       const int k = column + c - 2;
       if (k < 0 || k >= board.width) continue;
