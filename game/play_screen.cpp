@@ -78,7 +78,14 @@ void RunPlayScreen(GameSession& s) {
 
   if (s.frameCounter >= kRoundFrames) {
     s.frameCounter = kRoundFrames;
-    if (left.GetLines() > right.GetLines()) {
+    // A well that tops out in the last frame loses whatever the rows; otherwise the rows decide.
+    if (left.IsToppedOut() && !right.IsToppedOut()) {
+      right.SetWin();
+      left.SetLose();
+    } else if (right.IsToppedOut() && !left.IsToppedOut()) {
+      left.SetWin();
+      right.SetLose();
+    } else if (left.GetLines() > right.GetLines()) {
       left.SetWin();
       right.SetLose();
     } else if (right.GetLines() > left.GetLines()) {

@@ -131,6 +131,49 @@ TEST_F(ScreensTest, TimeUpGivesTheRoundToMoreClearedRows) {
   EXPECT_EQ(s.boards[0].result, 2);
 }
 
+// Time runs out in the very frame in which a well tops out: a single topped-out well loses
+// whatever the rows; with both topped out the rows decide, and a topped-out winner gains no round.
+TEST_F(ScreensTest, TimeUpInTheFrameOfATopOut) {
+  GameSession& s = *session;
+  struct Case {
+    const char* name;
+    int lines[2];
+    bool toppedOut[2];
+    int result[2];  // 0 none, 1 won, 2 lost
+    int roundsWon[2];
+  };
+  const Case cases[] = {
+      {"left tops out with more rows", {4, 1}, {true, false}, {2, 1}, {0, 1}},
+      {"right tops out with more rows", {0, 2}, {false, true}, {1, 2}, {1, 0}},
+      {"equal rows, right tops out", {3, 3}, {false, true}, {1, 2}, {1, 0}},
+      {"both top out, left has more rows", {5, 2}, {true, true}, {2, 2}, {0, 0}},
+      {"both top out with equal rows", {2, 2}, {true, true}, {2, 2}, {0, 0}},
+  };
+  for (const Case& t : cases) {
+    SCOPED_TRACE(t.name);
+    StartSession(s);
+    g_fake.ClearRecords();
+    StartPlay(3);
+    ASSERT_EQ(s.screen, kScreenPlay);
+    s.frameCounter = kRoundFrames - 1;
+    for (int i = 0; i < 2; ++i) {
+      s.boards[i].lines = t.lines[i];
+      s.boards[i].linesAtLastUpdate = t.lines[i];
+      if (t.toppedOut[i]) s.boards[i].SetCell(-1, 0, 1);
+    }
+    g_fake.sounds.clear();
+    Frame();
+    ASSERT_EQ(s.screen, kScreenRoundOver);
+    EXPECT_EQ(g_fake.SoundCount(kSoundWin) + g_fake.SoundCount(kSoundLose), 0);
+    // The round-over screen keeps updating the wells: a lost well must stay lost, a won one won.
+    for (int i = 0; i < 3; ++i) Frame();
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(s.boards[i].result, t.result[i]) << "board " << i;
+      EXPECT_EQ(s.boards[i].roundsWon, t.roundsWon[i]) << "board " << i;
+    }
+  }
+}
+
 TEST_F(ScreensTest, DownOnTheTitleNeedsTwoPads) {
   GameSession& s = *session;
   g_fake.padCount = 1;
