@@ -240,6 +240,9 @@ void ScanConvert(const MemImgVertex3D* v, const Rect& clip, unsigned planes, Spa
   Edge left, right;
   if (flatTop || flatBottom) {
     // Where the long edge from top to bottom passes the middle vertex's row.
+    // The sides are settled there, not by which of the two flat vertices has
+    // the smaller x: a triangle whose long edge passes that row on the far
+    // side of the middle vertex would get its edges swapped and draw nothing.
     const double xAt = x[T] + (x[B] - x[T]) * (y[Mv] - y[T]) / (y[B] - y[T]);
     if (flatTop) {
       const bool topLeft = xAt <= x[Mv];
