@@ -120,6 +120,9 @@ int DrawAllMoviesToScreen();
 // ---- Frames ----------------------------------------------------------------------------
 // Moves the movie to the frame due now and runs its frame callback; 0 always.
 int UpdateMovieFrame(int handle, int flag);
+// The frame of a Theora movie at `us` microseconds from its frame 0, at `fps`
+// frames per second: truncated, neither clamped nor wrapped.
+int TheoraFrameAtTime(int64_t us, double fps);
 // Places a movie shown straight on the screen; -1 for an invalid handle, else 0.
 int DrawMovieToScreen(int x, int y, int scale, int handle, int show);
 // The image holding the movie's current frame, brought up to date; null when

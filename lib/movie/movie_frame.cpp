@@ -9,6 +9,8 @@
 #include "movie/theora.h"
 #include "sound/sound.h"
 
+int TheoraFrameAtTime(int64_t us, double fps) { return DoubleToIntTrunc(double(us) * fps * 0.000001); }
+
 namespace {
 
 // The frame due for a playing Theora movie.
@@ -20,7 +22,7 @@ int DueTheoraFrame(const MovieRecord* m, const TheoraMovieInfo& info, bool loops
   } else {
     us = int64_t(GetMicrosecondCounter(0)) - m->StartTime;
   }
-  int due = DoubleToIntTrunc(double(us) * info.FramesPerSecond * 0.000001);
+  int due = TheoraFrameAtTime(us, info.FramesPerSecond);
   // A clock behind StartTime (or no rate) holds the movie at its start.
   if (due < 0) due = 0;
   if (due >= count) {

@@ -19,16 +19,23 @@ namespace {
 bool StreamReleased(const MovieRecord* m) { return m->Surface4 == nullptr && m->Surface7 == nullptr; }
 
 // Sets StartTime so that the Theora movie's current frame is due now. The
-// frame's time is kept in 64 bits, so a movie of any length resumes where it
-// stood.
+// frame's time is rounded up to whole microseconds: rounded down, the clock
+// would stand a fraction short of the frame, the pacing would find the frame
+// before it due and wrap forward round the whole movie to reach it. Where
+// the pacing's own arithmetic still falls a hair short (a frame time of whole
+// microseconds), one microsecond more settles it. The time is kept in 64
+// bits, so a movie of any length resumes where it stood.
 void RestartTheoraClock(MovieRecord* m) {
   m->StartTime = int64_t(GetMicrosecondCounter(0));
   TheoraMovieInfo info;
   GetTheoraMovieInfo(m->Theora, &info);
   const int frame = GetTheoraMovieFrame(m->Theora);
   if (!(info.FramesPerSecond > 0.0) || frame <= 0) return;
-  const double us = std::trunc(double(frame) / info.FramesPerSecond * 1000000.0);
-  if (us < 9.0e18) m->StartTime -= int64_t(us);
+  const double up = std::ceil(double(frame) / info.FramesPerSecond * 1000000.0);
+  if (!(up < 9.0e18)) return;
+  int64_t us = int64_t(up);
+  for (int i = 0; i < 4 && TheoraFrameAtTime(us, info.FramesPerSecond) < frame; ++i) ++us;
+  m->StartTime -= us;
 }
 
 // The two ways a movie is set going: its clock (or stream) restarted, its

@@ -240,6 +240,9 @@ void ScanConvert(const MemImgVertex3D* v, const Rect& clip, unsigned planes, Spa
   Edge left, right;
   if (flatTop || flatBottom) {
     // Where the long edge from top to bottom passes the middle vertex's row.
+    // The sides are settled there, not by which of the two flat vertices has
+    // the smaller x: a triangle whose long edge passes that row on the far
+    // side of the middle vertex would get its edges swapped and draw nothing.
     const double xAt = x[T] + (x[B] - x[T]) * (y[Mv] - y[T]) / (y[B] - y[T]);
     if (flatTop) {
       const bool topLeft = xAt <= x[Mv];
@@ -370,10 +373,12 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
 
 // ---- the depth clipper -------------------------------------------------
 
-// A vertex of the clipped polygon in homogeneous form (x, y and z times w).
+// A vertex of the clipped polygon: a vertex record in homogeneous form (x, y
+// and z times w, w in the weight's place). Every value the clipper makes is
+// stored in the record's float fields, and the next step starts from those
+// floats, so the pieces come out rounded exactly as the record holds them.
 struct ClipVertex {
-  double X, Y, Z, W, U, V;
-  int C[4];      // blue, green, red, alpha
+  MemImgVertex3D P;
   int Original;  // index of the caller's vertex, or -1 for a cut vertex
   bool FarCut;   // made on the far plane
 };
@@ -388,17 +393,24 @@ float ToFloat(double v) {
 }
 
 // The cut from S toward E at t: position, weight and texture linear, the
-// colour by an 8-bit weight.
+// colour by an 8-bit weight taken through a float.
 ClipVertex Cut(const ClipVertex& s, const ClipVertex& e, double t) {
-  ClipVertex r;
-  r.X = s.X + (e.X - s.X) * t;
-  r.Y = s.Y + (e.Y - s.Y) * t;
-  r.Z = s.Z + (e.Z - s.Z) * t;
-  r.W = s.W + (e.W - s.W) * t;
-  r.U = s.U + (e.U - s.U) * t;
-  r.V = s.V + (e.V - s.V) * t;
-  const int k = DoubleToIntTrunc(t * 255.0) & 0xFF;
-  for (int c = 0; c < 4; ++c) r.C[c] = (s.C[c] * 256 + (e.C[c] - s.C[c]) * k) >> 8;
+  auto at = [t](float a, float b) {
+    return ToFloat(static_cast<double>(a) + (static_cast<double>(b) - static_cast<double>(a)) * t);
+  };
+  ClipVertex r{};
+  r.P.X = at(s.P.X, e.P.X);
+  r.P.Y = at(s.P.Y, e.P.Y);
+  r.P.Z = at(s.P.Z, e.P.Z);
+  r.P.W = at(s.P.W, e.P.W);
+  r.P.U = at(s.P.U, e.P.U);
+  r.P.V = at(s.P.V, e.P.V);
+  const int k = FloatToIntTrunc(static_cast<float>(t * 255.0)) & 0xFF;
+  auto mix = [k](int sc, int ec) { return static_cast<uint8_t>((sc * 256 + (ec - sc) * k) >> 8); };
+  r.P.Blue = mix(s.P.Blue, e.P.Blue);
+  r.P.Green = mix(s.P.Green, e.P.Green);
+  r.P.Red = mix(s.P.Red, e.P.Red);
+  r.P.Alpha = mix(s.P.Alpha, e.P.Alpha);
   r.Original = -1;
   r.FarCut = false;
   return r;
@@ -408,7 +420,7 @@ ClipVertex Cut(const ClipVertex& s, const ClipVertex& e, double t) {
 // Returns the new count, or -1 when the polygon would not fit.
 template <bool Far>
 int ClipPass(const ClipVertex* in, int n, ClipVertex* out) {
-  auto outside = [](const ClipVertex& p) { return Far ? p.Z > p.W : p.Z < 0.0; };
+  auto outside = [](const ClipVertex& c) { return Far ? c.P.Z > c.P.W : c.P.Z < 0.0f; };
   int m = 0;
   for (int i = 0; i < n; ++i) {
     const ClipVertex& p = in[i];
@@ -423,17 +435,18 @@ int ClipPass(const ClipVertex* in, int n, ClipVertex* out) {
     if constexpr (Far) {
       const ClipVertex& s = po ? q : p;  // the inside vertex
       const ClipVertex& e = po ? p : q;
-      const double t = (s.W - s.Z) / ((s.W - s.Z) - (e.W - e.Z));
-      ClipVertex c = Cut(s, e, t);
-      c.Z = c.W;  // exactly on the plane
+      const double ds = static_cast<double>(s.P.W) - static_cast<double>(s.P.Z);
+      const double de = static_cast<double>(e.P.W) - static_cast<double>(e.P.Z);
+      ClipVertex c = Cut(s, e, ds / (ds - de));
+      c.P.Z = c.P.W;  // exactly on the plane
       c.FarCut = true;
       out[m++] = c;
     } else {
       const ClipVertex& s = po ? p : q;  // the outside vertex
       const ClipVertex& e = po ? q : p;
-      const double t = -s.Z / (e.Z - s.Z);
-      ClipVertex c = Cut(s, e, t);
-      c.Z = 0.0;
+      const double sz = static_cast<double>(s.P.Z);
+      ClipVertex c = Cut(s, e, -sz / (static_cast<double>(e.P.Z) - sz));
+      c.P.Z = 0.0f;
       out[m++] = c;
     }
   }
@@ -453,15 +466,11 @@ int ClipAndDraw(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemIm
   ClipVertex a[kClipCapacity], b[kClipCapacity];
   for (int i = 0; i < 3; ++i) {
     const double h = 1.0 / static_cast<double>(v[i].W);
-    a[i] = ClipVertex{static_cast<double>(v[i].X) * h,
-                      static_cast<double>(v[i].Y) * h,
-                      static_cast<double>(v[i].Z) * h,
-                      h,
-                      v[i].U,
-                      v[i].V,
-                      {v[i].Blue, v[i].Green, v[i].Red, v[i].Alpha},
-                      i,
-                      false};
+    a[i] = ClipVertex{v[i], i, false};
+    a[i].P.X = ToFloat(static_cast<double>(v[i].X) * h);
+    a[i].P.Y = ToFloat(static_cast<double>(v[i].Y) * h);
+    a[i].P.Z = ToFloat(static_cast<double>(v[i].Z) * h);
+    a[i].P.W = ToFloat(h);
   }
   const int nFar = ClipPass<true>(a, 3, b);
   const int n = nFar < 0 ? -1 : ClipPass<false>(b, nFar, a);
@@ -474,17 +483,12 @@ int ClipAndDraw(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const MemIm
       out[i] = v[c.Original];  // vertices that were inside keep their exact values
       continue;
     }
-    const double h = 1.0 / c.W;
-    out[i].X = ToFloat(c.X * h);
-    out[i].Y = ToFloat(c.Y * h);
-    out[i].Z = c.FarCut ? 1.0f : ToFloat(c.Z * h);
+    const double h = 1.0 / static_cast<double>(c.P.W);
+    out[i] = c.P;
+    out[i].X = ToFloat(static_cast<double>(c.P.X) * h);
+    out[i].Y = ToFloat(static_cast<double>(c.P.Y) * h);
+    out[i].Z = c.FarCut ? 1.0f : ToFloat(static_cast<double>(c.P.Z) * h);
     out[i].W = ToFloat(h);
-    out[i].Blue = static_cast<uint8_t>(c.C[0]);
-    out[i].Green = static_cast<uint8_t>(c.C[1]);
-    out[i].Red = static_cast<uint8_t>(c.C[2]);
-    out[i].Alpha = static_cast<uint8_t>(c.C[3]);
-    out[i].U = ToFloat(c.U);
-    out[i].V = ToFloat(c.V);
   }
   int result = 0;
   MemImgVertex3D piece[3] = {out[0], out[1], out[2]};

@@ -1,6 +1,8 @@
 // Frame pacing with the clock set directly: the frame due from the
 // microsecond counter or the sound track, looping, the end of a movie, pause
 // and resume, and the movie started the way the library would start one.
+#include <cmath>
+
 #include "movie_layer_util.h"
 #include "platform/audio.h"
 #include "sound/sound.h"
@@ -133,6 +135,47 @@ TEST_F(MoviePacing, ResumeOnFrame250SetsTheStartTenSecondsBack) {
   EXPECT_EQ(m->StartTime, 30000000 - 10000000);
   UpdateMovieFrame(h, 0);
   EXPECT_EQ(Frame(h), 250);
+}
+
+// Resumed on any frame, at any rate, the movie shows that frame in the very
+// millisecond it resumes and the next one a frame time later; it never
+// counts the frame as not yet due and wraps round the movie to reach it. At
+// 3/11 frames per second frame 51 falls on a whole microsecond (187 s) where
+// the pacing's arithmetic comes out a hair below 51.
+TEST_F(MoviePacing, AResumedMovieShowsItsFrameAtOnceAndTheNextAFrameLater) {
+  struct Rate {
+    int Numerator, Denominator;
+  };
+  for (const Rate rate : {Rate{30, 1}, Rate{24, 1}, Rate{30000, 1001}, Rate{3, 11}}) {
+    SCOPED_TRACE(testing::Message() << rate.Numerator << "/" << rate.Denominator << " frames per second");
+    const Clip clip = MakeFramesClip(60, rate.Numerator, rate.Denominator);
+    const int h = OpenAndStart(clip, 3);
+    MovieRecord* m = GetMovieRecord(h);
+    const double frameUs = 1000000.0 * rate.Denominator / rate.Numerator;
+    const int64_t frameMsDown = int64_t(frameUs) / 1000 * 1000, frameMsUp = frameMsDown + 1000;
+    for (const int f : {1, 2, 3, 4, 5, 6, 9, 10, 11, 17, 21, 30, 51}) {
+      // Paused a few milliseconds after frame f became due.
+      const int64_t due = int64_t(std::ceil((double(m->StartTime) + f * frameUs) / 1000.0)) * 1000 + 5000;
+      SetClockMicroseconds(due);
+      EXPECT_EQ(PauseAllMoviePlayback(), 0);
+      ASSERT_EQ(Frame(h), f);
+      const int64_t now = due + 731000;
+      SetClockMicroseconds(now);
+      EXPECT_EQ(ResumeAllMoviePlayback(), 0);
+      UpdateMovieFrame(h, 0);
+      EXPECT_EQ(Frame(h), f) << "at once";
+      EXPECT_EQ(Log.LastPicture, clip.PictureOfFrame[size_t(f)]);
+      SetClockMicroseconds(now + frameMsDown);
+      UpdateMovieFrame(h, 0);
+      EXPECT_EQ(Frame(h), f) << "just before the next frame";
+      SetClockMicroseconds(now + frameMsUp);
+      UpdateMovieFrame(h, 0);
+      EXPECT_EQ(Frame(h), f + 1) << "a frame time later";
+      EXPECT_EQ(Log.LastPicture, clip.PictureOfFrame[size_t(f + 1)]);
+      if (HasFatalFailure()) return;
+    }
+    EXPECT_EQ(CloseMovie(h), 0);
+  }
 }
 
 TEST_F(MoviePacing, AMovieWithoutFramesStaysPutEvenWhenLooping) {

@@ -354,26 +354,39 @@ void RefUnclipped(const RefTriangle3DArgs& a, const MemImgVertex3D* v, int zWrit
 
 // ---- the depth clipper -------------------------------------------------------
 
+// A result stored in a record's float field; beyond the float range, the
+// largest float of its sign.
+float Stored(double v) {
+  constexpr double kMax = 3.4028234663852886e38;
+  return v > kMax ? 3.4028234663852886e38f : v < -kMax ? -3.4028234663852886e38f : float(v);
+}
+
+// A vertex of the clipped polygon: a vertex record in homogeneous form (x, y
+// and z times w, w in the weight's place), so every value the clipper makes
+// is a float; the caller's vertex it came from (or -1 for a cut), and
+// whether it was cut on the far plane.
 struct HV {
-  double x, y, z, w, u, v;
-  int c[4];
+  MemImgVertex3D r;
   int orig;
   bool far;
 };
 
 HV Between(const HV& s, const HV& e, double t) {
-  HV r{s.x + (e.x - s.x) * t,
-       s.y + (e.y - s.y) * t,
-       s.z + (e.z - s.z) * t,
-       s.w + (e.w - s.w) * t,
-       s.u + (e.u - s.u) * t,
-       s.v + (e.v - s.v) * t,
-       {},
-       -1,
-       false};
-  const int k = DoubleToIntTrunc(t * 255.0) & 255;
-  for (int i = 0; i < 4; ++i) r.c[i] = (s.c[i] * 256 + (e.c[i] - s.c[i]) * k) >> 8;
-  return r;
+  auto at = [t](float a, float b) { return Stored(double(a) + (double(b) - double(a)) * t); };
+  HV c{};
+  c.r.X = at(s.r.X, e.r.X);
+  c.r.Y = at(s.r.Y, e.r.Y);
+  c.r.Z = at(s.r.Z, e.r.Z);
+  c.r.W = at(s.r.W, e.r.W);
+  c.r.U = at(s.r.U, e.r.U);
+  c.r.V = at(s.r.V, e.r.V);
+  const int k = FloatToIntTrunc(float(t * 255.0)) & 255;
+  const uint8_t* sc = &s.r.Blue;
+  const uint8_t* ec = &e.r.Blue;
+  uint8_t* cc = &c.r.Blue;
+  for (int i = 0; i < 4; ++i) cc[i] = uint8_t((sc[i] * 256 + (ec[i] - sc[i]) * k) >> 8);
+  c.orig = -1;
+  return c;
 }
 
 }  // namespace
@@ -400,19 +413,16 @@ void RefDrawTriangle3D(const RefTriangle3DArgs& args, const MemImgVertex3D* v) {
   std::vector<HV> poly;
   for (int i = 0; i < 3; ++i) {
     const double h = 1.0 / double(v[i].W);
-    poly.push_back(HV{double(v[i].X) * h,
-                      double(v[i].Y) * h,
-                      double(v[i].Z) * h,
-                      h,
-                      v[i].U,
-                      v[i].V,
-                      {v[i].Blue, v[i].Green, v[i].Red, v[i].Alpha},
-                      i,
-                      false});
+    HV p{v[i], i, false};
+    p.r.X = Stored(double(v[i].X) * h);
+    p.r.Y = Stored(double(v[i].Y) * h);
+    p.r.Z = Stored(double(v[i].Z) * h);
+    p.r.W = Stored(h);
+    poly.push_back(p);
   }
   // Far plane (z > w outside), then near plane (z < 0 outside).
   for (int pass = 0; pass < 2; ++pass) {
-    auto outside = [&](const HV& p) { return pass == 0 ? p.z > p.w : p.z < 0.0; };
+    auto outside = [&](const HV& p) { return pass == 0 ? p.r.Z > p.r.W : p.r.Z < 0.0f; };
     std::vector<HV> next;
     const size_t n = poly.size();
     for (size_t i = 0; i < n; ++i) {
@@ -423,36 +433,36 @@ void RefDrawTriangle3D(const RefTriangle3DArgs& args, const MemImgVertex3D* v) {
       if (pass == 0) {
         const HV& s = outside(p) ? q : p;
         const HV& e = outside(p) ? p : q;
-        HV c = Between(s, e, (s.w - s.z) / ((s.w - s.z) - (e.w - e.z)));
-        c.z = c.w;
+        const double ds = double(s.r.W) - double(s.r.Z), de = double(e.r.W) - double(e.r.Z);
+        HV c = Between(s, e, ds / (ds - de));
+        c.r.Z = c.r.W;
         c.far = true;
         next.push_back(c);
       } else {
         const HV& s = outside(p) ? p : q;
         const HV& e = outside(p) ? q : p;
-        HV c = Between(s, e, -s.z / (e.z - s.z));
-        c.z = 0.0;
+        HV c = Between(s, e, -double(s.r.Z) / (double(e.r.Z) - double(s.r.Z)));
+        c.r.Z = 0.0f;
         next.push_back(c);
       }
     }
     poly = next;
   }
   if (poly.size() < 3) return;
+  // Back from the homogeneous form; vertices that were inside are the
+  // caller's own.
   std::vector<MemImgVertex3D> pv;
-  for (const HV& h : poly) {
-    if (h.orig >= 0) {
-      pv.push_back(v[h.orig]);
+  for (const HV& p : poly) {
+    if (p.orig >= 0) {
+      pv.push_back(v[p.orig]);
       continue;
     }
-    const double k = 1.0 / h.w;
-    MemImgVertex3D m;
-    m.X = float(h.x * k);
-    m.Y = float(h.y * k);
-    m.Z = h.far ? 1.0f : float(h.z * k);
-    m.W = float(k);
-    m.Blue = uint8_t(h.c[0]), m.Green = uint8_t(h.c[1]), m.Red = uint8_t(h.c[2]), m.Alpha = uint8_t(h.c[3]);
-    m.U = float(h.u);
-    m.V = float(h.v);
+    const double h = 1.0 / double(p.r.W);
+    MemImgVertex3D m = p.r;
+    m.X = Stored(double(p.r.X) * h);
+    m.Y = Stored(double(p.r.Y) * h);
+    m.Z = p.far ? 1.0f : Stored(double(p.r.Z) * h);
+    m.W = Stored(h);
     pv.push_back(m);
   }
   for (size_t i = 2; i < pv.size(); ++i) {

@@ -2,7 +2,8 @@
 // row's edges and every pixel's planes are evaluated on their own (no
 // stepping), in 64 bits, and the blend formulas channel by channel. It
 // shares only the product tables and the choice of floating point (float
-// inputs, double arithmetic in the written order) with the library.
+// inputs and clipper records, double arithmetic in the written order) with
+// the library.
 #pragma once
 #include <cstdint>
 

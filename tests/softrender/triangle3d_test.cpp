@@ -367,6 +367,60 @@ TEST_F(Triangle3DTest, NearlyFlatTopKeepsItsShortEdge) {
   EXPECT_EQ(d.Get16(99, 2), 0u);
 }
 
+// A triangle flat at the top (no row centre between its two upper vertices)
+// or at the bottom whose long edge passes the middle vertex's row on the far
+// side of it: the side of each edge is settled by where the long edge
+// crosses that row, not by which of the two flat vertices has the smaller x
+// (that choice would swap the edges and leave every span empty). Every pixel
+// whose centre lies clearly inside is drawn, none clearly outside.
+TEST_F(Triangle3DTest, FlatTrianglesLeaningPastTheirMiddleVertexDraw) {
+  TestImg d;
+  MakeTarget(d, 128, 24, MEMIMG_TYPE_XRGB32, 0);
+  auto check = [&](float x0, float y0, float x1, float y1, float x2, float y2) {
+    SCOPED_TRACE(testing::Message() << "(" << x0 << "," << y0 << ") (" << x1 << "," << y1 << ") (" << x2
+                                    << "," << y2 << ")");
+    d.Fill32(0);
+    const MemImgVertex3D v[3] = {Vx(x0, y0), Vx(x1, y1), Vx(x2, y2)};
+    DrawMemImgTriangle3D(&d.m, nullptr, nullptr, v, 0, nullptr, 0, 0, 1, 0);
+    // Signed distances of a point from the three edges, positive inside.
+    const double px[3] = {x0, x1, x2}, py[3] = {y0, y1, y2};
+    const double turn = (px[1] - px[0]) * (py[2] - py[0]) - (py[1] - py[0]) * (px[2] - px[0]);
+    auto nearestEdge = [&](double x, double y) {
+      double least = 1e9;
+      for (int i = 0; i < 3; ++i) {
+        const int j = (i + 1) % 3;
+        const double ex = px[j] - px[i], ey = py[j] - py[i];
+        const double side = (ex * (y - py[i]) - ey * (x - px[i])) * (turn > 0 ? 1 : -1);
+        least = std::min(least, side / std::hypot(ex, ey));
+      }
+      return least;
+    };
+    int drawn = 0, inside = 0;
+    for (int y = 0; y < 24; ++y)
+      for (int x = 0; x < 128; ++x) {
+        const double e = nearestEdge(x + 0.5, y + 0.5);
+        const bool on = d.Get32(x, y) != 0;
+        drawn += on;
+        if (e > 0.02) {
+          ++inside;
+          EXPECT_TRUE(on) << "pixel " << x << "," << y;
+        } else if (e < -0.02) {
+          EXPECT_FALSE(on) << "pixel " << x << "," << y;
+        }
+      }
+    EXPECT_GE(inside, 25);
+    EXPECT_GE(drawn, inside);
+  };
+  // Flat top: the top vertex is left of the middle one, but the long edge
+  // meets the middle vertex's row 6 pixels right of it; and mirrored.
+  check(2, 1.55f, 3, 2.5f, 118, 20);
+  check(125, 1.55f, 124, 2.5f, 9, 20);
+  // Flat bottom: the bottom vertex is left of the middle one, but the long
+  // edge meets the middle vertex's row right of it; and mirrored.
+  check(118, 2, 3, 19.55f, 2, 20.45f);
+  check(9, 2, 124, 19.55f, 125, 20.45f);
+}
+
 // Two triangles sharing an edge (convex quadrangles cut on a diagonal)
 // blend every covered pixel exactly once.
 TEST_F(Triangle3DTest, SharedEdgesDrawEachPixelOnce) {
@@ -610,6 +664,20 @@ TEST_F(Triangle3DTest, DepthClipping) {
         oneNear);
     EXPECT_EQ(z.Snapshot(), zref.Snapshot());
   }
+}
+
+// The clipper keeps every vertex it makes in a vertex record's float fields
+// and cuts on from those floats. One that carried doubles through and
+// rounded only the finished pieces would put some cut vertices a float's
+// rounding away, which shows in a depth value (now and then a colour) of
+// many clipped triangles (the seventh of these, in its depth image).
+TEST_F(Triangle3DTest, ClippedPiecesComeFromFloatVertexRecords) {
+  std::mt19937 rng(29);
+  for (int bits : {32, 16})
+    for (int depth : {1, 2}) {
+      CheckAgainstModel(Case{bits, kDirect, 0, false, false, depth}, rng, 40, true);
+      if (HasFatalFailure()) return;
+    }
 }
 
 // Refused arguments draw nothing.
