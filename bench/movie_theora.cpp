@@ -168,14 +168,20 @@ struct Planes {
   }
 };
 
+// Argument: the loop (0 table-driven, 1 SSE2, 2 AVX2, 3 AVX-512).
 void BM_ConvertFixedPoint(benchmark::State& state) {
+  const auto loop = YuvFixedLoop(state.range(0));
+  if (loop > WidestYuvFixedLoop()) {
+    state.SkipWithError("the processor lacks this loop");
+    return;
+  }
   InitYuvToRgbTables();
   Planes planes;
   TheoraFrameSlot slot{};
   planes.Fill(slot);
   std::vector<uint8_t> out(size_t(kWidth) * kHeight * 4);
   for (auto _ : state) {
-    ConvertYuvFixed(&slot, out.data(), kWidth * 4, kWidth, kHeight);
+    ConvertYuvFixedWith(loop, &slot, out.data(), kWidth * 4, kWidth, kHeight);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
@@ -248,7 +254,7 @@ BENCHMARK(BM_MovieGraphFrame)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StillGraphDraw)->Arg(16)->Arg(32)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayerAdvanceAndConvert)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BareLibtheoraDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_ConvertFixedPoint)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConvertFixedPoint)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SdlConvertPixels)->Unit(benchmark::kMillisecond);
 
 // Removes the clip written for the run.

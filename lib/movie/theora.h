@@ -166,3 +166,12 @@ inline const uint8_t* YuvClamp() { return YuvClampTable + 512; }
 // width and height.
 void ConvertYuvFixed(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height);
 void ConvertYuvFloat(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height);
+
+// The fixed-point path's loops: the table-driven one and its vector forms,
+// which give the same bytes. ConvertYuvFixed runs the widest one the
+// processor has; ConvertYuvFixedWith runs the one asked for (no wider than
+// the processor has), for checks and measurements.
+enum YuvFixedLoop : int { YUV_LOOP_SCALAR = 0, YUV_LOOP_SSE2 = 1, YUV_LOOP_AVX2 = 2, YUV_LOOP_AVX512 = 3 };
+YuvFixedLoop WidestYuvFixedLoop();
+void ConvertYuvFixedWith(YuvFixedLoop loop, const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width,
+                         int height);

@@ -2,13 +2,9 @@
 // frames with chroma at half size in both directions, the floating-point path
 // for every other layout, and the update of a player's frame image.
 #include <algorithm>
-#include <cstring>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "movie/theora.h"
+#include "movie/yuv_vector.h"
 #include "platform/thread.h"
 
 uint8_t YuvClampTable[1280];
@@ -44,59 +40,20 @@ inline uint32_t FixedPixel(const uint8_t* clamp, int32_t luma, int32_t cR, int32
 inline int ClampByte(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 }  // namespace
 
+YuvFixedLoop WidestYuvFixedLoop() {
 #ifdef __SSE2__
-// Eight pixels of one row (four chroma pairs) with SSE2. The sums are the
-// tables' sums exactly: (Y-16)*19070, (V-128)*26148, (128-U)*6406,
-// (128-V)*13320 and (U-128)*33062 (as twice 16531, which fits a 16-bit
-// factor). An arithmetic shift rounds toward minus infinity where the tables'
-// division truncates, but the two differ only below zero, which clamps to 0
-// either way; the saturating packs clamp to 0..255 as the clamp table does.
-namespace {
-inline void StoreEightPixels(const uint8_t* y, __m128i u, __m128i v, uint32_t* d) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i ys = _mm_sub_epi16(
-      _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(y)), zero), _mm_set1_epi16(16));
-  const __m128i kRed = _mm_set_epi16(26148, 19070, 26148, 19070, 26148, 19070, 26148, 19070);
-  const __m128i kGreenYU = _mm_set_epi16(-6406, 19070, -6406, 19070, -6406, 19070, -6406, 19070);
-  const __m128i kGreenV = _mm_set_epi16(0, -13320, 0, -13320, 0, -13320, 0, -13320);
-  const __m128i kBlueYU = _mm_set_epi16(16531, 19070, 16531, 19070, 16531, 19070, 16531, 19070);
-  const __m128i kBlueU = _mm_set_epi16(0, 16531, 0, 16531, 0, 16531, 0, 16531);
-  __m128i channel[3];
-  for (int half = 0; half < 2; ++half) {
-    const __m128i yv = half ? _mm_unpackhi_epi16(ys, v) : _mm_unpacklo_epi16(ys, v);
-    const __m128i yu = half ? _mm_unpackhi_epi16(ys, u) : _mm_unpacklo_epi16(ys, u);
-    const __m128i v0 = half ? _mm_unpackhi_epi16(v, zero) : _mm_unpacklo_epi16(v, zero);
-    const __m128i u0 = half ? _mm_unpackhi_epi16(u, zero) : _mm_unpacklo_epi16(u, zero);
-    const __m128i r = _mm_srai_epi32(_mm_madd_epi16(yv, kRed), 14);
-    const __m128i g =
-        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kGreenYU), _mm_madd_epi16(v0, kGreenV)), 14);
-    const __m128i b =
-        _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(yu, kBlueYU), _mm_madd_epi16(u0, kBlueU)), 14);
-    channel[0] = half ? _mm_packs_epi32(channel[0], r) : r;
-    channel[1] = half ? _mm_packs_epi32(channel[1], g) : g;
-    channel[2] = half ? _mm_packs_epi32(channel[2], b) : b;
-  }
-  const __m128i r8 = _mm_packus_epi16(channel[0], zero);
-  const __m128i g8 = _mm_packus_epi16(channel[1], zero);
-  const __m128i b8 = _mm_packus_epi16(channel[2], zero);
-  const __m128i bg = _mm_unpacklo_epi8(b8, g8);
-  const __m128i ra = _mm_unpacklo_epi8(r8, _mm_set1_epi8(-1));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi16(bg, ra));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4), _mm_unpackhi_epi16(bg, ra));
-}
-
-// Four chroma samples, less 128, each doubled for the two pixels it covers.
-inline __m128i LoadChroma(const uint8_t* c) {
-  int32_t four;
-  std::memcpy(&four, c, 4);
-  const __m128i wide =
-      _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(four), _mm_setzero_si128()), _mm_set1_epi16(128));
-  return _mm_unpacklo_epi16(wide, wide);
-}
-}  // namespace
+  static const YuvFixedLoop widest = __builtin_cpu_supports("avx512bw") ? YUV_LOOP_AVX512
+                                     : __builtin_cpu_supports("avx2")   ? YUV_LOOP_AVX2
+                                                                        : YUV_LOOP_SSE2;
+  return widest;
+#else
+  return YUV_LOOP_SCALAR;
 #endif
+}
 
-void ConvertYuvFixed(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height) {
+void ConvertYuvFixedWith(YuvFixedLoop loop, const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width,
+                         int height) {
+  loop = std::min(loop, WidestYuvFixedLoop());
   const uint8_t* clamp = YuvClamp();
   const int blocksX = std::min(slot->YWidth, width) / 2;
   const int blocksY = std::min(slot->YHeight, height) / 2;
@@ -107,14 +64,15 @@ void ConvertYuvFixed(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int 
     const uint8_t* v = slot->PlaneV + ptrdiff_t(by) * slot->UVStride;
     uint32_t* d0 = reinterpret_cast<uint32_t*>(dest + ptrdiff_t(2 * by) * pitch);
     uint32_t* d1 = reinterpret_cast<uint32_t*>(dest + ptrdiff_t(2 * by + 1) * pitch);
+    // The widest loop takes what it can, the next one the rest of its
+    // steps, and the table-driven loop the last few blocks.
     int bx = 0;
-#ifdef __SSE2__
-    for (; bx + 4 <= blocksX; bx += 4) {
-      const __m128i uq = LoadChroma(u + bx), vq = LoadChroma(v + bx);
-      StoreEightPixels(y0 + 2 * bx, uq, vq, d0 + 2 * bx);
-      StoreEightPixels(y1 + 2 * bx, uq, vq, d1 + 2 * bx);
-    }
-#endif
+    const auto from = [&](int b) {
+      return YuvBlockRow{y0 + 2 * b, y1 + 2 * b, u + b, v + b, d0 + 2 * b, d1 + 2 * b};
+    };
+    if (loop >= YUV_LOOP_AVX512) bx += ConvertYuvBlocksAvx512(from(bx), blocksX - bx);
+    if (loop >= YUV_LOOP_AVX2) bx += ConvertYuvBlocksAvx2(from(bx), blocksX - bx);
+    if (loop >= YUV_LOOP_SSE2) bx += ConvertYuvBlocksSse2(from(bx), blocksX - bx);
     for (; bx < blocksX; ++bx) {
       const int32_t cR = VToRedTable[v[bx]];
       const int32_t cG = UToGreenTable[u[bx]] + VToGreenTable[v[bx]];
@@ -125,6 +83,10 @@ void ConvertYuvFixed(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int 
       d1[2 * bx + 1] = FixedPixel(clamp, YToLumaTable[y1[2 * bx + 1]], cR, cG, cB);
     }
   }
+}
+
+void ConvertYuvFixed(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height) {
+  ConvertYuvFixedWith(WidestYuvFixedLoop(), slot, dest, pitch, width, height);
 }
 
 void ConvertYuvFloat(const TheoraFrameSlot* slot, uint8_t* dest, int pitch, int width, int height) {

@@ -1,8 +1,10 @@
-// The YUV-to-RGB tables and both conversion paths against slow reference
-// models written from the colour formulas, and the update's entry rules over
-// a stock filled by hand.
+// The YUV-to-RGB tables and both conversion paths (the fixed-point one in
+// each of its loops) against slow reference models written from the colour
+// formulas, and the update's entry rules over a stock filled by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
@@ -86,7 +88,21 @@ TEST_F(YuvTables, TablesHoldTheTruncatedProductsAndTheClampRange) {
   EXPECT_EQ(UToBlueTable[3], before);
 }
 
-// Every (Y, U, V) through the fixed-point converter: 64 frames of 256 x 256
+// The fixed-point loops this processor can run: the table-driven one and
+// each vector form up to the widest.
+std::vector<YuvFixedLoop> FixedLoops() {
+  std::vector<YuvFixedLoop> loops;
+  for (int l = YUV_LOOP_SCALAR; l <= WidestYuvFixedLoop(); ++l) loops.push_back(YuvFixedLoop(l));
+  return loops;
+}
+
+uint32_t FixedReferencePixel(int y, int u, int v) {
+  int r, g, b;
+  FixedReference(y, u, v, &r, &g, &b);
+  return 0xFF000000u | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
+}
+
+// Every (Y, U, V) through every fixed-point loop: 64 frames of 256 x 256
 // blocks, block (bx, by) with U = bx, V = by and the four Y values 4k..4k+3.
 TEST_F(YuvTables, FixedPathMatchesTheFormulasForAllInputs) {
   Frame f(512, 512, 512, 256, 256, 256);
@@ -96,23 +112,14 @@ TEST_F(YuvTables, FixedPathMatchesTheFormulasForAllInputs) {
       f.v(c, r) = uint8_t(r);
     }
   }
-  std::vector<uint32_t> out(512 * 512);
-  int mismatches = 0;
+  std::vector<uint32_t> want(512 * 512), out(512 * 512);
   int lowest = 1 << 30, highest = -(1 << 30);
   for (int k = 0; k < 64; ++k) {
     for (int r = 0; r < 512; ++r) {
-      for (int c = 0; c < 512; ++c) f.y(c, r) = uint8_t(4 * k + (r & 1) * 2 + (c & 1));
-    }
-    ConvertYuvFixed(&f.Slot, reinterpret_cast<uint8_t*>(out.data()), 512 * 4, 512, 512);
-    for (int r = 0; r < 512; ++r) {
       for (int c = 0; c < 512; ++c) {
-        const int y = f.y(c, r), u = c / 2, v = r / 2;
-        int er, eg, eb;
-        FixedReference(y, u, v, &er, &eg, &eb);
-        const uint32_t want = 0xFF000000u | uint32_t(er) << 16 | uint32_t(eg) << 8 | uint32_t(eb);
-        if (out[size_t(r) * 512 + size_t(c)] != want && ++mismatches < 5) {
-          ADD_FAILURE() << "Y " << y << " U " << u << " V " << v;
-        }
+        const int y = 4 * k + (r & 1) * 2 + (c & 1), u = c / 2, v = r / 2;
+        f.y(c, r) = uint8_t(y);
+        want[size_t(r) * 512 + size_t(c)] = FixedReferencePixel(y, u, v);
         const int l = (y - 16) * 19070;
         for (int q : {(l + (v - 128) * 26148) / 16384, (l + (128 - u) * 6406 + (128 - v) * 13320) / 16384,
                       (l + (u - 128) * 33062) / 16384}) {
@@ -121,8 +128,17 @@ TEST_F(YuvTables, FixedPathMatchesTheFormulasForAllInputs) {
         }
       }
     }
+    for (YuvFixedLoop loop : FixedLoops()) {
+      std::fill(out.begin(), out.end(), 0u);
+      ConvertYuvFixedWith(loop, &f.Slot, reinterpret_cast<uint8_t*>(out.data()), 512 * 4, 512, 512);
+      const auto bad = std::mismatch(out.begin(), out.end(), want.begin());
+      if (bad.first != out.end()) {
+        const size_t at = size_t(bad.first - out.begin());
+        ADD_FAILURE() << "loop " << loop << " Y " << int(f.y(int(at % 512), int(at / 512))) << " U "
+                      << at % 512 / 2 << " V " << at / 512 / 2;
+      }
+    }
   }
-  EXPECT_EQ(mismatches, 0);
   EXPECT_EQ(lowest, -276);
   EXPECT_EQ(highest, 534);
 }
@@ -181,37 +197,55 @@ TEST_F(YuvTables, FloatPathMatchesTheFormulasForEveryLayout) {
   }
 }
 
-// Random 2:1 frames whose width leaves blocks beyond the last group of four
-// (converted one block at a time), with padded strides.
-TEST_F(YuvTables, FixedPathMatchesTheFormulasOnRandomFrames) {
-  for (int w : {2, 6, 14, 30, 64, 70}) {
-    Frame f(w, 6, w + 9, w / 2, 3, w / 2 + 5);
-    f.Randomise(uint32_t(w));
-    const int pitch = w * 4 + 8;
-    Bytes out(size_t(pitch) * 6);
-    ConvertYuvFixed(&f.Slot, out.data(), pitch, w, 6);
-    int mismatches = 0;
-    for (int r = 0; r < 6; ++r) {
-      for (int c = 0; c < w; ++c) {
-        int er, eg, eb;
-        FixedReference(f.y(c, r), f.u(c / 2, r / 2), f.v(c / 2, r / 2), &er, &eg, &eb);
-        const uint8_t* px = out.data() + size_t(r) * size_t(pitch) + size_t(c) * 4;
-        if (px[0] != eb || px[1] != eg || px[2] != er || px[3] != 255) ++mismatches;
+// Random 2:1 frames through every fixed-point loop, whole destination
+// buffers against the reference model: every run length from one block to
+// past two of the widest steps (so each loop ends in each narrower one and
+// the table-driven tail), strides with and without padding (without, a read
+// past the last row leaves the planes), destinations with an odd width or
+// height whose last column or row stays as it was, and row padding that
+// stays as it was.
+TEST_F(YuvTables, EveryFixedLoopMatchesTheFormulasOnRandomFrames) {
+  constexpr uint8_t kUntouched = 0xA5;
+  uint32_t seed = 1;
+  for (int blocks = 1; blocks <= 80; ++blocks) {
+    for (int rows = 1; rows <= 3; ++rows) {
+      const int yw = 2 * blocks, yh = 2 * rows, padded = (blocks + rows) & 1;
+      Frame f(yw, yh, yw + padded * 7, blocks, rows, blocks + padded * 3);
+      f.Randomise(seed++);
+      // The destination: one column or row short of the planes now and then.
+      const int width = yw - (blocks % 3 == 0), height = yh - (blocks % 4 == 1);
+      const int pitch = width * 4 + 8;
+      Bytes want(size_t(pitch) * size_t(height), kUntouched);
+      for (int r = 0; r < height / 2 * 2; ++r) {
+        for (int c = 0; c < width / 2 * 2; ++c) {
+          const uint32_t px = FixedReferencePixel(f.y(c, r), f.u(c / 2, r / 2), f.v(c / 2, r / 2));
+          std::memcpy(want.data() + size_t(r) * size_t(pitch) + size_t(c) * 4, &px, 4);
+        }
+      }
+      for (YuvFixedLoop loop : FixedLoops()) {
+        Bytes out(want.size(), kUntouched);
+        ConvertYuvFixedWith(loop, &f.Slot, out.data(), pitch, width, height);
+        EXPECT_EQ(out, want) << "loop " << loop << ", " << blocks << " x " << rows << " blocks, destination "
+                             << width << " x " << height;
       }
     }
-    EXPECT_EQ(mismatches, 0) << w;
   }
 }
 
 // The walks stay inside a destination smaller than the planes.
 TEST_F(YuvTables, WalksStayInsideTheDestination) {
-  Frame f(64, 32, 64, 32, 16, 32);
+  Frame f(192, 32, 192, 96, 16, 96);
   f.Randomise(9);
-  std::vector<uint32_t> out(size_t(20) * 10 + 1, 0x12345678u);
-  ConvertYuvFixed(&f.Slot, reinterpret_cast<uint8_t*>(out.data()), 20 * 4, 20, 10);
-  EXPECT_EQ(out.back(), 0x12345678u);
+  // 100 x 10: fifty blocks a row, more than one step of every vector loop.
+  std::vector<uint32_t> out(size_t(100) * 10 + 1);
+  for (YuvFixedLoop loop : FixedLoops()) {
+    std::fill(out.begin(), out.end(), 0x12345678u);
+    ConvertYuvFixedWith(loop, &f.Slot, reinterpret_cast<uint8_t*>(out.data()), 100 * 4, 100, 10);
+    EXPECT_NE(out[out.size() - 2], 0x12345678u) << loop;
+    EXPECT_EQ(out.back(), 0x12345678u) << loop;
+  }
   std::fill(out.begin(), out.end(), 0x12345678u);
-  ConvertYuvFloat(&f.Slot, reinterpret_cast<uint8_t*>(out.data()), 20 * 4, 20, 10);
+  ConvertYuvFloat(&f.Slot, reinterpret_cast<uint8_t*>(out.data()), 100 * 4, 100, 10);
   EXPECT_EQ(out.back(), 0x12345678u);
 }
 
