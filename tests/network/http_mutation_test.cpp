@@ -80,7 +80,7 @@ TEST_F(HttpFixture, DamagedAnswersEndCleanly) {
     if (t->Result.Status == HTTP_FAILED) {
       EXPECT_EQ(block, nullptr);
       EXPECT_GE(t->Result.Detail, HTTP_DETAIL_STATUS);
-      EXPECT_LE(t->Result.Detail, HTTP_DETAIL_PROTOCOL);
+      EXPECT_LE(t->Result.Detail, HTTP_DETAIL_CLOSED);
     } else if (t->Result.Status == HTTP_FINISHED) {
       EXPECT_EQ(t->Result.Detail, HTTP_DETAIL_NONE);
       EXPECT_EQ(t->NetHandle, -1);
