@@ -231,7 +231,6 @@ void FuzzTextDraw(const uint8_t* data, size_t size) {
   if (FontRecord* font = GetDefaultFontRecord()) ClearGlyphCache(font);
 }
 
-
 // ---- network ----------------------------------------------------------------
 
 // Each input runs with the network layer started for it alone, over loopback,
@@ -317,7 +316,8 @@ NetCounts CountNet() { return {OpenDescriptors(), PlatSocketCount()}; }
 void CheckNetLeftNothing(const char* target, const NetCounts& before) {
   const NetCounts after = CountNet();
   if (after.Descriptors == before.Descriptors && after.Sockets == before.Sockets) return;
-  std::fprintf(stderr, "fuzz target %s: %d descriptors and %d sockets open before the input, %d and %d after\n",
+  std::fprintf(stderr,
+               "fuzz target %s: %d descriptors and %d sockets open before the input, %d and %d after\n",
                target, before.Descriptors, before.Sockets, after.Descriptors, after.Sockets);
   std::abort();
 }
@@ -374,8 +374,8 @@ void FuzzHttpAnswer(const uint8_t* data, size_t size) {
     RunHttpAnswer(data, size, true);
     RunHttpAnswer(data, size, false);
     if (NetWork.HandleCount != 0 || GetHttpTransferCount() != 0) {
-      std::fprintf(stderr, "fuzz target http_answer: %d handles and %d transfers left\n", int(NetWork.HandleCount),
-                   GetHttpTransferCount());
+      std::fprintf(stderr, "fuzz target http_answer: %d handles and %d transfers left\n",
+                   int(NetWork.HandleCount), GetHttpTransferCount());
       std::abort();
     }
     EndNetWorkSystem();

@@ -484,7 +484,8 @@ int PlatCountQueuedMessages(PlatWindow window) {
   std::lock_guard<std::mutex> lock(g_mutex);
   if (!IsLiveLocked(window)) return 0;
   const std::deque<PlatMsg>& messages = QueueOfLocked(window->Thread).Messages;
-  return int(std::count_if(messages.begin(), messages.end(), [&](const PlatMsg& m) { return m.Window == window; }));
+  return int(
+      std::count_if(messages.begin(), messages.end(), [&](const PlatMsg& m) { return m.Window == window; }));
 }
 
 PlatPeekHook PlatSetPeekHook(PlatPeekHook hook) { return g_peekHook.exchange(hook); }
