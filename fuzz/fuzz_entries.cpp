@@ -1,14 +1,17 @@
 // The fuzzing entry points (see fuzz_entries.h).
 #include "fuzz_entries.h"
 
+#include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "core/alloc.h"
 #include "core/log.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
@@ -22,8 +25,11 @@
 #include "font/text_draw.h"
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
+#include "network/network.h"
 #include "platform/audio.h"
+#include "platform/clock.h"
 #include "platform/codepage.h"
+#include "platform/socket.h"
 #include "platform/sysinfo.h"
 #include "sound/sound.h"
 #include "sound/sound_state.h"
@@ -225,13 +231,236 @@ void FuzzTextDraw(const uint8_t* data, size_t size) {
   if (FontRecord* font = GetDefaultFontRecord()) ClearGlyphCache(font);
 }
 
+// ---- network ----------------------------------------------------------------
+
+// Each input runs with the network layer started for it alone, over loopback,
+// on this thread: the peer's bytes go out in pieces between the pumps, and
+// every wait is a bounded number of rounds. Afterwards no handle, socket or
+// descriptor may be left open.
+
+const uint8_t kLoopback[4] = {127, 0, 0, 1};
+constexpr size_t kNetInputLimit = 64 * 1024;  // what the kernel's buffers take without waiting
+const size_t kNetPieces[] = {1, 7, 64, 300, 4096};
+
+// Closing a handle with a packet half received waits a second of this clock:
+// here each reading moves it on by a tenth of that.
+uint32_t g_netClock = 0;
+uint32_t RacingClock() { return g_netClock += 100; }
+
+int OpenDescriptors() {
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return -1;
+  int n = 0;
+  while (dirent* entry = readdir(dir)) n += entry->d_name[0] != '.';
+  closedir(dir);
+  return n;
+}
+
+// The layer's message pump and transfer steps, as a frame runs them.
+void NetFrames(int frames) {
+  for (int i = 0; i < frames; ++i) {
+    PumpNetWorkMessages(1);
+    StepAllHttpTransfers();
+  }
+}
+
+// Takes the one connection waiting on a listener of this thread; the
+// connection stands already, so a few tries do.
+PlatSocket AcceptWaiting(PlatSocket listener) {
+  for (int tries = 0; tries < 200; ++tries) {
+    PlatSocket s = PlatSocketAccept(listener, nullptr, nullptr);
+    if (s != PLAT_INVALID_SOCKET) {
+      PlatSocketSetTimeouts(s, 1, 1);
+      return s;
+    }
+    if (tries > 10) PlatSleep(1);
+  }
+  return PLAT_INVALID_SOCKET;
+}
+
+// Sends the input in pieces of varied size, running `between` after each.
+template <typename Between>
+void SendInPieces(PlatSocket peer, const uint8_t* data, size_t size, Between between) {
+  size = std::min(size, kNetInputLimit);
+  for (size_t at = 0, i = 0; at < size; ++i) {
+    size_t n = std::min(size - at, kNetPieces[i % (sizeof kNetPieces / sizeof kNetPieces[0])]);
+    int sent = PlatSocketSend(peer, data + at, int(n));
+    if (sent <= 0) break;  // the far side takes no more for now
+    at += size_t(sent);
+    between();
+  }
+}
+
+// Takes what the server was sent, so that its close is an orderly one.
+void DrainRequest(PlatSocket server) {
+  uint8_t buffer[4096];
+  for (int pending; (pending = PlatSocketPending(server)) > 0;)
+    if (PlatSocketRecv(server, buffer, std::min<int>(pending, int(sizeof buffer)), 0) <= 0) break;
+}
+
+// Starts and ends the layer once, so that what stays for the process (the
+// thread's poll set) is there before the first count.
+void WarmNetWork() {
+  static bool warm = false;
+  if (warm) return;
+  warm = true;
+  InitNetWorkSystem(0);
+  EndNetWorkSystem();
+}
+
+struct NetCounts {
+  int Descriptors, Sockets;
+};
+NetCounts CountNet() { return {OpenDescriptors(), PlatSocketCount()}; }
+
+void CheckNetLeftNothing(const char* target, const NetCounts& before) {
+  const NetCounts after = CountNet();
+  if (after.Descriptors == before.Descriptors && after.Sockets == before.Sockets) return;
+  std::fprintf(stderr,
+               "fuzz target %s: %d descriptors and %d sockets open before the input, %d and %d after\n",
+               target, before.Descriptors, before.Sockets, after.Descriptors, after.Sockets);
+  std::abort();
+}
+
+// One transfer of the input as the server's answer: the request is taken,
+// the answer goes out in pieces between frames, and the server closes. The
+// transfer then ends, or waits for good and is deleted.
+void RunHttpAnswer(const uint8_t* data, size_t size, bool toMemory) {
+  PlatSocket listener = PlatSocketListen(kLoopback, 0, 1);
+  if (listener == PLAT_INVALID_SOCKET) return;
+  const std::string file = g_scratch + "/http.bin";
+  void* block = nullptr;
+  const int slot =
+      CreateHttpTransfer(toMemory ? HTTP_GET : HTTP_POST, "127.0.0.1", PlatSocketLocalPort(listener), "/f",
+                         toMemory ? nullptr : file.c_str(), toMemory ? &block : nullptr, "post", 4, 1000);
+  PlatSocket server = slot >= 0 ? AcceptWaiting(listener) : PLAT_INVALID_SOCKET;
+  if (server != PLAT_INVALID_SOCKET) {
+    NetFrames(2);
+    SendInPieces(server, data, size, [] { NetFrames(2); });
+    DrainRequest(server);
+    PlatSocketShutdownSend(server);
+    // Until it ends, or its connection has closed and a frame changes nothing.
+    for (int round = 0; round < 60; ++round) {
+      const HttpTransfer* t = GetHttpTransfer(slot);
+      const HttpStep step = t->Step;
+      const int32_t received = t->Received;
+      NetFrames(1);
+      if (t->Result.Status != HTTP_RUNNING) break;
+      const NetWorkRecord* r = GetNetWorkRecord(t->NetHandle);
+      if (!r || (r->Connected == 0 && t->Step == step && t->Received == received)) break;
+      if (round > 10) PlatSleep(1);
+    }
+    if (toMemory && block) {
+      // A finished transfer hands its block over, of the length it announced.
+      const HttpTransfer* t = GetHttpTransfer(slot);
+      if (t->ContentLength > 0) g_sink = static_cast<const uint8_t*>(block)[t->ContentLength - 1];
+    }
+  }
+  if (slot >= 0) DeleteHttpTransfer(slot);
+  TrackedFree(block);
+  if (server != PLAT_INVALID_SOCKET) PlatSocketClose(server);
+  PlatSocketClose(listener);
+  unlink(file.c_str());
+}
+
+// The input as an HTTP server's answer, to a GET into memory and to a POST
+// into a file.
+void FuzzHttpAnswer(const uint8_t* data, size_t size) {
+  WarmNetWork();
+  const NetCounts before = CountNet();
+  PlatSetMillisecondHook(RacingClock);
+  ClearHttpTransferTable();
+  if (InitNetWorkSystem(-1) == 0) {
+    RunHttpAnswer(data, size, true);
+    RunHttpAnswer(data, size, false);
+    if (NetWork.HandleCount != 0 || GetHttpTransferCount() != 0) {
+      std::fprintf(stderr, "fuzz target http_answer: %d handles and %d transfers left\n",
+                   int(NetWork.HandleCount), GetHttpTransferCount());
+      std::abort();
+    }
+    EndNetWorkSystem();
+  }
+  PlatSetMillisecondHook(nullptr);
+  CheckNetLeftNothing("http_answer", before);
+}
+
+// Takes what a packet-mode handle holds, with each receive call.
+void ReceiveWhatIsHeld(int handle) {
+  const int held = GetNetWorkDataLength(handle);
+  char line[256];
+  NetWorkRecvLine(handle, line);  // packet mode has no lines
+  if (held <= 0) return;
+  std::vector<uint8_t> bytes(static_cast<size_t>(held));
+  NetWorkRecvToPeek(handle, bytes.data(), std::min(held, 16));
+  if (NetWorkRecv(handle, bytes.data(), held) == 0) g_sink = bytes[size_t(held) - 1];
+}
+
+// The stream as it is sent: a length between 64 KiB and one that a ring
+// always refuses is cut below 64 KiB. A longer packet would only make the
+// ring grow that far, which under the sanitizers costs every such input
+// tens of milliseconds and reads nothing new.
+std::vector<uint8_t> ShortenLongPackets(const uint8_t* data, size_t size) {
+  std::vector<uint8_t> stream(data, data + std::min(size, kNetInputLimit));
+  for (size_t at = 0; at + 4 <= stream.size();) {
+    uint8_t* prefix = stream.data() + at;
+    const uint32_t length = uint32_t(prefix[0]) | uint32_t(prefix[1]) << 8 | uint32_t(prefix[2]) << 16 |
+                            uint32_t(prefix[3]) << 24;
+    if (length > 0x7FFFFFFFu - 1000) break;  // refused: nothing after it is read as packets
+    if (length > 0xFFFF) prefix[2] = prefix[3] = 0;
+    at += 4 + size_t(length & 0xFFFF);
+  }
+  return stream;
+}
+
+// The input as the byte stream of a peer into a packet-mode handle, read
+// between the pieces with the receive calls; then the peer closes and the
+// handle is closed as the pump closes a lost connection.
+void FuzzPacketStream(const uint8_t* input, size_t inputSize) {
+  const std::vector<uint8_t> stream = ShortenLongPackets(input, inputSize);
+  const uint8_t* data = stream.data();
+  const size_t size = stream.size();
+  WarmNetWork();
+  const NetCounts before = CountNet();
+  PlatSetMillisecondHook(RacingClock);
+  if (InitNetWorkSystem(0) == 0) {
+    PlatSocket peer = PlatSocketConnect(kLoopback, GetNetWorkListenPort(), 1, 1000);
+    int handle = -1;
+    if (peer != PLAT_INVALID_SOCKET) {
+      PlatSocketSetTimeouts(peer, 1, 1);
+      for (int round = 0; round < 60 && NetWork.HandleCount < 2; ++round) {
+        PumpNetWorkMessages(1);
+        if (round > 10) PlatSleep(1);
+      }
+      if (NetWork.HandleCount == 2) handle = GetNewestNetWorkHandle();
+    }
+    if (handle >= 0) {
+      SendInPieces(peer, data, size, [handle] {
+        PumpNetWorkMessages(1);
+        ReceiveWhatIsHeld(handle);
+      });
+      PlatSocketClose(peer);
+      peer = PLAT_INVALID_SOCKET;
+      for (int round = 0; round < 60 && GetNetWorkRecord(handle); ++round) {
+        ReceiveWhatIsHeld(handle);
+        GetNetWorkAcceptState(handle);
+        PumpNetWorkMessages(1);
+        if (round > 10) PlatSleep(1);
+      }
+    }
+    if (peer != PLAT_INVALID_SOCKET) PlatSocketClose(peer);
+    EndNetWorkSystem();
+  }
+  PlatSetMillisecondHook(nullptr);
+  CheckNetLeftNothing("packet_stream", before);
+}
 }  // namespace
 
 const FuzzTarget kFuzzTargets[] = {
     {"image_decoders", FuzzImageDecoders}, {"image_alpha", FuzzImageWithAlpha},
     {"sound_load", FuzzSoundLoad},         {"archive", FuzzArchive},
     {"lz_decode", FuzzLzDecode},           {"log_sjis", FuzzLogAndSjis},
-    {"text_draw", FuzzTextDraw},           {nullptr, nullptr},
+    {"text_draw", FuzzTextDraw},           {"http_answer", FuzzHttpAnswer},
+    {"packet_stream", FuzzPacketStream},   {nullptr, nullptr},
 };
 
 const FuzzTarget* FindFuzzTarget(const char* name) {

@@ -11,6 +11,7 @@
 #include "file_test_util.h"
 #include "image_test_util.h"
 #include "jpeg_test_util.h"
+#include "network/net_samples.h"
 #include "sound_test_util.h"
 
 namespace {
@@ -112,6 +113,18 @@ std::vector<Bytes> TextSeeds(bool position) {
   };
 }
 
+std::vector<Bytes> HttpAnswerSeeds() {
+  std::vector<Bytes> seeds;
+  for (const std::string& answer : nettest::SampleHttpAnswers()) seeds.push_back(Text(answer));
+  return seeds;
+}
+
+std::vector<Bytes> PacketStreamSeeds() {
+  std::vector<Bytes> seeds;
+  for (uint32_t seed = 1; seed <= 8; ++seed) seeds.push_back(nettest::MakePacketStream(seed).Bytes);
+  return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,5 +140,7 @@ int main(int argc, char** argv) {
   Write(dir / "lz_decode", LzSeeds());
   Write(dir / "log_sjis", TextSeeds(false));
   Write(dir / "text_draw", TextSeeds(true));
+  Write(dir / "http_answer", HttpAnswerSeeds());
+  Write(dir / "packet_stream", PacketStreamSeeds());
   return 0;
 }

@@ -62,8 +62,8 @@ int SendRequest(HttpTransfer* t, char* text, int size) {
 // Takes the next line of the answer. 0 with the line; -1 when none can be
 // taken yet; -2 when none ever will be and the transfer has failed: a line
 // that does not end within the bytes a line may have, or that holds a 0
-// byte, is a protocol fault; a line cut short by the server's close is a
-// closed connection.
+// byte, makes the answer unusable (as a bad status code does); a line cut
+// short by the server's close is a closed connection.
 int TakeAnswerLine(int slot, HttpTransfer* t, char* line) {
   if (NetWorkRecvLine(t->NetHandle, line) == 0) return 0;
   int closed = GetNetWorkAcceptState(t->NetHandle) == 0;
@@ -74,14 +74,14 @@ int TakeAnswerLine(int slot, HttpTransfer* t, char* line) {
   for (int i = 0; i < peeked;) {
     unsigned char c = static_cast<unsigned char>(peek[i]);
     if (c == 0) {
-      FinishHttpTransfer(slot, HTTP_FAILED, HTTP_DETAIL_PROTOCOL);
+      FinishHttpTransfer(slot, HTTP_FAILED, HTTP_DETAIL_STATUS);
       return -2;
     }
     if (c == '\n') return -1;  // arrived since; the next step takes it
     i += IsSjisLeadByte(c) ? 2 : 1;
   }
   if (peeked >= kLinePeekSize) {
-    FinishHttpTransfer(slot, HTTP_FAILED, HTTP_DETAIL_PROTOCOL);
+    FinishHttpTransfer(slot, HTTP_FAILED, HTTP_DETAIL_STATUS);
     return -2;
   }
   if (closed) {
@@ -300,10 +300,12 @@ int StepHttpTransfer(int slot) {
   // Once the connection is closed nothing more arrives: what waits is all
   // there is, and an error (a reset) means nothing ever will.
   if (connected == 0 && waiting <= 0) {
-    // A body read up to the server's orderly close, with no length
-    // announced, is complete however the close fell between the steps.
+    // A body read into a file up to the server's orderly close, with no
+    // length announced, is complete however the close fell between the
+    // steps. In memory mode such an answer has no block and took nothing:
+    // it fails.
     bool bodyToClose = waiting == 0 && (t->Method == HTTP_GET || t->Method == HTTP_POST) && t->Step == 3 &&
-                       t->ContentLength == -1;
+                       t->ContentLength == -1 && t->OutputMode == HTTP_TO_FILE;
     if (bodyToClose)
       FinishHttpTransfer(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
     else

@@ -185,9 +185,13 @@ int PumpNetWorkMessages(int closeFinished) {
       node = next;
     }
   }
+  // Only the notifications queued when the pump starts are dispatched (the
+  // first look gathers the sockets' news): one that a handler brings straight
+  // back waits for the next pump, so no socket can hold the frame for ever.
   PlatWindow window = NetWork.NotifyWindow;
   PlatMsg message;
-  while (window && PlatPeekMessage(&message, window, 1)) {
+  if (!window || !PlatPeekMessage(&message, window, 0)) return 0;
+  for (int left = PlatCountQueuedMessages(window); left > 0 && PlatPeekMessage(&message, window, 1); --left) {
     PlatTranslateMessage(&message);
     PlatDispatchMessage(&message);
   }

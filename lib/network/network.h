@@ -117,12 +117,12 @@ enum HttpOutputMode : int32_t { HTTP_TO_FILE = 0, HTTP_TO_MEMORY = 1 };
 constexpr int32_t HTTP_RUNNING = -1, HTTP_FINISHED = 0, HTTP_FAILED = 2;
 // Result detail of a finished or failed transfer.
 constexpr int32_t HTTP_DETAIL_NONE = -1;
-constexpr int32_t HTTP_DETAIL_STATUS = 0;     // the server answered a code other than 200 and 404
+// The server's answer was not a usable one: a code other than 200 and 404,
+// or a line that cannot be read (too long, or holding a 0 byte).
+constexpr int32_t HTTP_DETAIL_STATUS = 0;
 constexpr int32_t HTTP_DETAIL_NOT_FOUND = 1;  // the server answered 404
 constexpr int32_t HTTP_DETAIL_NO_MEMORY = 2;  // no block for the body (or a length that cannot size one)
 constexpr int32_t HTTP_DETAIL_CLOSED = 3;     // the connection closed before the answer was complete
-constexpr int32_t HTTP_DETAIL_PROTOCOL =
-    4;  // an answer line that cannot be read (too long, or holding a 0 byte)
 
 // Position in the method's state machine; a value above the method's last
 // step makes its step do nothing.

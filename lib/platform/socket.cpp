@@ -42,6 +42,7 @@ struct SockRec {
   int Connected = 0;
   int WriteArmed = 0;     // post PLAT_FD_WRITE at the next writable edge
   int AcceptArmed = 0;    // post PLAT_FD_ACCEPT at the next waiting connection
+  int AcceptStarved = 0;  // the last accept found no free descriptor
   int ClosePosted = 0;    // close (or a failed connect) told; nothing further
   int ResetSeen = 0;      // a receive or send met a reset
   int SendShut = 0;       // our sending direction is shut
@@ -63,6 +64,10 @@ std::vector<PollSetRec> g_pollSets;
 // drain without the edge ever being raised, and a lost write notice would
 // stall a transfer for good. Only blocked writers are looked at.
 std::vector<PlatSocket> g_writeWatch;
+// Registered listeners whose last accept found the descriptor table full. A
+// descriptor coming free is what lets their waiting connection in, and no
+// socket event tells of it: each poll looks whether one is free again.
+std::vector<PlatSocket> g_acceptWatch;
 PlatSocket g_nextId = 1;
 int g_startups = 0;
 thread_local int t_lastError = 0;
@@ -318,6 +323,56 @@ void CheckWriteWatchLocked(int set) {
   }
 }
 
+// Failures of accept that took the waiting connection off the queue (it was
+// aborted or refused): the connections behind it can be told at once. Any
+// other failure leaves the connection waiting and is told again only after a
+// change: a new connection, or (for a full descriptor table) a free descriptor.
+bool AcceptTookConnection(int e) {
+  switch (e) {
+    case ECONNABORTED:
+    case EPROTO:
+    case EPERM:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void WatchAcceptLocked(SockRec* rec) {
+  rec->AcceptStarved = 1;
+  if (std::find(g_acceptWatch.begin(), g_acceptWatch.end(), rec->Id) == g_acceptWatch.end())
+    g_acceptWatch.push_back(rec->Id);
+}
+
+// Tells the starved listeners of a poll set whose connection can be taken now.
+void CheckAcceptWatchLocked(int set) {
+  for (size_t i = 0; i < g_acceptWatch.size();) {
+    SockRec* rec = FindLocked(g_acceptWatch[i]);
+    if (!rec || !rec->AcceptStarved || !rec->Window) {
+      g_acceptWatch.erase(g_acceptWatch.begin() + long(i));
+      continue;
+    }
+    if (rec->PollSet == set) {
+      int probe = fcntl(rec->Fd, F_DUPFD_CLOEXEC, 0);
+      if (probe >= 0) {
+        close(probe);
+        rec->AcceptStarved = 0;
+        g_acceptWatch.erase(g_acceptWatch.begin() + long(i));
+        EvaluateLocked(rec, LevelOf(rec->Fd));
+        continue;
+      }
+    }
+    ++i;
+  }
+}
+
 // The peek hook: a zero-time-out look at the calling thread's poll set.
 void PollCallingThread() {
   uint32_t self = PlatCurrentThreadId();
@@ -335,6 +390,7 @@ void PollCallingThread() {
     if (n < 64) break;
   }
   if (!g_writeWatch.empty()) CheckWriteWatchLocked(set);
+  if (!g_acceptWatch.empty()) CheckAcceptWatchLocked(set);
 }
 
 int CloseImpl(PlatSocket socket, int reset) {
@@ -451,12 +507,19 @@ PlatSocket PlatSocketAccept(PlatSocket listener, uint8_t addressOut[4], uint16_t
   int fd = accept4(lfd, reinterpret_cast<sockaddr*>(&a), &len, SOCK_CLOEXEC);
   int acceptErrno = errno;
   std::lock_guard<std::mutex> lock(g_mutex);
-  // Accepting re-arms the notification; another waiting connection is told at once.
+  // Accepting re-arms the notification; another waiting connection is told
+  // at once. A failure that left the connection waiting is not told again
+  // now: the same accept would fail again, for ever.
   if (SockRec* l = FindLocked(listener)) {
     l->AcceptArmed = 1;
-    if (l->Window) {
-      pollfd p{l->Fd, POLLIN, 0};
-      if (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) EvaluateLocked(l, EPOLLIN);
+    if (fd >= 0 || AcceptTookConnection(acceptErrno)) {
+      l->AcceptStarved = 0;
+      if (l->Window) {
+        pollfd p{l->Fd, POLLIN, 0};
+        if (poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) EvaluateLocked(l, EPOLLIN);
+      }
+    } else if ((acceptErrno == EMFILE || acceptErrno == ENFILE) && l->Window) {
+      WatchAcceptLocked(l);
     }
   }
   if (fd < 0) {

@@ -14,7 +14,10 @@
 //     that leaves data behind; a peek posts nothing. One is queued at most;
 //   - PLAT_FD_WRITE: after registration or a completed connect, and again once
 //     writable after a send that would have blocked or was short;
-//   - PLAT_FD_ACCEPT: when a connection waits; again only after an accept;
+//   - PLAT_FD_ACCEPT: when a connection waits; again only after an accept:
+//     at once when another waits and the accept took one (or found it
+//     aborted); after one that found no free descriptor, once one is free;
+//     after any other failure, when the next connection arrives;
 //   - PLAT_FD_CONNECT: when a connect completes (error 0) or fails;
 //   - PLAT_FD_CLOSE: once, error 0 for an orderly close by the peer,
 //     PLAT_WSAECONNRESET for a reset.

@@ -480,7 +480,15 @@ int PlatHasQueuedMessage(PlatWindow window, uint32_t message, uintptr_t wParam, 
   return 0;
 }
 
-void PlatSetPeekHook(PlatPeekHook hook) { g_peekHook.store(hook); }
+int PlatCountQueuedMessages(PlatWindow window) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (!IsLiveLocked(window)) return 0;
+  const std::deque<PlatMsg>& messages = QueueOfLocked(window->Thread).Messages;
+  return int(
+      std::count_if(messages.begin(), messages.end(), [&](const PlatMsg& m) { return m.Window == window; }));
+}
+
+PlatPeekHook PlatSetPeekHook(PlatPeekHook hook) { return g_peekHook.exchange(hook); }
 
 void PlatPostQuitMessage(int exitCode) {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -173,6 +173,9 @@ int PlatPostMessage(PlatWindow window, uint32_t message, uintptr_t wParam, intpt
 int PlatRemoveQueuedMessages(PlatWindow window, uint32_t message, uintptr_t wParam);
 // 1 when exactly this message waits in the window's queue.
 int PlatHasQueuedMessage(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// How many posted messages wait in the window's queue (0 for a window that
+// does not exist).
+int PlatCountQueuedMessages(PlatWindow window);
 // Asks the calling thread's queue to deliver WM_QUIT once it is empty.
 void PlatPostQuitMessage(int exitCode);
 // Looks at the calling thread's queue. filter: null any message,

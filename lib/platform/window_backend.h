@@ -116,5 +116,6 @@ void PlatFrameToXrgb(const void* pixels, int width, int height, int pitch, int b
 void PlatDeliverNativeEvent(const PlatNativeEvent& event);
 // Run at the start of every message peek, on the peeking thread, before its
 // queue is looked at (the socket layer posts its notifications from here).
+// Returns the hook it replaces.
 using PlatPeekHook = void (*)();
-void PlatSetPeekHook(PlatPeekHook hook);
+PlatPeekHook PlatSetPeekHook(PlatPeekHook hook);

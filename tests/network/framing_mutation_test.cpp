@@ -11,49 +11,13 @@ using namespace nettest;
 
 namespace {
 
-struct Stream {
-  std::vector<uint8_t> Bytes;
-  std::vector<uint8_t> Expected;  // bodies of the whole packets before any refused prefix
-  bool Refused = false;
-};
-
-Stream MakeStream(uint32_t seed) {
-  std::mt19937 rng(seed);
-  Stream s;
-  int packets = 1 + int(rng() % 8);
-  for (int i = 0; i < packets && !s.Refused; ++i) {
-    uint32_t kind = rng() % 100;
-    if (kind < 12) {
-      // A length no ring can hold: at or above 2^31, or just under it.
-      uint32_t length = rng() % 2 ? 0x80000000u | rng() : 0x7FFFFFFFu - rng() % 1000;
-      for (int b = 0; b < 4; ++b) s.Bytes.push_back(uint8_t(length >> (8 * b)));
-      size_t garbage = rng() % 300;
-      for (size_t g = 0; g < garbage; ++g) s.Bytes.push_back(uint8_t(rng()));
-      s.Refused = true;
-      break;
-    }
-    size_t length = kind < 22 ? 0 : kind < 70 ? rng() % 64 : rng() % 5000;
-    std::vector<uint8_t> body = Pattern(length, rng());
-    std::vector<uint8_t> packet = Packet(body);
-    s.Bytes.insert(s.Bytes.end(), packet.begin(), packet.end());
-    s.Expected.insert(s.Expected.end(), body.begin(), body.end());
-  }
-  if (!s.Refused && rng() % 3 == 0) {
-    // A packet cut short: its prefix (maybe only part of it) and some bytes.
-    std::vector<uint8_t> packet = Packet(Pattern(100 + rng() % 900, rng()));
-    packet.resize(1 + rng() % (packet.size() - 1));
-    s.Bytes.insert(s.Bytes.end(), packet.begin(), packet.end());
-  }
-  return s;
-}
-
 class FramingMutation : public NetFixture {};
 
 TEST_F(FramingMutation, RandomPacketsAndSplitsComeOutWholeOrFailCleanly) {
   SetNetWorkAutoCloseOff(1);
   for (uint32_t seed = 1; seed <= 150; ++seed) {
     SCOPED_TRACE(seed);
-    Stream s = MakeStream(seed);
+    PacketStream s = MakePacketStream(seed);
     PlatSocket peer;
     int h = Accept(&peer);
     ASSERT_GE(h, 0);

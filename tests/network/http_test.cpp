@@ -350,14 +350,16 @@ TEST_F(HttpFixture, ContentLengthVariants) {
   }
 }
 
+// An answer line that can never be taken is an answer that cannot be used,
+// as a bad status code is: the detail stays among those callers know.
 TEST_F(HttpFixture, UnreadableAnswerLinesFailTheTransfer) {
   struct Case {
     std::string Answer;
     int Detail;
   } cases[] = {
-      {"HTTP/1.0 200 OK\r\nX-Long: " + std::string(300, 'a') + "\r\n\r\nbody", HTTP_DETAIL_PROTOCOL},
-      {std::string("HTTP/1.0 200 OK\r\nX-Zero: a\0b\r\n\r\nbody", 34), HTTP_DETAIL_PROTOCOL},
-      {std::string(300, 'S') + "\r\n", HTTP_DETAIL_PROTOCOL},
+      {"HTTP/1.0 200 OK\r\nX-Long: " + std::string(300, 'a') + "\r\n\r\nbody", HTTP_DETAIL_STATUS},
+      {std::string("HTTP/1.0 200 OK\r\nX-Zero: a\0b\r\n\r\nbody", 34), HTTP_DETAIL_STATUS},
+      {std::string(300, 'S') + "\r\n", HTTP_DETAIL_STATUS},
       {"HTTP/1.0 200 OK\r\nContent-Len", HTTP_DETAIL_CLOSED},
   };
   for (const Case& c : cases) {
@@ -377,7 +379,41 @@ TEST_F(HttpFixture, UnreadableAnswerLinesFailTheTransfer) {
   int slot =
       CreateHttpTransfer(HTTP_HEAD, "127.0.0.1", server.Port(), "/", nullptr, nullptr, nullptr, 0, 3000);
   ASSERT_TRUE(StepUntilDone(slot));
-  ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_PROTOCOL);
+  ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_STATUS);
+}
+
+TEST_F(HttpFixture, IntoMemoryWithoutALengthFailsOnceTheServerClosedWithNothingWaiting) {
+  for (int method : {HTTP_GET, HTTP_POST}) {
+    // However the close falls between the steps, there is no block to hand
+    // over: the caller is told of a failure, not of an empty success.
+    for (int pause : {0, 30}) {
+      SCOPED_TRACE(testing::Message() << "method " << method << ", pause " << pause);
+      ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\nContent-Type: x\r\n\r\n"), Pause(pause), CloseIt()});
+      void* block = nullptr;
+      int slot = CreateHttpTransfer(method, "127.0.0.1", server.Port(), "/", nullptr, &block, "p", 1, 3000);
+      ASSERT_GE(slot, 0);
+      ASSERT_TRUE(StepUntilDone(slot));
+      ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_CLOSED);
+      EXPECT_EQ(block, nullptr);
+      EXPECT_EQ(GetHttpTransfer(slot)->NetHandle, -1);
+      EXPECT_EQ(DeleteHttpTransfer(slot), 0);
+    }
+    // A body waiting behind the close is never taken: the transfer runs until deleted.
+    ScriptedHttpServer server({Say("HTTP/1.0 200 OK\r\n\r\nabc"), CloseIt()});
+    void* block = nullptr;
+    int slot = CreateHttpTransfer(method, "127.0.0.1", server.Port(), "/", nullptr, &block, "p", 1, 3000);
+    ASSERT_GE(slot, 0);
+    server.Join();
+    for (int i = 0; i < 40; ++i) {
+      PumpNetWorkMessages(1);
+      StepAllHttpTransfers();
+      PlatSleep(1);
+    }
+    ExpectResult(slot, HTTP_RUNNING, HTTP_DETAIL_NONE);
+    EXPECT_EQ(GetHttpTransfer(slot)->Received, 0);
+    EXPECT_EQ(DeleteHttpTransfer(slot), 0);
+    EXPECT_EQ(block, nullptr);
+  }
 }
 
 TEST_F(HttpFixture, ResetAndSilentServersFailWithTheClose) {

@@ -15,6 +15,7 @@
 #include "core/log.h"
 #include "core/strutil.h"
 #include "core/system_state.h"
+#include "net_samples.h"
 #include "network/network.h"
 #include "platform/clock.h"
 #include "platform/socket.h"
@@ -115,21 +116,6 @@ inline bool SendAll(PlatSocket s, const void* data, size_t n) {
     n -= size_t(r);
   }
   return true;
-}
-
-inline std::vector<uint8_t> Packet(const std::vector<uint8_t>& body) {
-  std::vector<uint8_t> out(4 + body.size());
-  uint32_t n = uint32_t(body.size());
-  for (int i = 0; i < 4; ++i) out[size_t(i)] = uint8_t(n >> (8 * i));
-  if (!body.empty()) std::memcpy(out.data() + 4, body.data(), body.size());
-  return out;
-}
-
-inline std::vector<uint8_t> Pattern(size_t n, uint32_t seed) {
-  std::vector<uint8_t> out(n);
-  std::mt19937 rng(seed);
-  for (auto& b : out) b = uint8_t(rng());
-  return out;
 }
 
 // A started layer with a listener on an ephemeral port and a captured log.
