@@ -50,6 +50,7 @@ constexpr MovieHooks kMovie = {
     .PauseAllMoviePlayback = PauseAllMoviePlayback,
     .ResumeAllMoviePlayback = ResumeAllMoviePlayback,
     .ReleaseAllMovieStreams = ReleaseAllMovieStreams,
+    .ReopenAllMovies = ReopenAllMovies,
     .DrawAllMoviesToScreen = DrawAllMoviesToScreen,
 };
 

@@ -51,11 +51,13 @@ struct SoundHooks {
 };
 
 // Movies: paused and resumed with the window, released before a display
-// change, drawn while the window waits to be active.
+// change and reopened after the display was rebuilt, drawn while the window
+// waits to be active.
 struct MovieHooks {
   int (*PauseAllMoviePlayback)();
   int (*ResumeAllMoviePlayback)();
   int (*ReleaseAllMovieStreams)();
+  int (*ReopenAllMovies)();
   int (*DrawAllMoviesToScreen)();
 };
 

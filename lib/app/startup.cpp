@@ -258,7 +258,6 @@ void RegisterLibraryHooks() {
   UpwardHooks.TerminateFontSystem = TerminateFontSystem;
   UpwardHooks.RecreateAllFonts = RecreateAllFonts;
   UpwardHooks.GetScreenColorBits = GetScreenColorBits;
-  RegisterMovieGraphHooks();
 }
 
 int InitLibraryImpl() {

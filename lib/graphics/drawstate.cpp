@@ -247,7 +247,6 @@ int ReapplyGraphicsSettings() {
   ClearDrawTargetImpl();
   FlipScreenImpl();
   SetAllGraphsLost();
-  UpwardHooks.Movies.ReopenAllMovies();
   if (With3D()) {
     SetWorldTransform3D(&GraphicsState.World, 0);
     SetViewTransform3D(&GraphicsState.View);

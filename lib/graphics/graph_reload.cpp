@@ -111,7 +111,7 @@ int RestoreGraphSurface(int handle) {
       if (piece) RestoreSurfaceData(piece->SurfaceData);
     }
   }
-  UpwardHooks.Movies.RestoreMovieSurfaces(g->Movie);
+  if (g->Source.Ops) g->Source.Ops->Restore(g->Source.Id);
   return 0;
 }
 

@@ -92,6 +92,7 @@ inline void InstallRecordingServiceHooks() {
   WINTEST_RECORD(MovieServices, PauseAllMoviePlayback);
   WINTEST_RECORD(MovieServices, ResumeAllMoviePlayback);
   WINTEST_RECORD(MovieServices, ReleaseAllMovieStreams);
+  WINTEST_RECORD(MovieServices, ReopenAllMovies);
   WINTEST_RECORD(MovieServices, DrawAllMoviesToScreen);
   WINTEST_RECORD(NetworkServices, PumpNetWorkMessages);
   WINTEST_RECORD(NetworkServices, StepAllHttpTransfers);
