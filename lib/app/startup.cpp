@@ -257,7 +257,6 @@ void RegisterLibraryHooks() {
   UpwardHooks.InitializeFontSystem = InitializeFontSystem;
   UpwardHooks.TerminateFontSystem = TerminateFontSystem;
   UpwardHooks.RecreateAllFonts = RecreateAllFonts;
-  UpwardHooks.GetScreenColorBits = GetScreenColorBits;
 }
 
 int InitLibraryImpl() {

@@ -4,7 +4,6 @@ namespace {
 
 void NoWait() {}
 int Nothing() { return 0; }
-int SixteenBits() { return 16; }
 
 constexpr UpwardHookTable kDefaults = {
     .WaitWhileWindowInactive = NoWait,
@@ -15,7 +14,6 @@ constexpr UpwardHookTable kDefaults = {
     .InitializeFontSystem = Nothing,
     .TerminateFontSystem = Nothing,
     .RecreateAllFonts = Nothing,
-    .GetScreenColorBits = SixteenBits,
 };
 
 }  // namespace

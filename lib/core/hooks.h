@@ -22,9 +22,6 @@ struct UpwardHookTable {
   int (*InitializeFontSystem)();
   int (*TerminateFontSystem)();
   int (*RecreateAllFonts)();
-  // Graphics: the screen's colour depth in bits (16 while none is recorded),
-  // for images made in the screen's format by the software renderer below it.
-  int (*GetScreenColorBits)();
 };
 
 extern UpwardHookTable UpwardHooks;
