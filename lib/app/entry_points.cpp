@@ -152,7 +152,9 @@ int LoadSoundFile(const char* path, int bufferCount, int reserved) {
 }
 
 int PlaySoundHandle(int handle, int playType, int fromStart) {
-  return PlaySoundHandleImpl(handle, playType, fromStart);
+  const int result = PlaySoundHandleImpl(handle, playType, fromStart);
+  if (result == 0 && playType == SOUND_PLAY_WAIT) WaitWhileSoundPlays(handle);
+  return result;
 }
 
 int PlayMusicFile(const char* path, int playType) {

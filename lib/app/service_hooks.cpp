@@ -44,6 +44,8 @@ constexpr InputHooks kInput = {
 constexpr SoundHooks kSound = {
     .ProcessAllStreamSounds = ProcessAllStreamSounds,
     .PollDirectMusicState = PollDirectMusicState,
+    .CheckSoundPlaying = CheckSoundPlaying,
+    .GetSoundTotalTime = GetSoundTotalTime,
 };
 
 constexpr MovieHooks kMovie = {

@@ -44,10 +44,13 @@ struct InputHooks {
   int (*GetAnyInputDown)(int flags);
 };
 
-// Sound: the streams that are fed on every pump call, and the music state.
+// Sound: the streams that are fed on every pump call, the music state, and
+// the play that a wait for a sound's end watches.
 struct SoundHooks {
   int (*ProcessAllStreamSounds)();
   int (*PollDirectMusicState)();
+  int (*CheckSoundPlaying)(int handle);
+  int64_t (*GetSoundTotalTime)(int handle);
 };
 
 // Movies: paused and resumed with the window, released before a display

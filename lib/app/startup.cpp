@@ -250,7 +250,6 @@ int RunWarmUpDraws() {
 
 void RegisterLibraryHooks() {
   UpwardHooks.WaitWhileWindowInactive = PumpWhileWindowInactive;
-  UpwardHooks.PumpWindowMessages = PumpWindowMessagesImpl;
   UpwardHooks.EndLibrary = EndLibraryImpl;
   UpwardHooks.TermInput = TermInput;
   UpwardHooks.InitInput = InitInput;

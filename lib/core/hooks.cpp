@@ -7,7 +7,6 @@ int Nothing() { return 0; }
 
 constexpr UpwardHookTable kDefaults = {
     .WaitWhileWindowInactive = NoWait,
-    .PumpWindowMessages = Nothing,
     .EndLibrary = Nothing,
     .TermInput = Nothing,
     .InitInput = Nothing,

@@ -10,8 +10,6 @@ struct UpwardHookTable {
   // App: pumps messages while the main window is inactive (not while it is
   // being painted), then has lost graphs restored.
   void (*WaitWhileWindowInactive)();
-  // App: one pass of the message pump; 0, or -1 once the program is to end.
-  int (*PumpWindowMessages)();
   // App: ends the library (the fatal-error exit calls it once).
   int (*EndLibrary)();
   // Input: ended and started again when the display mode changes.

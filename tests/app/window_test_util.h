@@ -89,6 +89,8 @@ inline void InstallRecordingServiceHooks() {
   WINTEST_RECORD(InputServices, GetAnyInputDown);
   WINTEST_RECORD(SoundServices, ProcessAllStreamSounds);
   WINTEST_RECORD(SoundServices, PollDirectMusicState);
+  WINTEST_RECORD(SoundServices, CheckSoundPlaying);
+  WINTEST_RECORD(SoundServices, GetSoundTotalTime);
   WINTEST_RECORD(MovieServices, PauseAllMoviePlayback);
   WINTEST_RECORD(MovieServices, ResumeAllMoviePlayback);
   WINTEST_RECORD(MovieServices, ReleaseAllMovieStreams);
