@@ -30,6 +30,8 @@ constexpr DisplayHooks kDisplay = {
 };
 
 constexpr InputHooks kInput = {
+    .TermInput = TermInput,
+    .InitInput = InitInput,
     .RequestImeRestoreOnActivate = RequestImeRestoreOnActivate,
     .RefreshInputAcquire = RefreshInputAcquire,
     .ApplyPadVibration = ApplyPadVibration,

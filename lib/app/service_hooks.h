@@ -30,9 +30,12 @@ struct DisplayHooks {
   int (*PresentSoftScreen)(const Rect* rect);
 };
 
-// Input: acquiring the devices with the window, pad vibration, typed
-// characters and the input method, and the any-input test of the key wait.
+// Input: ended and started again around a display rebuild, acquiring the
+// devices with the window, pad vibration, typed characters and the input
+// method, and the any-input test of the key wait.
 struct InputHooks {
+  int (*TermInput)();
+  int (*InitInput)();
   int (*RequestImeRestoreOnActivate)();
   int (*RefreshInputAcquire)();
   int (*ApplyPadVibration)();

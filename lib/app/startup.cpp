@@ -251,8 +251,6 @@ int RunWarmUpDraws() {
 void RegisterLibraryHooks() {
   UpwardHooks.WaitWhileWindowInactive = PumpWhileWindowInactive;
   UpwardHooks.EndLibrary = EndLibraryImpl;
-  UpwardHooks.TermInput = TermInput;
-  UpwardHooks.InitInput = InitInput;
   UpwardHooks.InitializeFontSystem = InitializeFontSystem;
   UpwardHooks.TerminateFontSystem = TerminateFontSystem;
   UpwardHooks.RecreateAllFonts = RecreateAllFonts;

@@ -26,10 +26,14 @@ constexpr TypedKey kTypedKeys[] = {
 };
 
 // Rebuilds the display after the device was lost or the desktop's mode
-// changed; the movies bound to the display are reopened after it.
+// changed. Input is ended with the display and started again once it is
+// back (left ended, the keyboard and pads would stay dead); the movies bound
+// to the display are reopened after it.
 void RebuildDisplay() {
+  InputServices.TermInput();
   DisplayServices.ReapplyGraphicsSettings();
   MovieServices.ReopenAllMovies();
+  InputServices.InitInput();
 }
 
 void OnActivation(int value, uintptr_t wParam) {

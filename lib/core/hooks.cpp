@@ -8,8 +8,6 @@ int Nothing() { return 0; }
 constexpr UpwardHookTable kDefaults = {
     .WaitWhileWindowInactive = NoWait,
     .EndLibrary = Nothing,
-    .TermInput = Nothing,
-    .InitInput = Nothing,
     .InitializeFontSystem = Nothing,
     .TerminateFontSystem = Nothing,
     .RecreateAllFonts = Nothing,

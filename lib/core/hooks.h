@@ -12,9 +12,6 @@ struct UpwardHookTable {
   void (*WaitWhileWindowInactive)();
   // App: ends the library (the fatal-error exit calls it once).
   int (*EndLibrary)();
-  // Input: ended and started again when the display mode changes.
-  int (*TermInput)();
-  int (*InitInput)();
   // Fonts: started and ended with the graphics device, rebuilt after the
   // display surfaces were lost.
   int (*InitializeFontSystem)();

@@ -10,9 +10,10 @@ using namespace wintest;
 
 namespace {
 
-// The display rebuilt after the device was lost, then the movies resumed.
-const std::vector<std::string> kDisplayRebuild = {"ReapplyGraphicsSettings", "ReopenAllMovies",
-                                                  "ResumeAllMoviePlayback"};
+// The display rebuilt after the device was lost, with input restarted
+// around it, then the movies resumed.
+const std::vector<std::string> kDisplayRebuild = {"TermInput", "ReapplyGraphicsSettings", "ReopenAllMovies",
+                                                  "InitInput", "ResumeAllMoviePlayback"};
 
 std::vector<int>& Pushed() {
   static std::vector<int> pushed;

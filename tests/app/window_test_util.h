@@ -78,6 +78,8 @@ inline void InstallRecordingServiceHooks() {
   WINTEST_RECORD(DisplayServices, GetFlipWaitVBlank);
   WINTEST_RECORD(DisplayServices, SetFlipWaitVBlank);
   WINTEST_RECORD(DisplayServices, PresentSoftScreen);
+  WINTEST_RECORD(InputServices, TermInput);
+  WINTEST_RECORD(InputServices, InitInput);
   WINTEST_RECORD(InputServices, RequestImeRestoreOnActivate);
   WINTEST_RECORD(InputServices, RefreshInputAcquire);
   WINTEST_RECORD(InputServices, ApplyPadVibration);
