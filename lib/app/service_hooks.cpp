@@ -1,5 +1,6 @@
 #include "app/service_hooks.h"
 
+#include "font/font.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/soft/display.h"
@@ -43,6 +44,12 @@ constexpr InputHooks kInput = {
     .GetAnyInputDown = GetAnyInputDownImpl,
 };
 
+constexpr FontHooks kFont = {
+    .InitializeFontSystem = InitializeFontSystem,
+    .TerminateFontSystem = TerminateFontSystem,
+    .RecreateAllFonts = RecreateAllFonts,
+};
+
 constexpr SoundHooks kSound = {
     .ProcessAllStreamSounds = ProcessAllStreamSounds,
     .PollDirectMusicState = PollDirectMusicState,
@@ -70,6 +77,7 @@ constexpr NetworkHooks kNetwork = {
 
 DisplayHooks DisplayServices = kDisplay;
 InputHooks InputServices = kInput;
+FontHooks FontServices = kFont;
 SoundHooks SoundServices = kSound;
 MovieHooks MovieServices = kMovie;
 NetworkHooks NetworkServices = kNetwork;
@@ -77,6 +85,7 @@ NetworkHooks NetworkServices = kNetwork;
 void ResetServiceHooks() {
   DisplayServices = kDisplay;
   InputServices = kInput;
+  FontServices = kFont;
   SoundServices = kSound;
   MovieServices = kMovie;
   NetworkServices = kNetwork;

@@ -47,6 +47,14 @@ struct InputHooks {
   int (*GetAnyInputDown)(int flags);
 };
 
+// Fonts: started again with a change of the screen mode, their caches made
+// again after a display rebuild.
+struct FontHooks {
+  int (*InitializeFontSystem)();
+  int (*TerminateFontSystem)();
+  int (*RecreateAllFonts)();
+};
+
 // Sound: the streams that are fed on every pump call, the music state, and
 // the play that a wait for a sound's end watches.
 struct SoundHooks {
@@ -78,6 +86,7 @@ struct NetworkHooks {
 
 extern DisplayHooks DisplayServices;
 extern InputHooks InputServices;
+extern FontHooks FontServices;
 extern SoundHooks SoundServices;
 extern MovieHooks MovieServices;
 extern NetworkHooks NetworkServices;

@@ -139,12 +139,13 @@ constexpr bool kStops = true;    // a failed start stops start-up
 constexpr bool kGoesOn = false;  // start-up goes on whatever the start answers
 
 // The fixed order. Start-up reads it top down; the library's end reads it
-// bottom up: network, music, graphics device, input, sound, main window, COM,
-// the last window messages, the start-up directory, file access and the
-// allocation report. Where an end does not sit where its start mirrors it
-// (sound ends after input; the network, music, the last window messages and
-// the allocation report end far from anything they start), the end has an
-// entry of its own at the place that gives that order. A failed start undoes
+// bottom up: network, music, graphics device, fonts, movies, input, sound,
+// main window, COM, the last window messages, the start-up directory, file
+// access and the allocation report. Where an end does not sit where its
+// start mirrors it (fonts end after the graphics device, sound after input;
+// the network, music, the last window messages and the allocation report end
+// far from anything they start), the end has an entry of its own at the
+// place that gives that order. A failed start undoes
 // less than the library's end: no network, music, directory or report, and
 // sound before input.
 const LibraryPart kLibraryParts[] = {
@@ -170,7 +171,12 @@ const LibraryPart kLibraryParts[] = {
     // Movies still open end after the graphs (which close their own movies)
     // and before sound and file access, which their tracks and files use.
     {"movies", nullptr, CloseAllMovies, nullptr, kGoesOn},
+    // The fonts end once the graphics device has freed the graphs and
+    // lights, and start once it stands; no default face only leaves text
+    // undrawn.
+    {"fonts, ended after the graphics device", nullptr, TerminateFontSystem, nullptr, kGoesOn},
     {"graphics device", StartGraphicsDevice, TermGraphicsDevice, TermGraphicsDevice, kStops},
+    {"fonts", InitializeFontSystem, nullptr, TerminateFontSystem, kGoesOn},
     {"music", nullptr, StopMusicFileImpl, nullptr, kGoesOn},
     {"network", nullptr, EndNetwork, nullptr, kGoesOn},
     {"typed characters", InitCharCodeBuffer, nullptr, nullptr, kGoesOn},
@@ -251,9 +257,6 @@ int RunWarmUpDraws() {
 void RegisterLibraryHooks() {
   UpwardHooks.WaitWhileWindowInactive = PumpWhileWindowInactive;
   UpwardHooks.EndLibrary = EndLibraryImpl;
-  UpwardHooks.InitializeFontSystem = InitializeFontSystem;
-  UpwardHooks.TerminateFontSystem = TerminateFontSystem;
-  UpwardHooks.RecreateAllFonts = RecreateAllFonts;
 }
 
 int InitLibraryImpl() {

@@ -27,11 +27,13 @@ constexpr TypedKey kTypedKeys[] = {
 
 // Rebuilds the display after the device was lost or the desktop's mode
 // changed. Input is ended with the display and started again once it is
-// back (left ended, the keyboard and pads would stay dead); the movies bound
-// to the display are reopened after it.
+// back (left ended, the keyboard and pads would stay dead); once the graphs
+// are marked lost and reloaded, the fonts' caches are made again and the
+// movies bound to the display are reopened.
 void RebuildDisplay() {
   InputServices.TermInput();
   DisplayServices.ReapplyGraphicsSettings();
+  FontServices.RecreateAllFonts();
   MovieServices.ReopenAllMovies();
   InputServices.InitInput();
 }

@@ -8,9 +8,6 @@ int Nothing() { return 0; }
 constexpr UpwardHookTable kDefaults = {
     .WaitWhileWindowInactive = NoWait,
     .EndLibrary = Nothing,
-    .InitializeFontSystem = Nothing,
-    .TerminateFontSystem = Nothing,
-    .RecreateAllFonts = Nothing,
 };
 
 }  // namespace

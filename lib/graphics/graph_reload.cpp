@@ -129,7 +129,6 @@ int SetAllGraphsLost() {
   for (int slot = 0; slot < m.Graphs.EndMark; ++slot)
     if (m.Graphs.Records[slot]) m.Graphs.Records[slot]->Lost = 1;
   if (GraphicsState.RestoreCallback) GraphicsState.RestoreCallback();
-  UpwardHooks.RecreateAllFonts();
   return 0;
 }
 

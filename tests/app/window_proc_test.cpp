@@ -11,9 +11,11 @@ using namespace wintest;
 namespace {
 
 // The display rebuilt after the device was lost, with input restarted
-// around it, then the movies resumed.
-const std::vector<std::string> kDisplayRebuild = {"TermInput", "ReapplyGraphicsSettings", "ReopenAllMovies",
-                                                  "InitInput", "ResumeAllMoviePlayback"};
+// around it and the fonts' caches made again after the graphs, then the
+// movies resumed.
+const std::vector<std::string> kDisplayRebuild = {"TermInput",        "ReapplyGraphicsSettings",
+                                                  "RecreateAllFonts", "ReopenAllMovies",
+                                                  "InitInput",        "ResumeAllMoviePlayback"};
 
 std::vector<int>& Pushed() {
   static std::vector<int> pushed;

@@ -89,6 +89,9 @@ inline void InstallRecordingServiceHooks() {
   WINTEST_RECORD(InputServices, HandleImeMessage);
   WINTEST_RECORD(InputServices, EditActiveTextInput);
   WINTEST_RECORD(InputServices, GetAnyInputDown);
+  WINTEST_RECORD(FontServices, InitializeFontSystem);
+  WINTEST_RECORD(FontServices, TerminateFontSystem);
+  WINTEST_RECORD(FontServices, RecreateAllFonts);
   WINTEST_RECORD(SoundServices, ProcessAllStreamSounds);
   WINTEST_RECORD(SoundServices, PollDirectMusicState);
   WINTEST_RECORD(SoundServices, CheckSoundPlaying);
