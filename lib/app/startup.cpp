@@ -145,9 +145,8 @@ constexpr bool kGoesOn = false;  // start-up goes on whatever the start answers
 // start mirrors it (fonts end after the graphics device, sound after input;
 // the network, music, the last window messages and the allocation report end
 // far from anything they start), the end has an entry of its own at the
-// place that gives that order. A failed start undoes
-// less than the library's end: no network, music, directory or report, and
-// sound before input.
+// place that gives that order. A failed start undoes less than the library's
+// end: no network, music, directory or report, and sound before input.
 const LibraryPart kLibraryParts[] = {
     // name                      start                         end at the library's end  undo after a failed start
     {"allocation report", nullptr, ReportLiveAllocations, nullptr, kGoesOn},
