@@ -79,7 +79,7 @@ void FakeSleep(uint32_t ms) {
 TEST_F(SoundHandles, PlayTypeWaitReturnsAfterTheSoundsLength) {
   int h =
       LoadSoundFileImpl(dir_.Write("w.wav", PcmWav16(1, 44100, SineFrames(8820, 100, 1000))).c_str(), 1, -1);
-  EXPECT_EQ(GetSoundTotalTime(h), 200);  // 8,820 frames at 44.1 kHz
+  EXPECT_EQ(GetSoundTotalTime(h), 200);              // 8,820 frames at 44.1 kHz
   EXPECT_EQ(GetSoundTotalTime(h ^ 0x00010000), -1);  // another check number
   g_fakeMs = 1000;
   PlatSetMillisecondHook(FakeClock);
