@@ -229,7 +229,7 @@ void BM_MovieGraphFrame(benchmark::State& state) {
   if (!StartLibrary(int(state.range(0)), state)) return;
   const int graph = LoadImageFile(ClipPath().c_str(), 0);
   const GraphRecord* g = GetGraphRecord(graph);
-  if (g == nullptr || StartMoviePlayback(g->Movie, 3) != 0) {
+  if (g == nullptr || StartMoviePlayback(g->Source.Id, 3) != 0) {
     state.SkipWithError("the clip does not open as a graph");
     StopLibrary();
     return;

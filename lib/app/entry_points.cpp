@@ -25,11 +25,20 @@
 #include "image/colorformat.h"
 #include "image/pixelimage.h"
 #include "input/input.h"
+#include "movie/movie.h"
 #include "sound/sound.h"
 
 namespace {
 // Room of DrawFormattedText's text, terminator included.
 constexpr int kFormattedTextSize = 1024;
+
+// The body of LoadImageFile: an image file as a graph, or else, for a file
+// that is there but is no image, the file as a movie graph.
+int LoadImageFileImpl(const char* path, int twoDimensionalOnly) {
+  const int textureAllowed = twoDimensionalOnly ? 0 : 1;
+  const int graph = LoadFileAsGraph(path, textureAllowed, 0);
+  return graph == GRAPH_FILE_NOT_IMAGE ? LoadMovieAsGraph(path, textureAllowed, 0) : graph;
+}
 }  // namespace
 
 int InitLibrary() {
@@ -143,7 +152,9 @@ int LoadSoundFile(const char* path, int bufferCount, int reserved) {
 }
 
 int PlaySoundHandle(int handle, int playType, int fromStart) {
-  return PlaySoundHandleImpl(handle, playType, fromStart);
+  const int result = PlaySoundHandleImpl(handle, playType, fromStart);
+  if (result == 0 && playType == SOUND_PLAY_WAIT) WaitWhileSoundPlays(handle);
+  return result;
 }
 
 int PlayMusicFile(const char* path, int playType) {

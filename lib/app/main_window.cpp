@@ -274,7 +274,12 @@ int ChangeWindowModeImpl(int flag) {
 
   Win().ModeChanging = 1;
   ApplyWindowModeStyle();
+  // The screen mode's change starts the graphics manager again, and the
+  // fonts with it, as at start-up.
+  const bool running = SystemState.Initialised != 0;
+  if (running) FontServices.TerminateFontSystem();
   int result = DisplayServices.ChangeScreenMode(-1, -1, -1, 1, -1);
+  if (running) FontServices.InitializeFontSystem();
   // The display reports its new mode with a message; a display that never
   // does must not hold the program forever.
   uint32_t start = GetMillisecondClock();

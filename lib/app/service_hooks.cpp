@@ -1,5 +1,6 @@
 #include "app/service_hooks.h"
 
+#include "font/font.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/soft/display.h"
@@ -30,6 +31,8 @@ constexpr DisplayHooks kDisplay = {
 };
 
 constexpr InputHooks kInput = {
+    .TermInput = TermInput,
+    .InitInput = InitInput,
     .RequestImeRestoreOnActivate = RequestImeRestoreOnActivate,
     .RefreshInputAcquire = RefreshInputAcquire,
     .ApplyPadVibration = ApplyPadVibration,
@@ -41,15 +44,24 @@ constexpr InputHooks kInput = {
     .GetAnyInputDown = GetAnyInputDownImpl,
 };
 
+constexpr FontHooks kFont = {
+    .InitializeFontSystem = InitializeFontSystem,
+    .TerminateFontSystem = TerminateFontSystem,
+    .RecreateAllFonts = RecreateAllFonts,
+};
+
 constexpr SoundHooks kSound = {
     .ProcessAllStreamSounds = ProcessAllStreamSounds,
     .PollDirectMusicState = PollDirectMusicState,
+    .CheckSoundPlaying = CheckSoundPlaying,
+    .GetSoundTotalTime = GetSoundTotalTime,
 };
 
 constexpr MovieHooks kMovie = {
     .PauseAllMoviePlayback = PauseAllMoviePlayback,
     .ResumeAllMoviePlayback = ResumeAllMoviePlayback,
     .ReleaseAllMovieStreams = ReleaseAllMovieStreams,
+    .ReopenAllMovies = ReopenAllMovies,
     .DrawAllMoviesToScreen = DrawAllMoviesToScreen,
 };
 
@@ -65,6 +77,7 @@ constexpr NetworkHooks kNetwork = {
 
 DisplayHooks DisplayServices = kDisplay;
 InputHooks InputServices = kInput;
+FontHooks FontServices = kFont;
 SoundHooks SoundServices = kSound;
 MovieHooks MovieServices = kMovie;
 NetworkHooks NetworkServices = kNetwork;
@@ -72,6 +85,7 @@ NetworkHooks NetworkServices = kNetwork;
 void ResetServiceHooks() {
   DisplayServices = kDisplay;
   InputServices = kInput;
+  FontServices = kFont;
   SoundServices = kSound;
   MovieServices = kMovie;
   NetworkServices = kNetwork;

@@ -30,9 +30,12 @@ struct DisplayHooks {
   int (*PresentSoftScreen)(const Rect* rect);
 };
 
-// Input: acquiring the devices with the window, pad vibration, typed
-// characters and the input method, and the any-input test of the key wait.
+// Input: ended and started again around a display rebuild, acquiring the
+// devices with the window, pad vibration, typed characters and the input
+// method, and the any-input test of the key wait.
 struct InputHooks {
+  int (*TermInput)();
+  int (*InitInput)();
   int (*RequestImeRestoreOnActivate)();
   int (*RefreshInputAcquire)();
   int (*ApplyPadVibration)();
@@ -44,18 +47,31 @@ struct InputHooks {
   int (*GetAnyInputDown)(int flags);
 };
 
-// Sound: the streams that are fed on every pump call, and the music state.
+// Fonts: started again with a change of the screen mode, their caches made
+// again after a display rebuild.
+struct FontHooks {
+  int (*InitializeFontSystem)();
+  int (*TerminateFontSystem)();
+  int (*RecreateAllFonts)();
+};
+
+// Sound: the streams that are fed on every pump call, the music state, and
+// the play that a wait for a sound's end watches.
 struct SoundHooks {
   int (*ProcessAllStreamSounds)();
   int (*PollDirectMusicState)();
+  int (*CheckSoundPlaying)(int handle);
+  int64_t (*GetSoundTotalTime)(int handle);
 };
 
 // Movies: paused and resumed with the window, released before a display
-// change, drawn while the window waits to be active.
+// change and reopened after the display was rebuilt, drawn while the window
+// waits to be active.
 struct MovieHooks {
   int (*PauseAllMoviePlayback)();
   int (*ResumeAllMoviePlayback)();
   int (*ReleaseAllMovieStreams)();
+  int (*ReopenAllMovies)();
   int (*DrawAllMoviesToScreen)();
 };
 
@@ -70,6 +86,7 @@ struct NetworkHooks {
 
 extern DisplayHooks DisplayServices;
 extern InputHooks InputServices;
+extern FontHooks FontServices;
 extern SoundHooks SoundServices;
 extern MovieHooks MovieServices;
 extern NetworkHooks NetworkServices;

@@ -139,14 +139,14 @@ constexpr bool kStops = true;    // a failed start stops start-up
 constexpr bool kGoesOn = false;  // start-up goes on whatever the start answers
 
 // The fixed order. Start-up reads it top down; the library's end reads it
-// bottom up: network, music, graphics device, input, sound, main window, COM,
-// the last window messages, the start-up directory, file access and the
-// allocation report. Where an end does not sit where its start mirrors it
-// (sound ends after input; the network, music, the last window messages and
-// the allocation report end far from anything they start), the end has an
-// entry of its own at the place that gives that order. A failed start undoes
-// less than the library's end: no network, music, directory or report, and
-// sound before input.
+// bottom up: network, music, graphics device, fonts, movies, input, sound,
+// main window, COM, the last window messages, the start-up directory, file
+// access and the allocation report. Where an end does not sit where its
+// start mirrors it (fonts end after the graphics device, sound after input;
+// the network, music, the last window messages and the allocation report end
+// far from anything they start), the end has an entry of its own at the
+// place that gives that order. A failed start undoes less than the library's
+// end: no network, music, directory or report, and sound before input.
 const LibraryPart kLibraryParts[] = {
     // name                      start                         end at the library's end  undo after a failed start
     {"allocation report", nullptr, ReportLiveAllocations, nullptr, kGoesOn},
@@ -170,7 +170,12 @@ const LibraryPart kLibraryParts[] = {
     // Movies still open end after the graphs (which close their own movies)
     // and before sound and file access, which their tracks and files use.
     {"movies", nullptr, CloseAllMovies, nullptr, kGoesOn},
+    // The fonts end once the graphics device has freed the graphs and
+    // lights, and start once it stands; no default face only leaves text
+    // undrawn.
+    {"fonts, ended after the graphics device", nullptr, TerminateFontSystem, nullptr, kGoesOn},
     {"graphics device", StartGraphicsDevice, TermGraphicsDevice, TermGraphicsDevice, kStops},
+    {"fonts", InitializeFontSystem, nullptr, TerminateFontSystem, kGoesOn},
     {"music", nullptr, StopMusicFileImpl, nullptr, kGoesOn},
     {"network", nullptr, EndNetwork, nullptr, kGoesOn},
     {"typed characters", InitCharCodeBuffer, nullptr, nullptr, kGoesOn},
@@ -250,15 +255,7 @@ int RunWarmUpDraws() {
 
 void RegisterLibraryHooks() {
   UpwardHooks.WaitWhileWindowInactive = PumpWhileWindowInactive;
-  UpwardHooks.PumpWindowMessages = PumpWindowMessagesImpl;
   UpwardHooks.EndLibrary = EndLibraryImpl;
-  UpwardHooks.TermInput = TermInput;
-  UpwardHooks.InitInput = InitInput;
-  UpwardHooks.InitializeFontSystem = InitializeFontSystem;
-  UpwardHooks.TerminateFontSystem = TerminateFontSystem;
-  UpwardHooks.RecreateAllFonts = RecreateAllFonts;
-  UpwardHooks.GetScreenColorBits = GetScreenColorBits;
-  RegisterMovieGraphHooks();
 }
 
 int InitLibraryImpl() {

@@ -1,5 +1,6 @@
 #include "app/wait.h"
 
+#include "app/pump.h"
 #include "app/service_hooks.h"
 #include "core/clock.h"
 #include "platform/clock.h"
@@ -35,6 +36,19 @@ int WaitAnyKeyPressImpl() {
     PlatSleep(1);
     if (PumpWindowMessages() != 0) return 0;
   }
+}
+
+int WaitWhileSoundPlays(int handle) {
+  // A device that stopped consuming samples must not hold the program forever.
+  const int64_t length = SoundServices.GetSoundTotalTime(handle);
+  const uint32_t start = PlatGetMilliseconds();
+  while (SoundServices.CheckSoundPlaying(handle) == 1) {
+    if (PumpWindowMessagesImpl() != 0) break;
+    SoundServices.ProcessAllStreamSounds();
+    PlatSleep(1);
+    if (length >= 0 && int64_t(PlatGetMilliseconds() - start) > length + 2000) break;
+  }
+  return 0;
 }
 
 int GetLocalDateTime(LocalDateTime* out) {

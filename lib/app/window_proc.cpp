@@ -25,6 +25,19 @@ constexpr TypedKey kTypedKeys[] = {
     {VK_DELETE, 0x10}, {VK_LEFT, 0x1D}, {VK_RIGHT, 0x1C}, {VK_UP, 0x1E}, {VK_DOWN, 0x1F},
 };
 
+// Rebuilds the display after the device was lost or the desktop's mode
+// changed. Input is ended with the display and started again once it is
+// back (left ended, the keyboard and pads would stay dead); once the graphs
+// are marked lost and reloaded, the fonts' caches are made again and the
+// movies bound to the display are reopened.
+void RebuildDisplay() {
+  InputServices.TermInput();
+  DisplayServices.ReapplyGraphicsSettings();
+  FontServices.RecreateAllFonts();
+  MovieServices.ReopenAllMovies();
+  InputServices.InitInput();
+}
+
 void OnActivation(int value, uintptr_t wParam) {
   Win().Active = value != 0 ? 1 : 0;
   if (Win().Creating) return;
@@ -35,7 +48,7 @@ void OnActivation(int value, uintptr_t wParam) {
     DisplayServices.RestoreAllSurface3D();
     if (fullScreen && SystemState.Initialised) {
       // A minimised full-screen window has no screen to re-apply settings to.
-      if (PlatHighWord(wParam) == 0) DisplayServices.ReapplyGraphicsSettings();
+      if (PlatHighWord(wParam) == 0) RebuildDisplay();
     }
     MovieServices.ResumeAllMoviePlayback();
     InputServices.RefreshInputAcquire();
@@ -81,7 +94,7 @@ void OnDisplayChange(PlatWindow window, int bits, intptr_t size) {
   }
   MovieServices.ReleaseAllMovieStreams();
   DisplayServices.UpdateScreenColorFormat();
-  DisplayServices.ReapplyGraphicsSettings();
+  RebuildDisplay();
   MovieServices.ResumeAllMoviePlayback();
   Win().DisplayChangeSeen = 1;
 }

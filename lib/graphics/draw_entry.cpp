@@ -118,11 +118,8 @@ namespace {
   if (GraphicsState.EmptyClip) return 0;
   if (GraphicsState.BlendGraph != -1 && CompareWithBlendGraphSize(g) != 0) return -1;
   if (!IsWindowActive()) WaitWhileWindowInactive();
-  // A movie graph shown straight on the screen is placed there, not drawn.
-  if (g->Movie != -1 && StepGraphMovie(g)) {
-    DrawGraphMovieFrame(g->Handle, x, y, 1, 1);
-    return -1;
-  }
+  // A fed graph shown straight on the screen is placed there, not drawn.
+  if (g->Source.Ops && RefreshGraphSource(g, 1, x, y, 1)) return -1;
   const bool front = IsFrontScreenCase() != 0;
   if (!g->Format.Texture && !front) return DrawSides.DrawGraphAtSoft(x, y, g, transparent);
   const Rect r{x, y, AddClamped(x, g->Width), AddClamped(y, g->Height)};
@@ -147,10 +144,7 @@ int DrawGraphStretched(int x1, int y1, int x2, int y2, int graph, int transparen
   GraphRecord* g = nullptr;
   const FrameStart start = StartGraphFrame(graph, &g);
   if (start != FrameStart::Draw) return start == FrameStart::Empty ? 0 : -1;
-  if (g->Movie != -1 && StepGraphMovie(g)) {
-    DrawGraphMovieFrame(graph, x1, y1, int((int64_t(x2) - x1) / g->Width), 1);
-    return -1;
-  }
+  if (g->Source.Ops && RefreshGraphSource(g, 1, x1, y1, int((int64_t(x2) - x1) / g->Width))) return -1;
   const bool side3D = g->Format.Texture != 0;
   const Rect r = Ordered(x1, y1, x2, y2);
   const bool front = IsFrontScreenCase() != 0;
@@ -170,7 +164,7 @@ int DrawGraphQuad(float x1, float y1, float x2, float y2, float x3, float y3, fl
   GraphRecord* g = nullptr;
   const FrameStart start = StartGraphFrame(graph, &g);
   if (start != FrameStart::Draw) return start == FrameStart::Empty ? 0 : -1;
-  if (g->Movie != -1) UpdateGraphMovieFrame(graph, 0);
+  if (g->Source.Ops) RefreshGraphSource(g, 0, 0, 0, 0);
   const bool side3D = g->Format.Texture != 0;
   Rect r{0xFFFFFF, 0xFFFFFF, 0, 0};
   const float xs[4] = {x1, x2, x3, x4}, ys[4] = {y1, y2, y3, y4};

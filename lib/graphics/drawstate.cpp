@@ -226,10 +226,6 @@ int InitGraphicsState() {
 int ReapplyGraphicsSettings() {
   ReleaseDirect3D();
   ReleaseMainSurfaces();
-  UpwardHooks.TermInput();
-  // Input is started again at once: left ended, the keyboard and pads would
-  // stay dead after the window came back.
-  UpwardHooks.InitInput();
   ReleaseSurface2DSurfaces();
   ReleaseMainClipper();
   if (GetFlipToGdiMode()) {
@@ -247,7 +243,6 @@ int ReapplyGraphicsSettings() {
   ClearDrawTargetImpl();
   FlipScreenImpl();
   SetAllGraphsLost();
-  UpwardHooks.Movies.ReopenAllMovies();
   if (With3D()) {
     SetWorldTransform3D(&GraphicsState.World, 0);
     SetViewTransform3D(&GraphicsState.View);

@@ -90,6 +90,10 @@ int SetViewMatrix(const Matrix4* matrix);
 int SetProjectionMatrix(const Matrix4* matrix);
 int DrawRectangleImpl(int x1, int y1, int x2, int y2, int color, int filled);
 int InitGraphicsState();
+// Rebuilds the display objects after the display device was lost and marks
+// every graph lost (reloading those that came from files); 0. The caller
+// restarts input around it and rebuilds what lives on the display above
+// graphics (fonts, movies) after it.
 int ReapplyGraphicsSettings();
 
 // Points the software renderer at the clip rectangle and copies the blend

@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "core/handle_table.h"
-#include "core/hooks.h"
 #include "graphics/geometry.h"
 
 struct PixelImage;
@@ -30,6 +29,31 @@ struct SurfaceFormatRequest {
 };
 static_assert(sizeof(SurfaceFormatRequest) == 9, "format request is nine bytes");
 
+// A source that feeds a graph's pixels from a layer above graphics (a
+// movie's frames). That layer fills in the operations and the source's id
+// when it binds the source to a graph; the graph layer calls them and knows
+// nothing else of the source. Each operation checks the id itself: a
+// sub-graph shares its source's feed and may outlive it.
+struct GraphFrameSourceOps {
+  // Before a draw: brings the source's graph up to date. With place 1 a
+  // source shown straight on the screen is placed there instead, at (x, y)
+  // and the integer scale, and the answer is 1: the entry then draws
+  // nothing. 0 otherwise.
+  int (*Refresh)(int32_t id, int place, int x, int y, int scale);
+  // The owning graph is deleted: the source ends.
+  int (*Release)(int32_t id);
+  // The graph's surfaces were restored in place.
+  int (*Restore)(int32_t id);
+};
+
+struct GraphFrameSource {
+  const GraphFrameSourceOps* Ops;  // null: the graph has no source
+  int32_t Id;                      // the source's own handle
+  // 1 when this graph bound the source and ends it; a sub-graph shares its
+  // source graph's feed without owning it.
+  int32_t Owner;
+};
+
 struct GraphRecord {
   uint32_t Check;
   int* LostFlag;
@@ -42,10 +66,7 @@ struct GraphRecord {
   char Directory[GRAPH_DIRECTORY_SIZE];
   int32_t SourceX, SourceY;
   int32_t Width, Height;
-  int32_t Movie;  // -1: none
-  // 1 when this graph opened its movie and closes it; a sub-graph shares
-  // its source's movie without owning it.
-  int32_t MovieOwner;
+  GraphFrameSource Source;
   int32_t Lost;  // 1 while the device surfaces are lost and not reloaded
   // 1 when the name or directory did not fit: the graph cannot be reloaded.
   int32_t SourceTooLong;
@@ -67,8 +88,12 @@ int MakeGraphForImage(PixelImage* image, PixelImage* alpha, int textureAllowed);
 int CreateGraphFromImagePair(PixelImage* image, PixelImage* alpha, int textureAllowed, int mirror,
                              int callerOwned);
 int CreateGraphFromImageDefault(PixelImage* image);
-int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror, int movieFlag);
-int LoadImageFileImpl(const char* fileName, int twoDimensionalOnly);
+// A file that exists but is no image the decoders take: the caller may try
+// another reader (the library's image loader tries it as a movie).
+constexpr int GRAPH_FILE_NOT_IMAGE = -2;
+// A graph of an image file and its alpha companion; -1 (logged when the file
+// is missing), or GRAPH_FILE_NOT_IMAGE (nothing logged).
+int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror);
 int CreateSubGraph(int x, int y, int width, int height, int source);
 
 // ---- Source files and reloading -----------------------------------------------------------
@@ -88,18 +113,10 @@ void ReloadLostGraphs();
 // ---- Pixels ----------------------------------------------------------------------------------
 int FillGraphWithColor(int handle, int r, int g, int b, int a);
 int CopyDrawTargetToGraph(int x1, int y1, int x2, int y2, int handle, int flag);
-// A movie graph shown straight on the screen: places its movie there.
-int DrawGraphMovieFrame(int handle, int x, int y, int scale, int show);
-int UpdateGraphMovieFrame(int handle, int flag);
 
-// ---- Movie graphs -------------------------------------------------------------------------
-// The loader's second chance for a file that is no image: a graph of the
-// movie's size fed by its frames, or -1 (logged).
-int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag);
-// The frame callbacks: copy a movie's new frame into the graph (the data).
-void UpdateMovieGraphSurface2D(MovieRecord* movie, void* graph);
-void UpdateMovieGraphTexture(MovieRecord* movie, void* graph);
-// The movie check of the drawing entries for a graph with a movie: brings
-// its frame up to date; 1 when the movie is shown straight on the screen
-// (the entry then places it instead of drawing).
-int StepGraphMovie(GraphRecord* graph);
+// The frame-source check of the drawing entries: brings a fed graph up to
+// date; 1 when its source was placed straight on the screen instead (see
+// GraphFrameSourceOps::Refresh).
+inline int RefreshGraphSource(const GraphRecord* g, int place, int x, int y, int scale) {
+  return g->Source.Ops->Refresh(g->Source.Id, place, x, y, scale);
+}

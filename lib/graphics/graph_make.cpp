@@ -75,7 +75,7 @@ int CreateGraphFromImageDefault(PixelImage* image) {
   return CreateGraphFromImagePair(image, nullptr, 1, 0, 1);
 }
 
-int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror, int movieFlag) {
+int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror) {
   if (!fileName || !GraphicsManager.Initialised) return -1;
   EndScene3D();
   WaitWhileWindowInactive();
@@ -95,19 +95,15 @@ int LoadFileAsGraph(const char* fileName, int textureAllowed, int mirror, int mo
     return handle;
   }
 
-  // Not an image: a missing file is reported as such; anything else is
-  // tried as a movie.
+  // Not an image: a missing file is reported as such; anything else is left
+  // to the caller's other readers.
   FileHandle file = FileOpenDispatch(fileName, 0, 0, 0);
   if (file == 0) {
     LogPrintf("グラフィックファイル %s がありません", fileName);
     return -1;
   }
   FileCloseDispatch(file);
-  return LoadMovieAsGraph(fileName, textureAllowed, movieFlag);
-}
-
-int LoadImageFileImpl(const char* fileName, int twoDimensionalOnly) {
-  return LoadFileAsGraph(fileName, twoDimensionalOnly ? 0 : 1, 0, 0);
+  return GRAPH_FILE_NOT_IMAGE;
 }
 
 int CreateSubGraph(int x, int y, int width, int height, int source) {
@@ -124,7 +120,8 @@ int CreateSubGraph(int x, int y, int width, int height, int source) {
       AddGraphData(width, height, src->Format.Texture, &g, src->Format.AlphaChFlag, src->Format.Palette);
   if (handle < 0) return -1;
   src = GetGraphRecord(source);  // still valid: adding never moves records
-  g->Movie = src->Movie;
+  g->Source = src->Source;
+  g->Source.Owner = 0;
   std::memcpy(g->FileName, src->FileName, sizeof g->FileName);
   std::memcpy(g->Directory, src->Directory, sizeof g->Directory);
   g->SourceTooLong = src->SourceTooLong;

@@ -111,7 +111,7 @@ int RestoreGraphSurface(int handle) {
       if (piece) RestoreSurfaceData(piece->SurfaceData);
     }
   }
-  UpwardHooks.Movies.RestoreMovieSurfaces(g->Movie);
+  if (g->Source.Ops) g->Source.Ops->Restore(g->Source.Id);
   return 0;
 }
 
@@ -129,7 +129,6 @@ int SetAllGraphsLost() {
   for (int slot = 0; slot < m.Graphs.EndMark; ++slot)
     if (m.Graphs.Records[slot]) m.Graphs.Records[slot]->Lost = 1;
   if (GraphicsState.RestoreCallback) GraphicsState.RestoreCallback();
-  UpwardHooks.RecreateAllFonts();
   return 0;
 }
 

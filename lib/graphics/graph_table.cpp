@@ -3,7 +3,6 @@
 
 #include "core/alloc.h"
 #include "core/fatal.h"
-#include "core/hooks.h"
 #include "core/log.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
@@ -21,7 +20,6 @@ int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, i
   g->Handle = m.Graphs.Add(slot, g);
   g->Width = width;
   g->Height = height;
-  g->Movie = -1;
 
   const GraphicsStateBlock& s = GraphicsState;
   SurfaceFormatRequest& f = g->Format;
@@ -86,8 +84,8 @@ int FreeGraphHandle(int handle, int logFlag) {
   // back end would keep drawing into (or reading) freed pixels.
   if (GraphicsState.DrawTarget == handle) SetDrawTargetImpl(DRAW_TARGET_BACK);
   if (GraphicsState.BlendGraph == handle) SelectBlendGraph(-1, 0, 0);
-  // The movie goes first, so its frame callback never meets freed surfaces.
-  if (g->MovieOwner) UpwardHooks.Movies.CloseMovie(g->Movie);
+  // The source goes first, so it never feeds freed surfaces.
+  if (g->Source.Ops && g->Source.Owner) g->Source.Ops->Release(g->Source.Id);
 
   if (g->Format.Texture)
     DeleteGraphSurface3D(g);

@@ -1,6 +1,5 @@
 // Start and end of the graphics device (the display back end) and of the
-// graphics manager (graph and surface-data tables, drawing state, lights,
-// fonts).
+// graphics manager (graph and surface-data tables, drawing state, lights).
 #include "graphics/graphics_manager.h"
 
 #include <cstring>
@@ -48,7 +47,6 @@ int InitGraphicsManager() {
   LogWrite(m.Direct3DUsable ? "３Ｄグラフィック描画機能を使用します\n"
                             : "３Ｄグラフィック描画機能は使用しません\n");
   InitGraphicsState();
-  UpwardHooks.InitializeFontSystem();
   LogIndentDecrease();
   LogWrite("グラフィック管理系の初期化は正常に終了しました\n");
   return 0;
@@ -60,7 +58,6 @@ int TermGraphicsManager() {
   WaitWhileWindowInactive();
   FreeAllGraphHandles(0);
   FreeAllLightHandles();
-  UpwardHooks.TerminateFontSystem();
   // Pieces and surface data that no graph owned (font pages, a caller's own
   // records) go too: the next start clears the tables.
   DeleteAllSurface2DChecked();

@@ -7,9 +7,14 @@
 // Two players sit under a record. The Theora player (movie/theora.h) plays Ogg
 // Theora files with a decode thread of its own. The other player would hand a
 // file to the platform's media streaming; this platform has none, so it
-// refuses every file and only Ogg Theora movies play. Its fields stay in the
-// record, always empty, and every branch that reads them finds a movie with
-// no surfaces, which counts as released.
+// refuses every file and only Ogg Theora movies play. The record keeps only
+// the few fields of that player which the code paths for it still name, and
+// every branch that asks for its display surfaces finds a movie without
+// them, which counts as released.
+//
+// A movie also feeds graphs: the library's image loader opens a file that is
+// no image as a movie graph (movie_graph.cpp), whose frames are copied into
+// the graph each time a draw brings them up to date.
 //
 // All of it runs on the main thread; the Theora decode thread never touches a
 // record.
@@ -17,11 +22,15 @@
 #include <cstdint>
 
 #include "core/handle_table.h"
-#include "core/hooks.h"
 #include "image/pixelimage.h"
 #include "image/rect.h"
 
 struct TheoraPlayer;
+struct MovieRecord;
+
+// Run by a movie with its record and the data given with the callback after
+// each frame it hands on; it must not close its own movie.
+using MovieFrameCallback = void (*)(MovieRecord* movie, void* data);
 
 constexpr int MOVIE_TABLE_SIZE = 100;
 constexpr int32_t MOVIE_HANDLE_TAG = 0x18000000;
@@ -31,9 +40,6 @@ constexpr int MOVIE_THEORA_STOCK = 10;
 // PlayType's loop bit (type 3 loops, type 1 plays once).
 constexpr int32_t MOVIE_PLAY_LOOP_BIT = 2;
 
-// MovieFrameCallback (core/hooks.h): run with the record and its data after
-// each frame a movie hands on; it must not close its own movie.
-
 struct MovieRecord {
   int32_t Serial;    // the handle's check number, 0 to 2047
   int32_t PlayType;  // 1 plays once, 3 loops; 0 counts as 1
@@ -42,44 +48,30 @@ struct MovieRecord {
   int64_t StartTime;   // microsecond counter at which frame 0 was due
   uint32_t MovieFile;  // the file the Theora player reads; 0 when none
   int32_t Sound;       // the sound track's sound handle; -1 when none
-  // The media-stream player's half. Nothing fills it on this platform.
-  Rect SampleRect;
-  void* MultiMediaStream;
-  void* MediaStream;
-  void* AMMediaStream;
-  void* DDrawStream;
-  void* Sample;
-  void* SampleSurface;
-  void* Surface7;
-  void* Surface4;
-  void* DirectDraw4;
-  void* FilterGraph;
-  void* MediaControl;
-  void* MediaSeeking;
-  void* BasicAudio;
-  int64_t LastFlipCount;
-  uint32_t LastFrameTime;
   int32_t Width;
   int32_t Height;
-  int32_t Playing;      // playback wanted: kept by a pause of the system
-  int32_t Paused;       // the movie stands still
-  int32_t HasFrame;     // a frame has been handed on since the open
-  int32_t SurfaceMode;  // 1: shown straight on the screen; always 0 for Theora
-  int64_t ResumeTime;
-  int32_t IsTempCopy;
-  char Path[MOVIE_PATH_SIZE];
-  void* UpdateEvent;
-  int32_t UpdatePending;
-  PixelImage FrameImage;
+  int32_t Playing;           // playback wanted: kept by a pause of the system
+  int32_t Paused;            // the movie stands still
+  int32_t HasFrame;          // a frame has been handed on since the open
+  int32_t SurfaceMode;       // 1: shown straight on the screen; always 0 for Theora
   PixelImage* CurrentImage;  // the image holding the current frame
-  int32_t ScreenX;
+  MovieFrameCallback FrameCallback;
+  void* FrameCallbackData;
+
+  // ---- The media-stream player's half ----
+  // This platform has no media streaming: the player refuses every file, so
+  // no record ever keeps these filled. Its stream objects and surfaces have
+  // no fields at all; these are what the open, close, reopen and on-screen
+  // placement still name.
+  int32_t IsTempCopy;  // Path names a temporary copy to delete at the close
+  char Path[MOVIE_PATH_SIZE];
+  PixelImage FrameImage;  // the frame's copy in memory, owned by the record
+  int32_t ScreenX;        // the last placement on the screen
   int32_t ScreenY;
   int32_t ScreenScale;
   int32_t OverlayShown;
   Rect OverlaySource;
   Rect OverlayDest;
-  MovieFrameCallback FrameCallback;
-  void* FrameCallbackData;
 };
 
 using MovieTableType = HandleTable<MovieRecord, MOVIE_TABLE_SIZE, MOVIE_HANDLE_TAG, &MovieRecord::Serial>;
@@ -132,9 +124,16 @@ const PixelImage* GetMovieFrameImage(MovieRecord* record, int* fresh);
 // graph, -1 for an invalid handle.
 int IsMovieShownOnScreen(int handle);
 
+// ---- Movie graphs ---------------------------------------------------------------------
+// The image loader's second chance for a file that is no image: a graph of
+// the movie's size, fed by its frames, or -1 (logged). movieFlag is the
+// surface mode asked of the media-stream player.
+int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag);
+// The frame callbacks of a movie graph: copy the movie's new frame into the
+// graph whose record is the data.
+void UpdateMovieGraphSurface2D(MovieRecord* movie, void* graph);
+void UpdateMovieGraphTexture(MovieRecord* movie, void* graph);
+
 // ---- Start-up ----------------------------------------------------------------------------
 // Builds the colour tables of the Theora player's conversion; 0.
 int InitYuvToRgbTables();
-// Gives the graph layer the movie operations it calls (the graph loader,
-// deletion, restore, drawing, the display rebuild).
-void RegisterMovieGraphHooks();

@@ -1,8 +1,7 @@
 // The frame due now: a Theora movie is paced by its sound track's play time,
 // or by the microsecond counter from StartTime when it has none, and its
 // player is moved forward (never back) to that frame; then the movie's frame
-// callback takes the frame. Also the movie layer's registration with the
-// graph layer.
+// callback takes the frame.
 #include "core/clock.h"
 #include "core/strutil.h"
 #include "movie/movie.h"
@@ -90,18 +89,4 @@ const PixelImage* GetMovieFrameImage(MovieRecord* m, int* fresh) {
 int IsMovieShownOnScreen(int handle) {
   const MovieRecord* m = GetMovieRecord(handle);
   return m ? (m->SurfaceMode == 1 ? 1 : 0) : -1;
-}
-
-void RegisterMovieGraphHooks() {
-  MovieGraphHookTable& h = UpwardHooks.Movies;
-  h.OpenMovie = OpenMovie;
-  h.CloseMovie = CloseMovie;
-  h.RestoreMovieSurfaces = RestoreMovieSurfaces;
-  h.UpdateMovieFrame = UpdateMovieFrame;
-  h.DrawMovieToScreen = DrawMovieToScreen;
-  h.IsMovieShownOnScreen = IsMovieShownOnScreen;
-  h.SetMovieFrameCallback = SetMovieFrameCallback;
-  h.GetMovieRecord = GetMovieRecord;
-  h.GetMovieFrameImage = GetMovieFrameImage;
-  h.ReopenAllMovies = ReopenAllMovies;
 }

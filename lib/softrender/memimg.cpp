@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "core/alloc.h"
-#include "core/hooks.h"
 
 namespace {
 
@@ -210,7 +209,6 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
 int InitializeMemImgForScreen(MEMIMG* img, int width, int height, int type) {
   if (!img) return -1;
   std::memset(img, 0, sizeof(*img));
-  if (type == -1) type = UpwardHooks.GetScreenColorBits() == 16 ? 0 : 1;
   if (type < 0) return -1;
   return InitializeMemImg(img, width, height, -1, 0, static_cast<MemImgColorType>(type), 0, 0, 0, nullptr);
 }

@@ -92,8 +92,8 @@ constexpr uint32_t MEMIMG_PIXEL_FORMAT_RGB = 0x40;
 // size, out of memory: the view then stays uninitialised).
 int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t transColor, MemImgColorType type,
                      int paletteFlag, int alphaFlag, int extrasFlag, void* pixels);
-// Zeroes the view and makes a plain image; type -1 picks 16-bit on a 16-bit
-// screen, else 32-bit.
+// Zeroes the view and makes a plain image of the screen's type, which the
+// display side gives (0 on a 16-bit screen, else 1); -1 for a negative type.
 int InitializeMemImgForScreen(MEMIMG* img, int width, int height, int type);
 // Zeroes the view and makes a 16-bit depth image.
 int InitializeZBufferMemImg(MEMIMG* img, int width, int height);

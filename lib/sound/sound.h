@@ -21,11 +21,16 @@ int OnMciNotify(void* window, uint32_t message, uintptr_t first, intptr_t second
 // (path, buffer count, partner stream handle or -1) → sound handle or -1.
 int LoadSoundFileImpl(const char* path, int bufferCount, int partner);
 // (handle, play type 0 wait / 1 background / 3 loop, from-start flag) → 0/-1.
+// Type 0 starts the play as type 1 does; the library's entry then waits for
+// its end, keeping the window serviced.
 int PlaySoundHandleImpl(int handle, int playType, int fromStart);
 int StopSoundData(int handle);
 int DeleteSoundData(int handle, int flag);
 // Play position in milliseconds, or -1.
 int GetSoundPlayTime(int handle);
+// How long a play of the whole sound lasts in milliseconds; -1 when that is
+// not known (a stream whose source does not tell it) or the handle is invalid.
+int64_t GetSoundTotalTime(int handle);
 // 1 while the sound plays, 0 when not, -1 for an invalid handle.
 int CheckSoundPlaying(int handle);
 // Linear gain of every buffer of the sound (PLAT_AUDIO_UNITY_GAIN is full).

@@ -1,6 +1,5 @@
 // Starting and ending the sound layer; playing, stopping, timing and deleting
 // sounds.
-#include "core/hooks.h"
 #include "core/log.h"
 #include "platform/clock.h"
 #include "sound/sound.h"
@@ -31,23 +30,6 @@ int64_t SoundLengthMs(SoundRecord* record) {
     frames = PlatAudioBufferSize(record->Buffers[0]) / record->BlockAlign;
   }
   return frames < 0 ? -1 : frames * 1000 / record->Format.SamplesPerSecond;
-}
-
-// Play type 0: keeps the window and the streams serviced until the sound has
-// ended (or the window is gone). A device that stopped consuming samples
-// must not hold the program forever, so a sound of known length is given
-// up two seconds after it should have ended.
-void WaitWhilePlaying(int handle) {
-  SoundRecord* record = GetSoundRecord(handle);
-  if (!record) return;
-  int64_t length = SoundLengthMs(record);
-  uint32_t start = PlatGetMilliseconds();
-  while ((record = GetSoundRecord(handle)) != nullptr && IsSoundRecordPlaying(record)) {
-    if (UpwardHooks.PumpWindowMessages() != 0) break;
-    ProcessAllStreamSounds();
-    PlatSleep(1);
-    if (length >= 0 && int64_t(PlatGetMilliseconds() - start) > length + 2000) break;
-  }
 }
 
 int PlayWhole(SoundRecord* record, int looping, int fromStart) {
@@ -127,9 +109,7 @@ int PlaySoundHandleImpl(int handle, int playType, int fromStart) {
   const int looping = playType == SOUND_PLAY_LOOP ? 1 : 0;
   int result =
       record->IsStream ? PlayStreamSound(record, looping, fromStart) : PlayWhole(record, looping, fromStart);
-  if (result != 0) return -1;
-  if (playType == SOUND_PLAY_WAIT) WaitWhilePlaying(handle);
-  return 0;
+  return result != 0 ? -1 : 0;
 }
 
 int StopSoundData(int handle) {
@@ -155,6 +135,11 @@ int GetSoundPlayTime(int handle) {
   if (record->IsStream) return GetStreamSoundTime(record);
   uint64_t cursor = PlatAudioGetPosition(record->Buffers[record->Current]);
   return int(cursor * 1000 / (uint64_t(record->BlockAlign) * record->Format.SamplesPerSecond));
+}
+
+int64_t GetSoundTotalTime(int handle) {
+  SoundRecord* record = GetSoundRecord(handle);
+  return record ? SoundLengthMs(record) : -1;
 }
 
 int CheckSoundPlaying(int handle) {

@@ -93,6 +93,7 @@ TEST_F(MainWindowTest, ChangingModeBeforeStartOnlyStoresIt) {
   EXPECT_EQ(ChangeWindowMode(0), 0);
   EXPECT_EQ(IsWindowedMode(), 0);
   EXPECT_EQ(Count("ChangeScreenMode"), 0);
+  EXPECT_EQ(Count("InitializeFontSystem"), 0);
   EXPECT_EQ(PlatFakeIsStarted(), 0);
 }
 
@@ -106,7 +107,9 @@ TEST_F(MainWindowTest, ModeChangeWaitsForTheDisplayChange) {
   };
   uint32_t start = PlatFakeClockNow();
   EXPECT_EQ(ChangeWindowMode(0), 0);
-  EXPECT_EQ(Count("ChangeScreenMode"), 1);
+  // The fonts start again with the graphics manager that the change rebuilds.
+  EXPECT_EQ(CallsAmong({"TerminateFontSystem", "ChangeScreenMode", "InitializeFontSystem"}),
+            (std::vector<std::string>{"TerminateFontSystem", "ChangeScreenMode", "InitializeFontSystem"}));
   EXPECT_EQ(SystemState.Window.DisplayChangeSeen, 1);
   EXPECT_EQ(SystemState.Window.ModeChanging, 0);
   EXPECT_LT(PlatFakeClockNow() - start, 100u);

@@ -12,23 +12,42 @@ using namespace wintest;
 
 namespace {
 
-const std::vector<std::string> kStartupSteps = {"start render mode",     "start movie colour tables",
-                                                "start file access",     "start log",
-                                                "start colour depth",    "start performance counter",
-                                                "start system report",   "start stream functions",
-                                                "start graph restore",   "start COM",
-                                                "start main window",     "start HTTP transfer table",
-                                                "start input",           "start sound",
-                                                "start graphics device", "start typed characters",
-                                                "start initialised",     "start vertical blank wait",
-                                                "start window to front", "start screen draw targets",
+const std::vector<std::string> kStartupSteps = {"start render mode",
+                                                "start movie colour tables",
+                                                "start file access",
+                                                "start log",
+                                                "start colour depth",
+                                                "start performance counter",
+                                                "start system report",
+                                                "start stream functions",
+                                                "start graph restore",
+                                                "start COM",
+                                                "start main window",
+                                                "start HTTP transfer table",
+                                                "start input",
+                                                "start sound",
+                                                "start graphics device",
+                                                "start fonts",
+                                                "start typed characters",
+                                                "start initialised",
+                                                "start vertical blank wait",
+                                                "start window to front",
+                                                "start screen draw targets",
                                                 "start warm-up draws"};
 
-const std::vector<std::string> kShutdownSteps = {
-    "end network",     "end music",       "end graphics device",
-    "end movies",      "end input",       "end sound, ended after input",
-    "end main window", "end COM",         "end last window messages",
-    "end log",         "end file access", "end allocation report"};
+const std::vector<std::string> kShutdownSteps = {"end network",
+                                                 "end music",
+                                                 "end graphics device",
+                                                 "end fonts, ended after the graphics device",
+                                                 "end movies",
+                                                 "end input",
+                                                 "end sound, ended after input",
+                                                 "end main window",
+                                                 "end COM",
+                                                 "end last window messages",
+                                                 "end log",
+                                                 "end file access",
+                                                 "end allocation report"};
 
 class StartupTest : public FakeLibraryTest {};
 

@@ -1,5 +1,6 @@
 // Waits that pump: their length across the clock's wrap, their early end
-// when the window closes, the key wait, and the local date.
+// when the window closes, the key wait, the wait for a sound's end, and the
+// local date.
 #include "app/wait.h"
 
 #include "window_test_util.h"
@@ -75,6 +76,41 @@ TEST_F(WaitTest, WaitForAKeyEndsWithZeroWhenTheWindowCloses) {
   PlatFakeScheduleEvent(PlatFakeClockNow() + 20, PlatNativeEventKind::CloseRequested);
   EXPECT_EQ(WaitAnyKeyPress(), 0);
   EXPECT_EQ(IsWindowDestroyed(), 1);
+}
+
+TEST_F(WaitTest, ASoundWaitServicesTheWindowAndTheStreamsUntilThePlayEnds) {
+  // Playing for three looks, then ended; the length is not known.
+  static int looks = 0;
+  looks = 0;
+  SoundServices.CheckSoundPlaying = [](int handle) {
+    EXPECT_EQ(handle, 0x10000005);
+    return ++looks <= 3 ? 1 : 0;
+  };
+  Results()["GetSoundTotalTime"] = -1;
+  EXPECT_EQ(WaitWhileSoundPlays(0x10000005), 0);
+  EXPECT_EQ(looks, 4);
+  // Each pass pumps once (the pump feeds the streams and ends by editing the
+  // text input) and then feeds the streams again.
+  std::vector<std::string> passes;
+  for (int i = 0; i < 3; ++i)
+    passes.insert(passes.end(), {"ProcessAllStreamSounds", "EditActiveTextInput", "ProcessAllStreamSounds"});
+  EXPECT_EQ(CallsAmong({"EditActiveTextInput", "ProcessAllStreamSounds"}), passes);
+}
+
+TEST_F(WaitTest, ASoundThatNeverEndsIsGivenUpTwoSecondsAfterItsLength) {
+  SoundServices.CheckSoundPlaying = [](int) { return 1; };
+  Results()["GetSoundTotalTime"] = 200;
+  uint32_t start = PlatFakeClockNow();
+  EXPECT_EQ(WaitWhileSoundPlays(1), 0);
+  EXPECT_GT(PlatFakeClockNow() - start, 2200u);
+  EXPECT_LE(PlatFakeClockNow() - start, 2202u);
+
+  // A close request ends the wait at once, whatever the sound does.
+  Results()["GetSoundTotalTime"] = -1;
+  PlatFakeScheduleEvent(PlatFakeClockNow() + 30, PlatNativeEventKind::CloseRequested);
+  start = PlatFakeClockNow();
+  EXPECT_EQ(WaitWhileSoundPlays(1), 0);
+  EXPECT_LT(PlatFakeClockNow() - start, 40u);
 }
 
 TEST(LocalDate, FieldsAreInRange) {

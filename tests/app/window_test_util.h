@@ -78,6 +78,8 @@ inline void InstallRecordingServiceHooks() {
   WINTEST_RECORD(DisplayServices, GetFlipWaitVBlank);
   WINTEST_RECORD(DisplayServices, SetFlipWaitVBlank);
   WINTEST_RECORD(DisplayServices, PresentSoftScreen);
+  WINTEST_RECORD(InputServices, TermInput);
+  WINTEST_RECORD(InputServices, InitInput);
   WINTEST_RECORD(InputServices, RequestImeRestoreOnActivate);
   WINTEST_RECORD(InputServices, RefreshInputAcquire);
   WINTEST_RECORD(InputServices, ApplyPadVibration);
@@ -87,11 +89,17 @@ inline void InstallRecordingServiceHooks() {
   WINTEST_RECORD(InputServices, HandleImeMessage);
   WINTEST_RECORD(InputServices, EditActiveTextInput);
   WINTEST_RECORD(InputServices, GetAnyInputDown);
+  WINTEST_RECORD(FontServices, InitializeFontSystem);
+  WINTEST_RECORD(FontServices, TerminateFontSystem);
+  WINTEST_RECORD(FontServices, RecreateAllFonts);
   WINTEST_RECORD(SoundServices, ProcessAllStreamSounds);
   WINTEST_RECORD(SoundServices, PollDirectMusicState);
+  WINTEST_RECORD(SoundServices, CheckSoundPlaying);
+  WINTEST_RECORD(SoundServices, GetSoundTotalTime);
   WINTEST_RECORD(MovieServices, PauseAllMoviePlayback);
   WINTEST_RECORD(MovieServices, ResumeAllMoviePlayback);
   WINTEST_RECORD(MovieServices, ReleaseAllMovieStreams);
+  WINTEST_RECORD(MovieServices, ReopenAllMovies);
   WINTEST_RECORD(MovieServices, DrawAllMoviesToScreen);
   WINTEST_RECORD(NetworkServices, PumpNetWorkMessages);
   WINTEST_RECORD(NetworkServices, StepAllHttpTransfers);

@@ -123,6 +123,61 @@ TEST_F(DrawEntryTest, TextureGraphsTakeTheOtherSide) {
   GetGraphRecord(graph_)->Format.Texture = 0;
 }
 
+// A fed graph's source, recording what the graph layer asks of it; it
+// answers Refresh with g_sourceOnScreen.
+int g_sourceOnScreen = 0;
+int SourceRefresh(int32_t id, int place, int x, int y, int scale) {
+  Record("Refresh " + Args({id, place, x, y, scale}));
+  return place ? g_sourceOnScreen : 0;
+}
+int SourceRelease(int32_t id) {
+  Record("Release " + Args({id}));
+  return 0;
+}
+int SourceRestore(int32_t id) {
+  Record("Restore " + Args({id}));
+  return 0;
+}
+constexpr GraphFrameSourceOps kRecordingSource = {SourceRefresh, SourceRelease, SourceRestore};
+
+TEST_F(DrawEntryTest, AFedGraphIsRefreshedBeforeEachDrawOrPlacedOnTheScreenInstead) {
+  GetGraphRecord(graph_)->Source = GraphFrameSource{&kRecordingSource, 7, 1};
+  g_sourceOnScreen = 0;
+  EXPECT_EQ(DrawGraphAt(3, 4, graph_, 1), 0);
+  EXPECT_EQ(DrawGraphStretched(100, 50, 20, 10, graph_, 0), 0);  // the scale: -80 / 64, toward zero
+  EXPECT_EQ(DrawGraphQuad(0, 0, 64, 0, 0, 16, 64, 16, graph_, 0), 0);
+  EXPECT_EQ(g_calls,
+            (std::vector<std::string>{"Refresh 7,1,3,4,1", "AtSoft 3,4,1", "Refresh 7,1,100,50,-1",
+                                      "StretchSoft 100,50,20,10,0,-1", "Refresh 7,0,0,0,0", "QuadSoft"}));
+
+  // Placed straight on the screen: the entries that place answer -1 and
+  // draw nothing; the four-corner draw only refreshes and draws.
+  g_calls.clear();
+  g_sourceOnScreen = 1;
+  EXPECT_EQ(DrawGraphAt(3, 4, graph_, 1), -1);
+  EXPECT_EQ(DrawGraphStretched(10, 20, 138, 52, graph_, 1), -1);
+  EXPECT_EQ(DrawGraphQuad(0, 0, 64, 0, 0, 16, 64, 16, graph_, 0), 0);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"Refresh 7,1,3,4,1", "Refresh 7,1,10,20,2",
+                                               "Refresh 7,0,0,0,0", "QuadSoft"}));
+
+  // A sub-graph shares the feed without owning it: restoring it restores
+  // the source, deleting it leaves the source; deleting the graph ends it.
+  g_calls.clear();
+  g_sourceOnScreen = 0;
+  const int sub = CreateSubGraph(8, 0, 8, 8, graph_);
+  ASSERT_NE(sub, -1);
+  EXPECT_EQ(GetGraphRecord(sub)->Source.Ops, &kRecordingSource);
+  EXPECT_EQ(GetGraphRecord(sub)->Source.Owner, 0);
+  EXPECT_EQ(DrawGraphAt(0, 0, sub, 0), 0);
+  EXPECT_EQ(RestoreGraphSurface(sub), 0);
+  EXPECT_EQ(FreeGraphHandle(sub, 0), 0);
+  EXPECT_EQ(RestoreGraphSurface(graph_), 0);
+  EXPECT_EQ(FreeGraphHandle(graph_, 0), 0);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"Refresh 7,1,0,0,1", "AtSoft 0,0,0", "Restore 7", "Restore 7",
+                                               "Release 7"}));
+  graph_ = -1;
+}
+
 TEST_F(DrawEntryTest, TheFrontScreenIsReadBackAndShownAroundEachDraw) {
   ASSERT_EQ(SetDrawTargetImpl(DRAW_TARGET_FRONT), 0);
   DirectDrawState.FrontStale = 1;

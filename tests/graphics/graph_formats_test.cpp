@@ -85,7 +85,7 @@ TEST_F(GraphFormats, EveryFormatLoadsIntoAGraph) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    int graph = LoadImageFileImpl(Write(c.name, c.data).c_str(), 1);
+    int graph = LoadFileAsGraph(Write(c.name, c.data).c_str(), 0, 0);
     ASSERT_NE(graph, -1);
     MEMIMG* image = graphtest::GraphImage(graph);
     ASSERT_NE(image, nullptr);
@@ -95,7 +95,7 @@ TEST_F(GraphFormats, EveryFormatLoadsIntoAGraph) {
       EXPECT_EQ(graphtest::PixelAt(image, 3, 1), exact);
     }
   }
-  EXPECT_EQ(LoadImageFileImpl(Write("vx_fmt.txt", {'n', 'o', 't'}).c_str(), 1), -1);
+  EXPECT_EQ(LoadFileAsGraph(Write("vx_fmt.txt", {'n', 'o', 't'}).c_str(), 0, 0), GRAPH_FILE_NOT_IMAGE);
 }
 
 }  // namespace

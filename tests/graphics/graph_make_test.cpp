@@ -111,19 +111,21 @@ TEST_F(GraphFileTest, AFileLoadsWithItsAlphaCompanionAndRemembersWhereItCameFrom
   WriteBmp("pic.bmp", 8, 4, [](int x, int) { return x < 4 ? 0xFF0000u : 0x0000FFu; });
   WriteBmp("pic_a.bmp", 8, 4, [](int, int) { return 0x808080u; });
   WriteBmp("plain.bmp", 8, 4, [](int, int) { return 0x00FF00u; });
-  const int g = LoadImageFileImpl("pic.bmp", 0);
+  const int g = LoadFileAsGraph("pic.bmp", 1, 0);
   ASSERT_GE(g, 0);
   const GraphRecord* r = GetGraphRecord(g);
   EXPECT_EQ(r->Format.AlphaChFlag, 1);
   EXPECT_STREQ(r->FileName, "pic.bmp");
   EXPECT_NE(r->Directory[0], '\0');
-  const int p = LoadImageFileImpl("plain.bmp", 1);
+  const int p = LoadFileAsGraph("plain.bmp", 0, 0);
   ASSERT_GE(p, 0);
   EXPECT_EQ(GetGraphRecord(p)->Format.AlphaChFlag, 0);
   EXPECT_EQ(PixelAt(GraphImage(p), 2, 2), 0x07E0u);
-  EXPECT_EQ(LoadImageFileImpl("missing.bmp", 0), -1);
+  // A missing file fails; a file that is there but no image is left to the
+  // caller's other readers.
+  EXPECT_EQ(LoadFileAsGraph("missing.bmp", 1, 0), -1);
   std::ofstream("junk.bmp") << "not an image at all";
-  EXPECT_EQ(LoadImageFileImpl("junk.bmp", 0), -1);
+  EXPECT_EQ(LoadFileAsGraph("junk.bmp", 1, 0), GRAPH_FILE_NOT_IMAGE);
 }
 
 TEST_F(Graphics16Test, SubGraphsShareTheirSourcesPixelsAndStayInside) {
@@ -157,7 +159,7 @@ void CountRestore() { ++g_restoreCalls; }
 
 TEST_F(GraphFileTest, LostGraphsReloadFromTheirFilesAndOthersStayLost) {
   WriteBmp("tiles.bmp", 16, 8, [](int x, int) { return x < 8 ? 0xFFFFFFu : 0x0000FFu; });
-  const int g = LoadImageFileImpl("tiles.bmp", 0);
+  const int g = LoadFileAsGraph("tiles.bmp", 1, 0);
   const int sub = CreateSubGraph(8, 0, 8, 8, g);
   const int blank = CreateGraphOfSize(4, 4, 0, 0, 0);
   ASSERT_GE(sub, 0);
@@ -181,7 +183,7 @@ TEST_F(GraphFileTest, LostGraphsReloadFromTheirFilesAndOthersStayLost) {
 
 TEST_F(GraphFileTest, AfterTheDeviceIsRebuiltTheTargetStaysAndFileGraphsComeBack) {
   WriteBmp("pic.bmp", 8, 4, [](int, int) { return 0xFF0000u; });
-  const int pic = LoadImageFileImpl("pic.bmp", 0);
+  const int pic = LoadFileAsGraph("pic.bmp", 1, 0);
   SetNewGraphDrawValid(1);
   const int canvas = CreateGraphOfSize(32, 32, 0, 0, 0);
   SetNewGraphDrawValid(0);

@@ -85,7 +85,7 @@ TEST_F(Graphics16Test, NewGraphSettingsShapeTheFormatBytes) {
   EXPECT_EQ(r->Format.AlphaTestFlag, 1);
   EXPECT_EQ(r->Format.Palette, 1);
   EXPECT_EQ(r->Format.SystemMemory, 0);
-  EXPECT_EQ(r->Movie, -1);
+  EXPECT_EQ(r->Source.Ops, nullptr);
   FreeGraphHandle(g, 0);
   // Output through the window alone: the depth is always the screen's.
   SetNewGraphColorBitDepth(32);

@@ -70,7 +70,7 @@ class MovieGraphs : public ::testing::Test {
     filetest::WriteBytes(Scratch.Path / name, clip.Data);
     return LoadImageFile(name, 0);
   }
-  static MovieRecord* MovieOf(int graph) { return GetMovieRecord(GetGraphRecord(graph)->Movie); }
+  static MovieRecord* MovieOf(int graph) { return GetMovieRecord(GetGraphRecord(graph)->Source.Id); }
 
   // Draws the graph at (x, y) on a cleared back screen; the draw's result.
   static int DrawAt(int graph, int x, int y) {
@@ -130,7 +130,7 @@ TEST_F(MovieGraphs, AClipDrawsItsFirstFrameThenTheFrameDueOnceStarted) {
   EXPECT_EQ(DrawnPicture(100, 60), clip.PictureOfFrame[0]);
 
   // Started as the library would start it: 0.8 s later frame 20 is drawn.
-  ASSERT_EQ(StartMoviePlayback(GetGraphRecord(graph)->Movie, 1), 0);
+  ASSERT_EQ(StartMoviePlayback(GetGraphRecord(graph)->Source.Id, 1), 0);
   SetClockMicroseconds(9000000 + 800000);
   ASSERT_EQ(DrawAt(graph, 10, 20), 0);
   EXPECT_EQ(GetTheoraMovieFrame(m->Theora), 20);
@@ -149,7 +149,7 @@ TEST_F(MovieGraphs, ALoopingClipWrapsAndSubGraphsShareTheMovie) {
   const Clip clip = MakeFramesClip(30);
   const int graph = LoadClip(clip);
   ASSERT_NE(graph, -1);
-  const int movie = GetGraphRecord(graph)->Movie;
+  const int movie = GetGraphRecord(graph)->Source.Id;
   ASSERT_EQ(StartMoviePlayback(movie, 3), 0);
   SetClockMicroseconds(5000000 + 37 * 40000);  // 37 frames on: frame 7 of the second pass
   ASSERT_EQ(DrawAt(graph, 0, 0), 0);
@@ -229,7 +229,7 @@ TEST_F(MovieGraphs, DeactivatingAndActivatingTheWindowChangesNothingForAnOpenMov
   EXPECT_EQ(DrawnPicture(0, 0), clip.PictureOfFrame[0]);
 
   // A playing movie is paused with the window and goes on from its frame.
-  const int movie = GetGraphRecord(graph)->Movie;
+  const int movie = GetGraphRecord(graph)->Source.Id;
   ASSERT_EQ(StartMoviePlayback(movie, 1), 0);
   SetClockMicroseconds(8000000 + 200000);
   MainWindowProc(GetMainWindow(), WM_ACTIVATE, WA_INACTIVE, 0);

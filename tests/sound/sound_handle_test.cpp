@@ -1,6 +1,7 @@
 // Sound handles over whole sounds: loading, the play types, overlapping
 // plays, timing, deletion, and the answers without a sound device.
 #include "sound_test_util.h"
+#include "vexlo.h"
 
 namespace {
 
@@ -73,13 +74,20 @@ void FakeSleep(uint32_t ms) {
   PlatAudioCaptureAdvance(44100 * ms / 1000);
 }
 
+// The sound layer only starts a play of type 0; the library's entry waits
+// for its end, for as long as the sound lasts.
 TEST_F(SoundHandles, PlayTypeWaitReturnsAfterTheSoundsLength) {
   int h =
       LoadSoundFileImpl(dir_.Write("w.wav", PcmWav16(1, 44100, SineFrames(8820, 100, 1000))).c_str(), 1, -1);
+  EXPECT_EQ(GetSoundTotalTime(h), 200);              // 8,820 frames at 44.1 kHz
+  EXPECT_EQ(GetSoundTotalTime(h ^ 0x00010000), -1);  // another check number
   g_fakeMs = 1000;
   PlatSetMillisecondHook(FakeClock);
   PlatSetSleepHook(FakeSleep);
   ASSERT_EQ(PlaySoundHandleImpl(h, SOUND_PLAY_WAIT, 1), 0);
+  EXPECT_EQ(g_fakeMs, 1000u);
+  EXPECT_EQ(CheckSoundPlaying(h), 1);
+  ASSERT_EQ(PlaySoundHandle(h, SOUND_PLAY_WAIT, 1), 0);
   uint32_t waited = g_fakeMs - 1000;
   PlatSetSleepHook(nullptr);
   PlatSetMillisecondHook(nullptr);

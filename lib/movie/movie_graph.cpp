@@ -1,13 +1,15 @@
-// Movie graphs: a graph whose pixels are the frames of a movie. The graph
-// loader opens a file that is no image as a movie (through the movie layer's
-// hooks), makes a graph of its size and has each new frame copied into it;
-// the drawing entries bring the frame up to date before they draw.
-#include "core/hooks.h"
+// Movie graphs: a graph whose pixels are the frames of a movie. The image
+// loader opens a file that is no image as a movie, makes a graph of its size
+// and binds the movie to it as the graph's frame source. A draw of the graph
+// refreshes the source: the movie moves to the frame due now and its frame
+// callback copies a new frame into the graph. The graph layer reaches the
+// movie only through the source's operations.
 #include "core/log.h"
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/soft/display.h"
 #include "image/pixelimage.h"
+#include "movie/movie.h"
 
 namespace {
 
@@ -19,11 +21,31 @@ using ReloadFunction = int (*)(int, int, int, int, int, GraphRecord*, int, const
 template <ReloadFunction Reload>
 void CopyMovieFrame(MovieRecord* movie, GraphRecord* g, bool force) {
   int fresh = 0;
-  const PixelImage* frame = UpwardHooks.Movies.GetMovieFrameImage(movie, &fresh);
+  const PixelImage* frame = GetMovieFrameImage(movie, &fresh);
   if (!frame || !(fresh || force || g->Lost)) return;
   Reload(0, 0, 0, 0, 0, g, 0, frame, nullptr);
   g->Lost = 0;
 }
+
+// The movie gone (a sub-graph outliving its source graph) leaves the graph
+// with what it holds.
+int RefreshMovieGraph(int32_t movie, int place, int x, int y, int scale) {
+  const int onScreen = IsMovieShownOnScreen(movie);
+  if (onScreen < 0) return 0;
+  UpdateMovieFrame(movie, 0);
+  if (!place || !onScreen) return 0;
+  DrawMovieToScreen(x, y, scale, movie, 1);
+  return 1;
+}
+
+int ReleaseMovieGraph(int32_t movie) { return CloseMovie(movie); }
+int RestoreMovieGraph(int32_t movie) { return RestoreMovieSurfaces(movie); }
+
+constexpr GraphFrameSourceOps kMovieSource = {
+    .Refresh = RefreshMovieGraph,
+    .Release = ReleaseMovieGraph,
+    .Restore = RestoreMovieGraph,
+};
 
 }  // namespace
 
@@ -36,9 +58,8 @@ void UpdateMovieGraphTexture(MovieRecord* movie, void* graph) {
 }
 
 int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
-  const MovieGraphHookTable& movies = UpwardHooks.Movies;
   int width = 0, height = 0;
-  const int movie = movies.OpenMovie(fileName, &width, &height, movieFlag);
+  const int movie = OpenMovie(fileName, &width, &height, movieFlag);
   if (movie < 0) {
     LogPrintf("右記のグラフィックファイルのロードに失敗しました：%s \n", fileName);
     return -1;
@@ -48,7 +69,7 @@ int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
   GraphicsStateBlock& s = GraphicsState;
   const int32_t depth = s.NewGraphColorBitDepth, systemMem = s.NewGraphSystemMem;
   const int32_t noManage = s.NewGraphNoManageTexture, textureMode = IsTextureGraphMode();
-  if (movies.IsMovieShownOnScreen(movie) == 1) {
+  if (IsMovieShownOnScreen(movie) == 1) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareRenderRequest(1);
     s.TextureGraphSetting = 0;
   }
@@ -64,44 +85,20 @@ int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
   s.TextureGraphSetting = textureMode;
   if (handle < 0) {
     // Nothing would ever close the movie (its thread, file and sound).
-    movies.CloseMovie(movie);
+    CloseMovie(movie);
     return -1;
   }
 
   GraphRecord* g = GetGraphRecord(handle);
-  g->Movie = movie;
-  g->MovieOwner = 1;
+  g->Source = GraphFrameSource{&kMovieSource, movie, 1};
   const bool texture = g->Format.Texture != 0;
-  movies.SetMovieFrameCallback(movie, texture ? UpdateMovieGraphTexture : UpdateMovieGraphSurface2D, g);
+  SetMovieFrameCallback(movie, texture ? UpdateMovieGraphTexture : UpdateMovieGraphSurface2D, g);
   // The movie stands on its first frame, converted when it opened: the graph
   // shows it from the start rather than staying blank until a new frame.
-  if (MovieRecord* m = movies.GetMovieRecord(movie)) {
-    if (texture)
-      CopyMovieFrame<ReloadImageToGraphSurface3D>(m, g, true);
-    else
-      CopyMovieFrame<ReloadImageToGraphSurface2D>(m, g, true);
-  }
+  MovieRecord* m = GetMovieRecord(movie);
+  if (texture)
+    CopyMovieFrame<ReloadImageToGraphSurface3D>(m, g, true);
+  else
+    CopyMovieFrame<ReloadImageToGraphSurface2D>(m, g, true);
   return handle;
-}
-
-int UpdateGraphMovieFrame(int handle, int flag) {
-  const GraphRecord* g = GetGraphRecord(handle);
-  if (!g) return -1;
-  if (g->Movie == -1) return 0;
-  return UpwardHooks.Movies.UpdateMovieFrame(g->Movie, flag);
-}
-
-int DrawGraphMovieFrame(int handle, int x, int y, int scale, int show) {
-  const GraphRecord* g = GetGraphRecord(handle);
-  if (!g) return -1;
-  if (g->Movie == -1) return 0;
-  return UpwardHooks.Movies.DrawMovieToScreen(x, y, scale, g->Movie, show);
-}
-
-int StepGraphMovie(GraphRecord* g) {
-  const MovieGraphHookTable& movies = UpwardHooks.Movies;
-  const int onScreen = movies.IsMovieShownOnScreen(g->Movie);
-  if (onScreen < 0) return 0;  // the movie is gone (a sub-graph outliving its source)
-  movies.UpdateMovieFrame(g->Movie, 0);
-  return onScreen;
 }
