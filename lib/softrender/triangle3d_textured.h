@@ -64,14 +64,7 @@ SpanFn PickTexMode(const TexChoice& c) {
 
 template <int Bits, texpix::SourceKind K>
 SpanFn PickTex(const TexChoice& c) {
-  switch (c.Depth) {
-    case DepthMode::None:
-      return PickTexMode<Bits, K, DepthMode::None>(c);
-    case DepthMode::Test:
-      return PickTexMode<Bits, K, DepthMode::Test>(c);
-    default:
-      return PickTexMode<Bits, K, DepthMode::TestWrite>(c);
-  }
+  return PickForDepthMode(c.Depth, [&](auto d) { return PickTexMode<Bits, K, decltype(d)::value>(c); });
 }
 
 // One selector per pixel depth and texture kind, each in its own file.

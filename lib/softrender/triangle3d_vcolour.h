@@ -178,14 +178,7 @@ SpanFn PickVcMode(const VcChoice& c) {
 
 template <int Bits, SrcKind S>
 SpanFn PickVc(const VcChoice& c) {
-  switch (c.Depth) {
-    case DepthMode::None:
-      return PickVcMode<Bits, S, DepthMode::None>(c);
-    case DepthMode::Test:
-      return PickVcMode<Bits, S, DepthMode::Test>(c);
-    default:
-      return PickVcMode<Bits, S, DepthMode::TestWrite>(c);
-  }
+  return PickForDepthMode(c.Depth, [&](auto d) { return PickVcMode<Bits, S, decltype(d)::value>(c); });
 }
 
 SpanFn SelectVc32Direct(const VcChoice& c);
