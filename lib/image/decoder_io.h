@@ -27,18 +27,25 @@ inline int64_t DecoderBytesLeft(StreamData* stream) {
   return end - here;
 }
 
-// The size limits of every image the library decodes or makes in memory: each
-// side, and the pixel bytes (rows with their padding). Within them no width x
-// 4 or pitch x height product overflows an int, and a damaged header cannot
-// ask for absurd memory.
+// The size limits of images: the pixel bytes (rows with their padding) of
+// every image the library decodes or makes in memory, and each side of a
+// decoded one. Within them no width x 4 or pitch x height product overflows
+// an int, and a damaged header cannot ask for absurd memory. (The library's
+// own images, such as a movie's frame, may be wider than any decoded one.)
 constexpr uint64_t IMAGE_MAX_SIDE = uint64_t{1} << 16;
 constexpr uint64_t IMAGE_MAX_BYTES = uint64_t{1} << 30;
 
-// Whether an image of width x height pixels whose rows take rowBytes each is
-// within the limits. Sides of 0 pass: a decoder refuses an empty image itself.
+// Whether `height` rows of rowBytes each stay within the byte limit (a
+// height below 2^32, as every caller's is, so the product cannot wrap).
+constexpr bool ImageBytesWithinLimit(uint64_t rowBytes, uint64_t height) {
+  return height == 0 || (rowBytes <= IMAGE_MAX_BYTES && rowBytes * height <= IMAGE_MAX_BYTES);
+}
+
+// Whether a decoded image of width x height pixels whose rows take rowBytes
+// each is within the limits. Sides of 0 pass: a decoder refuses an empty
+// image itself.
 constexpr bool ImageWithinLimits(uint64_t width, uint64_t height, uint64_t rowBytes) {
-  return width <= IMAGE_MAX_SIDE && height <= IMAGE_MAX_SIDE && rowBytes <= IMAGE_MAX_BYTES &&
-         rowBytes * height <= IMAGE_MAX_BYTES;
+  return width <= IMAGE_MAX_SIDE && height <= IMAGE_MAX_SIDE && ImageBytesWithinLimit(rowBytes, height);
 }
 
 // Hands the decoded pixels to `out`, which owns them from here on; the

@@ -57,7 +57,7 @@ DibSection* CreateDibSection(int width, int height, int bitCount, const RGBQUAD*
   }
   if (width <= 0 || height <= 0 || (bitCount != 24 && bitCount != 8)) return nullptr;
   int64_t pitch = (int64_t{width} * (bitCount / 8) + 3) / 4 * 4;
-  if (!ImageWithinLimits(uint64_t(width), uint64_t(height), uint64_t(pitch))) return nullptr;
+  if (!ImageBytesWithinLimit(uint64_t(pitch), uint64_t(height))) return nullptr;
   int64_t bytes = pitch * height;
   auto* section = static_cast<DibSection*>(PlatHeapAlloc(sizeof(DibSection)));
   if (section == nullptr) return nullptr;

@@ -9,7 +9,7 @@
 namespace {
 
 // Fills size, pitch and a new buffer. The format is already written. Images
-// beyond the limits of every image are refused, so that no later pitch x
+// beyond the byte limit of every image are refused, so that no later pitch x
 // height product can overflow and no absurd request reaches the heap.
 int AllocatePixels(int width, int height, PixelImage* out) {
   out->Width = width;
@@ -20,7 +20,7 @@ int AllocatePixels(int width, int height, PixelImage* out) {
   int pitch = PixelImageAlignedPitch(out->Format.BytesPerPixel, width);
   if (pitch < 0) return -1;
   out->Pitch = pitch;
-  if (!ImageWithinLimits(uint64_t(width), uint64_t(height), uint64_t(pitch))) return -1;
+  if (!ImageBytesWithinLimit(uint64_t(pitch), uint64_t(height))) return -1;
   out->Pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(pitch) * size_t(height), "", 0));
   return out->Pixels ? 0 : -1;
 }
