@@ -18,7 +18,9 @@ struct PrimitiveVertex2D {
 static_assert(sizeof(PrimitiveVertex2D) == 20, "primitive vertex is 20 bytes");
 
 struct DrawSideTable {
-  // The three-dimensional side.
+  // The three-dimensional side. There is no Direct3D here: the real entries
+  // (graphics/soft/direct3d_absent.cpp) draw nothing and answer -1 to every
+  // call; only a test's recording side does more in these slots.
   int (*DrawGraphAt3D)(int x, int y, float fx, float fy, GraphRecord* graph, int transparent, int flag);
   int (*DrawGraphStretched3D)(int x1, int y1, int x2, int y2, float fx1, float fy1, float fx2, float fy2,
                               GraphRecord* graph, int transparent, int flag);

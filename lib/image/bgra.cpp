@@ -23,10 +23,10 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
   if (width == 0 || height == 0) return -1;  // an empty image is no image
   uint64_t pixelBytes = width * height * 4;  // both below 2^32: no wrap in 64 bits
   uint64_t sampleBytes = bits == BGRA_BITS_8 ? 4 : 8;
-  // Every row must be in the file, and the image must fit the record's ints.
+  // Every row must be in the file, and the image within the limits.
   int64_t left = DecoderBytesLeft(stream);
   if (left < 0 || width * height * sampleBytes > uint64_t(left)) return -1;
-  if (width * 4 > 0x7FFFFFFFu || height > 0x7FFFFFFFu || pixelBytes > DECODER_MAX_IMAGE_BYTES) return -1;
+  if (!ImageWithinLimits(width, height, width * 4)) return -1;
 
   uint8_t* pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(pixelBytes), "", 0));
   if (!pixels) return -1;
@@ -55,10 +55,6 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
     }
     TrackedFree(row);
   }
-  SetARGB8ColorFormat(&out->Format);
-  out->Width = int(width);
-  out->Height = int(height);
-  out->Pitch = int(width * 4);
-  out->Pixels = pixels;
+  DecoderSetARGB8Image(out, int(width), int(height), pixels);
   return 0;
 }

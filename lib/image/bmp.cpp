@@ -8,15 +8,11 @@
 #include "core/log.h"
 #include "file/stream.h"
 #include "image/bmp_rle.h"
+#include "image/decoder_io.h"
 #include "image/dib.h"
 #include "image/imagedecode.h"
 
 namespace {
-
-// Images whose output would pass this many bytes are refused before any
-// allocation; the sides are limited as well so that no product overflows.
-constexpr int64_t kMaxImageBytes = int64_t{1} << 28;
-constexpr int32_t kMaxSide = 1 << 16;
 
 struct BmpFile {
   int64_t FileSize;
@@ -44,8 +40,11 @@ int ReadHeaders(StreamData* stream, BmpFile* f) {
 
   // The info header must be a full one and lie inside the file.
   if (h.Size < 40 || int64_t{h.Size} + 14 > f->FileSize) return -1;
-  if (h.Width <= 0 || h.Width > kMaxSide) return -1;
-  if (h.Height == 0 || h.Height > kMaxSide || h.Height < -kMaxSide) return -1;
+  // Images are refused before any allocation by their largest output, 3 bytes
+  // a pixel with rows padded to 4.
+  const int64_t height = h.Height < 0 ? -int64_t{h.Height} : int64_t{h.Height};
+  if (h.Width <= 0 || height == 0) return -1;
+  if (!ImageWithinLimits(uint64_t(h.Width), uint64_t(height), (uint64_t(h.Width) * 3 + 3) / 4 * 4)) return -1;
   const unsigned bits = h.BitCount;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return -1;
   switch (h.Compression) {
@@ -64,10 +63,8 @@ int ReadHeaders(StreamData* stream, BmpFile* f) {
       return -1;
   }
   f->Width = h.Width;
-  f->Height = h.Height < 0 ? -h.Height : h.Height;
+  f->Height = int(height);
   f->BottomUp = h.Height > 0;
-  // The largest output is 3 bytes per pixel (rows padded to 4).
-  if ((int64_t{f->Width} * 3 + 3) / 4 * 4 * f->Height > kMaxImageBytes) return -1;
 
   // Colour table right behind the info header, as many entries as it says.
   if (bits <= 8) {
@@ -226,10 +223,7 @@ int LoadBmpImage(StreamData* stream, PixelImage* out) {
       } else {
         SetRGB24ColorFormat(&out->Format);
       }
-      out->Width = f.Width;
-      out->Height = f.Height;
-      out->Pitch = pitch;
-      out->Pixels = pixels;
+      DecoderSetImage(out, f.Width, f.Height, pitch, pixels);
       result = 0;
     }
   }

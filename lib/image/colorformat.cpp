@@ -20,18 +20,47 @@ void MaskShiftWidth(uint32_t mask, uint8_t* shift, uint8_t* width) {
 // The low `bits` bits set; 32 or more gives every bit (no undefined shift).
 uint32_t LowBits(unsigned bits) { return bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1u; }
 
-// Fields shared by the palette, XRGB8, ARGB8 and RGB24 layouts.
-void SetEightBitChannels(ColorFormat* f) {
-  f->RedWidth = 8;
-  f->GreenWidth = 8;
-  f->BlueWidth = 8;
+// The fixed layouts. All four have red, green and blue of 8 bits at 16, 8 and
+// 0 and format code 0; they differ in depth, alpha and unused bits. Only
+// XRGB8 writes its unused shift and width; the others leave them as they were.
+struct FixedLayout {
+  uint16_t BitDepth;
+  uint8_t AlphaWidth, AlphaShift;
+  uint32_t AlphaMask, UnusedMask;
+  bool WritesUnusedPosition;
+  uint8_t UnusedShift, UnusedWidth;
+};
+enum FixedFormat { kPalette, kXRGB8, kARGB8, kRGB24, kFixedFormatCount };
+// In the order of FixedFormat: depth, alpha width, shift and mask, unused
+// mask, unused shift and width.
+constexpr FixedLayout kFixedLayouts[kFixedFormatCount] = {
+    {8, 0, 0, 0, 0xFF000000, false, 0, 0},    // palette
+    {32, 0, 0, 0, 0xFF000000, true, 24, 8},   // XRGB8
+    {32, 8, 24, 0xFF000000, 0, false, 0, 0},  // ARGB8
+    {24, 0, 0, 0, 0, false, 0, 0},            // RGB24
+};
+
+int SetFixedLayout(ColorFormat* f, FixedFormat which) {
+  const FixedLayout& l = kFixedLayouts[which];
+  f->BitDepth = l.BitDepth;
+  f->BytesPerPixel = l.BitDepth / 8;
+  f->RedWidth = f->GreenWidth = f->BlueWidth = 8;
   f->RedShift = 16;
   f->GreenShift = 8;
   f->BlueShift = 0;
   f->RedMask = 0xFF0000;
   f->GreenMask = 0xFF00;
   f->BlueMask = 0xFF;
+  f->AlphaWidth = l.AlphaWidth;
+  f->AlphaShift = l.AlphaShift;
+  f->AlphaMask = l.AlphaMask;
+  f->UnusedMask = l.UnusedMask;
+  if (l.WritesUnusedPosition) {
+    f->UnusedShift = l.UnusedShift;
+    f->UnusedWidth = l.UnusedWidth;
+  }
   f->FormatCode = 0;
+  return 0;
 }
 
 // Narrows an 8-bit component to `width` bits by dropping low bits. Widths above
@@ -58,51 +87,10 @@ uint32_t ShiftLeft(uint32_t v, unsigned s) { return s >= 32 ? 0 : v << s; }
 
 }  // namespace
 
-int SetPaletteColorFormat(ColorFormat* f) {
-  f->BitDepth = 8;
-  f->BytesPerPixel = 1;
-  SetEightBitChannels(f);
-  f->AlphaWidth = 0;
-  f->AlphaShift = 0;
-  f->AlphaMask = 0;
-  f->UnusedMask = 0xFF000000;
-  return 0;
-}
-
-int SetXRGB8ColorFormat(ColorFormat* f) {
-  f->BitDepth = 32;
-  f->BytesPerPixel = 4;
-  SetEightBitChannels(f);
-  f->AlphaWidth = 0;
-  f->AlphaShift = 0;
-  f->AlphaMask = 0;
-  f->UnusedMask = 0xFF000000;
-  f->UnusedShift = 24;
-  f->UnusedWidth = 8;
-  return 0;
-}
-
-int SetARGB8ColorFormat(ColorFormat* f) {
-  f->BitDepth = 32;
-  f->BytesPerPixel = 4;
-  SetEightBitChannels(f);
-  f->AlphaWidth = 8;
-  f->AlphaShift = 24;
-  f->AlphaMask = 0xFF000000;
-  f->UnusedMask = 0;
-  return 0;
-}
-
-int SetRGB24ColorFormat(ColorFormat* f) {
-  f->BitDepth = 24;
-  f->BytesPerPixel = 3;
-  SetEightBitChannels(f);
-  f->AlphaWidth = 0;
-  f->AlphaShift = 0;
-  f->AlphaMask = 0;
-  f->UnusedMask = 0;
-  return 0;
-}
+int SetPaletteColorFormat(ColorFormat* f) { return SetFixedLayout(f, kPalette); }
+int SetXRGB8ColorFormat(ColorFormat* f) { return SetFixedLayout(f, kXRGB8); }
+int SetARGB8ColorFormat(ColorFormat* f) { return SetFixedLayout(f, kARGB8); }
+int SetRGB24ColorFormat(ColorFormat* f) { return SetFixedLayout(f, kRGB24); }
 
 int SetGrayPaletteColorFormat(ColorFormat* f) {
   SetPaletteColorFormat(f);

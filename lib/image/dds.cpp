@@ -103,9 +103,10 @@ int DecodeDxt(StreamData* stream, int variant, uint32_t width, uint32_t height, 
   uint64_t blocksX = (uint64_t(width) + 3) / 4, blocksY = (uint64_t(height) + 3) / 4;
   uint64_t blockSize = variant == 1 ? 8 : 16;
   uint64_t dataSize = blocksX * blocksY * blockSize;
+  if (!ImageWithinLimits(width, height, uint64_t(width) * 4)) return -1;
   uint64_t pixelBytes = uint64_t(width) * height * 4;
   int64_t left = DecoderBytesLeft(stream);
-  if (left < 0 || dataSize > uint64_t(left) || pixelBytes > DECODER_MAX_IMAGE_BYTES) return -1;
+  if (left < 0 || dataSize > uint64_t(left)) return -1;
   uint8_t* blocks = static_cast<uint8_t*>(TrackedAlloc(size_t(dataSize), "", 0));
   uint8_t* pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(pixelBytes), "", 0));
   if (!blocks || !pixels || !DecoderReadExact(stream, blocks, size_t(dataSize))) {
@@ -136,11 +137,7 @@ int DecodeDxt(StreamData* stream, int variant, uint32_t width, uint32_t height, 
     }
   }
   TrackedFree(blocks);
-  SetARGB8ColorFormat(&out->Format);
-  out->Width = int(width);
-  out->Height = int(height);
-  out->Pitch = int(width * 4);
-  out->Pixels = pixels;
+  DecoderSetARGB8Image(out, int(width), int(height), pixels);
   return 0;
 }
 }  // namespace
@@ -157,7 +154,7 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
   uint32_t fourCC = LoadLe32(hd + 80);
   uint32_t bitCount = LoadLe32(hd + 84);
   uint32_t masks[4] = {LoadLe32(hd + 88), LoadLe32(hd + 92), LoadLe32(hd + 96), LoadLe32(hd + 100)};
-  if (width == 0 || height == 0 || width > 0x7FFFFFFFu / 4 || height > 0x7FFFFFFFu) return -1;
+  if (width == 0 || height == 0) return -1;
 
   if (pfFlags & DDPF_FOURCC) {
     uint8_t cc[4];
@@ -193,10 +190,10 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
   }
   uint64_t row = uint64_t(bits / 8) * width;
   uint64_t pitch = (flags & DDSD_PITCH) ? pitchField : row;
-  if (pitch < row || pitch > 0x7FFFFFFFu) return -1;
+  if (pitch < row || !ImageWithinLimits(width, height, pitch)) return -1;
   uint64_t dataSize = pitch * height;
   int64_t left = DecoderBytesLeft(stream);
-  if (left < 0 || dataSize > uint64_t(left) || dataSize > DECODER_MAX_IMAGE_BYTES) return -1;
+  if (left < 0 || dataSize > uint64_t(left)) return -1;
 
   ColorFormat format{};
   if (MakeColorFormatImpl(&format, bits, red, green, blue, alpha) != 0) return -1;
@@ -207,9 +204,6 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
     return -1;
   }
   out->Format = format;
-  out->Width = int(width);
-  out->Height = int(height);
-  out->Pitch = int(pitch);
-  out->Pixels = pixels;
+  DecoderSetImage(out, int(width), int(height), int(pitch), pixels);
   return 0;
 }

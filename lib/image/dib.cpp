@@ -3,11 +3,11 @@
 
 #include <cstring>
 
+#include "image/decoder_io.h"
 #include "platform/heap.h"
 
 namespace {
 
-constexpr int64_t kMaxSectionBytes = int64_t{1} << 28;
 int g_failCreates = 0;
 
 struct ChannelMask {
@@ -57,8 +57,8 @@ DibSection* CreateDibSection(int width, int height, int bitCount, const RGBQUAD*
   }
   if (width <= 0 || height <= 0 || (bitCount != 24 && bitCount != 8)) return nullptr;
   int64_t pitch = (int64_t{width} * (bitCount / 8) + 3) / 4 * 4;
+  if (!ImageBytesWithinLimit(uint64_t(pitch), uint64_t(height))) return nullptr;
   int64_t bytes = pitch * height;
-  if (bytes > kMaxSectionBytes) return nullptr;
   auto* section = static_cast<DibSection*>(PlatHeapAlloc(sizeof(DibSection)));
   if (section == nullptr) return nullptr;
   section->Bits = static_cast<uint8_t*>(PlatHeapAlloc(static_cast<size_t>(bytes)));

@@ -114,8 +114,7 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamData* stream) {
 // accepts.
 int64_t JpegImageBytes(uint64_t width, uint64_t height, uint64_t components) {
   uint64_t rowLength = components * width;
-  if (width == 0 || height == 0 || rowLength > 0x7FFFFFFFu || height > 0x7FFFFFFFu) return -1;
-  if (rowLength * height > DECODER_MAX_IMAGE_BYTES) return -1;
+  if (width == 0 || height == 0 || !ImageWithinLimits(width, height, rowLength)) return -1;
   return int64_t(rowLength * height);
 }
 
@@ -175,10 +174,7 @@ int DecodeJpeg(JpegDecodeState* st, StreamData* stream, PixelImage* out) {
     SetGrayPaletteColorFormat(&out->Format);
   else
     SetRGB24ColorFormat(&out->Format);
-  out->Width = int(cinfo->output_width);
-  out->Height = int(cinfo->output_height);
-  out->Pitch = int(rowLength);
-  out->Pixels = st->Pixels;
+  DecoderSetImage(out, int(cinfo->output_width), int(cinfo->output_height), int(rowLength), st->Pixels);
   st->Pixels = nullptr;
   (void)stream;
   return 0;
@@ -197,7 +193,7 @@ int LoadJpegImage(StreamData* stream, PixelImage* out) {
     jpeg_create_decompress(&st->Info);
     // libjpeg's own working memory (whole-image coefficient buffers of
     // progressive files) is held to the same cap as the decoded image.
-    st->Info.mem->max_memory_to_use = long(DECODER_MAX_IMAGE_BYTES);
+    st->Info.mem->max_memory_to_use = long(IMAGE_MAX_BYTES);
     SetJpegStreamSource(&st->Info, stream);
     result = DecodeJpeg(st, stream, out);
   }

@@ -4,14 +4,13 @@
 #include <cstring>
 
 #include "core/alloc.h"
+#include "image/decoder_io.h"
 
 namespace {
 
-// Every maker refuses images whose buffer would pass this size, so that no
-// later pitch x height product can overflow and no absurd request reaches the heap.
-constexpr int64_t kMaxPixelBytes = int64_t{1} << 30;
-
-// Fills size, pitch and a new buffer. The format is already written.
+// Fills size, pitch and a new buffer. The format is already written. Images
+// beyond the byte limit of every image are refused, so that no later pitch x
+// height product can overflow and no absurd request reaches the heap.
 int AllocatePixels(int width, int height, PixelImage* out) {
   out->Width = width;
   out->Height = height;
@@ -21,9 +20,8 @@ int AllocatePixels(int width, int height, PixelImage* out) {
   int pitch = PixelImageAlignedPitch(out->Format.BytesPerPixel, width);
   if (pitch < 0) return -1;
   out->Pitch = pitch;
-  int64_t bytes = int64_t{pitch} * height;
-  if (bytes > kMaxPixelBytes) return -1;
-  out->Pixels = static_cast<uint8_t*>(TrackedAlloc(static_cast<size_t>(bytes), "", 0));
+  if (!ImageBytesWithinLimit(uint64_t(pitch), uint64_t(height))) return -1;
+  out->Pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(pitch) * size_t(height), "", 0));
   return out->Pixels ? 0 : -1;
 }
 

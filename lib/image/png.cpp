@@ -9,14 +9,13 @@
 
 #include "core/alloc.h"
 #include "file/stream.h"
+#include "image/decoder_io.h"
 #include "image/imagedecode.h"
 
 namespace {
 
-// Images whose pixels would pass this many bytes are refused, and libpng is
-// told the same limits, so a damaged header cannot ask for absurd memory.
-constexpr int64_t kMaxImageBytes = int64_t{1} << 28;
-constexpr uint32_t kMaxSide = 1u << 16;
+// libpng is told the side limit of every image, and a limit of its own for
+// one chunk, so a damaged header cannot ask for absurd memory.
 constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
 
 // libpng reports through these; the decoder says nothing itself, it returns -1.
@@ -111,7 +110,7 @@ int LoadPngImage(StreamData* stream, PixelImage* out) {
     return -1;
   }
 
-  png_set_user_limits(png, kMaxSide, kMaxSide);
+  png_set_user_limits(png, png_uint_32{IMAGE_MAX_SIDE}, png_uint_32{IMAGE_MAX_SIDE});
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
   SetPngStreamRead(png, &state, stream);
   png_set_sig_bytes(png, 0);
@@ -133,8 +132,8 @@ int LoadPngImage(StreamData* stream, PixelImage* out) {
   png_read_update_info(png, info);
 
   const size_t rowBytes = png_get_rowbytes(png, info);
-  if (width == 0 || height == 0 || rowBytes == 0 || rowBytes > 0x7FFFFFFF) png_error(png, "size");
-  if (static_cast<int64_t>(rowBytes) * height > kMaxImageBytes) png_error(png, "size");
+  if (width == 0 || height == 0 || rowBytes == 0 || !ImageWithinLimits(width, height, rowBytes))
+    png_error(png, "size");
   rows = static_cast<png_bytep*>(TrackedAlloc(sizeof(png_bytep) * height, "", 0));
   if (rows == nullptr) png_error(png, "memory");
   pixels = static_cast<uint8_t*>(TrackedAlloc(rowBytes * height, "", 0));
@@ -146,10 +145,7 @@ int LoadPngImage(StreamData* stream, PixelImage* out) {
   if (FillFormat(png, info, colorType, expanded, rowBytes, width, out) != 0) png_error(png, "layout");
   TrackedFree(rows);
   rows = nullptr;
-  out->Width = static_cast<int>(width);
-  out->Height = static_cast<int>(height);
-  out->Pitch = static_cast<int>(rowBytes);
-  out->Pixels = pixels;
+  DecoderSetImage(out, static_cast<int>(width), static_cast<int>(height), static_cast<int>(rowBytes), pixels);
   png_destroy_read_struct(&png, &info, nullptr);
   return 0;
 }

@@ -10,7 +10,9 @@
 namespace {
 constexpr int TGA_HEADER_SIZE = 18;
 constexpr int TGA_FOOTER_SIZE = 26;
+// The format's own side limit, well inside the limits of every image.
 constexpr int TGA_MAX_SIDE = 8192;
+static_assert(ImageWithinLimits(TGA_MAX_SIDE, TGA_MAX_SIDE, TGA_MAX_SIDE * 4));
 
 struct TgaBuffers {
   uint8_t* Pixels = nullptr;
@@ -163,10 +165,7 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
   }
 
   SetTgaFormat(&out->Format, depth);
-  out->Width = width;
-  out->Height = height;
-  out->Pitch = width * bpp;
-  out->Pixels = buf.Pixels;
+  DecoderSetImage(out, width, height, width * bpp, buf.Pixels);
   buf.Pixels = nullptr;
   return 0;
 }

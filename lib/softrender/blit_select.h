@@ -7,24 +7,7 @@ namespace softblit {
 
 template <int B, SrcKind S>
 BlitFn PickAnyMode(const BlitChoice& c) {
-  switch (c.Mode) {
-    case BLEND_COPY:
-      return PickMode<B, S, BLEND_COPY>(c);
-    case BLEND_ALPHA:
-      return PickMode<B, S, BLEND_ALPHA>(c);
-    case BLEND_ADD:
-      return PickMode<B, S, BLEND_ADD>(c);
-    case BLEND_SUB:
-      return PickMode<B, S, BLEND_SUB>(c);
-    case BLEND_MUL:
-      return PickMode<B, S, BLEND_MUL>(c);
-    case BLEND_INVSRC:
-      return PickMode<B, S, BLEND_INVSRC>(c);
-    case BLEND_MULA:
-      return PickMode<B, S, BLEND_MULA>(c);
-    default:
-      return nullptr;  // not a software mode (IsSoftBlendMode)
-  }
+  return PickForSoftBlendMode(c.Mode, [&](auto mode) { return PickMode<B, S, decltype(mode)::value>(c); });
 }
 
 BlitFn SelectBlit32Direct(const BlitChoice& c);

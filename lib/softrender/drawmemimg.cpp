@@ -21,14 +21,11 @@ bool ResolveDrawMode(DrawModeSetup* out) {
 }
 
 void SetJobTables(BlitJob* j, const DrawModeSetup& m) {
-  const uint32_t t = SoftDrawState.Tint;
   j->P = m.P;
   j->Pp = MemImgProductTable[m.P];
   j->Sp = &MemImgSignedProductTable[m.P][255];
   j->Lerp = &MemImgLerp64Table[(m.P >> 2) * 4096];
-  j->Tint[0] = MemImgProductTable[t & 0xFF];
-  j->Tint[1] = MemImgProductTable[(t >> 8) & 0xFF];
-  j->Tint[2] = MemImgProductTable[(t >> 16) & 0xFF];
+  SetTintRows(j->Tint);
   j->Levels = BlendGraphLevelTable;
 }
 

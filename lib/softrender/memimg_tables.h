@@ -33,3 +33,13 @@ struct SoftDrawStateBlock {
   uint32_t Tint;       // 0xRRGGBB; 0xFFFFFF is no tint
 };
 extern SoftDrawStateBlock SoftDrawState;
+
+// Points rows[0], rows[1] and rows[2] at the product-table rows of the current
+// tint's blue, green and red bytes: a channel value c tinted is rows[k][c].
+// The blits and both triangle rasterisers tint through these.
+inline void SetTintRows(const uint32_t* rows[3]) {
+  const uint32_t tint = SoftDrawState.Tint;
+  rows[0] = MemImgProductTable[tint & 0xFF];
+  rows[1] = MemImgProductTable[(tint >> 8) & 0xFF];
+  rows[2] = MemImgProductTable[(tint >> 16) & 0xFF];
+}

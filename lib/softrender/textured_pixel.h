@@ -14,6 +14,7 @@
 
 #include "softrender/blend_mode.h"
 #include "softrender/blit_rules.h"
+#include "softrender/memimg_tables.h"
 
 namespace texpix {
 
@@ -24,9 +25,7 @@ enum class SourceKind { Flat, Direct, Alpha, Palette };
 
 // Values fixed for one triangle.
 struct PixelParams {
-  const uint32_t* TintB;  // product-table rows of the tint's blue, green and red bytes
-  const uint32_t* TintG;
-  const uint32_t* TintR;
+  const uint32_t* Tint[3];   // product-table rows of the tint's blue, green and red bytes
   const uint32_t* ParamRow;  // product-table row of the blend parameter
   const int32_t* SignedRow;  // signed product row of the parameter, at its zero entry
   uint32_t Param;            // blend parameter 0..255
@@ -35,6 +34,15 @@ struct PixelParams {
   const uint8_t* Palette;    // palette sources: 32-bit or RGB565 entries
   const uint8_t* Levels;     // blend-graph level of each graph byte
 };
+
+// The product-table rows one triangle reads: the current tint's and those of
+// the blend parameter p.
+inline void SetTableRows(PixelParams& pp, uint32_t p) {
+  SetTintRows(pp.Tint);
+  pp.ParamRow = MemImgProductTable[p];
+  pp.SignedRow = &MemImgSignedProductTable[p][255];
+  pp.Param = p;
+}
 
 // Bytes of one texel.
 template <int Depth, SourceKind K>
@@ -211,7 +219,7 @@ struct PixelOp<32, K, Mode, Graph, Tint, Key> {
     uint32_t t = s & 0xFFFFFFu;
     if constexpr (Mode == BLEND_INVSRC) t ^= 0xFFFFFFu;
     if constexpr (TintsPerPixel(K, Tint))
-      t = pp.TintB[t & 255] | pp.TintG[(t >> 8) & 255] << 8 | pp.TintR[t >> 16] << 16;
+      t = pp.Tint[0][t & 255] | pp.Tint[1][(t >> 8) & 255] << 8 | pp.Tint[2][t >> 16] << 16;
     uint32_t out;
     if constexpr (Mode == BLEND_COPY) {
       out = factors == 0 ? t : MixPixel32(d, t, w, 8 * factors);
@@ -269,7 +277,7 @@ struct PixelOp<16, K, Mode, Graph, Tint, Key> {
     const uint32_t sf[3] = {s >> 11, (s >> 5) & 63, s & 31};  // red, green, blue
     const uint32_t df[3] = {d >> 11, (d >> 5) & 63, d & 31};
     const int width[3] = {5, 6, 5};
-    const uint32_t* tint[3] = {pp.TintR, pp.TintG, pp.TintB};
+    const uint32_t* tint[3] = {pp.Tint[2], pp.Tint[1], pp.Tint[0]};
     const bool weighed = src.Weighed;
     uint32_t w = 1;
     int factors = 0;

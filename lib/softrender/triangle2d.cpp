@@ -107,11 +107,9 @@ SpanFn PickTextured(const MemImgBase* tb, int depth, int mode, bool graph, bool 
 }
 
 // A flat colour tinted once, each channel (or 5- and 6-bit field) through the
-// product-table row of its tint byte.
-uint32_t TintFlatColour(uint32_t colour, int depth, uint32_t tint) {
-  const uint32_t* tb = MemImgProductTable[tint & 0xFF];
-  const uint32_t* tg = MemImgProductTable[(tint >> 8) & 0xFF];
-  const uint32_t* tr = MemImgProductTable[(tint >> 16) & 0xFF];
+// tint row (blue, green, red) of its channel.
+uint32_t TintFlatColour(uint32_t colour, int depth, const uint32_t* const tint[3]) {
+  const uint32_t *tb = tint[0], *tg = tint[1], *tr = tint[2];
   if (depth == 16) return (tr[(colour >> 11) & 31] << 11) | (tg[(colour >> 5) & 63] << 5) | tb[colour & 31];
   return (colour & 0xFF000000u) | (tr[(colour >> 16) & 0xFF] << 16) | (tg[(colour >> 8) & 0xFF] << 8) |
          tb[colour & 0xFF];
@@ -201,14 +199,8 @@ void DrawMemImgTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVerte
 
   // The loop and its per-triangle values.
   const int depth = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
-  const uint32_t tint = SoftDrawState.Tint;
   SpanContext c{};
-  c.Px.TintB = MemImgProductTable[tint & 0xFF];
-  c.Px.TintG = MemImgProductTable[(tint >> 8) & 0xFF];
-  c.Px.TintR = MemImgProductTable[(tint >> 16) & 0xFF];
-  c.Px.ParamRow = MemImgProductTable[mode.P];
-  c.Px.SignedRow = &MemImgSignedProductTable[mode.P][255];
-  c.Px.Param = mode.P;
+  texpix::SetTableRows(c.Px, mode.P);
   c.Px.Levels = BlendGraphLevelTable;
   SpanFn span;
   if (texture) {
@@ -230,7 +222,7 @@ void DrawMemImgTriangle2D(MEMIMG* dest, const MEMIMG* texture, const MemImgVerte
     c.Vx = vx;
   } else {
     span = PickSpanFlat(depth, mode.Mode);
-    c.Px.Colour = TintFlatColour(colour, depth, tint);
+    c.Px.Colour = TintFlatColour(colour, depth, c.Px.Tint);
   }
   if (!span) return;
   InvalidateMemImgDerived(dest);

@@ -76,24 +76,8 @@ SpanFn PickConditions(bool graph, bool tint, bool key) {
 
 template <int Depth, texpix::SourceKind K>
 SpanFn PickSpan(int mode, bool graph, bool tint, bool key) {
-  switch (mode) {
-    case 0:
-      return PickConditions<Depth, K, 0>(graph, tint, key);
-    case 1:
-      return PickConditions<Depth, K, 1>(graph, tint, key);
-    case 2:
-      return PickConditions<Depth, K, 2>(graph, tint, key);
-    case 3:
-      return PickConditions<Depth, K, 3>(graph, tint, key);
-    case 4:
-      return PickConditions<Depth, K, 4>(graph, tint, key);
-    case 10:
-      return PickConditions<Depth, K, 10>(graph, tint, key);
-    case 11:
-      return PickConditions<Depth, K, 11>(graph, tint, key);
-    default:
-      return nullptr;
-  }
+  return PickForSoftBlendMode(
+      mode, [&](auto m) { return PickConditions<Depth, K, decltype(m)::value>(graph, tint, key); });
 }
 
 // One selector per family, each in its own file.

@@ -329,13 +329,7 @@ int DrawUnclipped(MEMIMG* dest, MEMIMG* zImage, const MEMIMG* texture, const Mem
     // shortcuts: modes 1 to 3 at parameter 0 draw nothing, not even depth.
     softblit::DrawModeSetup mode;
     if (!softblit::ResolveDrawMode(&mode)) return 0;
-    const uint32_t tint = SoftDrawState.Tint;
-    job.Px.TintB = MemImgProductTable[tint & 0xFF];
-    job.Px.TintG = MemImgProductTable[(tint >> 8) & 0xFF];
-    job.Px.TintR = MemImgProductTable[(tint >> 16) & 0xFF];
-    job.Px.ParamRow = MemImgProductTable[mode.P];
-    job.Px.SignedRow = &MemImgSignedProductTable[mode.P][255];
-    job.Px.Param = mode.P;
+    texpix::SetTableRows(job.Px, mode.P);
     fn = tri3d::SelectTexturedSpans(
         bits, kind, tri3d::TexChoice{depth, mode.Mode, blendGraph != nullptr, mode.Tint, transFlag != 0});
   }

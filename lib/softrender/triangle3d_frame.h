@@ -6,12 +6,27 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "softrender/textured_pixel.h"
 
 namespace tri3d {
 
 enum class DepthMode { None = 0, Test = 1, TestWrite = 2 };
+
+// Calls pick(std::integral_constant<DepthMode, D>{}) with D equal to `depth`,
+// so that each depth handling gets loops of its own, and returns what it returns.
+template <class Pick>
+auto PickForDepthMode(DepthMode depth, Pick&& pick) {
+  switch (depth) {
+    case DepthMode::None:
+      return pick(std::integral_constant<DepthMode, DepthMode::None>{});
+    case DepthMode::Test:
+      return pick(std::integral_constant<DepthMode, DepthMode::Test>{});
+    default:
+      return pick(std::integral_constant<DepthMode, DepthMode::TestWrite>{});
+  }
+}
 
 // One drawn row: first column and pixel count, after clipping.
 struct SpanEntry {

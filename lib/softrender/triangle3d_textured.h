@@ -58,36 +58,13 @@ SpanFn PickTexFlags(const TexChoice& c) {
 
 template <int Bits, texpix::SourceKind K, DepthMode D>
 SpanFn PickTexMode(const TexChoice& c) {
-  switch (c.Mode) {
-    case 0:
-      return PickTexFlags<Bits, K, D, 0>(c);
-    case 1:
-      return PickTexFlags<Bits, K, D, 1>(c);
-    case 2:
-      return PickTexFlags<Bits, K, D, 2>(c);
-    case 3:
-      return PickTexFlags<Bits, K, D, 3>(c);
-    case 4:
-      return PickTexFlags<Bits, K, D, 4>(c);
-    case 10:
-      return PickTexFlags<Bits, K, D, 10>(c);
-    case 11:
-      return PickTexFlags<Bits, K, D, 11>(c);
-    default:
-      return nullptr;
-  }
+  return PickForSoftBlendMode(c.Mode,
+                              [&](auto m) { return PickTexFlags<Bits, K, D, decltype(m)::value>(c); });
 }
 
 template <int Bits, texpix::SourceKind K>
 SpanFn PickTex(const TexChoice& c) {
-  switch (c.Depth) {
-    case DepthMode::None:
-      return PickTexMode<Bits, K, DepthMode::None>(c);
-    case DepthMode::Test:
-      return PickTexMode<Bits, K, DepthMode::Test>(c);
-    default:
-      return PickTexMode<Bits, K, DepthMode::TestWrite>(c);
-  }
+  return PickForDepthMode(c.Depth, [&](auto d) { return PickTexMode<Bits, K, decltype(d)::value>(c); });
 }
 
 // One selector per pixel depth and texture kind, each in its own file.

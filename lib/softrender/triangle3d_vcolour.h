@@ -173,36 +173,12 @@ SpanFn PickVcFlags(const VcChoice& c) {
 
 template <int Bits, SrcKind S, DepthMode D>
 SpanFn PickVcMode(const VcChoice& c) {
-  switch (c.Mode) {
-    case 0:
-      return PickVcFlags<Bits, S, D, 0>(c);
-    case 1:
-      return PickVcFlags<Bits, S, D, 1>(c);
-    case 2:
-      return PickVcFlags<Bits, S, D, 2>(c);
-    case 3:
-      return PickVcFlags<Bits, S, D, 3>(c);
-    case 4:
-      return PickVcFlags<Bits, S, D, 4>(c);
-    case 10:
-      return PickVcFlags<Bits, S, D, 10>(c);
-    case 11:
-      return PickVcFlags<Bits, S, D, 11>(c);
-    default:
-      return nullptr;
-  }
+  return PickForSoftBlendMode(c.Mode, [&](auto m) { return PickVcFlags<Bits, S, D, decltype(m)::value>(c); });
 }
 
 template <int Bits, SrcKind S>
 SpanFn PickVc(const VcChoice& c) {
-  switch (c.Depth) {
-    case DepthMode::None:
-      return PickVcMode<Bits, S, DepthMode::None>(c);
-    case DepthMode::Test:
-      return PickVcMode<Bits, S, DepthMode::Test>(c);
-    default:
-      return PickVcMode<Bits, S, DepthMode::TestWrite>(c);
-  }
+  return PickForDepthMode(c.Depth, [&](auto d) { return PickVcMode<Bits, S, decltype(d)::value>(c); });
 }
 
 SpanFn SelectVc32Direct(const VcChoice& c);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "image_test_util.h"
 
 namespace {
@@ -63,6 +65,51 @@ TEST(ColorFormat, FixedFormatsAndComparison) {
   EXPECT_EQ(IsSameColorFormat(&p, &g), 1);  // palettes are not compared
   ColorFormat made = Make(32, 0xFF0000, 0xFF00, 0xFF, 0);
   EXPECT_EQ(IsSameColorFormat(&made, &x), 1);
+}
+
+// Each fixed setter writes its layout's fields and no other: over a record
+// filled with 0xA5 the palette (and, but for XRGB8, the unused shift and
+// width) keep that byte.
+TEST(ColorFormat, FixedSettersWriteTheirLayoutOnly) {
+  struct Expected {
+    int (*Set)(ColorFormat*);
+    uint16_t Depth, Bytes;
+    uint8_t AlphaWidth, AlphaShift;
+    uint32_t AlphaMask, Unused;
+    bool UnusedPosition;
+  };
+  const Expected layouts[] = {
+      {SetPaletteColorFormat, 8, 1, 0, 0, 0, 0xFF000000u, false},
+      {SetXRGB8ColorFormat, 32, 4, 0, 0, 0, 0xFF000000u, true},
+      {SetARGB8ColorFormat, 32, 4, 8, 24, 0xFF000000u, 0, false},
+      {SetRGB24ColorFormat, 24, 3, 0, 0, 0, 0, false},
+  };
+  for (const Expected& e : layouts) {
+    SCOPED_TRACE(e.Depth * 10 + e.AlphaWidth);
+    ColorFormat f;
+    std::memset(&f, 0xA5, sizeof f);
+    EXPECT_EQ(e.Set(&f), 0);
+    EXPECT_EQ(f.BitDepth, e.Depth);
+    EXPECT_EQ(f.BytesPerPixel, e.Bytes);
+    EXPECT_EQ(f.RedWidth, 8);
+    EXPECT_EQ(f.GreenWidth, 8);
+    EXPECT_EQ(f.BlueWidth, 8);
+    EXPECT_EQ(f.RedShift, 16);
+    EXPECT_EQ(f.GreenShift, 8);
+    EXPECT_EQ(f.BlueShift, 0);
+    EXPECT_EQ(f.RedMask, 0xFF0000u);
+    EXPECT_EQ(f.GreenMask, 0xFF00u);
+    EXPECT_EQ(f.BlueMask, 0xFFu);
+    EXPECT_EQ(f.AlphaWidth, e.AlphaWidth);
+    EXPECT_EQ(f.AlphaShift, e.AlphaShift);
+    EXPECT_EQ(f.AlphaMask, e.AlphaMask);
+    EXPECT_EQ(f.UnusedMask, e.Unused);
+    EXPECT_EQ(f.UnusedShift, e.UnusedPosition ? 24 : 0xA5);
+    EXPECT_EQ(f.UnusedWidth, e.UnusedPosition ? 8 : 0xA5);
+    EXPECT_EQ(f.FormatCode, 0u);
+    EXPECT_EQ(f.Palette[0].Blue, 0xA5);
+    EXPECT_EQ(f.Palette[255].Reserved, 0xA5);
+  }
 }
 
 TEST(ColorFormat, UpdateUnusedBits) {

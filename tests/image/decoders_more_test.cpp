@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/alloc.h"
+#include "image/decoder_io.h"
+#include "image/dib.h"
 #include "image_test_util.h"
 #include "jpeg_test_util.h"
 
@@ -293,6 +295,47 @@ TEST(Decoders, EmptyImagesAreRefusedQuickly) {
     EXPECT_EQ(Decode(DecodeImageStream, cases[i].second, &img), -1) << "case " << i;
     EXPECT_EQ(imgtest::LiveBlocks(), before);
   }
+}
+
+// Every decoder holds one side limit: a row of IMAGE_MAX_SIDE pixels is an
+// image, one pixel more is refused with nothing left allocated. (TGA's own
+// limit is lower; a JPEG header cannot name such a side.) The pixel-image
+// makers and the DIB sections hold the same byte limit.
+TEST(Decoders, OneSizeLimitForEveryImage) {
+  const uint32_t side = uint32_t(IMAGE_MAX_SIDE);
+  auto files = [](uint32_t w) {
+    Bytes dds = DdsHeader(0, w, 1, 0, 0x40, 0, 32, 0xFF0000, 0xFF00, 0xFF);
+    dds.resize(dds.size() + size_t(w) * 4);
+    Bytes dxt = DdsHeader(0, w, 1, 0, 4, FourCC("DXT1"));
+    dxt.resize(dxt.size() + size_t(w + 3) / 4 * 8);
+    imgtest::PngLayout grey;
+    grey.Width = int(w);
+    grey.ColorType = PNG_COLOR_TYPE_GRAY;
+    grey.Rows = {Bytes(w, 7)};
+    return std::vector<std::pair<Decoder, Bytes>>{
+        {LoadBgraImage, BgraFile(0x08080808, w, 1, Bytes(size_t(w) * 4))},
+        {LoadDdsImage, dds},
+        {LoadDdsImage, dxt},
+        {LoadBmpImage, imgtest::MakeBmp(int(w), 1, 24, 0, {}, Bytes(size_t(w * 3 + 3) / 4 * 4))},
+        {LoadPngImage, imgtest::MakePng(grey)},
+    };
+  };
+  const int before = imgtest::LiveBlocks();
+  for (uint32_t w : {side, side + 1}) {
+    const auto cases = files(w);
+    for (size_t i = 0; i < cases.size(); ++i) {
+      PixelImage img;
+      EXPECT_EQ(Decode(cases[i].first, cases[i].second, &img), w == side ? 0 : -1) << w << " case " << i;
+      EXPECT_EQ(img.Width, w == side ? int(side) : 0) << "case " << i;
+      ReleasePixelImageImpl(&img);
+      EXPECT_EQ(imgtest::LiveBlocks(), before) << w << " case " << i;
+    }
+  }
+  PixelImage img{};
+  EXPECT_EQ(MakeXRGB8PixelImageImpl(int(side), int(IMAGE_MAX_BYTES / side / 4) + 1, &img), -1);
+  EXPECT_EQ(img.Pixels, nullptr);
+  EXPECT_EQ(CreateDibSection24(int(side), int(IMAGE_MAX_BYTES / side / 3) + 1), nullptr);
+  EXPECT_EQ(imgtest::LiveBlocks(), before);
 }
 
 // Peak resident memory of the process, in bytes.
