@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cstring>
 #include <random>
 #include <vector>
@@ -9,6 +7,7 @@
 #include "core/alloc.h"
 #include "image_test_util.h"
 #include "jpeg_test_util.h"
+#include "peak_memory.h"
 
 namespace {
 
@@ -293,13 +292,6 @@ TEST(Decoders, EmptyImagesAreRefusedQuickly) {
     EXPECT_EQ(Decode(DecodeImageStream, cases[i].second, &img), -1) << "case " << i;
     EXPECT_EQ(imgtest::LiveBlocks(), before);
   }
-}
-
-// Peak resident memory of the process, in bytes.
-uint64_t PeakResidentBytes() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return uint64_t(u.ru_maxrss) * 1024;
 }
 
 // A small progressive file may declare a huge image: it is refused from its
