@@ -4,6 +4,8 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <ogg/ogg.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +27,8 @@
 #include "font/text_draw.h"
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
+#include "movie/movie.h"
+#include "movie/theora.h"
 #include "network/network.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
@@ -453,14 +457,91 @@ void FuzzPacketStream(const uint8_t* input, size_t inputSize) {
   PlatSetMillisecondHook(nullptr);
   CheckNetLeftNothing("packet_stream", before);
 }
+
+// ---- movies -----------------------------------------------------------------
+
+// Sets the checksum of every whole page found in the bytes, so that changed
+// page contents reach the movie reader instead of being dropped by libogg.
+void SetOggPageChecksums(std::vector<uint8_t>* bytes) {
+  uint8_t* d = bytes->data();
+  const size_t size = bytes->size();
+  size_t at = 0;
+  while (at + 27 <= size) {
+    const size_t segments = d[at + 26];
+    size_t body = 0;
+    for (size_t i = 0; i < segments && at + 27 + i < size; ++i) body += d[at + 27 + i];
+    if (std::memcmp(d + at, "OggS", 4) != 0 || at + 27 + segments + body > size) {
+      ++at;
+      continue;
+    }
+    ogg_page page;
+    page.header = d + at;
+    page.header_len = long(27 + segments);
+    page.body = d + at + 27 + segments;
+    page.body_len = long(body);
+    ogg_page_checksum_set(&page);
+    at += 27 + segments + body;
+  }
+}
+
+// The frame callback: the converted frame read whole.
+void ReadMovieFrame(MovieRecord* movie, void*) {
+  if (const PixelImage* image = GetMovieFrameImage(movie, nullptr)) g_sink = TouchPixels(*image);
+}
+
+// A decoded frame costs time in proportion to its pixels: an input moves
+// over at most this many pixels' worth of frames in its steps and seeks.
+constexpr int64_t kMoviePixelBudget = int64_t(1) << 24;
+
+// The input as a movie file (with its page checksums set), opened through
+// the movie layer, stepped 12 times by 1 to 4 frames (each frame converted
+// and read through the frame callback), seeked 4 times (also before the
+// first frame and to the end) and closed. The steps and targets come from
+// the input's last bytes.
+void FuzzMovie(const uint8_t* data, size_t size) {
+  static const bool tables = (InitYuvToRgbTables(), true);
+  (void)tables;
+  std::vector<uint8_t> bytes(data, data + size);
+  SetOggPageChecksums(&bytes);
+  const std::string path = WriteScratch("in.bin", bytes.data(), bytes.size());
+  int width = 0, height = 0;
+  const int movie = OpenMovie(path.c_str(), &width, &height, 0);
+  if (movie == -1) return;
+  MovieRecord* record = GetMovieRecord(movie);
+  TheoraPlayer* player = record->Theora;
+  SetMovieFrameCallback(movie, ReadMovieFrame, nullptr);
+  const int64_t pixels = std::max<int64_t>(1, int64_t(width) * height);
+  const int64_t frames =
+      std::min<int64_t>(player->FrameCount, std::max<int64_t>(8, kMoviePixelBudget / pixels));
+  auto choice = [&](size_t i) { return i < size ? uint32_t(data[size - 1 - i]) : uint32_t(i * 7); };
+  int64_t moved = 0;
+  for (size_t i = 0; i < 12 && moved < frames; ++i) {
+    const int step = 1 + int(choice(i) % 4);
+    AdvanceTheoraMovie(player, step);
+    moved += step;
+    UpdateMovieFrame(movie, 0);
+  }
+  for (size_t i = 12; i < 16; ++i) {
+    SeekTheoraMovie(player, int(int64_t(choice(i) % uint32_t(frames + 2)) - 1));
+    UpdateMovieFrame(movie, 0);
+  }
+  CloseMovie(movie);
+}
+
 }  // namespace
 
 const FuzzTarget kFuzzTargets[] = {
-    {"image_decoders", FuzzImageDecoders}, {"image_alpha", FuzzImageWithAlpha},
-    {"sound_load", FuzzSoundLoad},         {"archive", FuzzArchive},
-    {"lz_decode", FuzzLzDecode},           {"log_sjis", FuzzLogAndSjis},
-    {"text_draw", FuzzTextDraw},           {"http_answer", FuzzHttpAnswer},
-    {"packet_stream", FuzzPacketStream},   {nullptr, nullptr},
+    {"image_decoders", FuzzImageDecoders},
+    {"image_alpha", FuzzImageWithAlpha},
+    {"sound_load", FuzzSoundLoad},
+    {"archive", FuzzArchive},
+    {"lz_decode", FuzzLzDecode},
+    {"log_sjis", FuzzLogAndSjis},
+    {"text_draw", FuzzTextDraw},
+    {"http_answer", FuzzHttpAnswer},
+    {"packet_stream", FuzzPacketStream},
+    {"movie", FuzzMovie},
+    {nullptr, nullptr},
 };
 
 const FuzzTarget* FindFuzzTarget(const char* name) {

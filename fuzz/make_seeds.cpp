@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "clip_maker.h"
 #include "file/lzencode.h"
 #include "file/vlkformat.h"
 #include "file_test_util.h"
@@ -125,6 +126,38 @@ std::vector<Bytes> PacketStreamSeeds() {
   return seeds;
 }
 
+// Small clips of the movie tests' clip maker, in the shapes the reader
+// must handle: keyframes apart, a sound track interleaved with packets split
+// across pages, repeated frames, 4:4:4 chroma, keyframes the decoder refuses,
+// and headers without frames.
+std::vector<Bytes> MovieSeeds() {
+  std::vector<Bytes> seeds;
+  auto add = [&](const movietest::ClipOptions& o) { seeds.push_back(movietest::MakeClip(o).Data); };
+  movietest::ClipOptions plain;
+  plain.Width = 32;
+  plain.Height = 32;
+  plain.Pictures = 6;
+  plain.KeyframeInterval = 3;
+  add(plain);
+  movietest::ClipOptions mixed = plain;
+  mixed.Sound = true;
+  mixed.PageBody = 200;
+  mixed.Duplicates = {{1, 2}};
+  add(mixed);
+  movietest::ClipOptions chroma = plain;
+  chroma.PixelFormat = 3;
+  chroma.Width = 24;
+  chroma.Height = 16;
+  add(chroma);
+  movietest::ClipOptions refused = plain;
+  refused.RefuseKeyframes = true;
+  add(refused);
+  movietest::ClipOptions empty = plain;
+  empty.Pictures = 0;
+  add(empty);
+  return seeds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,5 +175,6 @@ int main(int argc, char** argv) {
   Write(dir / "text_draw", TextSeeds(true));
   Write(dir / "http_answer", HttpAnswerSeeds());
   Write(dir / "packet_stream", PacketStreamSeeds());
+  Write(dir / "movie", MovieSeeds());
   return 0;
 }

@@ -87,6 +87,10 @@ struct TheoraPlayer {
   theora_state Decoder;
   int32_t StreamReady;   // 1 once Stream holds the Theora stream's assembler
   int32_t DecoderReady;  // 1 once theora_decode_init has run
+  // Decode thread only: 1 once the decoder has accepted a packet of this
+  // movie. Until then its output describes no picture of ours: libtheora
+  // answers theora_decode_YUVout with buffers it never filled.
+  int32_t DecoderHasPicture;
 
   TheoraPageEntry* PageIndex;
   int32_t PageCount;

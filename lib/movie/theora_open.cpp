@@ -12,9 +12,20 @@
 #include "movie/theora.h"
 
 namespace {
-// Frames larger than this are refused before the decoder is made: a damaged
-// identification header could otherwise ask for gigabytes.
+// Frames larger than this, in pixels or on either side, are refused before
+// the decoder is made: a damaged identification header could otherwise ask
+// for gigabytes. The side matters too: libtheora pads every plane by 16
+// pixels around, which doubles a frame 32 pixels wide.
 constexpr int64_t kMaxFramePixels = int64_t(8192) * 4096;
+constexpr uint32_t kMaxFrameSide = 8192;
+// A frame above kUnbackedFramePixels must be backed by the file: at least one
+// byte of its Ogg pages for every kPixelsPerPageByte pixels. The decoder, the
+// frame image and the stock take some 30 bytes a pixel and each frame costs
+// time in proportion to its size, so a small file declaring a huge frame
+// would take hundreds of megabytes and seconds a frame; a real movie of that
+// size is far larger. (A 64 KB file may declare at most 2 megapixels.)
+constexpr int64_t kUnbackedFramePixels = int64_t(1024) * 1024;
+constexpr int64_t kPixelsPerPageByte = 32;
 
 const char* const kMsgPlayerMemory = "Theora ムービーデコード処理用のメモリ確保に失敗しました\n";
 const char* const kMsgThread = "Theora ムービーデコード用スレッドの作成に失敗しました\n";
@@ -22,6 +33,8 @@ const char* const kMsgPageIndex = "Theora ページ情報格納用メモリの�
 const char* const kMsgKeyframes = "Theora キーフレーム情報格納用メモリの確保に失敗しました\n";
 const char* const kMsgImage = "Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n";
 const char* const kMsgStock = "Theora ムービーデコードフレームストック用のメモリ確保に失敗しました\n";
+const char* const kMsgFrameTooLarge = "Theora ムービーのフレームサイズ %u x %u は大きすぎます";
+const char* const kMsgFileTooSmall = "Theora ムービーのフレームサイズ %u x %u に対してファイルが小さすぎます";
 
 // Set by ReadTheoraData when libogg could not grow its buffer; only the open
 // looks at it (the thread takes such a read as the end of the file).
@@ -71,10 +84,13 @@ bool NextIndexedPage(TheoraPlayer* p, uint64_t* running, uint64_t* pageStart) {
   }
 }
 
-// Scans the whole file once, classifying packets without decoding them.
-// nullptr when done, else the log line of the allocation that failed.
-const char* IndexTheoraFile(TheoraPlayer* p) {
-  uint64_t running = 0, pageStart = 0;
+// Scans the whole file once, classifying packets without decoding them;
+// *pageBytes receives the size of every page taken out of the file. nullptr
+// when done, else the log line of the allocation that failed.
+const char* IndexTheoraFile(TheoraPlayer* p, uint64_t* pageBytes) {
+  uint64_t& running = *pageBytes;
+  uint64_t pageStart = 0;
+  running = 0;
   bool newPage = false;
   for (;;) {
     while (ogg_stream_packetout(&p->Stream, &p->Packet) != 1) {
@@ -179,8 +195,10 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
 
   t_syncBufferFailed = false;
   if (ReadTheoraHeaders(p) != 1) return FailOpen(p, t_syncBufferFailed ? kMsgPlayerMemory : nullptr);
-  if (p->Info.width == 0 || p->Info.height == 0 ||
-      int64_t(p->Info.width) * int64_t(p->Info.height) > kMaxFramePixels) {
+  const int64_t framePixels = int64_t(p->Info.width) * int64_t(p->Info.height);
+  if (framePixels == 0) return FailOpen(p, nullptr);
+  if (p->Info.width > kMaxFrameSide || p->Info.height > kMaxFrameSide || framePixels > kMaxFramePixels) {
+    LogPrintf(kMsgFrameTooLarge, p->Info.width, p->Info.height);
     return FailOpen(p, nullptr);
   }
 
@@ -192,10 +210,6 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   // archive's) must therefore be stopped after it at exit.
   WinFileArmExitStop();
   LiveDecodeThreads::Add(p);
-
-  // A decoder that could not be made would be used through a null pointer.
-  if (theora_decode_init(&p->Decoder, &p->Info) != 0) return FailOpen(p, nullptr);
-  p->DecoderReady = 1;
 
   ogg_sync_reset(&p->Sync);
   ogg_stream_reset(&p->Stream);
@@ -211,9 +225,20 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   p->KeyframeRoom = THEORA_INDEX_STEP;
   p->FrameCount = 0;
 
-  if (const char* failure = IndexTheoraFile(p)) return FailOpen(p, failure);
+  uint64_t pageBytes = 0;
+  if (const char* failure = IndexTheoraFile(p, &pageBytes)) return FailOpen(p, failure);
   if (t_syncBufferFailed) return FailOpen(p, kMsgPlayerMemory);
   if (p->PageCount > 0) p->PageIndex[0].Offset = 0;
+  if (framePixels > kUnbackedFramePixels && uint64_t(framePixels) > pageBytes * kPixelsPerPageByte) {
+    LogPrintf(kMsgFileTooSmall, p->Info.width, p->Info.height);
+    return FailOpen(p, nullptr);
+  }
+
+  // Made only for a frame the file backs: the decoder's buffers take some
+  // 12 bytes a pixel. (The thread stays paused until the first seek below.)
+  // A decoder that could not be made would be used through a null pointer.
+  if (theora_decode_init(&p->Decoder, &p->Info) != 0) return FailOpen(p, nullptr);
+  p->DecoderReady = 1;
 
   CreateTheoraOverlaySurface(p);
 

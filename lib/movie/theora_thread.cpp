@@ -75,14 +75,26 @@ bool KeepFrame(int64_t f, int64_t c, int64_t n, int64_t count, int64_t decoded) 
 // How far frame f lies ahead of c, counted across the end of the movie.
 int64_t Ahead(int64_t f, int64_t c, int64_t count) { return f >= c ? f - c : f + count - c; }
 
-// Stores the decoder's output in the slot. false when it could not be stored
-// (no picture, or no memory for the planes).
+// Stores a picture in the slot: the decoder's output once it has accepted a
+// packet of this movie, black (Y 16, U and V 128) before that. A refused
+// first keyframe thus shows black, and a refused later packet the picture
+// before it, which the decoder keeps as its output. false when it could not
+// be stored (no picture, or no memory for the planes).
 bool StoreFrame(TheoraPlayer* p, TheoraFrameSlot& slot, int32_t frame) {
   yuv_buffer yuv;
   std::memset(&yuv, 0, sizeof yuv);
-  theora_decode_YUVout(&p->Decoder, &yuv);
-  if (yuv.y == nullptr || yuv.u == nullptr || yuv.v == nullptr || yuv.y_width <= 0 || yuv.y_height <= 0 ||
-      yuv.y_stride < yuv.y_width || yuv.uv_width <= 0 || yuv.uv_height <= 0 || yuv.uv_stride < yuv.uv_width) {
+  const bool decoded = p->DecoderHasPicture != 0;
+  if (decoded) {
+    theora_decode_YUVout(&p->Decoder, &yuv);
+    if (yuv.y == nullptr || yuv.u == nullptr || yuv.v == nullptr) return false;
+  } else {
+    yuv.y_width = yuv.y_stride = int(p->Info.width);
+    yuv.y_height = int(p->Info.height);
+    yuv.uv_width = yuv.uv_stride = p->Info.pixelformat == OC_PF_444 ? yuv.y_width : yuv.y_width / 2;
+    yuv.uv_height = p->Info.pixelformat == OC_PF_420 ? yuv.y_height / 2 : yuv.y_height;
+  }
+  if (yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.y_stride < yuv.y_width || yuv.uv_width <= 0 ||
+      yuv.uv_height <= 0 || yuv.uv_stride < yuv.uv_width) {
     return false;
   }
   if (slot.YWidth != yuv.y_width || slot.YHeight != yuv.y_height || slot.YStride != yuv.y_stride) {
@@ -106,9 +118,15 @@ bool StoreFrame(TheoraPlayer* p, TheoraFrameSlot& slot, int32_t frame) {
   if (!slot.PlaneU) slot.PlaneU = static_cast<uint8_t*>(TrackedAlloc(uvSize, "", 0));
   if (!slot.PlaneV) slot.PlaneV = static_cast<uint8_t*>(TrackedAlloc(uvSize, "", 0));
   if (!slot.PlaneY || !slot.PlaneU || !slot.PlaneV) return false;
-  std::memcpy(slot.PlaneY, yuv.y, ySize);
-  std::memcpy(slot.PlaneU, yuv.u, uvSize);
-  std::memcpy(slot.PlaneV, yuv.v, uvSize);
+  if (decoded) {
+    std::memcpy(slot.PlaneY, yuv.y, ySize);
+    std::memcpy(slot.PlaneU, yuv.u, uvSize);
+    std::memcpy(slot.PlaneV, yuv.v, uvSize);
+  } else {
+    std::memset(slot.PlaneY, 16, ySize);
+    std::memset(slot.PlaneU, 128, uvSize);
+    std::memset(slot.PlaneV, 128, uvSize);
+  }
   slot.Frame.store(frame, std::memory_order_release);
   slot.Used.store(1, std::memory_order_release);
   return true;
@@ -217,7 +235,8 @@ int TheoraDecodeFrames(TheoraPlayer* p, int n) {
       }
     }
     if (lastKey == -1 || lastKey <= p->DecodeFrame + 1) {
-      theora_decode_packetin(&p->Decoder, &p->Packet);
+      // A refused packet leaves the decoder's output as it was.
+      if (theora_decode_packetin(&p->Decoder, &p->Packet) == 0) p->DecoderHasPicture = 1;
     }
     if (theora_packet_iskeyframe(&p->Packet) < 0) continue;  // a header packet
     p->DecodeFrame = p->DecodeFrame + 1;

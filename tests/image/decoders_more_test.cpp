@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <cstring>
 #include <random>
 #include <vector>
@@ -11,6 +9,7 @@
 #include "image/dib.h"
 #include "image_test_util.h"
 #include "jpeg_test_util.h"
+#include "peak_memory.h"
 
 namespace {
 
@@ -336,13 +335,6 @@ TEST(Decoders, OneSizeLimitForEveryImage) {
   EXPECT_EQ(img.Pixels, nullptr);
   EXPECT_EQ(CreateDibSection24(int(side), int(IMAGE_MAX_BYTES / side / 3) + 1), nullptr);
   EXPECT_EQ(imgtest::LiveBlocks(), before);
-}
-
-// Peak resident memory of the process, in bytes.
-uint64_t PeakResidentBytes() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return uint64_t(u.ru_maxrss) * 1024;
 }
 
 // A small progressive file may declare a huge image: it is refused from its

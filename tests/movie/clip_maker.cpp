@@ -204,6 +204,14 @@ std::vector<Packet> EncodeTheora(const ClipOptions& o, Clip* clip) {
   } else if (o.DamageHeader == 2 && out.size() > 2) {
     out[2].Data.resize(12);
   }
+  if (o.DeclaredMacroblocksWide > 0 && !out.empty()) {
+    // Bytes 10 to 13 of the identification header, big-endian.
+    Bytes& id = out[0].Data;
+    id[10] = uint8_t(o.DeclaredMacroblocksWide >> 8);
+    id[11] = uint8_t(o.DeclaredMacroblocksWide);
+    id[12] = uint8_t(o.DeclaredMacroblocksHigh >> 8);
+    id[13] = uint8_t(o.DeclaredMacroblocksHigh);
+  }
   Bytes y, u, v;
   for (int pic = 0; pic < o.Pictures; ++pic) {
     int dup = 0;
@@ -225,6 +233,11 @@ std::vector<Packet> EncodeTheora(const ClipOptions& o, Clip* clip) {
       p.Data = CopyPacket(op);
       p.Granule = op.granulepos;
       p.Time = th_granule_time(enc, op.granulepos);
+      if (o.RefuseKeyframes && th_packet_iskeyframe(&op) == 1 && p.Data.size() > 2) {
+        // Two more quantizer indices of 63 and nonzero reserved bits.
+        p.Data[1] = 0xFF;
+        p.Data[2] = 0xFF;
+      }
       clip->PictureOfFrame.push_back(pic);
       clip->Keyframe.push_back(uint8_t(th_packet_iskeyframe(&op) == 1 ? 1 : 0));
       out.push_back(std::move(p));
@@ -311,7 +324,11 @@ std::vector<Bytes> DecodeLumaInOrder(const Bytes& data) {
         if (th_decode_headerin(&info, &comment, &setup, &packet) != 0) continue;
         dec = th_decode_alloc(&info, setup);
       }
-      th_decode_packetin(dec, &packet, nullptr);
+      if (th_decode_packetin(dec, &packet, nullptr) < 0) {
+        frames.push_back(frames.empty() ? Bytes(size_t(info.frame_width) * info.frame_height, 16)
+                                        : frames.back());
+        continue;
+      }
       th_ycbcr_buffer out;
       th_decode_ycbcr_out(dec, out);
       Bytes y(size_t(out[0].width) * size_t(out[0].height));

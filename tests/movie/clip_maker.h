@@ -33,6 +33,13 @@ struct ClipOptions {
   int ForeignFirstPacket = 0;
   int Quality = 40;
   uint32_t ColorSeed = 0;  // varies the chroma pattern
+  // Every keyframe damaged in its frame header so that libtheora refuses it
+  // (it still reads as a keyframe).
+  bool RefuseKeyframes = false;
+  // When above 0: the frame size in macroblocks that the identification
+  // header declares instead of the encoded one.
+  int DeclaredMacroblocksWide = 0;
+  int DeclaredMacroblocksHigh = 0;
 };
 
 // One entry of the index a reader is expected to build.
@@ -58,7 +65,9 @@ Clip MakeClip(const ClipOptions& options);
 
 // Decodes the clip's Theora stream from start to end with libtheora and
 // returns every data packet's luma plane (frame width x frame height, rows
-// packed): what a reader that decodes in order must show for each frame.
+// packed): what a reader that decodes in order must show for each frame. A
+// packet the decoder refuses shows the frame before it, or black (luma 16)
+// when no packet has been accepted yet.
 std::vector<Bytes> DecodeLumaInOrder(const Bytes& data);
 
 // The picture number of a decoded luma plane, or -1 when unreadable.

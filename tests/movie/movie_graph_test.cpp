@@ -9,6 +9,7 @@
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "app/window_proc.h"
 #include "core/log.h"
@@ -18,6 +19,7 @@
 #include "graphics/drawstate.h"
 #include "graphics/graph.h"
 #include "graphics/soft/display.h"
+#include "graphics/surfacedata.h"
 #include "movie/movie.h"
 #include "movie_layer_util.h"
 #include "platform/sysinfo.h"
@@ -195,18 +197,19 @@ TEST_F(MovieGraphs, AFileNoPlayerTakesGivesMinusOneWithThreeLinesInOrder) {
 }
 
 TEST_F(MovieGraphs, AGraphThatCannotBeMadeClosesItsMovie) {
-  ClipOptions o;
-  o.Width = 65552;  // wider than any graph
-  o.Height = 16;
-  o.Pictures = 1;
-  o.KeyframeInterval = 1;
   SetLogFileOutput(1);
   const int threads = CountThreads();
   CapturedLog().clear();
-  EXPECT_EQ(LoadClip(MakeClip(o), "wide.ogv"), -1);
-  EXPECT_NE(
-      CapturedLog().find("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：wide.ogv"),
-      std::string::npos);
+  // With every surface record taken, the movie opens but its graph cannot
+  // be made.
+  SurfaceFormatRequest request{};
+  std::vector<int> taken;
+  for (int data; (data = AddSurfaceData(1, 1, 1, 0, &request)) >= 0;) taken.push_back(data);
+  EXPECT_EQ(LoadClip(MakeFramesClip(1), "unmade.ogv"), -1);
+  for (int data : taken) DeleteSurfaceData(data);
+  EXPECT_NE(CapturedLog().find(
+                "右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：unmade.ogv"),
+            std::string::npos);
   EXPECT_EQ(MovieTable.Count, 0);
   EXPECT_EQ(CountThreads(), threads);
   SetLogFileOutput(0);

@@ -4,7 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "clip_maker.h"
 #include "core/alloc.h"
@@ -14,8 +20,10 @@
 #include "file/file_test_util.h"
 #include "file/openfile.h"
 #include "movie/theora.h"
+#include "platform/clock.h"
 #include "platform/heap.h"
 #include "platform/sysinfo.h"
+#include "platform/thread.h"
 
 namespace movietest {
 
@@ -97,6 +105,77 @@ inline Bytes ShownLuma(TheoraPlayer* p) {
                 size_t(s->YWidth));
   }
   return y;
+}
+
+// An Ogg page of a well-formed file: where it starts, its header with the
+// lacing table, its whole size.
+struct PageSpan {
+  size_t Start, HeaderLength, Size;
+};
+
+// The pages of a file, in order.
+inline std::vector<PageSpan> Pages(const Bytes& data) {
+  std::vector<PageSpan> pages;
+  size_t at = 0;
+  while (at + 27 <= data.size()) {
+    const size_t segments = data[at + 26];
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i) body += data[at + 27 + i];
+    pages.push_back({at, 27 + segments, 27 + segments + body});
+    at += 27 + segments + body;
+  }
+  return pages;
+}
+
+// Recomputes the page's checksum over its bytes as they stand.
+inline void FixChecksum(Bytes* data, const PageSpan& page) {
+  ogg_page og;
+  og.header = data->data() + page.Start;
+  og.header_len = long(page.HeaderLength);
+  og.body = data->data() + page.Start + page.HeaderLength;
+  og.body_len = long(page.Size - page.HeaderLength);
+  ogg_page_checksum_set(&og);
+}
+
+// Polls until done (true) or until the time is up (false).
+inline bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000) {
+  const uint32_t start = PlatGetMilliseconds();
+  while (!done()) {
+    if (PlatGetMilliseconds() - start > uint32_t(milliseconds)) return false;
+    PlatThreadSleep(1);
+  }
+  return true;
+}
+
+// Waits until the decode thread rests with its stock full.
+inline bool WaitIdle(TheoraPlayer* p) {
+  return WaitFor([p] { return p->ThreadState.load() == THEORA_THREAD_IDLE; });
+}
+
+// The frames in the stock.
+inline std::set<int> StockFrames(TheoraPlayer* p) {
+  std::set<int> frames;
+  for (int i = 0; i < p->StockSize; ++i) {
+    if (p->Stock[i].Used.load(std::memory_order_acquire) == 1) frames.insert(p->Stock[i].Frame.load());
+  }
+  return frames;
+}
+
+// Equal planes; otherwise the barcodes of both, for the failure message.
+inline ::testing::AssertionResult SameFrame(const Bytes& shown, const Bytes& want, int width) {
+  if (shown == want) return ::testing::AssertionSuccess();
+  if (shown.size() != want.size()) return ::testing::AssertionFailure() << "no frame shown";
+  const int height = int(want.size()) / width;
+  return ::testing::AssertionFailure() << "shows picture " << ReadBarcode(shown.data(), width, width, height)
+                                       << " instead of " << ReadBarcode(want.data(), width, width, height);
+}
+
+// A movie file kept with the movie fuzz target's inputs (files that once
+// made the library misbehave).
+inline Bytes KeptMovieInput(const char* name) {
+  std::ifstream in(std::filesystem::path(VX_SOURCE_DIR) / "fuzz" / "regressions" / "movie" / name,
+                   std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 // The barcode as read back from the converted XRGB image (green channel

@@ -11,32 +11,6 @@ namespace {
 
 using TheoraMutation = MovieTest;
 
-struct PageSpan {
-  size_t Start, HeaderLength, Size;
-};
-
-std::vector<PageSpan> Pages(const Bytes& data) {
-  std::vector<PageSpan> pages;
-  size_t at = 0;
-  while (at + 27 <= data.size()) {
-    const size_t segments = data[at + 26];
-    size_t body = 0;
-    for (size_t i = 0; i < segments; ++i) body += data[at + 27 + i];
-    pages.push_back({at, 27 + segments, 27 + segments + body});
-    at += 27 + segments + body;
-  }
-  return pages;
-}
-
-void FixChecksum(Bytes* data, const PageSpan& page) {
-  ogg_page og;
-  og.header = data->data() + page.Start;
-  og.header_len = long(page.HeaderLength);
-  og.body = data->data() + page.Start + page.HeaderLength;
-  og.body_len = long(page.Size - page.HeaderLength);
-  ogg_page_checksum_set(&og);
-}
-
 // Opens the bytes and, when they open, shows every frame once, seeks into
 // the middle and closes. Returns whether it opened.
 bool PlayThrough(MovieTest* test, const Bytes& bytes) {

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <functional>
 #include <set>
 
 #include "movie_test_util.h"
@@ -16,36 +15,6 @@ namespace movietest {
 namespace {
 
 using TheoraThread = MovieTest;
-
-bool WaitFor(const std::function<bool()>& done, int milliseconds = 10000) {
-  const uint32_t start = PlatGetMilliseconds();
-  while (!done()) {
-    if (PlatGetMilliseconds() - start > uint32_t(milliseconds)) return false;
-    PlatThreadSleep(1);
-  }
-  return true;
-}
-
-bool WaitIdle(TheoraPlayer* p) {
-  return WaitFor([p] { return p->ThreadState.load() == THEORA_THREAD_IDLE; });
-}
-
-std::set<int> StockFrames(TheoraPlayer* p) {
-  std::set<int> frames;
-  for (int i = 0; i < p->StockSize; ++i) {
-    if (p->Stock[i].Used.load(std::memory_order_acquire) == 1) frames.insert(p->Stock[i].Frame.load());
-  }
-  return frames;
-}
-
-// Equal planes; otherwise the barcodes of both, for the failure message.
-::testing::AssertionResult SameFrame(const Bytes& shown, const Bytes& want, int width) {
-  if (shown == want) return ::testing::AssertionSuccess();
-  if (shown.size() != want.size()) return ::testing::AssertionFailure() << "no frame shown";
-  const int height = int(want.size()) / width;
-  return ::testing::AssertionFailure() << "shows picture " << ReadBarcode(shown.data(), width, width, height)
-                                       << " instead of " << ReadBarcode(want.data(), width, width, height);
-}
 
 TEST_F(TheoraThread, SteppingShowsEveryFrameInOrderAndTheStockRunsAhead) {
   ClipOptions o;
