@@ -7,8 +7,8 @@
 RandomStateBlock RandomState = {{}, {}, RANDOM_STATE_WORDS, 0, 0};
 
 namespace {
-constexpr int N = RANDOM_STATE_WORDS;
-constexpr int M = 397;
+constexpr int kN = RANDOM_STATE_WORDS;
+constexpr int kM = 397;
 constexpr uint32_t kMatrix = 0x9908B0DFu;
 
 inline uint32_t Twist(uint32_t current, uint32_t next, uint32_t far) {
@@ -25,7 +25,7 @@ inline uint32_t Temper(uint32_t y) {
 }
 
 void TemperBlock() {
-  for (int i = 0; i < N; ++i) RandomState.Output[i] = Temper(RandomState.State[i]);
+  for (int i = 0; i < kN; ++i) RandomState.Output[i] = Temper(RandomState.State[i]);
   RandomState.ReadIndex = 0;
 }
 }  // namespace
@@ -41,7 +41,7 @@ int CpuHasMmx() {
 
 void SeedRandom(uint32_t seed) {
   uint32_t x = seed;
-  for (int i = 0; i < N; ++i) {
+  for (int i = 0; i < kN; ++i) {
     uint32_t word = x & 0xFFFF0000u;
     x = 69069u * x + 1u;
     word |= x >> 16;
@@ -59,10 +59,10 @@ void GenerateRandomBlock() {
     return;
   }
   uint32_t* s = RandomState.State;
-  for (int i = 0; i < N - M; ++i) s[i] = Twist(s[i], s[i + 1], s[i + M]);
+  for (int i = 0; i < kN - kM; ++i) s[i] = Twist(s[i], s[i + 1], s[i + kM]);
   // The scratch word stands in for word 0 (already renewed) at the last step.
-  s[N] = s[0];
-  for (int i = N - M; i < N; ++i) s[i] = Twist(s[i], s[i + 1], s[i - (N - M)]);
+  s[kN] = s[0];
+  for (int i = kN - kM; i < kN; ++i) s[i] = Twist(s[i], s[i + 1], s[i - (kN - kM)]);
   TemperBlock();
 }
 
@@ -72,23 +72,23 @@ void GenerateRandomBlock() {
 void GenerateRandomBlockMmx() {
   uint32_t* s = RandomState.State;
   int i = 0;
-  for (; i + 1 < N - M; i += 2) {
-    uint32_t a = Twist(s[i], s[i + 1], s[i + M]);
-    uint32_t b = Twist(s[i + 1], s[i + 2], s[i + 1 + M]);
+  for (; i + 1 < kN - kM; i += 2) {
+    uint32_t a = Twist(s[i], s[i + 1], s[i + kM]);
+    uint32_t b = Twist(s[i + 1], s[i + 2], s[i + 1 + kM]);
     s[i] = a;
     s[i + 1] = b;
   }
-  s[i] = Twist(s[i], s[i + 1], s[i + M]);  // the odd step at 226
+  s[i] = Twist(s[i], s[i + 1], s[i + kM]);  // the odd step at 226
   ++i;
-  s[N] = s[0];
-  for (; i + 1 < N; i += 2) {
-    uint32_t a = Twist(s[i], s[i + 1], s[i - (N - M)]);
-    uint32_t b = Twist(s[i + 1], s[i + 2], s[i + 1 - (N - M)]);
+  s[kN] = s[0];
+  for (; i + 1 < kN; i += 2) {
+    uint32_t a = Twist(s[i], s[i + 1], s[i - (kN - kM)]);
+    uint32_t b = Twist(s[i + 1], s[i + 2], s[i + 1 - (kN - kM)]);
     s[i] = a;
     s[i + 1] = b;
   }
-  if (i < N) s[i] = Twist(s[i], s[i + 1], s[i - (N - M)]);  // the odd last step reads the scratch word
-  for (int t = 0; t + 1 < N; t += 2) {
+  if (i < kN) s[i] = Twist(s[i], s[i + 1], s[i - (kN - kM)]);  // the odd last step reads the scratch word
+  for (int t = 0; t + 1 < kN; t += 2) {
     RandomState.Output[t] = Temper(s[t]);
     RandomState.Output[t + 1] = Temper(s[t + 1]);
   }
@@ -96,7 +96,7 @@ void GenerateRandomBlockMmx() {
 }
 
 uint32_t NextRandom32() {
-  if (RandomState.ReadIndex < 0 || RandomState.ReadIndex >= N) {
+  if (RandomState.ReadIndex < 0 || RandomState.ReadIndex >= kN) {
     if (!RandomState.Seeded) SeedRandom(4357u);
     GenerateRandomBlock();
   }

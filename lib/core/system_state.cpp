@@ -12,9 +12,9 @@ static_assert(offsetof(SystemStateBlock, Kept) == 0, "the kept part heads the bl
 void ResetSystemState() {
   // Everything after the kept part is zeroed; the kept part is left in place
   // (it holds the lock and the allocator list, which may be live right now).
-  constexpr size_t keptEnd = sizeof(SystemStateKept);
-  std::memset(reinterpret_cast<unsigned char*>(&SystemState) + keptEnd, 0,
-              sizeof(SystemStateBlock) - keptEnd);
+  constexpr size_t kKeptEnd = sizeof(SystemStateKept);
+  std::memset(reinterpret_cast<unsigned char*>(&SystemState) + kKeptEnd, 0,
+              sizeof(SystemStateBlock) - kKeptEnd);
 }
 
 SystemInfo* GetSystemInfoBlock() { return &SystemState.Kept.Info; }

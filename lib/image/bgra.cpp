@@ -8,8 +8,8 @@
 #include "image/decoder_io.h"
 
 namespace {
-constexpr uint32_t BGRA_BITS_8 = 0x08080808u;
-constexpr uint32_t BGRA_BITS_16 = 0x10101010u;
+constexpr uint32_t kBgraBits8 = 0x08080808u;
+constexpr uint32_t kBgraBits16 = 0x10101010u;
 }  // namespace
 
 int LoadBgraImage(StreamData* stream, PixelImage* out) {
@@ -17,12 +17,12 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
   if (!DecoderReadExact(stream, header, sizeof header)) return -1;
   if (std::memcmp(header, "BGRA", 4) != 0) return -1;
   uint32_t bits = LoadLe32(header + 4);
-  if (bits != BGRA_BITS_8 && bits != BGRA_BITS_16) return -1;
+  if (bits != kBgraBits8 && bits != kBgraBits16) return -1;
   uint64_t width = LoadLe32(header + 8);
   uint64_t height = LoadLe32(header + 12);
   if (width == 0 || height == 0) return -1;  // an empty image is no image
   uint64_t pixelBytes = width * height * 4;  // both below 2^32: no wrap in 64 bits
-  uint64_t sampleBytes = bits == BGRA_BITS_8 ? 4 : 8;
+  uint64_t sampleBytes = bits == kBgraBits8 ? 4 : 8;
   // Every row must be in the file, and the image within the limits.
   int64_t left = DecoderBytesLeft(stream);
   if (left < 0 || width * height * sampleBytes > uint64_t(left)) return -1;
@@ -30,7 +30,7 @@ int LoadBgraImage(StreamData* stream, PixelImage* out) {
 
   uint8_t* pixels = static_cast<uint8_t*>(TrackedAlloc(size_t(pixelBytes), "", 0));
   if (!pixels) return -1;
-  if (bits == BGRA_BITS_8) {
+  if (bits == kBgraBits8) {
     if (!DecoderReadExact(stream, pixels, size_t(pixelBytes))) {
       TrackedFree(pixels);
       return -1;

@@ -70,11 +70,11 @@ void DecodeRle(const uint8_t* data, size_t size, const RleTarget& target) {
       continue;
     }
     size_t n = value;
-    constexpr size_t perByte = 8 / Bits;
-    size_t bytes = (n + perByte - 1) / perByte;
+    constexpr size_t kPerByte = 8 / Bits;
+    size_t bytes = (n + kPerByte - 1) / kPerByte;
     for (size_t i = 0; i < n; i++) {
-      if (pos + i / perByte >= size) return;
-      c.Put(Sample<Bits>(data[pos + i / perByte], i));
+      if (pos + i / kPerByte >= size) return;
+      c.Put(Sample<Bits>(data[pos + i / kPerByte], i));
     }
     pos += (bytes + 1) & ~size_t{1};
     if (pos > size) return;

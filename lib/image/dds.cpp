@@ -8,11 +8,11 @@
 #include "image/decoder_io.h"
 
 namespace {
-constexpr uint32_t DDSD_PITCH = 0x8;
-constexpr uint32_t DDPF_ALPHAPIXELS = 0x1;
-constexpr uint32_t DDPF_FOURCC = 0x4;
-constexpr uint32_t DDPF_RGB = 0x40;
-constexpr int DDS_HEADER_SIZE = 124;
+constexpr uint32_t kDdsdPitch = 0x8;
+constexpr uint32_t kDdpfAlphaPixels = 0x1;
+constexpr uint32_t kDdpfFourCC = 0x4;
+constexpr uint32_t kDdpfRgb = 0x40;
+constexpr int kDdsHeaderSize = 124;
 
 struct DdsFormatRow {
   int Code, Bits;
@@ -145,7 +145,7 @@ int DecodeDxt(StreamData* stream, int variant, uint32_t width, uint32_t height, 
 int LoadDdsImage(StreamData* stream, PixelImage* out) {
   uint8_t magic[4];
   if (!DecoderReadExact(stream, magic, 4) || std::memcmp(magic, "DDS ", 4) != 0) return -1;
-  uint8_t hd[DDS_HEADER_SIZE];
+  uint8_t hd[kDdsHeaderSize];
   if (!DecoderReadExact(stream, hd, sizeof hd)) return -1;
   uint32_t flags = LoadLe32(hd + 4);
   uint32_t height = LoadLe32(hd + 8), width = LoadLe32(hd + 12);
@@ -156,7 +156,7 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
   uint32_t masks[4] = {LoadLe32(hd + 88), LoadLe32(hd + 92), LoadLe32(hd + 96), LoadLe32(hd + 100)};
   if (width == 0 || height == 0) return -1;
 
-  if (pfFlags & DDPF_FOURCC) {
+  if (pfFlags & kDdpfFourCC) {
     uint8_t cc[4];
     std::memcpy(cc, hd + 80, 4);
     if (cc[0] == 'D' && cc[1] == 'X' && cc[2] == 'T' && cc[3] >= '1' && cc[3] <= '5') {
@@ -168,7 +168,7 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
   int bits = 0;
   uint32_t red = 0, green = 0, blue = 0, alpha = 0;
   bool found = false;
-  if (pfFlags & DDPF_FOURCC) {
+  if (pfFlags & kDdpfFourCC) {
     for (const DdsFormatRow* row = DdsFormatTable; row->Code != -1; ++row) {
       if (uint32_t(row->Code) == fourCC) {
         bits = row->Bits, red = row->Red, green = row->Green, blue = row->Blue, alpha = row->Alpha;
@@ -176,10 +176,10 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
         break;
       }
     }
-  } else if (pfFlags & DDPF_RGB) {
+  } else if (pfFlags & kDdpfRgb) {
     bits = int(bitCount);
     red = masks[0], green = masks[1], blue = masks[2];
-    alpha = (pfFlags & DDPF_ALPHAPIXELS) ? masks[3] : 0;
+    alpha = (pfFlags & kDdpfAlphaPixels) ? masks[3] : 0;
     found = true;
   }
   if (!found || (bits != 16 && bits != 24 && bits != 32)) return -1;
@@ -189,7 +189,7 @@ int LoadDdsImage(StreamData* stream, PixelImage* out) {
     if ((red | green | blue | alpha) & ~limit) return -1;
   }
   uint64_t row = uint64_t(bits / 8) * width;
-  uint64_t pitch = (flags & DDSD_PITCH) ? pitchField : row;
+  uint64_t pitch = (flags & kDdsdPitch) ? pitchField : row;
   if (pitch < row || !ImageWithinLimits(width, height, pitch)) return -1;
   uint64_t dataSize = pitch * height;
   int64_t left = DecoderBytesLeft(stream);

@@ -17,9 +17,9 @@ extern "C" {
 namespace {
 // Larger than libjpeg's own habit of 4 KiB: its Huffman decoder takes a slower
 // path near the end of every buffer, so fewer, longer buffers decode faster.
-constexpr size_t JPEG_BUFFER_SIZE = 65536;
-constexpr int JERR_INPUT_EMPTY_CODE = 42;
-constexpr int JWRN_JPEG_EOF_CODE = 120;
+constexpr size_t kJpegBufferSize = 65536;
+constexpr int kJerrInputEmpty = 42;
+constexpr int kJwrnJpegEof = 120;
 
 struct JpegErrorManager {
   jpeg_error_mgr Manager;
@@ -51,15 +51,15 @@ boolean JpegFillInputBuffer(j_decompress_ptr cinfo) {
   StreamData* s = src->Stream;
   int64_t pos = s->Functions.Tell(s->DataHandle);
   int64_t left = pos < 0 ? 0 : src->Base + src->Size - pos;
-  size_t want = left >= int64_t(JPEG_BUFFER_SIZE) ? JPEG_BUFFER_SIZE : left > 0 ? size_t(left) : 0;
+  size_t want = left >= int64_t(kJpegBufferSize) ? kJpegBufferSize : left > 0 ? size_t(left) : 0;
   // The count is what the stream really delivered, not what was asked for.
   size_t got = want ? s->Functions.Read(src->Buffer, 1, want, s->DataHandle) : 0;
   if (got == 0) {
     if (src->StartOfFile) {
-      cinfo->err->msg_code = JERR_INPUT_EMPTY_CODE;
+      cinfo->err->msg_code = kJerrInputEmpty;
       cinfo->err->error_exit(reinterpret_cast<j_common_ptr>(cinfo));
     }
-    cinfo->err->msg_code = JWRN_JPEG_EOF_CODE;
+    cinfo->err->msg_code = kJwrnJpegEof;
     cinfo->err->emit_message(reinterpret_cast<j_common_ptr>(cinfo), -1);
     src->Buffer[0] = 0xFF;
     src->Buffer[1] = JPEG_EOI;
@@ -89,7 +89,7 @@ void SetJpegStreamSource(j_decompress_ptr cinfo, StreamData* stream) {
     JpegStreamSource* src = static_cast<JpegStreamSource*>((*cinfo->mem->alloc_small)(
         reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(JpegStreamSource)));
     src->Buffer = static_cast<JOCTET*>(
-        (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, JPEG_BUFFER_SIZE));
+        (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, kJpegBufferSize));
     cinfo->src = &src->Manager;
   }
   JpegStreamSource* src = reinterpret_cast<JpegStreamSource*>(cinfo->src);

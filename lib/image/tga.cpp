@@ -8,11 +8,11 @@
 #include "image/decoder_io.h"
 
 namespace {
-constexpr int TGA_HEADER_SIZE = 18;
-constexpr int TGA_FOOTER_SIZE = 26;
+constexpr int kTgaHeaderSize = 18;
+constexpr int kTgaFooterSize = 26;
 // The format's own side limit, well inside the limits of every image.
-constexpr int TGA_MAX_SIDE = 8192;
-static_assert(ImageWithinLimits(TGA_MAX_SIDE, TGA_MAX_SIDE, TGA_MAX_SIDE * 4));
+constexpr int kTgaMaxSide = 8192;
+static_assert(ImageWithinLimits(kTgaMaxSide, kTgaMaxSide, kTgaMaxSide * 4));
 
 struct TgaBuffers {
   uint8_t* Pixels = nullptr;
@@ -72,17 +72,17 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
   // A TGA 2.0 footer marks where the run-length data must stop.
   int64_t fileSize = -1;
   if (fn.Seek(h, 0, 2) == 0) fileSize = fn.Tell(h);
-  if (fileSize < TGA_HEADER_SIZE) return -1;
+  if (fileSize < kTgaHeaderSize) return -1;
   int64_t dataEnd = fileSize;
-  if (fileSize >= TGA_HEADER_SIZE + TGA_FOOTER_SIZE && fn.Seek(h, fileSize - TGA_FOOTER_SIZE, 0) == 0) {
-    uint8_t footer[TGA_FOOTER_SIZE];
+  if (fileSize >= kTgaHeaderSize + kTgaFooterSize && fn.Seek(h, fileSize - kTgaFooterSize, 0) == 0) {
+    uint8_t footer[kTgaFooterSize];
     if (DecoderReadExact(stream, footer, sizeof footer) &&
         std::memcmp(footer + 8, "TRUEVISION-XFILE", 16) == 0 && LoadLe32(footer) == 0) {
-      dataEnd = fileSize - TGA_FOOTER_SIZE;
+      dataEnd = fileSize - kTgaFooterSize;
     }
   }
 
-  uint8_t hd[TGA_HEADER_SIZE];
+  uint8_t hd[kTgaHeaderSize];
   if (fn.Seek(h, 0, 0) != 0 || !DecoderReadExact(stream, hd, sizeof hd)) return -1;
   int idLength = hd[0];
   int mapType = hd[1];
@@ -96,7 +96,7 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
   bool rle = type == 9 || type == 10;
   if (!mapped && type != 2 && type != 10) return -1;
   if (originX != 0 || originY != 0) return -1;
-  if (width == 0 || height == 0 || width > TGA_MAX_SIDE || height > TGA_MAX_SIDE) return -1;
+  if (width == 0 || height == 0 || width > kTgaMaxSide || height > kTgaMaxSide) return -1;
   int depth = mapped ? mapEntryBits : pixelBits;
   if (depth != 16 && depth != 24 && depth != 32) return -1;
   if (mapped && (pixelBits != 8 || mapType != 1 || mapFirst + mapLength > 256)) return -1;
@@ -105,7 +105,7 @@ int LoadTgaImage(StreamData* stream, PixelImage* out) {
 
   // The image ID field, and a colour map that a true-colour image carries
   // anyway, are stepped over.
-  int64_t pos = TGA_HEADER_SIZE + idLength;
+  int64_t pos = kTgaHeaderSize + idLength;
   TgaBuffers buf;
   uint8_t map[256 * 4] = {};
   if (mapped) {
