@@ -10,9 +10,16 @@
 
 #include "core/system_state.h"
 #include "graphics/drawstate.h"
+#include "process_state.h"
 #include "vexlo.h"
 
-TEST(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
+namespace {
+// On SDL's own back end, as a program runs; the library is ended after each
+// test even when it stopped half way.
+class LibrarySmoke : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
   // A title of its own: the class name is the title, and only one copy of a
   // class may run at a time.
   std::random_device rd;
@@ -42,7 +49,7 @@ TEST(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
 
 // Two copies of the program on one desktop: the second finds the first by
 // its window class and ends at once with -1.
-TEST(LibrarySmoke, SecondCopyOfTheProgramIsRefused) {
+TEST_F(LibrarySmoke, SecondCopyOfTheProgramIsRefused) {
   namespace fs = std::filesystem;
   const fs::path program = VX_QUARRY_PATH;
   ASSERT_TRUE(fs::exists(program));
