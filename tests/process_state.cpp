@@ -1,11 +1,12 @@
 #include "process_state.h"
 
 #include <cstring>
-#include <new>
 
 #include "app/service_hooks.h"
 #include "app/startup.h"
 #include "core/hooks.h"
+#include "core/random.h"
+#include "core/sysreport.h"
 #include "core/system_state.h"
 #include "file/archive.h"
 #include "file/fileaccess.h"
@@ -24,6 +25,7 @@
 #include "movie/movie.h"
 #include "network/network.h"
 #include "platform/audio.h"
+#include "platform/cpu.h"
 #include "platform/heap.h"
 #include "platform/input.h"
 #include "platform/input_internal.h"
@@ -31,6 +33,7 @@
 #include "platform/window.h"
 #include "platform/window_backend.h"
 #include "platform/window_fake.h"
+#include "softrender/memimg_tables.h"
 #include "sound/sound.h"
 #include "sound/sound_state.h"
 #include "vexlo.h"
@@ -38,6 +41,10 @@
 namespace teststate {
 
 namespace {
+
+// The renderer's drawing state as the library starts it (its clip points at a
+// rectangle of the renderer's own); read before any test runs.
+const SoftDrawStateBlock g_freshSoftDrawState = SoftDrawState;
 
 // Puts a plain global block back to all zero bytes, as a new process has it.
 template <typename T>
@@ -73,6 +80,9 @@ void ResetSystemState() {
   std::memcpy(static_cast<void*>(&kept.Lock), &lock, sizeof lock);
   PlatSetDebugSink(nullptr);
   PlatHeapFailAfter(-1);
+  PlatSetCpuidHook(nullptr, 1);
+  SetOsVersionSource(nullptr);
+  RandomState = RandomStateBlock{{}, {}, RANDOM_STATE_WORDS, 0, 0};
 }
 
 void ResetWindowSystem() {
@@ -101,6 +111,7 @@ void ResetGraphics() {
   EXPECT_EQ(GraphicsManager.SurfaceData.Count, 0) << "surface data left behind";
   EXPECT_EQ(DirectDrawState.Surfaces.Count, 0) << "2-D surfaces left behind";
   ResetDrawSides();
+  SoftDrawState = g_freshSoftDrawState;
   Zero(GraphicsManager);
   Zero(GraphicsState);
   Zero(DirectDrawState);
@@ -147,6 +158,8 @@ void ResetFiles() {
   EndFileAccess();
   EXPECT_EQ(FileAccess.FileCount, 0) << "files left open";
   EXPECT_EQ(ArchiveTable.Count, 0) << "archives left open";
+  Zero(FileAccess);
+  Zero(ArchiveTable);
   SelectFileAccessBackend(nullptr);
 }
 

@@ -16,6 +16,7 @@
 #include "movie/theora.h"
 #include "platform/heap.h"
 #include "platform/sysinfo.h"
+#include "process_state.h"
 
 namespace movietest {
 
@@ -30,6 +31,7 @@ inline void CaptureLog(const char* text) { CapturedLog() += text; }
 class MovieTest : public ::testing::Test {
  public:
   void SetUp() override {
+    teststate::ResetProcessState();
     InitYuvToRgbTables();
     StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory,
              Scratch.Path.string().c_str());
@@ -45,6 +47,7 @@ class MovieTest : public ::testing::Test {
     SystemState.Kept.StartupDirectory[0] = '\0';
     PlatHeapFailAfter(-1);
     EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, BlocksBefore) << "tracked blocks left behind";
+    teststate::ResetProcessState();
   }
 
   // Writes the bytes as a file and opens it through the file layer.
