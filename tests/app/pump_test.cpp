@@ -166,7 +166,9 @@ TEST_F(PumpTest, InactiveGuardWaitsForActivationThenRestoresGraphs) {
   EXPECT_EQ(Count("RestoreAllGraphSurfaces"), 1);
 }
 
+namespace {
 class PumpWithoutWindow : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(PumpWithoutWindow, AnswersByTheQuitFlag) {
   EXPECT_EQ(PumpWindowMessagesImpl(), 0);

@@ -35,7 +35,9 @@ struct HeapFailureGuard {
 };
 }  // namespace
 
+namespace {
 class TrackedAllocator : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(TrackedAllocator, ListLinksTotalsAndSentinel) {
   const int baseCount = SystemState.Kept.Alloc.BlockCount;

@@ -23,7 +23,9 @@ struct ClockGuard {
 };
 }  // namespace
 
+namespace {
 class Clock : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(Clock, MillisecondClockAndWrapSafeComparisons) {
   ClockGuard guard;
@@ -75,7 +77,9 @@ TEST_F(Clock, MicrosecondCounterSources) {
   EXPECT_LE(uninitialised, NowMicroseconds());
 }
 
+namespace {
 class SystemStateReset : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(SystemStateReset, ResetKeepsTheKeptPart) {
   SystemState.Kept.WindowMode = 1;

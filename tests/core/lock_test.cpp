@@ -30,7 +30,9 @@ bool WaitFor(const std::function<bool()>& condition) {
 }
 }  // namespace
 
+namespace {
 class LibraryLock : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(LibraryLock, RecursionNeedsAsManyUnlocks) {
   LockLibrary();

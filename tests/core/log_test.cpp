@@ -9,7 +9,9 @@ using coretest::DebugText;
 using coretest::FakeNow;
 using coretest::TempLog;
 
+namespace {
 class Log : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(Log, LinePrefixCarriesMillisecondsSinceOpen) {
   TempLog log;

@@ -22,7 +22,9 @@ struct CpuHookGuard {
 };
 }  // namespace
 
+namespace {
 class Random : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(Random, UnseededGeneratorSeedsItselfWith4357) {
   RandomState.Seeded = 0;

@@ -71,7 +71,9 @@ struct Fakes {
 constexpr uint32_t kTsc = 1u << 4, kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26;
 }  // namespace
 
+namespace {
 class SystemReport : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(SystemReport, DefaultVersionIsWindowsXpSp2AndAFullProcessor) {
   TempLog log;

@@ -309,7 +309,9 @@ TEST_F(WindowLayerTest, ScheduledEventsWaitForTheClock) {
   PlatFakeClockRemove();
 }
 
+namespace {
 class WindowClassLock : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(WindowClassLock, SecondHolderIsRefusedUntilReleased) {
   std::random_device rd;
@@ -335,7 +337,9 @@ intptr_t DefaultProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
 }
 }  // namespace
 
+namespace {
 class SdlWindowBackend : public teststate::FreshProcessTest {};
+}  // namespace
 
 TEST_F(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
   ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
