@@ -101,15 +101,14 @@ void ResetWindowSystem() {
 
 void ResetGraphics() {
   if (DirectDrawState.Started || GraphicsManager.Initialised) TermGraphicsDevice();
-  // Graphs, lights and surfaces made without a device (or by a test on its
-  // own) go the same way as the manager's end takes them.
+  EXPECT_EQ(GraphicsManager.Graphs.Count, 0) << "graphs left behind";
+  EXPECT_EQ(GraphicsManager.SurfaceData.Count, 0) << "surface data left behind";
+  EXPECT_EQ(DirectDrawState.Surfaces.Count, 0) << "2-D surfaces left behind";
+  // Whatever was left goes all the same, so the next test starts clean.
   FreeAllGraphHandles(0);
   FreeAllLightHandles();
   DeleteAllSurface2DChecked();
   DeleteAllSurfaceData();
-  EXPECT_EQ(GraphicsManager.Graphs.Count, 0) << "graphs left behind";
-  EXPECT_EQ(GraphicsManager.SurfaceData.Count, 0) << "surface data left behind";
-  EXPECT_EQ(DirectDrawState.Surfaces.Count, 0) << "2-D surfaces left behind";
   ResetDrawSides();
   SoftDrawState = g_freshSoftDrawState;
   Zero(GraphicsManager);
