@@ -550,16 +550,21 @@ const FuzzTarget* FindFuzzTarget(const char* name) {
   return nullptr;
 }
 
+namespace {
+bool g_started = false;
+}  // namespace
+
 void FuzzStartLibrary() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  char dir[] = "/tmp/vxfuzz-XXXXXX";
-  if (mkdtemp(dir)) {
-    g_scratch = dir;
-    std::atexit(RemoveScratch);
-  } else {
-    g_scratch = "/tmp";
+  if (g_started) return;
+  g_started = true;
+  if (g_scratch.empty()) {
+    char dir[] = "/tmp/vxfuzz-XXXXXX";
+    if (mkdtemp(dir)) {
+      g_scratch = dir;
+      std::atexit(RemoveScratch);
+    } else {
+      g_scratch = "/tmp";
+    }
   }
   PlatSetDebugSink(IgnoreDebugText);
   SetLogFileOutputImpl(1);
@@ -571,6 +576,16 @@ void FuzzStartLibrary() {
   // The default font's record is made on first use; it stays.
   static const uint8_t warm[] = {0, 'A'};
   FuzzTextDraw(warm, sizeof warm);
+}
+
+void FuzzEndLibrary() {
+  if (!g_started) return;
+  g_started = false;
+  TerminateFontSystem();
+  TerminateSound();
+  PlatAudioSelectBackend(PLAT_AUDIO_DEVICE);
+  EndFileAccess();
+  PlatSetDebugSink(nullptr);
 }
 
 bool FuzzRunChecked(const FuzzTarget& target, const uint8_t* data, size_t size) {

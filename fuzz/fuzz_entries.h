@@ -22,6 +22,9 @@ const FuzzTarget* FindFuzzTarget(const char* name);
 // Starts what the targets need (file access, the sound layer over its capture
 // back end, the font system, a scratch directory); idempotent.
 void FuzzStartLibrary();
+// Ends what FuzzStartLibrary started; the next FuzzStartLibrary starts it
+// again (the scratch directory stays until the process ends).
+void FuzzEndLibrary();
 
 // Runs one input through a target and checks that the library's tracked
 // allocator holds as many blocks afterwards as before. False (and a line on

@@ -17,6 +17,25 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$JOBS"
 (cd build && ctest -j"$JOBS" --output-on-failure --timeout 300)
 
+# ctest runs each test in a process of its own. Each test binary runs once
+# more as a whole with its tests shuffled: a test that leans on what another
+# left behind, or a library that cannot start again after its end, fails
+# here. The seed is printed; VX_TEST_SEED=N repeats an order.
+SEED=${VX_TEST_SEED:-$((RANDOM % 100000 + 1))}
+echo "Every test binary whole, shuffled with seed $SEED"
+shuffle_failed=""
+for test in build/bin/test_*; do
+  name=$(basename "$test")
+  if ! (cd build && "./bin/$name" --gtest_shuffle --gtest_random_seed="$SEED" >"shuffled-$name.log" 2>&1); then
+    tail -n 60 "build/shuffled-$name.log"
+    shuffle_failed="$shuffle_failed $name"
+  fi
+done
+if [ -n "$shuffle_failed" ]; then
+  echo "Failed whole and shuffled (seed $SEED):$shuffle_failed; logs in build/shuffled-*.log"
+  exit 1
+fi
+
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVX_SANITIZE=ON -DVX_BENCH=OFF
 cmake --build build-asan -j"$JOBS"
 export ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1"

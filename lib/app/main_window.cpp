@@ -253,7 +253,14 @@ int EndMainWindow() {
       PlatPostMessage(window, WM_CLOSE, 0, 0);
   }
   // A quit that came from elsewhere ends the pump before the window is gone.
-  if (PlatIsWindow(window)) PlatDestroyWindow(window);
+  // The destruction then posts a quit of its own that no pump takes any
+  // more: it is taken here, or the next start of the library would end at
+  // its first pump.
+  if (PlatIsWindow(window)) {
+    PlatDestroyWindow(window);
+    PlatMsg quit;
+    while (PlatPeekMessage(&quit, PLAT_THREAD_MESSAGES, 1) && quit.Message != WM_QUIT) {}
+  }
   if (Win().ClassRegistered) {
     PlatUnregisterClass(SystemState.Kept.WindowClassName);
     Win().ClassRegistered = 0;

@@ -284,6 +284,27 @@ const PlatWindowBackend* PlatFakeWindowBackendHooks() { return &kFakeBackend; }
 
 int PlatUseFakeWindowBackend() { return PlatSelectWindowBackend(&kFakeBackend); }
 
+void PlatFakeReset() {
+  {
+    std::lock_guard<std::recursive_mutex> lock(g_mutex);
+    g_script.clear();
+    g_pumpHook = nullptr;
+    g_collections = 0;
+    g_failCreate = g_failStart = 0;
+    g_desktopW = 1024, g_desktopH = 768, g_desktopBits = 32;
+    g_cursorX = g_cursorY = 0;
+    g_cursorVisible = g_screenSaver = 1;
+    g_raises = g_presents = 0;
+    g_frame.clear();
+    g_frameW = g_frameH = 0;
+    g_pads.clear();
+    g_heldElsewhere.clear();
+  }
+  PlatFakeClockRemove();
+  g_now.store(0);
+  g_sleeps.store(0);
+}
+
 void PlatFakeScheduleEvent(uint32_t atMs, PlatNativeEventKind kind, int a, int b, const char* text,
                            PlatWindow window) {
   // A key queued by its virtual key alone has no key code.

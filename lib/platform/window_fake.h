@@ -11,6 +11,11 @@
 // Selects the fake back end; before the first window class is registered.
 // 0, or -1 when the window system already runs.
 int PlatUseFakeWindowBackend();
+// Puts the fake back as a new process has it: no script, pads, pump hook or
+// failures to come, the default desktop and cursor, the counters and the
+// presented frame cleared, no class held elsewhere, the real clock. Windows
+// and classes that still exist are the window layer's and stay.
+void PlatFakeReset();
 
 // ---- Script ------------------------------------------------------------------------
 // Queues a native event, delivered by the first message peek of the window

@@ -166,9 +166,12 @@ TEST_F(PumpTest, InactiveGuardWaitsForActivationThenRestoresGraphs) {
   EXPECT_EQ(Count("RestoreAllGraphSurfaces"), 1);
 }
 
-TEST(PumpWithoutWindow, AnswersByTheQuitFlag) {
+namespace {
+class PumpWithoutWindow : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(PumpWithoutWindow, AnswersByTheQuitFlag) {
   EXPECT_EQ(PumpWindowMessagesImpl(), 0);
   SystemState.Window.Quit = 1;
   EXPECT_EQ(PumpWindowMessagesImpl(), -1);
-  SystemState.Window.Quit = 0;
 }

@@ -10,9 +10,16 @@
 
 #include "core/system_state.h"
 #include "graphics/drawstate.h"
+#include "process_state.h"
 #include "vexlo.h"
 
-TEST(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
+namespace {
+// On SDL's own back end, as a program runs; the library is ended after each
+// test even when it stopped half way.
+class LibrarySmoke : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
   // A title of its own: the class name is the title, and only one copy of a
   // class may run at a time.
   std::random_device rd;
@@ -40,9 +47,40 @@ TEST(LibrarySmoke, HundredFramesHeadlessLeaveNothingBehind) {
   EXPECT_EQ(SystemState.Initialised, 0);
 }
 
+// A program may end the library and start it again: each run draws text,
+// loads a picture and a sound and plays music, and each end leaves nothing.
+TEST_F(LibrarySmoke, TheLibraryStartsAgainAfterItsEnd) {
+  std::random_device rd;
+  const std::string title = "VexloAgain" + std::to_string(rd()) + std::to_string(rd());
+  const std::string assets = std::string(VX_SOURCE_DIR) + "/assets/";
+  SetLogFileOutput(0);
+  SetMainWindowTitle(title.c_str());
+  ChangeWindowMode(1);
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(InitLibrary(), 0) << "run " << run;
+    SetFlipWaitVBlank(0);
+    const int graph = LoadImageFile((assets + "graphic/dot.bmp").c_str(), 0);
+    EXPECT_NE(graph, -1) << "run " << run;
+    const int sound = LoadSoundFile((assets + "sound/kasi.wav").c_str(), 1, -1);
+    EXPECT_NE(sound, -1) << "run " << run;
+    EXPECT_EQ(PlayMusicFile((assets + "sound/violin.mp3").c_str(), 3), 0) << "run " << run;
+    for (int frame = 0; frame < 10; ++frame) {
+      ASSERT_EQ(PumpWindowMessages(), 0) << "run " << run << " frame " << frame;
+      ClearDrawTarget();
+      EXPECT_EQ(DrawGraphPart(0, 0, 0, 0, 8, 8, graph, 1, 0), 0);
+      EXPECT_GT(DrawFormattedText(0, 0, MakeColor(255, 255, 255), "%d", frame), -1);
+      FlipScreen();
+    }
+    EXPECT_EQ(IsMusicFilePlaying(), 1) << "run " << run;
+    ASSERT_EQ(EndLibrary(), 0);
+    EXPECT_EQ(SystemState.Initialised, 0);
+    EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, 0) << "run " << run;
+  }
+}
+
 // Two copies of the program on one desktop: the second finds the first by
 // its window class and ends at once with -1.
-TEST(LibrarySmoke, SecondCopyOfTheProgramIsRefused) {
+TEST_F(LibrarySmoke, SecondCopyOfTheProgramIsRefused) {
   namespace fs = std::filesystem;
   const fs::path program = VX_QUARRY_PATH;
   ASSERT_TRUE(fs::exists(program));

@@ -252,6 +252,21 @@ TEST_F(StartupTest, LibraryCanStartAgainAfterItsEnd) {
   EndLibrary();
 }
 
+// A quit from elsewhere ends the pump before the library's end closes its
+// window; the window is then destroyed directly and the quit its
+// destruction posts must not end the next start at once.
+TEST_F(StartupTest, LibraryStartsAgainAfterEndingOnAQuitFromElsewhere) {
+  ASSERT_EQ(InitLibrary(), 0);
+  PlatPostQuitMessage(0);
+  EXPECT_EQ(PumpWindowMessages(), -1);
+  ASSERT_EQ(EndLibrary(), 0);
+  EXPECT_EQ(PlatFakeNativeWindowCount(), 0);
+  ASSERT_EQ(InitLibrary(), 0);
+  EXPECT_EQ(PumpWindowMessages(), 0);
+  EXPECT_EQ(IsWindowDestroyed(), 0);
+  EndLibrary();
+}
+
 TEST_F(StartupTest, FatalErrorExitEndsTheLibraryAndExitsWith255) {
   EXPECT_EXIT(
       {

@@ -19,6 +19,7 @@
 #include "core/system_state.h"
 #include "platform/window.h"
 #include "platform/window_fake.h"
+#include "process_state.h"
 #include "vexlo.h"
 
 namespace wintest {
@@ -212,11 +213,13 @@ inline std::vector<std::string> CallsAmong(const std::vector<std::string>& names
   return out;
 }
 
-// Each test runs in a process of its own: the fake window back end, a fake
-// clock starting near the given time, the log off, recording services.
+// Each test starts from the state of a new process: the fake window back
+// end, a fake clock starting near the given time, the log off, recording
+// services; it leaves that state behind it again.
 class FakeLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
     PlatFakeClockInstall(StartClock());
     SetLogFileOutput(0);
@@ -230,7 +233,7 @@ class FakeLibraryTest : public ::testing::Test {
     ResetLibraryParts();
     ResetServiceHooks();
     Results().clear();
-    PlatFakeClockRemove();
+    teststate::ResetProcessState();
   }
   virtual uint32_t StartClock() { return 100000; }
   virtual const char* WindowTitle() { return "FakeWindowTest"; }

@@ -8,6 +8,7 @@
 #include "core/alloc.h"
 #include "core_test_util.h"
 #include "platform/heap.h"
+#include "process_state.h"
 
 using coretest::TempLog;
 
@@ -34,7 +35,11 @@ struct HeapFailureGuard {
 };
 }  // namespace
 
-TEST(TrackedAlloc, ListLinksTotalsAndSentinel) {
+namespace {
+class TrackedAllocator : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(TrackedAllocator, ListLinksTotalsAndSentinel) {
   const int baseCount = SystemState.Kept.Alloc.BlockCount;
   const int64_t baseBytes = SystemState.Kept.Alloc.TotalBytes;
   void* a = TrackedAlloc(10, "a.cpp", 1);
@@ -69,14 +74,14 @@ TEST(TrackedAlloc, ListLinksTotalsAndSentinel) {
   EXPECT_EQ(baseCount, SystemState.Kept.Alloc.BlockCount);
 }
 
-TEST(TrackedAlloc, LongFileNameKeepsItsLast15Characters) {
+TEST_F(TrackedAllocator, LongFileNameKeepsItsLast15Characters) {
   void* p = TrackedAlloc(4, "abcdefghijklmnopqrst", 70000);
   EXPECT_STREQ("fghijklmnopqrst", GetAllocHeader(p)->Fields.FileName);
   EXPECT_EQ(uint16_t(70000), GetAllocHeader(p)->Fields.Line);
   TrackedFree(p);
 }
 
-TEST(TrackedAlloc, ZeroSizeBlocksAreLogged) {
+TEST_F(TrackedAllocator, ZeroSizeBlocksAreLogged) {
   TempLog log;
   void* p = TrackedAlloc(0, "", 0);
   ASSERT_NE(nullptr, p);
@@ -89,7 +94,7 @@ TEST(TrackedAlloc, ZeroSizeBlocksAreLogged) {
   EXPECT_EQ("data:<> []\r\n", text.substr(text.size() - 12));
 }
 
-TEST(TrackedAlloc, RecordShowsBytesAsTextAndHex) {
+TEST_F(TrackedAllocator, RecordShowsBytesAsTextAndHex) {
   TempLog log;
   unsigned char* p = static_cast<unsigned char*>(TrackedAlloc(4, "rec.cpp", 9));
   p[0] = 0x41;
@@ -110,7 +115,7 @@ TEST(TrackedAlloc, RecordShowsBytesAsTextAndHex) {
   TrackedFree(p);
 }
 
-TEST(TrackedAlloc, DamagedHeaderIsReported) {
+TEST_F(TrackedAllocator, DamagedHeaderIsReported) {
   TempLog log;
   EXPECT_EQ(0, CheckAllocationHeaders());
   void* a = TrackedAlloc(4, "a", 1);
@@ -130,7 +135,7 @@ TEST(TrackedAlloc, DamagedHeaderIsReported) {
   TrackedFree(a);
 }
 
-TEST(TrackedAlloc, ZeroedAndReallocGrowthAreZero) {
+TEST_F(TrackedAllocator, ZeroedAndReallocGrowthAreZero) {
   unsigned char* z = static_cast<unsigned char*>(TrackedAllocZeroed(100, "", 0));
   for (int i = 0; i < 100; ++i) ASSERT_EQ(0, z[i]);
   const int64_t bytes = SystemState.Kept.Alloc.TotalBytes;
@@ -154,7 +159,7 @@ TEST(TrackedAlloc, ZeroedAndReallocGrowthAreZero) {
   EXPECT_EQ(bytes - 100, SystemState.Kept.Alloc.TotalBytes);
 }
 
-TEST(TrackedAlloc, HeapFailureReturnsNullAndDumpsTheList) {
+TEST_F(TrackedAllocator, HeapFailureReturnsNullAndDumpsTheList) {
   TempLog log;
   HeapFailureGuard guard;
   void* keep = TrackedAlloc(16, "keep.cpp", 3);
@@ -179,7 +184,7 @@ TEST(TrackedAlloc, HeapFailureReturnsNullAndDumpsTheList) {
   TrackedFree(keep);
 }
 
-TEST(TrackedAlloc, TwoThreadsKeepTheListIntact) {
+TEST_F(TrackedAllocator, TwoThreadsKeepTheListIntact) {
   const int baseCount = SystemState.Kept.Alloc.BlockCount;
   const int64_t baseBytes = SystemState.Kept.Alloc.TotalBytes;
   auto worker = [](unsigned seed) {

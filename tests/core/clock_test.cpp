@@ -3,6 +3,7 @@
 #include "core/clock.h"
 #include "core_test_util.h"
 #include "platform/clock.h"
+#include "process_state.h"
 
 using coretest::FakeNow;
 
@@ -22,7 +23,11 @@ struct ClockGuard {
 };
 }  // namespace
 
-TEST(Clock, MillisecondClockAndWrapSafeComparisons) {
+namespace {
+class Clock : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(Clock, MillisecondClockAndWrapSafeComparisons) {
   ClockGuard guard;
   FakeNow() = 0xFFFFFFF0u;
   EXPECT_EQ(0xFFFFFFF0u, GetMillisecondClock());
@@ -34,7 +39,7 @@ TEST(Clock, MillisecondClockAndWrapSafeComparisons) {
   EXPECT_EQ(1, MillisecondDueReached(start, 0, start));
 }
 
-TEST(Clock, MicrosecondCounterSources) {
+TEST_F(Clock, MicrosecondCounterSources) {
   ClockGuard guard;
   FakeNow() = 1234;
   // Nothing usable: milliseconds times 1,000.
@@ -72,7 +77,11 @@ TEST(Clock, MicrosecondCounterSources) {
   EXPECT_LE(uninitialised, NowMicroseconds());
 }
 
-TEST(SystemStateBlock, ResetKeepsTheKeptPart) {
+namespace {
+class SystemStateReset : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(SystemStateReset, ResetKeepsTheKeptPart) {
   SystemState.Kept.WindowMode = 1;
   SystemState.Kept.Log.LogOff = 1;
   StrCopyN(SystemState.Kept.WindowTitle, sizeof SystemState.Kept.WindowTitle, "Quarry");

@@ -10,6 +10,7 @@
 #include "core/lock.h"
 #include "core/system_state.h"
 #include "platform/clock.h"
+#include "process_state.h"
 
 namespace {
 int Waiters() {
@@ -29,7 +30,11 @@ bool WaitFor(const std::function<bool()>& condition) {
 }
 }  // namespace
 
-TEST(LibraryLock, RecursionNeedsAsManyUnlocks) {
+namespace {
+class LibraryLock : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(LibraryLock, RecursionNeedsAsManyUnlocks) {
   LockLibrary();
   LockLibrary();
   std::atomic<bool> got{false};
@@ -50,7 +55,7 @@ TEST(LibraryLock, RecursionNeedsAsManyUnlocks) {
   TerminateLibraryLock();
 }
 
-TEST(LibraryLock, WaitersAcquireInArrivalOrder) {
+TEST_F(LibraryLock, WaitersAcquireInArrivalOrder) {
   LockLibrary();
   std::mutex orderMutex;
   std::string order;
@@ -75,7 +80,7 @@ TEST(LibraryLock, WaitersAcquireInArrivalOrder) {
   TerminateLibraryLock();
 }
 
-TEST(LibraryLock, ReleasedThreadRequeuesBehindWaiters) {
+TEST_F(LibraryLock, ReleasedThreadRequeuesBehindWaiters) {
   LockLibrary();
   std::string order;
   std::thread a([&] {
@@ -94,7 +99,7 @@ TEST(LibraryLock, ReleasedThreadRequeuesBehindWaiters) {
   TerminateLibraryLock();
 }
 
-TEST(LibraryLock, ConcurrentFirstUseAndRebuildAfterTeardown) {
+TEST_F(LibraryLock, ConcurrentFirstUseAndRebuildAfterTeardown) {
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(0, SystemState.Kept.Lock.SetUp);
     std::atomic<bool> go{false};
@@ -121,7 +126,7 @@ TEST(LibraryLock, ConcurrentFirstUseAndRebuildAfterTeardown) {
   }
 }
 
-TEST(LibraryLock, UnlockByAThreadThatDoesNotHoldItIsIgnored) {
+TEST_F(LibraryLock, UnlockByAThreadThatDoesNotHoldItIsIgnored) {
   LockLibrary();
   std::thread stranger([] { UnlockLibrary(); });
   stranger.join();
@@ -133,7 +138,7 @@ TEST(LibraryLock, UnlockByAThreadThatDoesNotHoldItIsIgnored) {
   TerminateLibraryLock();
 }
 
-TEST(LibraryLock, SurvivesTheResetOfSystemState) {
+TEST_F(LibraryLock, SurvivesTheResetOfSystemState) {
   LockLibrary();
   ResetSystemState();
   EXPECT_EQ(1, SystemState.Kept.Lock.Locked);

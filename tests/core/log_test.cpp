@@ -3,12 +3,17 @@
 #include <string>
 
 #include "core_test_util.h"
+#include "process_state.h"
 
 using coretest::DebugText;
 using coretest::FakeNow;
 using coretest::TempLog;
 
-TEST(Log, LinePrefixCarriesMillisecondsSinceOpen) {
+namespace {
+class Log : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(Log, LinePrefixCarriesMillisecondsSinceOpen) {
   TempLog log;
   FakeNow() = 1234;
   LogWrite("abc\n");
@@ -19,7 +24,7 @@ TEST(Log, LinePrefixCarriesMillisecondsSinceOpen) {
   EXPECT_EQ("abc\r\nn=7\r\n", DebugText());
 }
 
-TEST(Log, IndentationTabsStartEachLineAndReachTheDebugger) {
+TEST_F(Log, IndentationTabsStartEachLineAndReachTheDebugger) {
   TempLog log;
   LogIndentIncrease();
   LogIndentIncrease();
@@ -34,14 +39,14 @@ TEST(Log, IndentationTabsStartEachLineAndReachTheDebugger) {
   EXPECT_EQ("\t\ttwo\r\n\ta\r\nb\r\nzero\r\n", DebugText());
 }
 
-TEST(Log, DeepIndentationIsWrittenWhole) {
+TEST_F(Log, DeepIndentationIsWrittenWhole) {
   TempLog log;
   for (int i = 0; i < 700; ++i) LogIndentIncrease();
   LogWrite("x\n");
   EXPECT_EQ("0:" + std::string(700, '\t') + "x\r\n", log.Contents());
 }
 
-TEST(Log, OpenLineContinuesWithoutPrefix) {
+TEST_F(Log, OpenLineContinuesWithoutPrefix) {
   TempLog log;
   LogWrite("mem alloc  ");
   EXPECT_EQ(1, SystemState.Log.LineOpen);
@@ -52,7 +57,7 @@ TEST(Log, OpenLineContinuesWithoutPrefix) {
   EXPECT_EQ("0:mem alloc  record\r\n", log.Contents());
 }
 
-TEST(Log, LineEndConversion) {
+TEST_F(Log, LineEndConversion) {
   TempLog log;
   LogWrite("a\nb");  // converted; the line stays open
   EXPECT_EQ(1, SystemState.Log.LineOpen);
@@ -62,7 +67,7 @@ TEST(Log, LineEndConversion) {
   EXPECT_EQ("0:a\r\nb\r\n0:x\r\ny\r\nz\nw\n", log.Contents());
 }
 
-TEST(Log, ShiftJisPairsAreNeverSplitOrTakenForLineEnds) {
+TEST_F(Log, ShiftJisPairsAreNeverSplitOrTakenForLineEnds) {
   TempLog log;
   // 0x83 0x5C is one character whose second byte is '\'; a lead byte takes a
   // following "\n" as its second byte, so that one is not converted.
@@ -70,14 +75,14 @@ TEST(Log, ShiftJisPairsAreNeverSplitOrTakenForLineEnds) {
   EXPECT_EQ(std::string("0:\x83\x5C\r\n\x81\nX\r\n"), log.Contents());
 }
 
-TEST(Log, LoneLeadByteAtTheEndStopsAtTheTerminator) {
+TEST_F(Log, LoneLeadByteAtTheEndStopsAtTheTerminator) {
   TempLog log;
   LogWrite("ab\x81");
   LogWrite("\n");
   EXPECT_EQ(std::string("0:ab\x81\r\n"), log.Contents());
 }
 
-TEST(Log, LongTextsAreWrittenWholeAndPrintfIsBounded) {
+TEST_F(Log, LongTextsAreWrittenWholeAndPrintfIsBounded) {
   TempLog log;
   std::string lines;
   for (int i = 0; i < 200; ++i) lines += "line\n";  // 1,000 bytes, converted to 1,200
@@ -93,7 +98,7 @@ TEST(Log, LongTextsAreWrittenWholeAndPrintfIsBounded) {
   EXPECT_EQ("0:" + std::string(1022, 'q') + "\r\n", last);
 }
 
-TEST(Log, SwitchedOffBeforeInitWritesNothingAnywhere) {
+TEST_F(Log, SwitchedOffBeforeInitWritesNothingAnywhere) {
   TempLog log(false);
   SetLogFileOutputImpl(0);
   EXPECT_EQ(1, LogFileInit());
@@ -105,7 +110,7 @@ TEST(Log, SwitchedOffBeforeInitWritesNothingAnywhere) {
   EXPECT_EQ(0, SystemState.Kept.Log.LogOff);
 }
 
-TEST(Log, OldFileIsEmptiedAtInit) {
+TEST_F(Log, OldFileIsEmptiedAtInit) {
   TempLog log(false);
   {
     std::ofstream old(log.LogFile(), std::ios::binary);
@@ -117,7 +122,7 @@ TEST(Log, OldFileIsEmptiedAtInit) {
   EXPECT_EQ("0:new\r\n", log.Contents());
 }
 
-TEST(Log, NothingIsWrittenWithoutDirectoryOrWithBadOne) {
+TEST_F(Log, NothingIsWrittenWithoutDirectoryOrWithBadOne) {
   TempLog log;
   SystemState.Kept.StartupDirectory[0] = '\0';
   LogWrite("lost\n");
@@ -130,4 +135,4 @@ TEST(Log, NothingIsWrittenWithoutDirectoryOrWithBadOne) {
   EXPECT_EQ("", log.Contents());
 }
 
-TEST(Log, ScreenLogIsNeverActive) { EXPECT_EQ(0, IsScreenLogActive()); }
+TEST_F(Log, ScreenLogIsNeverActive) { EXPECT_EQ(0, IsScreenLogActive()); }

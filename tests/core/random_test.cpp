@@ -5,6 +5,7 @@
 
 #include "core/random.h"
 #include "platform/cpu.h"
+#include "process_state.h"
 
 namespace {
 void NoMmxCpu(uint32_t leaf, PlatCpuidRegs* out) {
@@ -21,13 +22,17 @@ struct CpuHookGuard {
 };
 }  // namespace
 
-TEST(Random, UnseededGeneratorSeedsItselfWith4357) {
+namespace {
+class Random : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(Random, UnseededGeneratorSeedsItselfWith4357) {
   RandomState.Seeded = 0;
   RandomState.ReadIndex = RANDOM_STATE_WORDS;
   EXPECT_EQ(1044672925u, NextRandom32());
 }
 
-TEST(Random, KnownOutputsAfterSeeding) {
+TEST_F(Random, KnownOutputsAfterSeeding) {
   SeedRandom(4357);
   EXPECT_EQ(2867219139u, NextRandom32());
   EXPECT_EQ(1585203162u, NextRandom32());
@@ -37,7 +42,7 @@ TEST(Random, KnownOutputsAfterSeeding) {
   EXPECT_EQ(1044672925u, NextRandom32());
 }
 
-TEST(Random, PairedAndPlainGeneratorsAgree) {
+TEST_F(Random, PairedAndPlainGeneratorsAgree) {
   CpuHookGuard guard;
   for (uint32_t seed : {4357u, 0u, 1u, 0xFFFFFFFFu, 123456789u}) {
     PlatSetCpuidHook(NoMmxCpu, 1);
@@ -59,7 +64,7 @@ TEST(Random, PairedAndPlainGeneratorsAgree) {
   }
 }
 
-TEST(Random, CpuHasMmxFollowsCpuid) {
+TEST_F(Random, CpuHasMmxFollowsCpuid) {
   CpuHookGuard guard;
   PlatSetCpuidHook(MmxCpu, 1);
   EXPECT_EQ(1, CpuHasMmx());
@@ -69,7 +74,7 @@ TEST(Random, CpuHasMmxFollowsCpuid) {
   EXPECT_EQ(0, CpuHasMmx());
 }
 
-TEST(Random, GetRandomIntStaysInRange) {
+TEST_F(Random, GetRandomIntStaysInRange) {
   SeedRandom(99);
   std::set<int> seen;
   for (int i = 0; i < 5000; ++i) {

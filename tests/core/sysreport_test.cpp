@@ -6,6 +6,7 @@
 #include "core/sysreport.h"
 #include "core_test_util.h"
 #include "platform/cpu.h"
+#include "process_state.h"
 
 using coretest::FakeNow;
 using coretest::TempLog;
@@ -70,7 +71,11 @@ struct Fakes {
 constexpr uint32_t kTsc = 1u << 4, kMmx = 1u << 23, kSse = 1u << 25, kSse2 = 1u << 26;
 }  // namespace
 
-TEST(SystemReport, DefaultVersionIsWindowsXpSp2AndAFullProcessor) {
+namespace {
+class SystemReport : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(SystemReport, DefaultVersionIsWindowsXpSp2AndAFullProcessor) {
   TempLog log;
   Fakes fakes;
   g_edx1 = kTsc | kMmx | kSse | kSse2;
@@ -107,7 +112,7 @@ TEST(SystemReport, DefaultVersionIsWindowsXpSp2AndAFullProcessor) {
   EXPECT_EQ(expectedEnd, text.substr(text.size() - expectedEnd.size())) << text;
 }
 
-TEST(SystemReport, ProcessorWithoutCpuid) {
+TEST_F(SystemReport, ProcessorWithoutCpuid) {
   TempLog log;
   Fakes fakes;
   PlatSetCpuidHook(FakeCpu, 0);
@@ -122,7 +127,7 @@ TEST(SystemReport, ProcessorWithoutCpuid) {
   EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
 }
 
-TEST(SystemReport, MmxWithoutSseAndNoBrand) {
+TEST_F(SystemReport, MmxWithoutSseAndNoBrand) {
   TempLog log;
   Fakes fakes;
   g_edx1 = kMmx;
@@ -143,7 +148,7 @@ TEST(SystemReport, MmxWithoutSseAndNoBrand) {
   EXPECT_EQ(0, SystemState.Kept.CpuMmxFlag);
 }
 
-TEST(SystemReport, VersionTable) {
+TEST_F(SystemReport, VersionTable) {
   TempLog log;
   Fakes fakes;
   g_edx1 = 0;
@@ -176,7 +181,7 @@ TEST(SystemReport, VersionTable) {
   EXPECT_STREQ("Windows ( Build 19045  )", SystemState.Kept.Info.OsText);
 }
 
-TEST(SystemReport, LogOffStillSetsEverything) {
+TEST_F(SystemReport, LogOffStillSetsEverything) {
   TempLog log(false);
   Fakes fakes;
   SetLogFileOutputImpl(0);
@@ -195,7 +200,7 @@ TEST(SystemReport, LogOffStillSetsEverything) {
   EXPECT_GT(SystemState.Kept.CpuClockHz, 0u);
 }
 
-TEST(SystemReport, RealProcessorRateIsMeasuredOverRealTime) {
+TEST_F(SystemReport, RealProcessorRateIsMeasuredOverRealTime) {
   // The real processor and clock: the rate must be plausible (0.2-20 GHz).
   TempLog log;
   PlatSetMillisecondHook(nullptr);

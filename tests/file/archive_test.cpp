@@ -10,6 +10,7 @@
 #include "file/openfile.h"
 #include "file/vlkformat.h"
 #include "file_test_util.h"
+#include "process_state.h"
 
 namespace {
 
@@ -32,8 +33,11 @@ std::vector<ArchiveWriterMember> DataMembers() {
 
 class ArchiveFiles : public ::testing::Test {
  protected:
-  void SetUp() override { InitFileAccess(); }
-  void TearDown() override { EndFileAccess(); }
+  void SetUp() override {
+    teststate::ResetProcessState();
+    InitFileAccess();
+  }
+  void TearDown() override { teststate::ResetProcessState(); }
   void Write(const char* name, const std::vector<ArchiveWriterMember>& members,
              ArchiveWriterOptions options = {}) {
     filetest::WriteBytes(dir_.Path / name, filetest::BuildArchiveBytes(members, options));

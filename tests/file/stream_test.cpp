@@ -7,6 +7,7 @@
 #include "file/openfile.h"
 #include "file/stream.h"
 #include "file_test_util.h"
+#include "process_state.h"
 
 namespace {
 
@@ -55,7 +56,9 @@ TEST(MemoryStream, SeekClampsAndHugeCountsDoNotWrap) {
   CloseMemoryStream(h);
 }
 
-TEST(FileAccessTable, HandleIndexAndDispatchToInstalledSet) {
+class FileAccessTable : public teststate::FreshProcessTest {};
+
+TEST_F(FileAccessTable, HandleIndexAndDispatchToInstalledSet) {
   EXPECT_EQ((FILE_HANDLE_TAG | 3u) & FILE_HANDLE_INDEX_MASK, 3u);
   filetest::ScratchDir dir;
   InitFileAccess();

@@ -12,6 +12,7 @@
 #include "file/stream.h"
 #include "file/winfile.h"
 #include "file_test_util.h"
+#include "process_state.h"
 
 namespace {
 
@@ -20,8 +21,16 @@ using filetest::Text;
 
 class ArchiveSlots : public ::testing::Test {
  protected:
-  void SetUp() override { InitFileAccess(); }
-  void TearDown() override { EndFileAccess(); }
+  void SetUp() override {
+    teststate::ResetProcessState();
+    InitFileAccess();
+  }
+  void TearDown() override {
+    // The references the test took itself go back, so the end closes the archives.
+    for (int i = 0; i < ARCHIVE_MAX; ++i)
+      while (ArchiveTable.Slots[i] && ArchiveTable.Slots[i]->RefCount > 0) ReleaseArchive(i);
+    teststate::ResetProcessState();
+  }
   int Open(const std::string& name) {
     filetest::WriteBytes(dir_.Path / name, filetest::BuildArchiveBytes({{"x.txt", Text(name), false}}));
     return OpenArchiveCached(-1, name.c_str());

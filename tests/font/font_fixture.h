@@ -9,6 +9,7 @@
 #include "font/font.h"
 #include "font/font_state.h"
 #include "font/text_draw.h"
+#include "process_state.h"
 
 namespace fonttest {
 
@@ -65,8 +66,11 @@ struct Canvas {
 
 class FontTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(InitializeFontSystem(), 0) << "no Japanese gothic face installed"; }
-  void TearDown() override { TerminateFontSystem(); }
+  void SetUp() override {
+    teststate::ResetProcessState();
+    ASSERT_EQ(InitializeFontSystem(), 0) << "no Japanese gothic face installed";
+  }
+  void TearDown() override { teststate::ResetProcessState(); }
 };
 
 }  // namespace fonttest

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "font_fixture.h"
+#include "process_state.h"
 
 namespace {
 
@@ -236,7 +237,9 @@ TEST_F(FontTest, RandomBytesAndFarPositionsNeverCrash) {
   }
 }
 
-TEST(FontNotStarted, DrawsNothing) {
+class FontNotStarted : public teststate::FreshProcessTest {};
+
+TEST_F(FontNotStarted, DrawsNothing) {
   Canvas c(10, 10);
   EXPECT_EQ(DrawDefaultFontStringTo(&c.Target, 0, 0, "a", kWhite, 0), -1);
   EXPECT_EQ(GetDefaultFontStringWidth("a"), 0);

@@ -11,11 +11,26 @@
 
 #include "../../fuzz/fuzz_entries.h"
 #include "core/alloc.h"
+#include "process_state.h"
 
 namespace fs = std::filesystem;
 
-TEST(FuzzRegressions, EveryKeptInputPassesItsTarget) {
-  FuzzStartLibrary();
+namespace {
+// What the targets need, started for each test and ended after it.
+class FuzzRegressions : public teststate::FreshProcessTest {
+ protected:
+  void SetUp() override {
+    FreshProcessTest::SetUp();
+    FuzzStartLibrary();
+  }
+  void TearDown() override {
+    FuzzEndLibrary();
+    FreshProcessTest::TearDown();
+  }
+};
+}  // namespace
+
+TEST_F(FuzzRegressions, EveryKeptInputPassesItsTarget) {
   const fs::path root = fs::path(VX_SOURCE_DIR) / "fuzz" / "regressions";
   ASSERT_TRUE(fs::is_directory(root));
   int replayed = 0;
@@ -33,8 +48,7 @@ TEST(FuzzRegressions, EveryKeptInputPassesItsTarget) {
   EXPECT_GT(replayed, 0);
 }
 
-TEST(FuzzRegressions, EveryTargetTakesEmptyAndTinyInputs) {
-  FuzzStartLibrary();
+TEST_F(FuzzRegressions, EveryTargetTakesEmptyAndTinyInputs) {
   for (const FuzzTarget* t = kFuzzTargets; t->Name; ++t) {
     for (size_t size = 0; size <= 4; ++size) {
       const std::vector<uint8_t> data(size, 0xFF);
@@ -45,7 +59,7 @@ TEST(FuzzRegressions, EveryTargetTakesEmptyAndTinyInputs) {
 
 // An input that leaves a tracked block behind is reported; one that frees
 // what it takes is not.
-TEST(FuzzRegressions, ABlockLeftBehindIsCaught) {
+TEST_F(FuzzRegressions, ABlockLeftBehindIsCaught) {
   static void* kept = nullptr;
   const FuzzTarget leaking{"leaking", [](const uint8_t*, size_t) { kept = TrackedAlloc(8, "", 0); }};
   const FuzzTarget tidy{"tidy", [](const uint8_t*, size_t) { TrackedFree(TrackedAlloc(8, "", 0)); }};

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "process_state.h"
 #include "vexlo.h"
 
 namespace {
@@ -129,12 +130,14 @@ TEST(Assets, SoundsArePcmWavAndTheMusicIsAnMp3) {
 
 namespace {
 
+class LibraryAssets : public teststate::FreshProcessTest {};
+
 // The library itself reads every file the game loads (headless).
-TEST(Assets, LibraryLoadsEveryPictureSoundAndTheMusic) {
+TEST_F(LibraryAssets, LibraryLoadsEveryPictureSoundAndTheMusic) {
   // Headless whatever the runner passes on: no window, no sound card.
   setenv("SDL_VIDEODRIVER", "dummy", 1);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  fs::current_path(fs::path(VX_SOURCE_DIR) / "assets");
+  teststate::InDirectory inAssets(fs::path(VX_SOURCE_DIR) / "assets");
   SetLogFileOutput(0);
   ChangeWindowMode(1);
   ASSERT_EQ(InitLibrary(), 0);

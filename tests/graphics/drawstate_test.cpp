@@ -181,8 +181,9 @@ TEST_F(Graphics32Test, ColoursOnAnXrgbScreenSetTheUnusedByte) {
   EXPECT_EQ(bits, 32);
 }
 
-TEST(PaletteScreen, ColoursAreTheNearestPaletteEntryLowestFirst) {
-  const int savedBits = DirectDrawState.ScreenBits;
+class PaletteScreen : public teststate::FreshProcessTest {};
+
+TEST_F(PaletteScreen, ColoursAreTheNearestPaletteEntryLowestFirst) {
   DirectDrawState.ScreenBits = 8;
   for (int i = 0; i < 256; ++i) DirectDrawState.ScreenPalette[i] = ScreenPaletteEntry{uint8_t(i), 0, 0, 0};
   DirectDrawState.ScreenPalette[3] = ScreenPaletteEntry{10, 200, 30, 0};
@@ -193,7 +194,6 @@ TEST(PaletteScreen, ColoursAreTheNearestPaletteEntryLowestFirst) {
   EXPECT_EQ(SplitColorValue(7, &r, &g, &b), 0);
   EXPECT_EQ(g, 200);
   EXPECT_EQ(SplitColorValue(256, &r, &g, &b), -1);
-  DirectDrawState.ScreenBits = savedBits;
 }
 
 }  // namespace

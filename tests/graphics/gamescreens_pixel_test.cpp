@@ -11,6 +11,7 @@
 #include "graphics/soft/display.h"
 #include "image/imagedecode.h"
 #include "image/pixelimage.h"
+#include "process_state.h"
 #include "screens.h"
 #include "vexlo.h"
 
@@ -44,6 +45,8 @@ uint32_t Screen(uint32_t rgb) {
 class GameScreensTest : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
+    previous_ = std::filesystem::current_path();
     std::filesystem::current_path(VX_BINARY_DIR "/bin");
     SetLogFileOutput(0);
     // A class name of its own: tests running side by side are not second copies.
@@ -62,8 +65,12 @@ class GameScreensTest : public ::testing::TestWithParam<int> {
     ASSERT_EQ(SetDrawTarget(DRAW_TARGET_BACK), 0);
     ASSERT_EQ(ClearDrawTarget(), 0);
   }
-  void TearDown() override { EndLibrary(); }
+  void TearDown() override {
+    teststate::ResetProcessState();
+    std::filesystem::current_path(previous_);
+  }
   GameSession session_;
+  std::filesystem::path previous_;
 };
 
 TEST_P(GameScreensTest, TitleShowsThePictureTheCursorAndBlackWhereThePictureIsBlack) {

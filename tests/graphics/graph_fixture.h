@@ -13,13 +13,15 @@
 #include "graphics/graph.h"
 #include "graphics/graphics_manager.h"
 #include "graphics/soft/display.h"
+#include "process_state.h"
 #include "softrender/memimg.h"
 
 namespace graphtest {
 
-// Starts software drawing at `bits` (16 or 32) with the window taken as
-// active, so no entry waits for it.
+// Starts software drawing at `bits` (16 or 32) from the state of a new
+// process, with the window taken as active, so no entry waits for it.
 inline void StartGraphics(int bits) {
+  teststate::ResetProcessState();
   SystemState.Window.Active = 1;
   ASSERT_EQ(SetScreenModeSetting(640, 480, bits), 0);
   SelectRenderMode(0);
@@ -27,9 +29,11 @@ inline void StartGraphics(int bits) {
   ASSERT_EQ(GraphicsManager.Initialised, 1);
 }
 
+// Ends the device and leaves the process as the test found it.
 inline void EndGraphics() {
   ResetDrawSides();
   TermGraphicsDevice();
+  teststate::ResetProcessState();
 }
 
 // The raw pixel of a library image.

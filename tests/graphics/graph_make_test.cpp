@@ -50,14 +50,15 @@ class GraphFileTest : public Graphics16Test {
            ("vx_graph_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(dir_);
+    previous_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
   }
   void TearDown() override {
     Graphics16Test::TearDown();
-    std::filesystem::current_path(std::filesystem::temp_directory_path());
+    std::filesystem::current_path(previous_);
     std::filesystem::remove_all(dir_);
   }
-  std::filesystem::path dir_;
+  std::filesystem::path dir_, previous_;
 };
 
 TEST_F(Graphics16Test, AGraphFromADecodedImageHoldsItsPixelsAndLeavesTheImageAlone) {

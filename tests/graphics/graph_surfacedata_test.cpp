@@ -58,7 +58,10 @@ TEST_F(Graphics16Test, TextureRequestsAreNormalisedAndDrawnInSoftware) {
   DeleteSurfaceData(h);
 }
 
-TEST(SurfaceDataWithoutSoftware, ADeviceSurfaceCannotBeMadeAndLeavesNoRecord) {
+// Without a software-drawing request, as a new process starts.
+class SurfaceDataWithoutSoftware : public teststate::FreshProcessTest {};
+
+TEST_F(SurfaceDataWithoutSoftware, ADeviceSurfaceCannotBeMadeAndLeavesNoRecord) {
   const SurfaceFormatRequest q = Request(0, 0, 1, 0, 16);
   const int count = GraphicsManager.SurfaceData.Count;
   EXPECT_EQ(AddSurfaceData(1, 8, 8, 0, &q), -1);

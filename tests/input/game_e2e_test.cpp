@@ -19,6 +19,7 @@
 #include "platform/window_fake.h"
 #include "platform/window_lock.h"
 #include "platform/window_sdl.h"
+#include "process_state.h"
 #include "screens.h"
 #include "vexlo.h"
 
@@ -65,9 +66,13 @@ std::string MatchScript(uint32_t playMs) {
   return s;
 }
 
-TEST(GameEndToEnd, ScriptedPlayerLosesARoundToTheComputerAndTheMatchEnds) {
+// Tests that run the whole library start from, and leave, a new process's state.
+class GameEndToEnd : public teststate::FreshProcessTest {};
+class LibraryInput : public teststate::FreshProcessTest {};
+
+TEST_F(GameEndToEnd, ScriptedPlayerLosesARoundToTheComputerAndTheMatchEnds) {
   ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
-  std::filesystem::current_path(VX_BINARY_DIR "/bin");
+  teststate::InDirectory inBin(VX_BINARY_DIR "/bin");
   PlatSetMillisecondHook(FakeNow);
   PlatSetSleepHook(FakeSleep);
   PrivateClassLocks locks;
@@ -109,8 +114,6 @@ TEST(GameEndToEnd, ScriptedPlayerLosesARoundToTheComputerAndTheMatchEnds) {
   // The computer player's well (right) won the only round needed.
   EXPECT_EQ(session.boards[1].roundsWon, 1);
   EXPECT_EQ(session.boards[0].roundsWon, 0);
-  PlatSetMillisecondHook(nullptr);
-  PlatSetSleepHook(nullptr);
 }
 
 // The scripted window back end: what it delivers reaches the library's key
@@ -118,6 +121,7 @@ TEST(GameEndToEnd, ScriptedPlayerLosesARoundToTheComputerAndTheMatchEnds) {
 class FakeBackEndLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
     SetLogFileOutput(0);
     SetMainWindowTitle("QuarryFakeInput");
@@ -125,11 +129,7 @@ class FakeBackEndLibrary : public ::testing::Test {
     PlatFakeQueueEvent(PlatNativeEventKind::FocusGained);
     PumpWindowMessages();
   }
-  void TearDown() override {
-    EndLibrary();
-    PlatFakeUnplugAllPads();
-    PlatSelectWindowBackend(PlatSdlWindowBackend());
-  }
+  void TearDown() override { teststate::ResetProcessState(); }
 };
 
 TEST_F(FakeBackEndLibrary, AKeyPressReachesTheKeyStateAndTheWindow) {
@@ -190,7 +190,7 @@ TEST_F(FakeBackEndLibrary, PadButtonsAndHatsReachThePadStateAsPadsComeAndGo) {
   EXPECT_EQ(ms, 300u);
 }
 
-TEST(LibraryInput, SdlPadsArePluggedInAndOutWhileRunning) {
+TEST_F(LibraryInput, SdlPadsArePluggedInAndOutWhileRunning) {
   ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
   SetLogFileOutput(0);
   SetMainWindowTitle("QuarryInputPads");
@@ -228,7 +228,7 @@ std::string ReadText(const std::string& path) {
   return text.str();
 }
 
-TEST(GameEndToEnd, QuarryProgramPlaysARoundToItsEndFromAScript) {
+TEST_F(GameEndToEnd, QuarryProgramPlaysARoundToItsEndFromAScript) {
   // A directory of its own: other builds may run this test at the same time.
   const std::string dir =
       ::testing::TempDir() + "/quarry_input_e2e_" + std::to_string(std::random_device{}());

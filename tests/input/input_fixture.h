@@ -10,6 +10,7 @@
 #include "platform/input.h"
 #include "platform/window_backend.h"
 #include "platform/window_fake.h"
+#include "process_state.h"
 
 namespace inputtest {
 
@@ -21,6 +22,7 @@ inline uint32_t Now() { return g_now; }
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
     g_active = 1;
     g_now = 1000;
@@ -29,12 +31,7 @@ class InputTest : public ::testing::Test {
     ASSERT_EQ(InitInput(), 0);
     InitCharCodeBuffer();
   }
-  void TearDown() override {
-    TermInput();
-    PlatFakeUnplugAllPads();
-    SetInputActiveQuery(nullptr);
-    PlatSetMillisecondHook(nullptr);
-  }
+  void TearDown() override { teststate::ResetProcessState(); }
   // Activation or deactivation as the window procedure reports it.
   static void SetActive(int active) {
     g_active = active;

@@ -93,7 +93,9 @@ TEST_F(InputTest, ATapBetweenTwoReadsIsSeenForOneFrame) {
   EXPECT_EQ(IsKeyDownImpl(57), 1);
 }
 
-TEST(InputNotStarted, ReadsAnswerNothing) {
+class InputNotStarted : public teststate::FreshProcessTest {};
+
+TEST_F(InputNotStarted, ReadsAnswerNothing) {
   EXPECT_EQ(IsKeyDownImpl(1), 0);
   EXPECT_EQ(GetJoypadCountImpl(), 0);
   EXPECT_EQ(GetJoypadBitsImpl(0x1001), 0);

@@ -42,6 +42,7 @@ int CountThreads() {
 class MovieGraphs : public ::testing::Test {
  public:
   void SetUp() override {
+    teststate::ResetProcessState();
     ThreadsBefore = CountThreads();
     CapturedLog().clear();
     PlatSetDebugSink(CaptureLog);
@@ -66,6 +67,7 @@ class MovieGraphs : public ::testing::Test {
     EXPECT_EQ(MovieTable.Count, 0);
     EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, 0) << "tracked blocks left behind";
     EXPECT_EQ(CountThreads(), ThreadsBefore) << "threads left behind";
+    teststate::ResetProcessState();
   }
 
   int LoadClip(const Clip& clip, const char* name = "movie.ogv") {

@@ -24,6 +24,7 @@
 #include "platform/heap.h"
 #include "platform/sysinfo.h"
 #include "platform/thread.h"
+#include "process_state.h"
 
 namespace movietest {
 
@@ -38,6 +39,7 @@ inline void CaptureLog(const char* text) { CapturedLog() += text; }
 class MovieTest : public ::testing::Test {
  public:
   void SetUp() override {
+    teststate::ResetProcessState();
     InitYuvToRgbTables();
     StrCopyN(SystemState.Kept.StartupDirectory, sizeof SystemState.Kept.StartupDirectory,
              Scratch.Path.string().c_str());
@@ -53,6 +55,7 @@ class MovieTest : public ::testing::Test {
     SystemState.Kept.StartupDirectory[0] = '\0';
     PlatHeapFailAfter(-1);
     EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, BlocksBefore) << "tracked blocks left behind";
+    teststate::ResetProcessState();
   }
 
   // Writes the bytes as a file and opens it through the file layer.

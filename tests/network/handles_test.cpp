@@ -14,7 +14,9 @@ const char kInError[] = "このネットワークハンドルにはエラーが�
 
 class NetHandles : public NetFixture {};
 
-TEST(NetWorkNotStarted, EveryEntryFailsAtOnceWithoutALogLine) {
+class NetWorkNotStarted : public teststate::FreshProcessTest {};
+
+TEST_F(NetWorkNotStarted, EveryEntryFailsAtOnceWithoutALogLine) {
   CapturedLog log;
   ASSERT_EQ(NetWork.Initialized, 0);
   int h = MakeNetWorkHandle(0, 0);

@@ -8,7 +8,11 @@
 
 using namespace nettest;
 
-TEST(HttpInLibrary, FramesStepTransfersAndTheEndDeletesTheLiveOnes) {
+namespace {
+class HttpInLibrary : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(HttpInLibrary, FramesStepTransfersAndTheEndDeletesTheLiveOnes) {
   namespace fs = std::filesystem;
   std::random_device rd;
   fs::path dir = fs::temp_directory_path() / ("vx_http_e2e_" + std::to_string(rd()) + std::to_string(rd()));

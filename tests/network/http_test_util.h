@@ -153,6 +153,7 @@ class HttpFixture : public ::testing::Test {
     EndNetWorkSystem();
     EXPECT_EQ(PlatSocketCount(), sockets_);
     EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, blocks_) << "transfers, bodies or records left behind";
+    teststate::ResetProcessState();
   }
   // A GET of the path from the server, into memory when out is given, else into file_.
   int Get(const ScriptedHttpServer& server, const char* path, void** out = nullptr) {

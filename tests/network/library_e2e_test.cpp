@@ -11,7 +11,11 @@
 
 using namespace nettest;
 
-TEST(NetWorkInLibrary, PacketsFlowThroughThePumpAndTheEndClosesEverything) {
+namespace {
+class NetWorkInLibrary : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(NetWorkInLibrary, PacketsFlowThroughThePumpAndTheEndClosesEverything) {
   namespace fs = std::filesystem;
   std::random_device rd;
   fs::path dir = fs::temp_directory_path() / ("vx_net_e2e_" + std::to_string(rd()) + std::to_string(rd()));

@@ -20,6 +20,7 @@
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "platform/sysinfo.h"
+#include "process_state.h"
 
 namespace nettest {
 
@@ -136,6 +137,7 @@ class NetFixture : public ::testing::Test {
     EXPECT_EQ(NetWork.Initialized, 0);
     EXPECT_EQ(PlatSocketCount(), baseline_);
     EXPECT_EQ(SystemState.Kept.Alloc.BlockCount, allocBaseline_) << "records or rings left behind";
+    teststate::ResetProcessState();
   }
   // A peer connected from this thread and the handle the layer accepted for it.
   int Accept(PlatSocket* peer) {

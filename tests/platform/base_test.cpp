@@ -9,6 +9,7 @@
 #include "platform/file.h"
 #include "platform/heap.h"
 #include "platform/thread.h"
+#include "process_state.h"
 
 namespace {
 
@@ -85,7 +86,9 @@ TEST_F(TempDirTest, FilesReadWriteSeekAndRefuseWhatIsMissing) {
   PlatCloseDir(d);
 }
 
-TEST(PlatformHeap, FailureSeamAndZeroedGrowth) {
+class PlatformHeap : public teststate::FreshProcessTest {};
+
+TEST_F(PlatformHeap, FailureSeamAndZeroedGrowth) {
   char* p = static_cast<char*>(PlatHeapAlloc(4));
   ASSERT_NE(p, nullptr);
   memset(p, 0xAB, 4);
@@ -108,7 +111,9 @@ TEST(PlatformHeap, FailureSeamAndZeroedGrowth) {
 uint32_t g_fakeMs = 0;
 uint32_t FakeMs() { return g_fakeMs; }
 
-TEST(PlatformClock, HookReplacesTheMillisecondClock) {
+class PlatformClock : public teststate::FreshProcessTest {};
+
+TEST_F(PlatformClock, HookReplacesTheMillisecondClock) {
   g_fakeMs = 0xFFFFFFF0u;
   PlatSetMillisecondHook(FakeMs);
   EXPECT_EQ(PlatGetMilliseconds(), 0xFFFFFFF0u);

@@ -7,6 +7,7 @@
 #include "platform/thread.h"
 #include "platform/window.h"
 #include "platform/window_fake.h"
+#include "process_state.h"
 
 namespace {
 
@@ -20,7 +21,9 @@ intptr_t Proc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
   return PlatDefWindowProc(w, m, wp, lp);
 }
 
-TEST(MessageWindow, QueuesAndDispatchesWithoutANativeWindow) {
+class MessageWindow : public teststate::FreshProcessTest {};
+
+TEST_F(MessageWindow, QueuesAndDispatchesWithoutANativeWindow) {
   PlatUseFakeWindowBackend();
   Seen().clear();
   PlatWindow w = PlatCreateMessageWindow(Proc);

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/socket.h"
 #include "platform/window.h"
+#include "process_state.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ intptr_t NoteProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
 class SocketLayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     Notes().clear();
     window_ = PlatCreateMessageWindow(NoteProc);
     ASSERT_NE(window_, nullptr);
@@ -46,6 +48,7 @@ class SocketLayerTest : public ::testing::Test {
     for (PlatSocket s : owned_) PlatSocketClose(s);
     PlatDestroyWindow(window_);
     EXPECT_EQ(PlatSocketCount(), baseline_);
+    teststate::ResetProcessState();
   }
   PlatSocket Own(PlatSocket s) {
     EXPECT_NE(s, PLAT_INVALID_SOCKET);

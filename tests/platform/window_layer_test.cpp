@@ -14,6 +14,7 @@
 #include "platform/window_backend.h"
 #include "platform/window_fake.h"
 #include "platform/window_lock.h"
+#include "process_state.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ intptr_t RecordingProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
 class WindowLayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
     PlatWindowClass c{0, RecordingProc, 32512, "LayerTest"};
     ASSERT_EQ(PlatRegisterClass(&c), 0);
@@ -47,6 +49,7 @@ class WindowLayerTest : public ::testing::Test {
   void TearDown() override {
     if (PlatIsWindow(window_)) PlatDestroyWindow(window_);
     PlatUnregisterClass("LayerTest");
+    teststate::ResetProcessState();
   }
   // Dispatches everything queued; returns the messages taken.
   std::vector<uint32_t> Drain() {
@@ -306,7 +309,11 @@ TEST_F(WindowLayerTest, ScheduledEventsWaitForTheClock) {
   PlatFakeClockRemove();
 }
 
-TEST(WindowClassLock, SecondHolderIsRefusedUntilReleased) {
+namespace {
+class WindowClassLock : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(WindowClassLock, SecondHolderIsRefusedUntilReleased) {
   std::random_device rd;
   auto dir = std::filesystem::temp_directory_path() / ("vx_lock_" + std::to_string(rd()));
   std::filesystem::create_directories(dir);
@@ -330,7 +337,11 @@ intptr_t DefaultProc(PlatWindow w, uint32_t m, uintptr_t wp, intptr_t lp) {
 }
 }  // namespace
 
-TEST(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
+namespace {
+class SdlWindowBackend : public teststate::FreshProcessTest {};
+}  // namespace
+
+TEST_F(SdlWindowBackend, DummyDriverWindowLivesAndDesktopIsThirtyTwoBits) {
   ASSERT_EQ(PlatSelectWindowBackend(PlatSdlWindowBackend()), 0);
   std::random_device rd;
   std::string name = "SdlBackendTest" + std::to_string(rd());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/system_state.h"
+#include "process_state.h"
 #include "softrender/memimg.h"
 #include "softrender/memimg_draw.h"
 #include "softrender/memimg_tables.h"
@@ -88,5 +89,7 @@ class SoftRenderTest : public ::testing::Test {
       built = true;
     }
     BuildBlendGraphLevelTable(128, 255);
+    teststate::ResetProcessState();
   }
+  void TearDown() override { teststate::ResetProcessState(); }
 };

@@ -6,12 +6,13 @@ namespace {
 class MixerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     PlatAudioSelectBackend(PLAT_AUDIO_CAPTURE);
     ASSERT_EQ(PlatAudioOpen(), 0);
   }
   void TearDown() override {
     PlatAudioClose();
-    PlatAudioSelectBackend(PLAT_AUDIO_DEVICE);
+    teststate::ResetProcessState();
   }
   static PlatAudioBuffer Make16(uint16_t channels, uint32_t rate, const std::vector<int16_t>& s) {
     PlatAudioFormat f{rate, channels, 16};
@@ -106,16 +107,17 @@ TEST_F(MixerTest, RingWritesWrapAndBadArgumentsAreRefused) {
   EXPECT_EQ(PlatAudioPlay(b, 0), -1);  // a destroyed buffer is not touched
 }
 
-TEST(AudioBackend, NoDeviceFailsToOpen) {
+class AudioBackend : public teststate::FreshProcessTest {};
+
+TEST_F(AudioBackend, NoDeviceFailsToOpen) {
   PlatAudioSelectBackend(PLAT_AUDIO_NO_DEVICE);
   EXPECT_EQ(PlatAudioOpen(), -1);
   EXPECT_EQ(PlatAudioIsOpen(), 0);
   PlatAudioFormat f{44100, 1, 16};
   EXPECT_EQ(PlatAudioCreateBuffer(&f, 2), nullptr);
-  PlatAudioSelectBackend(PLAT_AUDIO_DEVICE);
 }
 
-TEST(AudioBackend, SdlDummyDeviceConsumesInRealTime) {
+TEST_F(AudioBackend, SdlDummyDeviceConsumesInRealTime) {
   // SDL's dummy driver takes the samples at the real rate: the device path
   // runs its own thread, mixes and ends a one-shot buffer.
   PlatAudioSelectBackend(PLAT_AUDIO_DEVICE);

@@ -140,7 +140,10 @@ TEST_F(SoundHandles, TheListKeepsTheNewestFirstAndTerminateFreesEverything) {
   ASSERT_EQ(InitializeSound(), 0);  // for TearDown
 }
 
-TEST(SoundWithoutDevice, EveryCallAnswersAsForAMissingDevice) {
+class SoundWithoutDevice : public teststate::FreshProcessTest {};
+class SoundLoadMode : public teststate::FreshProcessTest {};
+
+TEST_F(SoundWithoutDevice, EveryCallAnswersAsForAMissingDevice) {
   InitFileAccess();
   PlatAudioSelectBackend(PLAT_AUDIO_NO_DEVICE);
   TempDir dir;
@@ -157,18 +160,16 @@ TEST(SoundWithoutDevice, EveryCallAnswersAsForAMissingDevice) {
   EXPECT_EQ(StopMusicFileImpl(), 0);
   EXPECT_EQ(ProcessAllStreamSounds(), 0);
   EXPECT_EQ(TerminateSound(), 0);
-  PlatAudioSelectBackend(PLAT_AUDIO_DEVICE);
   EndFileAccess();
 }
 
-TEST(SoundLoadMode, KeepsOnlyModesZeroToThree) {
-  int old = GetSoundLoadMode();
+TEST_F(SoundLoadMode, KeepsOnlyModesZeroToThree) {
+  EXPECT_EQ(GetSoundLoadMode(), SOUND_LOAD_WHOLE);
   EXPECT_EQ(SetSoundLoadMode(3), 0);
   EXPECT_EQ(GetSoundLoadMode(), 3);
   EXPECT_EQ(SetSoundLoadMode(4), -1);
   EXPECT_EQ(SetSoundLoadMode(-1), -1);
   EXPECT_EQ(GetSoundLoadMode(), 3);
-  SetSoundLoadMode(old);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "file/stream.h"
 #include "platform/audio.h"
 #include "platform/clock.h"
+#include "process_state.h"
 #include "sound/sound.h"
 #include "sound/sound_source.h"
 #include "sound/sound_state.h"
@@ -140,6 +141,7 @@ inline std::vector<int16_t> LeftOf(const std::vector<int16_t>& stereo) {
 class CaptureSoundTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     InitFileAccess();
     PlatAudioSelectBackend(PLAT_AUDIO_CAPTURE);
     SetSoundLoadMode(SOUND_LOAD_WHOLE);
@@ -148,7 +150,7 @@ class CaptureSoundTest : public ::testing::Test {
   void TearDown() override {
     TerminateSound();
     EndFileAccess();
-    PlatAudioSelectBackend(PLAT_AUDIO_DEVICE);
+    teststate::ResetProcessState();
   }
   static std::vector<int16_t> Mix(uint32_t frames) { return MixFrames(frames); }
   static std::vector<int16_t> Left(const std::vector<int16_t>& stereo) { return LeftOf(stereo); }

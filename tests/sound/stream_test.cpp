@@ -236,8 +236,7 @@ TEST_F(StreamSounds, SoundsAndMusicLoadFromAnArchive) {
                            ArchiveWriterOptions{}, &archive, &error))
       << error;
   dir_.Write("sound.vlk", archive);
-  std::filesystem::path old = std::filesystem::current_path();
-  std::filesystem::current_path(dir_.Path());
+  teststate::InDirectory inDir(dir_.Path());
   int whole = LoadSoundFileImpl("sound\\a.wav", 1, -1);
   SetSoundLoadMode(SOUND_LOAD_FILE_STREAM);
   int stream = LoadSoundFileImpl("sound\\A.WAV", 1, -1);
@@ -251,7 +250,6 @@ TEST_F(StreamSounds, SoundsAndMusicLoadFromAnArchive) {
   EXPECT_EQ(IsMusicFilePlayingImpl(), 1);
   StopMusicFileImpl();
   DeleteSoundData(stream, 0);
-  std::filesystem::current_path(old);
 }
 
 TEST_F(StreamSounds, MidiMusicIsRefusedAndTheNotifyHooksDoNothing) {

@@ -14,11 +14,15 @@
 #include "platform/present.h"
 #include "platform/window_backend.h"
 #include "platform/window_fake.h"
+#include "process_state.h"
 #include "vexlo.h"
 
 namespace {
 
-TEST(DisplayBackEnd, AnswersAsAMachineWithoutADisplayDevice) {
+// A display back end as a new process has it: no settings made.
+class DisplayBackEnd : public teststate::FreshProcessTest {};
+
+TEST_F(DisplayBackEnd, AnswersAsAMachineWithoutADisplayDevice) {
   EXPECT_EQ(GetScreenColorBits(), 16);
   int w = 0, h = 0;
   GetScreenSize(&w, &h);
@@ -48,7 +52,7 @@ TEST(DisplayBackEnd, AnswersAsAMachineWithoutADisplayDevice) {
   TermGraphicsDevice();
 }
 
-TEST(DisplayBackEnd, A32BitScreenDrawsXrgbPixels) {
+TEST_F(DisplayBackEnd, A32BitScreenDrawsXrgbPixels) {
   SystemState.Window.Active = 1;
   ASSERT_EQ(SetScreenModeSetting(640, 480, 32), 0);
   ASSERT_EQ(InitGraphicsDevice(nullptr), 0);
@@ -64,7 +68,7 @@ TEST(DisplayBackEnd, A32BitScreenDrawsXrgbPixels) {
   EXPECT_EQ(SetScreenModeSetting(640, 480, 24), -1);
 }
 
-TEST(DisplayBackEnd, AScreenModeChangeStartsTheManagerAfresh) {
+TEST_F(DisplayBackEnd, AScreenModeChangeStartsTheManagerAfresh) {
   SystemState.Window.Active = 1;
   SelectRenderMode(0);
   ASSERT_EQ(InitGraphicsDevice(nullptr), 0);
@@ -91,6 +95,7 @@ class WindowFrames : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override { Start(1); }
   void Start(int fake) {
+    teststate::ResetProcessState();
     if (fake) {
       ASSERT_EQ(PlatUseFakeWindowBackend(), 0);
     }
@@ -105,10 +110,7 @@ class WindowFrames : public ::testing::TestWithParam<int> {
     ASSERT_EQ(SetScreenModeSetting(640, 480, GetParam()), 0);
     ASSERT_EQ(InitLibrary(), 0);
   }
-  void TearDown() override {
-    EndLibrary();
-    PlatSelectWindowBackend(PlatSdlWindowBackend());
-  }
+  void TearDown() override { teststate::ResetProcessState(); }
   static uint32_t Captured(int x, int y) {
     int w = 0, h = 0;
     const uint32_t* p = PlatFakePresentedFrame(&w, &h);

@@ -14,6 +14,7 @@
 #include "graphics/soft/draw_soft.h"
 #include "graphics/surfacedata.h"
 #include "image/pixelimage.h"
+#include "process_state.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ uint32_t Back(int x, int y) { return At(&DirectDrawState.BackImage, x, y); }
 class SoftSide : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
+    teststate::ResetProcessState();
     SystemState.Window.Active = 1;
     ASSERT_EQ(SetScreenModeSetting(640, 480, GetParam()), 0);
     SelectRenderMode(0);
@@ -49,7 +51,7 @@ class SoftSide : public ::testing::TestWithParam<int> {
     ReleasePixelImageImpl(&img);
     ASSERT_GE(graph_, 0);
   }
-  void TearDown() override { TermGraphicsDevice(); }
+  void TearDown() override { teststate::ResetProcessState(); }
   int graph_ = -1;
   uint32_t red_ = 0, blue_ = 0, black_ = 0;
 };
