@@ -105,27 +105,24 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
 }
 
 // Eight 16-bit pixels of an alpha source (4 bytes each): colours and alphas.
+// Each is shifted to the foot of its 32-bit lane, the colour sign-extended,
+// so that the signed packing keeps it exactly.
 inline void LoadAlpha16x8(const uint8_t* s, __m128i* colour, __m128i* alpha) {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
-  const __m128i bias = _mm_set1_epi32(0x8000);
-  const __m128i lo16 = _mm_set1_epi32(0xFFFF);
-  // Signed packing needs the colours biased into -32768..32767.
-  const __m128i ca = _mm_sub_epi32(_mm_and_si128(a, lo16), bias);
-  const __m128i cb = _mm_sub_epi32(_mm_and_si128(b, lo16), bias);
-  *colour = _mm_xor_si128(_mm_packs_epi32(ca, cb), _mm_set1_epi16(static_cast<short>(0x8000)));
-  const __m128i aa = _mm_and_si128(_mm_srli_epi32(a, 16), _mm_set1_epi32(0xFF));
-  const __m128i ab = _mm_and_si128(_mm_srli_epi32(b, 16), _mm_set1_epi32(0xFF));
-  *alpha = _mm_packs_epi32(aa, ab);
+  *colour =
+      _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+  *alpha =
+      _mm_packs_epi32(_mm_srli_epi32(_mm_slli_epi32(a, 8), 24), _mm_srli_epi32(_mm_slli_epi32(b, 8), 24));
 }
 
 // Four of them, in the low lanes.
 inline void LoadAlpha16x4(const uint8_t* s, __m128i* colour, __m128i* alpha) {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  const __m128i ca = _mm_sub_epi32(_mm_and_si128(a, _mm_set1_epi32(0xFFFF)), _mm_set1_epi32(0x8000));
-  *colour = _mm_xor_si128(_mm_packs_epi32(ca, ca), _mm_set1_epi16(static_cast<short>(0x8000)));
-  const __m128i aa = _mm_and_si128(_mm_srli_epi32(a, 16), _mm_set1_epi32(0xFF));
-  *alpha = _mm_packs_epi32(aa, aa);
+  const __m128i c = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+  *colour = _mm_packs_epi32(c, c);
+  const __m128i al = _mm_srli_epi32(_mm_slli_epi32(a, 8), 24);
+  *alpha = _mm_packs_epi32(al, al);
 }
 
 template <class C>
@@ -481,12 +478,43 @@ inline void ForEachShortRowStretch(uint64_t bits, F&& f) {
   }
 }
 
+// A row of fewer than 64 pixels of a 16-bit alpha source, eight pixels at a
+// time: fully opaque vectors as their colours, others weighed lane by lane
+// (256 opaque, the alpha translucent, 0 transparent), empty ones skipped.
+// Sprites' rows mix all three within a few pixels, which a vector takes in
+// one step where stretches would be taken one by one.
+template <class C>
+[[gnu::always_inline]] inline void AlphaRowByVectors16(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
+                                                       uint64_t translucent) {
+  int x = 0;
+  for (; x + 8 <= n; x += 8) {
+    const uint32_t dm = static_cast<uint32_t>(drawn >> x) & 0xFFu;
+    if (dm != 0)
+      RunBitsVector<C, false>(d + x * 2, s + x * 4, dm, static_cast<uint32_t>(translucent >> x) & 0xFFu);
+  }
+  if (x + 4 <= n) {
+    const uint32_t dm = static_cast<uint32_t>(drawn >> x) & 0xFu;
+    if (dm != 0)
+      RunBitsVector<C, true>(d + x * 2, s + x * 4, dm, static_cast<uint32_t>(translucent >> x) & 0xFu);
+    x += 4;
+  }
+  for (; x < n; ++x) {
+    if (!((drawn >> x) & 1)) continue;
+    if ((translucent >> x) & 1) {
+      WeighByAlpha<C>(d + x * 2, s + x * 4);
+    } else {
+      std::memcpy(d + x * 2, s + x * 4, 2);
+    }
+  }
+}
+
 // One row's (or 64 pixels') drawn and translucent bits drawn: opaque
 // stretches copied whole (the colours of a 16-bit alpha source), translucent
 // ones weighed by their alpha. Narrow: the row has fewer than 64 pixels and
 // a stretch at most 128 bytes.
 template <class C, bool Narrow>
-inline void DrawStretches(uint8_t* d, const uint8_t* s, int n, uint64_t drawn, uint64_t translucent) {
+[[gnu::always_inline]] inline void DrawStretches(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
+                                                 uint64_t translucent) {
   auto copy = [&](int first, int count) {
     if constexpr (C::S == SrcKind::Alpha && C::Bits == 16) {
       CopyColours16<C>(d + first * 2, s + first * 4, count);
@@ -516,7 +544,9 @@ void StretchRowsOf(const BlitJob& __restrict j) {
   const uint64_t* translucent = j.RunMask + j.RunMaskWords;  // alpha sources
   const int width = j.Width;
   for (int y = 0; y < j.Height; ++y) {
-    if constexpr (Narrow) {
+    if constexpr (Narrow && C::S == SrcKind::Alpha && C::Bits == 16) {
+      AlphaRowByVectors16<C>(d, s, width, drawn[0], translucent[0]);
+    } else if constexpr (Narrow) {
       DrawStretches<C, true>(d, s, width, drawn[0], C::S == SrcKind::Alpha ? translucent[0] : 0);
     } else {
       for (int x0 = 0; x0 < width; x0 += 64)
