@@ -223,18 +223,32 @@ inline void SpanPaletteCopy(uint8_t* d, const uint8_t* s, int n, const BlitJob& 
       return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, v));
     };
     if constexpr (C::Bits == 32) {
-      for (; i + 4 <= n; i += 4) {
-        const uint64_t lo = entry(s[i]) | static_cast<uint64_t>(entry(s[i + 1])) << 32;
-        const uint64_t hi = entry(s[i + 2]) | static_cast<uint64_t>(entry(s[i + 3])) << 32;
-        const __m128i v = _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(lo)),
-                                             _mm_cvtsi64_si128(static_cast<long long>(hi)));
+      auto four = [&](int at) {
+        const uint64_t lo = entry(s[at]) | static_cast<uint64_t>(entry(s[at + 1])) << 32;
+        const uint64_t hi = entry(s[at + 2]) | static_cast<uint64_t>(entry(s[at + 3])) << 32;
+        return _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(lo)),
+                                  _mm_cvtsi64_si128(static_cast<long long>(hi)));
+      };
+      const __m128i keyv = _mm_set1_epi32(keyLane);
+      for (; i + 8 <= n; i += 8) {
+        const __m128i idx = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), zero);
+        const __m128i keepLo = _mm_cmpeq_epi32(_mm_unpacklo_epi16(idx, zero), keyv);
+        const __m128i keepHi = _mm_cmpeq_epi32(_mm_unpackhi_epi16(idx, zero), keyv);
+        uint8_t* dp = d + i * 4;
+        const __m128i d0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
+        const __m128i d1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), select(keepLo, d0, four(i)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dp + 16), select(keepHi, d1, four(i + 4)));
+      }
+      if (i + 4 <= n) {
         uint32_t q;
         std::memcpy(&q, s + i, 4);
         const __m128i idx =
             _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(q)), zero), zero);
-        const __m128i keep = _mm_cmpeq_epi32(idx, _mm_set1_epi32(keyLane));
+        const __m128i keep = _mm_cmpeq_epi32(idx, keyv);
         const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), select(keep, dv, v));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), select(keep, dv, four(i)));
+        i += 4;
       }
     } else {
       auto four = [&](int at) {
