@@ -428,16 +428,6 @@ inline void WeighByAlpha(uint8_t* dp, const uint8_t* sp) {
   }
 }
 
-// Eight pixels of a 16-bit alpha source, those of `bits` weighed by their
-// alpha and the others weighing 0 (left as they are).
-template <class C>
-inline void WeighVector16(uint8_t* d, const uint8_t* s, uint32_t bits) {
-  __m128i c, a;
-  LoadAlpha16x8(s, &c, &a);
-  const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), Weigh565(c, dv, _mm_and_si128(BitLanes<C>(bits), a)));
-}
-
 // The translucent pixels (bits t) of n pixels of a row weighed by their
 // alpha: a vector where it covers two or more of them (the pixels it covers
 // that are not in t weigh 0 and stay), the others one by one.
@@ -451,11 +441,7 @@ template <class C>
       const int at = first < n - kStep ? first : n - kStep;
       const uint32_t here = static_cast<uint32_t>(t >> at & kAll);
       if (here & (here - 1)) {
-        if constexpr (C::Bits == 16) {
-          WeighVector16<C>(d + at * 2, s + at * 4, here);
-        } else {
-          RunBitsVector<C, false>(d + at * 4, s + at * 4, here, here);
-        }
+        RunBitsVector<C, false>(d + at * C::DstStep, s + at * C::SrcStep, here, here);
         t &= ~(kAll << at);
         continue;
       }

@@ -45,7 +45,7 @@ struct MemImgBase {
   uint8_t* RunTable;           // (Width + 5) x Height bytes, or null
   // Set with the run table: pixels per drawn stretch (a row's opaque and
   // translucent pixels between transparent runs), which tells whether the
-  // run-by-run loops or the bit-mask loops draw a plain copy faster.
+  // stretch-by-stretch loops or the kind-mask loops draw a plain copy faster.
   uint32_t RunTableStretchLength;
   // Also set with the run table, in its block after it: each row's kinds, so
   // that short runs are drawn by vector loops without decoding the table. A
