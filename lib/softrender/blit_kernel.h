@@ -224,10 +224,8 @@ inline void SpanPaletteCopy(uint8_t* d, const uint8_t* s, int n, const BlitJob& 
     };
     if constexpr (C::Bits == 32) {
       auto four = [&](int at) {
-        const uint64_t lo = entry(s[at]) | static_cast<uint64_t>(entry(s[at + 1])) << 32;
-        const uint64_t hi = entry(s[at + 2]) | static_cast<uint64_t>(entry(s[at + 3])) << 32;
-        return _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(lo)),
-                                  _mm_cvtsi64_si128(static_cast<long long>(hi)));
+        auto one = [&](int k) { return _mm_cvtsi32_si128(static_cast<int>(entry(s[at + k]))); };
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(one(0), one(1)), _mm_unpacklo_epi32(one(2), one(3)));
       };
       const __m128i keyv = _mm_set1_epi32(keyLane);
       for (; i + 8 <= n; i += 8) {
@@ -256,8 +254,15 @@ inline void SpanPaletteCopy(uint8_t* d, const uint8_t* s, int n, const BlitJob& 
                static_cast<uint64_t>(entry(s[at + 2]) | entry(s[at + 3]) << 16) << 32;
       };
       for (; i + 8 <= n; i += 8) {
-        const __m128i v = _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(four(i))),
-                                             _mm_cvtsi64_si128(static_cast<long long>(four(i + 4))));
+        // Each entry inserted into its lane straight from the palette.
+        __m128i v = _mm_cvtsi32_si128(static_cast<int>(entry(s[i])));
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 1])), 1);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 2])), 2);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 3])), 3);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 4])), 4);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 5])), 5);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 6])), 6);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 7])), 7);
         const __m128i idx = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), zero);
         const __m128i keep = _mm_cmpeq_epi16(idx, _mm_set1_epi16(static_cast<short>(keyLane)));
         const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 2));
