@@ -195,6 +195,104 @@ inline void SpanKeyCopy(uint8_t* d, const uint8_t* s, int n, const BlitJob& j) {
   }
 }
 
+// Plain copy of a palette source: four indices read at once, each looked up;
+// with the key, the looked-up entries replace the destination only where the
+// index is not the key, without a branch per pixel (keys fall at random in
+// many images). A key above 255 matches no index.
+template <class C, bool Keyed>
+inline void SpanPaletteCopy(uint8_t* d, const uint8_t* s, int n, const BlitJob& j) {
+  const uint8_t* pal = j.Palette;
+  auto entry = [pal](size_t index) {
+    if constexpr (C::Bits == 32) {
+      uint32_t v;
+      std::memcpy(&v, pal + index * 4, 4);
+      return v;
+    } else {
+      uint16_t v;
+      std::memcpy(&v, pal + index * 2, 2);
+      return static_cast<uint32_t>(v);
+    }
+  };
+  const uint32_t key = j.Key;
+  int i = 0;
+  if constexpr (Keyed) {
+    // The key as a lane value no index reaches when it is above 255.
+    const int keyLane = key > 255 ? -1 : static_cast<int>(key);
+    const __m128i zero = _mm_setzero_si128();
+    auto select = [](__m128i keep, __m128i dv, __m128i v) {
+      return _mm_or_si128(_mm_and_si128(keep, dv), _mm_andnot_si128(keep, v));
+    };
+    if constexpr (C::Bits == 32) {
+      auto four = [&](int at) {
+        auto one = [&](int k) { return _mm_cvtsi32_si128(static_cast<int>(entry(s[at + k]))); };
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(one(0), one(1)), _mm_unpacklo_epi32(one(2), one(3)));
+      };
+      const __m128i keyv = _mm_set1_epi32(keyLane);
+      for (; i + 8 <= n; i += 8) {
+        const __m128i idx = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), zero);
+        const __m128i keepLo = _mm_cmpeq_epi32(_mm_unpacklo_epi16(idx, zero), keyv);
+        const __m128i keepHi = _mm_cmpeq_epi32(_mm_unpackhi_epi16(idx, zero), keyv);
+        uint8_t* dp = d + i * 4;
+        const __m128i d0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
+        const __m128i d1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), select(keepLo, d0, four(i)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dp + 16), select(keepHi, d1, four(i + 4)));
+      }
+      if (i + 4 <= n) {
+        uint32_t q;
+        std::memcpy(&q, s + i, 4);
+        const __m128i idx =
+            _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(q)), zero), zero);
+        const __m128i keep = _mm_cmpeq_epi32(idx, keyv);
+        const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 4));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 4), select(keep, dv, four(i)));
+        i += 4;
+      }
+    } else {
+      auto four = [&](int at) {
+        return static_cast<uint64_t>(entry(s[at]) | entry(s[at + 1]) << 16) |
+               static_cast<uint64_t>(entry(s[at + 2]) | entry(s[at + 3]) << 16) << 32;
+      };
+      for (; i + 8 <= n; i += 8) {
+        // Each entry inserted into its lane straight from the palette.
+        __m128i v = _mm_cvtsi32_si128(static_cast<int>(entry(s[i])));
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 1])), 1);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 2])), 2);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 3])), 3);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 4])), 4);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 5])), 5);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 6])), 6);
+        v = _mm_insert_epi16(v, static_cast<int>(entry(s[i + 7])), 7);
+        const __m128i idx = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i)), zero);
+        const __m128i keep = _mm_cmpeq_epi16(idx, _mm_set1_epi16(static_cast<short>(keyLane)));
+        const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i * 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i * 2), select(keep, dv, v));
+      }
+      if (i + 4 <= n) {
+        const __m128i v = _mm_cvtsi64_si128(static_cast<long long>(four(i)));
+        uint32_t q;
+        std::memcpy(&q, s + i, 4);
+        const __m128i idx = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(q)), zero);
+        const __m128i keep = _mm_cmpeq_epi16(idx, _mm_set1_epi16(static_cast<short>(keyLane)));
+        const __m128i dv = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(d + i * 2));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 2), select(keep, dv, v));
+        i += 4;
+      }
+    }
+  } else {
+    for (; i + 4 <= n; i += 4) {
+      StoreDst<C>(d + i * C::DstStep, entry(s[i]));
+      StoreDst<C>(d + (i + 1) * C::DstStep, entry(s[i + 1]));
+      StoreDst<C>(d + (i + 2) * C::DstStep, entry(s[i + 2]));
+      StoreDst<C>(d + (i + 3) * C::DstStep, entry(s[i + 3]));
+    }
+  }
+  for (; i < n; ++i) {
+    if (Keyed && s[i] == key) continue;
+    StoreDst<C>(d + i * C::DstStep, entry(s[i]));
+  }
+}
+
 // The general per-pixel loop of one row.
 template <class C>
 inline void SpanPixels(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
@@ -240,6 +338,8 @@ inline void SpanPP(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const 
     SpanRawCopy<C>(d, s, n);
   } else if constexpr (C::RawCopy && C::Key && C::S == SrcKind::Direct) {
     SpanKeyCopy<C>(d, s, n, j);
+  } else if constexpr (C::RawCopy && C::S == SrcKind::Palette) {
+    SpanPaletteCopy<C, C::Key>(d, s, n, j);
   } else if constexpr (C::Fast && C::Mmx && C::Bits == 32) {
     SpanMmx<C>(d, s, n, j);
   } else if constexpr (C::Fast && C::Bits == 16 && (C::Mode == BLEND_ADD || C::Mode == BLEND_SUB)) {
@@ -259,6 +359,8 @@ template <class C, bool UseA>
 inline void SpanRun(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const BlitJob& j) {
   if constexpr (!UseA && C::RawCopy && C::S != SrcKind::Palette) {
     SpanRawCopy<C>(d, s, n);
+  } else if constexpr (!UseA && C::RawCopy) {
+    SpanPaletteCopy<C, false>(d, s, n, j);
   } else {
     for (int i = 0; i < n; ++i) {
       const uint8_t* sp = s + i * C::SrcStep;
@@ -274,7 +376,7 @@ inline void SpanRun(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, const
 // Run by run: kind 0 skipped, kind 1 drawn as opaque, kind 2 weighed by the
 // alpha (alpha sources) or drawn as opaque.
 template <class C>
-void RunRows(const BlitJob& j) {
+void RunRows(const BlitJob& __restrict j) {
   uint8_t* d = j.Dst;
   const uint8_t* s = j.Src;
   const uint8_t* g = j.Graph;
@@ -304,7 +406,7 @@ void RunRows(const BlitJob& j) {
 }
 
 template <class C>
-void BlitRows(const BlitJob& j) {
+void BlitRows(const BlitJob& __restrict j) {
   if constexpr (!C::Run) {
     uint8_t* d = j.Dst;
     const uint8_t* s = j.Src;
@@ -316,10 +418,9 @@ void BlitRows(const BlitJob& j) {
       if constexpr (C::Graph) g += j.GraphPitch;
     }
   } else if constexpr (kRunBitRows<C>) {
-    // An alpha source always, and a direct source of short stretches, go by
-    // the table's kind masks; a direct source of long stretches copies run by
-    // run.
-    if (C::S == SrcKind::Alpha || j.ShortStretches) {
+    // Images of short stretches go by the table's kind masks vector by
+    // vector; images of long stretches copy stretch by stretch.
+    if (j.ShortStretches) {
       uint8_t* d = j.Dst;
       const uint8_t* s = j.Src;
       const uint64_t* mask = j.RunMask;
@@ -335,7 +436,7 @@ void BlitRows(const BlitJob& j) {
         s += j.SrcPitch;
       }
     } else {
-      RunRows<C>(j);
+      StretchRows<C>(j);
     }
   } else {
     RunRows<C>(j);

@@ -26,6 +26,8 @@ struct BlitJob {
   const uint8_t* Runs;      // the source's run table (run-table loops)
   const uint64_t* RunMask;  // the run table's kind masks (see MemImgBase)
   intptr_t RunMaskWords;
+  const uint64_t* RunBits;  // its drawn bits and their row stride in words (see MemImgBase)
+  intptr_t RunBitsStride;
   bool ShortStretches;  // the table's drawn stretches are short (see RunTableHasShortStretches)
   int Width;
   int Height;

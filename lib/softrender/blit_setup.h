@@ -55,12 +55,12 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
   return kind == SrcKind::Direct && bits == 16 ? (sb->TransColor & 0xFFFFu) : sb->TransColor;
 }
 
-// A keyed plain copy (mode 0, no graph, no tint) of a direct source through
-// the run table: on images of short stretches between transparent runs the
-// run-by-run copy pays a dispatch (and, on mixed images, mispredicted
-// branches) per stretch, worth several pixels of a vector loop; there the
-// row is copied under the table's kind masks instead. Either way the table's
-// kinds decide which pixels are drawn.
+// A keyed plain copy (mode 0, no graph, no tint) of a direct or alpha source
+// through the run table: on images of short stretches between transparent
+// runs the stretch-by-stretch copy pays a dispatch (and, on mixed images,
+// mispredicted branches) per stretch, worth several pixels of a vector loop;
+// there the row is copied under the table's kind masks instead. Either way
+// the table's kinds decide which pixels are drawn.
 inline bool RunTableHasShortStretches(const MemImgBase* sb) { return sb->RunTableStretchLength < 8u; }
 
 // The loop family of a draw onto a destination of base db. The fast loops

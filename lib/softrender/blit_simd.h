@@ -105,27 +105,24 @@ inline void SpanVec32(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
 }
 
 // Eight 16-bit pixels of an alpha source (4 bytes each): colours and alphas.
+// Each is shifted to the foot of its 32-bit lane, the colour sign-extended,
+// so that the signed packing keeps it exactly.
 inline void LoadAlpha16x8(const uint8_t* s, __m128i* colour, __m128i* alpha) {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
   const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16));
-  const __m128i bias = _mm_set1_epi32(0x8000);
-  const __m128i lo16 = _mm_set1_epi32(0xFFFF);
-  // Signed packing needs the colours biased into -32768..32767.
-  const __m128i ca = _mm_sub_epi32(_mm_and_si128(a, lo16), bias);
-  const __m128i cb = _mm_sub_epi32(_mm_and_si128(b, lo16), bias);
-  *colour = _mm_xor_si128(_mm_packs_epi32(ca, cb), _mm_set1_epi16(static_cast<short>(0x8000)));
-  const __m128i aa = _mm_and_si128(_mm_srli_epi32(a, 16), _mm_set1_epi32(0xFF));
-  const __m128i ab = _mm_and_si128(_mm_srli_epi32(b, 16), _mm_set1_epi32(0xFF));
-  *alpha = _mm_packs_epi32(aa, ab);
+  *colour =
+      _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(a, 16), 16), _mm_srai_epi32(_mm_slli_epi32(b, 16), 16));
+  *alpha =
+      _mm_packs_epi32(_mm_srli_epi32(_mm_slli_epi32(a, 8), 24), _mm_srli_epi32(_mm_slli_epi32(b, 8), 24));
 }
 
 // Four of them, in the low lanes.
 inline void LoadAlpha16x4(const uint8_t* s, __m128i* colour, __m128i* alpha) {
   const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-  const __m128i ca = _mm_sub_epi32(_mm_and_si128(a, _mm_set1_epi32(0xFFFF)), _mm_set1_epi32(0x8000));
-  *colour = _mm_xor_si128(_mm_packs_epi32(ca, ca), _mm_set1_epi16(static_cast<short>(0x8000)));
-  const __m128i aa = _mm_and_si128(_mm_srli_epi32(a, 16), _mm_set1_epi32(0xFF));
-  *alpha = _mm_packs_epi32(aa, aa);
+  const __m128i c = _mm_srai_epi32(_mm_slli_epi32(a, 16), 16);
+  *colour = _mm_packs_epi32(c, c);
+  const __m128i al = _mm_srli_epi32(_mm_slli_epi32(a, 8), 24);
+  *alpha = _mm_packs_epi32(al, al);
 }
 
 template <class C>
@@ -225,6 +222,24 @@ inline __m128i BitLanes(uint32_t bits) {
   }
 }
 
+// Eight 16-bit pixels weighed lane by lane: per field d + floor((s - d) * w
+// / 256) for w from 0 to 256, as the high half of the signed product of
+// (s - d) * 256 and w (every difference times 256 fits a signed lane).
+// Green is weighed where it stands, its difference times 8 standing for
+// times 256.
+inline __m128i Weigh565(__m128i sv, __m128i dv, __m128i w) {
+  auto weigh = [&w](__m128i sf, __m128i df) {
+    return _mm_add_epi16(df, _mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(sf, df), 8), w));
+  };
+  const __m128i m5 = _mm_set1_epi16(0x1F), mg = _mm_set1_epi16(0x7E0);
+  const __m128i blue = weigh(_mm_and_si128(sv, m5), _mm_and_si128(dv, m5));
+  const __m128i gs = _mm_and_si128(sv, mg), gd = _mm_and_si128(dv, mg);
+  const __m128i green =
+      _mm_add_epi16(gd, _mm_slli_epi16(_mm_mulhi_epi16(_mm_slli_epi16(_mm_sub_epi16(gs, gd), 3), w), 5));
+  const __m128i red = _mm_slli_epi16(weigh(_mm_srli_epi16(sv, 11), _mm_srli_epi16(dv, 11)), 11);
+  return _mm_or_si128(_mm_or_si128(blue, green), red);
+}
+
 // One vector of pixels (four 32-bit or eight 16-bit) of a plain copy through
 // the run table: kind 0 keeps the destination, kind 1 copies the pixel as it
 // stands, kind 2 weighs it by its alpha (alpha sources; a direct source
@@ -273,12 +288,7 @@ inline void RunBitsVector(uint8_t* d, const uint8_t* s, uint32_t drawn, uint32_t
     } else {
       const __m128i w = _mm_or_si128(_mm_and_si128(BitLanes<C>(drawn & ~translucent), _mm_set1_epi16(256)),
                                      _mm_and_si128(BitLanes<C>(translucent), a));
-      const __m128i m5 = _mm_set1_epi16(31), m6 = _mm_set1_epi16(63);
-      const __m128i rb = Blend8(_mm_and_si128(sv, m5), _mm_and_si128(dv, m5), w);
-      const __m128i rg =
-          Blend8(_mm_and_si128(_mm_srli_epi16(sv, 5), m6), _mm_and_si128(_mm_srli_epi16(dv, 5), m6), w);
-      const __m128i rr = Blend8(_mm_srli_epi16(sv, 11), _mm_srli_epi16(dv, 11), w);
-      r = _mm_or_si128(_mm_or_si128(rb, _mm_slli_epi16(rg, 5)), _mm_slli_epi16(rr, 11));
+      r = Weigh565(sv, dv, w);
     }
   }
   if constexpr (Half) {
@@ -358,6 +368,190 @@ inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, con
     } else if (draw) {
       std::memcpy(dp, sp, C::DstStep);
     }
+  }
+}
+
+// ---- drawn stretches of long-stretch images ------------------------------
+
+// Calls f(first, count) for each stretch of set bits, lowest first.
+template <class F>
+inline void ForEachStretch(uint64_t bits, F&& f) {
+  while (bits) {
+    const int first = __builtin_ctzll(bits);
+    const uint64_t clear = ~(bits >> first);  // zero over the stretch
+    const int count = clear ? __builtin_ctzll(clear) : 64;
+    f(first, count);
+    if (first + count >= 64) break;
+    bits &= ~uint64_t{0} << (first + count);
+  }
+}
+
+// Opaque pixels of a 16-bit alpha source (four bytes each) copied as their
+// colours: vectors of eight or four, the last one overlapping the one before
+// (the source is another image, so rewriting a pixel gives it again).
+template <class C>
+inline void CopyColours16(uint8_t* d, const uint8_t* s, int n) {
+  if (n >= 8) {
+    for (int i = 0;; i += 8) {
+      if (i > n - 8) i = n - 8;
+      RunBitsVector<C, false>(d + i * 2, s + i * 4, 0xFFu, 0);
+      if (i == n - 8) break;
+    }
+  } else if (n >= 4) {
+    RunBitsVector<C, true>(d, s, 0xFu, 0);
+    RunBitsVector<C, true>(d + (n - 4) * 2, s + (n - 4) * 4, 0xFu, 0);
+  } else {
+    for (int i = 0; i < n; ++i) std::memcpy(d + i * 2, s + i * 4, 2);
+  }
+}
+
+// One translucent pixel of an alpha source weighed by its alpha a, per
+// channel d + floor((s - d) * a / 256) = (s * a + d * (256 - a)) >> 8, the
+// fourth byte of a 32-bit pixel kept. The channels are weighed side by side
+// in one word, each with room for its sum (below 2^16 for 8-bit channels,
+// 2^14 for 16-bit fields): 32-bit red and blue in one word, green in
+// another; the three 16-bit fields 16 bits apart in a 64-bit word.
+template <class C>
+inline void WeighByAlpha(uint8_t* dp, const uint8_t* sp) {
+  const uint32_t a = LoadAlpha<C>(sp), na = 256 - a;
+  const uint32_t s = LoadRaw<C>(sp), d = LoadDst<C>(dp);
+  if constexpr (C::Bits == 32) {
+    const uint32_t rb = ((s & 0xFF00FFu) * a + (d & 0xFF00FFu) * na) >> 8 & 0xFF00FFu;
+    const uint32_t g = ((s & 0xFF00u) * a + (d & 0xFF00u) * na) >> 8 & 0xFF00u;
+    StoreDst<C>(dp, rb | g | (d & 0xFF000000u));
+  } else {
+    // Copies of the pixel at bits 0, 16 and 32 keep blue, green and red.
+    constexpr uint64_t kCopies = 0x100010001u;
+    constexpr uint64_t kSpread = uint64_t{0x1F} | uint64_t{0x7E0} << 16 | uint64_t{0xF800} << 32;
+    const uint64_t x = ((s * kCopies & kSpread) * a + (d * kCopies & kSpread) * na) >> 8 & kSpread;
+    StoreDst<C>(dp, static_cast<uint32_t>(x | x >> 16 | x >> 32));
+  }
+}
+
+// The translucent pixels (bits t) of n pixels of a row weighed by their
+// alpha: a vector where it covers two or more of them (the pixels it covers
+// that are not in t weigh 0 and stay), the others one by one.
+template <class C>
+[[gnu::always_inline]] inline void WeighTranslucent(uint8_t* d, const uint8_t* s, uint64_t t, int n) {
+  constexpr int kStep = C::Bits == 32 ? 4 : 8;
+  constexpr uint64_t kAll = (uint64_t{1} << kStep) - 1;
+  while (t) {
+    const int first = __builtin_ctzll(t);
+    if (n >= kStep) {
+      const int at = first < n - kStep ? first : n - kStep;
+      const uint32_t here = static_cast<uint32_t>(t >> at & kAll);
+      if (here & (here - 1)) {
+        RunBitsVector<C, false>(d + at * C::DstStep, s + at * C::SrcStep, here, here);
+        t &= ~(kAll << at);
+        continue;
+      }
+    }
+    WeighByAlpha<C>(d + first * C::DstStep, s + first * C::SrcStep);
+    t &= t - 1;
+  }
+}
+
+// Calls f(first, count) for each stretch of set bits, lowest first, when no
+// stretch reaches bit 63 (a row of fewer than 64 pixels): adding a stretch's
+// lowest bit carries through it to the bit after it.
+template <class F>
+inline void ForEachShortRowStretch(uint64_t bits, F&& f) {
+  while (bits) {
+    const uint64_t next = bits + (bits & (~bits + 1));
+    const int first = __builtin_ctzll(bits);
+    f(first, __builtin_ctzll(next) - first);
+    bits &= next;
+  }
+}
+
+// A row of fewer than 64 pixels of a 16-bit alpha source, eight pixels at a
+// time: fully opaque vectors as their colours, others weighed lane by lane
+// (256 opaque, the alpha translucent, 0 transparent), empty ones skipped.
+// Sprites' rows mix all three within a few pixels, which a vector takes in
+// one step where stretches would be taken one by one.
+template <class C>
+[[gnu::always_inline]] inline void AlphaRowByVectors16(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
+                                                       uint64_t translucent) {
+  int x = 0;
+  for (; x + 8 <= n; x += 8) {
+    const uint32_t dm = static_cast<uint32_t>(drawn >> x) & 0xFFu;
+    if (dm != 0)
+      RunBitsVector<C, false>(d + x * 2, s + x * 4, dm, static_cast<uint32_t>(translucent >> x) & 0xFFu);
+  }
+  if (x + 4 <= n) {
+    const uint32_t dm = static_cast<uint32_t>(drawn >> x) & 0xFu;
+    if (dm != 0)
+      RunBitsVector<C, true>(d + x * 2, s + x * 4, dm, static_cast<uint32_t>(translucent >> x) & 0xFu);
+    x += 4;
+  }
+  for (; x < n; ++x) {
+    if (!((drawn >> x) & 1)) continue;
+    if ((translucent >> x) & 1) {
+      WeighByAlpha<C>(d + x * 2, s + x * 4);
+    } else {
+      std::memcpy(d + x * 2, s + x * 4, 2);
+    }
+  }
+}
+
+// One row's (or 64 pixels') drawn and translucent bits drawn: opaque
+// stretches copied whole (the colours of a 16-bit alpha source), translucent
+// ones weighed by their alpha. Narrow: the row has fewer than 64 pixels and
+// a stretch at most 128 bytes.
+template <class C, bool Narrow>
+[[gnu::always_inline]] inline void DrawStretches(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
+                                                 uint64_t translucent) {
+  auto copy = [&](int first, int count) {
+    if constexpr (C::S == SrcKind::Alpha && C::Bits == 16) {
+      CopyColours16<C>(d + first * 2, s + first * 4, count);
+    } else if constexpr (Narrow) {
+      MoveSmall(d + first * C::DstStep, s + first * C::SrcStep, static_cast<size_t>(count) * C::DstStep);
+    } else {
+      SpanRawCopy<C>(d + first * C::DstStep, s + first * C::SrcStep, count);
+    }
+  };
+  if constexpr (Narrow) {
+    ForEachShortRowStretch(drawn & ~translucent, copy);
+  } else {
+    ForEachStretch(drawn & ~translucent, copy);
+  }
+  if constexpr (C::S == SrcKind::Alpha) WeighTranslucent<C>(d, s, translucent, n);
+}
+
+// A keyed plain copy through the run table of an image of long stretches
+// (sprites): per row, the table's kind masks give the drawn stretches, each
+// copied whole (and, from an alpha source, its translucent stretches weighed
+// by their alpha); transparent pixels cost nothing.
+template <class C, bool Narrow>
+void StretchRowsOf(const BlitJob& __restrict j) {
+  uint8_t* d = j.Dst;
+  const uint8_t* s = j.Src;
+  const uint64_t* drawn = j.RunBits;
+  const uint64_t* translucent = j.RunMask + j.RunMaskWords;  // alpha sources
+  const int width = j.Width;
+  for (int y = 0; y < j.Height; ++y) {
+    if constexpr (Narrow && C::S == SrcKind::Alpha && C::Bits == 16) {
+      AlphaRowByVectors16<C>(d, s, width, drawn[0], translucent[0]);
+    } else if constexpr (Narrow) {
+      DrawStretches<C, true>(d, s, width, drawn[0], C::S == SrcKind::Alpha ? translucent[0] : 0);
+    } else {
+      for (int x0 = 0; x0 < width; x0 += 64)
+        DrawStretches<C, false>(d + x0 * C::DstStep, s + x0 * C::SrcStep, width - x0 < 64 ? width - x0 : 64,
+                                drawn[x0 >> 6], C::S == SrcKind::Alpha ? translucent[x0 >> 6] : 0);
+    }
+    drawn += j.RunBitsStride;
+    if constexpr (C::S == SrcKind::Alpha) translucent += 2 * j.RunMaskWords;
+    d += j.DstPitch;
+    s += j.SrcPitch;
+  }
+}
+
+template <class C>
+void StretchRows(const BlitJob& j) {
+  if (j.Width < 64 && j.Width * C::DstStep <= 128) {
+    StretchRowsOf<C, true>(j);
+  } else {
+    StretchRowsOf<C, false>(j);
   }
 }
 

@@ -1,5 +1,7 @@
 // The one-to-one blit: validate, clip, take every decision once, then run the
 // one loop made for that combination.
+#include <cstring>
+
 #include "core/system_state.h"
 #include "softrender/blit_select.h"
 #include "softrender/blit_setup.h"
@@ -52,12 +54,55 @@ bool MmxLoopsEnabled() { return SystemState.Kept.CpuMmxFlag == 1; }
 
 using namespace softblit;
 
+namespace {
+
+// What the drawing state resolved to at the last draw. Games draw many small
+// images in a row under one state, so the mode's shortcuts, its table rows
+// and the loop chosen for each kind of draw are kept until the state (or the
+// MMX flag) changes; every draw compares them first (draws never overlap,
+// see the scratch palette).
+struct ResolvedDrawState {
+  int32_t Mode;
+  int32_t Param;
+  uint32_t Tint;
+  int32_t Mmx;
+  bool Draws;  // ResolveDrawMode's answer
+  DrawModeSetup M;
+  // The job of every draw: the table rows (SetJobTables) stay, each draw
+  // fills in the rest.
+  BlitJob Job;
+  // The loops met so far: [32-bit][source kind][graph << 2 | key << 1 | run].
+  BlitFn Loops[2][3][8];
+};
+
+// Mode -1 draws nothing, whatever the parameter and tint: the answer kept
+// before the first draw.
+ResolvedDrawState g_resolved = {-1, 0, 0, 0, false, {}, {}, {}};
+
+ResolvedDrawState& CurrentDrawState() {
+  const SoftDrawStateBlock& st = SoftDrawState;
+  const int32_t mmx = SystemState.Kept.CpuMmxFlag;
+  ResolvedDrawState& r = g_resolved;
+  if (st.BlendMode != r.Mode || st.BlendParam != r.Param || st.Tint != r.Tint || mmx != r.Mmx) {
+    r.Mode = st.BlendMode;
+    r.Param = st.BlendParam;
+    r.Tint = st.Tint;
+    r.Mmx = mmx;
+    r.Draws = ResolveDrawMode(&r.M);
+    if (r.Draws) SetJobTables(&r.Job, r.M);
+    std::memset(r.Loops, 0, sizeof(r.Loops));
+  }
+  return r;
+}
+
+}  // namespace
+
 void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, const MEMIMG* blendGraph) {
   if (!CanDrawOnto(dest, src, blendGraph)) return;
   const MemImgBase* db = dest->Base;
   const MemImgBase* sb = src->Base;
-  DrawModeSetup m;
-  if (!ResolveDrawMode(&m)) return;
+  ResolvedDrawState& rs = CurrentDrawState();
+  if (!rs.Draws) return;
   Rect r;
   if (!ClipToTarget(dest, x, y, static_cast<int64_t>(x) + src->Width, static_cast<int64_t>(y) + src->Height,
                     &r))
@@ -72,32 +117,24 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   // whole image, or its top rows); any other view would read other rows' runs.
   const bool run = key && sb->RunTableValid && sb->RunTable && w == src->Width && h == src->Height &&
                    src->Pixels == sb->Pixels && static_cast<uint32_t>(src->Width) == sb->Width;
-  const BlitChoice c = ChooseLoops(m, db, kind, blendGraph != nullptr, key, run);
-  const int bits = db->Type == MEMIMG_TYPE_XRGB32 ? 32 : 16;
-  // Games draw many small images the same way in a row: the last choice's
-  // loop is kept (draws never overlap, see the scratch palette).
-  static uint32_t lastChoice = ~0u;
-  static BlitFn lastFn = nullptr;
-  const uint32_t choice = static_cast<uint32_t>(c.Mode) | (c.Graph ? 1u << 4 : 0u) | (c.Tint ? 1u << 5 : 0u) |
-                          (c.Key ? 1u << 6 : 0u) | (c.Run ? 1u << 7 : 0u) | (c.Fast ? 1u << 8 : 0u) |
-                          (c.Mmx ? 1u << 9 : 0u) | (bits == 32 ? 1u << 10 : 0u) |
-                          static_cast<uint32_t>(kind) << 11;
-  BlitFn fn = lastFn;
-  if (choice != lastChoice) {
-    fn = SelectBlit(bits, kind, c);
-    lastChoice = choice;
-    lastFn = fn;
-  }
+  const bool is32 = db->Type == MEMIMG_TYPE_XRGB32;
+  const int bits = is32 ? 32 : 16;
+  BlitFn& slot = rs.Loops[is32][static_cast<int>(kind)][(blendGraph ? 4 : 0) | (key ? 2 : 0) | (run ? 1 : 0)];
+  if (!slot) slot = SelectBlit(bits, kind, ChooseLoops(rs.M, db, kind, blendGraph != nullptr, key, run));
+  const BlitFn fn = slot;
   if (!fn) return;
 
-  const int dbpp = db->Format->BytesPerPixel, sbpp = sb->Format->BytesPerPixel;
-  BlitJob j;  // every field is set below (a zeroing fill costs more than the small blits)
+  // The pixel steps of the formats (their BytesPerPixel), known from the type
+  // and flags.
+  const intptr_t dbpp = is32 ? 4 : 2;
+  const intptr_t sbpp = kind == SrcKind::Palette ? 1 : (is32 || kind == SrcKind::Alpha) ? 4 : 2;
+  BlitJob& j = rs.Job;
+  j.Dst = dest->Pixels + static_cast<intptr_t>(r.Top) * db->Pitch + r.Left * dbpp;
+  j.DstPitch = db->Pitch;
+  j.Src = src->Pixels + static_cast<intptr_t>(sy) * sb->Pitch + sx * sbpp;
+  j.SrcPitch = sb->Pitch;
   j.Graph = nullptr;
   j.GraphPitch = 0;
-  j.Dst = dest->Pixels + static_cast<intptr_t>(r.Top) * db->Pitch + static_cast<intptr_t>(r.Left) * dbpp;
-  j.DstPitch = db->Pitch;
-  j.Src = src->Pixels + static_cast<intptr_t>(sy) * sb->Pitch + static_cast<intptr_t>(sx) * sbpp;
-  j.SrcPitch = sb->Pitch;
   if (blendGraph) {
     j.Graph = blendGraph->Pixels + static_cast<intptr_t>(sy) * blendGraph->Base->Pitch + sx;
     j.GraphPitch = blendGraph->Base->Pitch;
@@ -105,12 +142,13 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   j.Runs = run ? sb->RunTable : nullptr;
   j.RunMask = run ? sb->RunMask : nullptr;
   j.RunMaskWords = sb->RunMaskWords;
+  j.RunBits = run ? sb->RunDrawnBits : nullptr;
+  j.RunBitsStride = sb->RunDrawnBitsStride;
   j.ShortStretches = run && RunTableHasShortStretches(sb);
   j.Width = w;
   j.Height = h;
   j.Key = JobKey(sb, kind, bits);
   j.Palette = sb->Palette;
-  SetJobTables(&j, m);
   InvalidateMemImgDerived(dest);
   fn(j);
 }

@@ -71,6 +71,7 @@ void FreeBase(MemImgBase* base) {
   TrackedFree(base->RunTable);
   base->RunTable = nullptr;
   base->RunMask = nullptr;
+  base->RunDrawnBits = nullptr;
   TrackedFree(base->Palette);
   base->Palette = nullptr;
   base->PaletteCopy = nullptr;
@@ -132,12 +133,14 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
   if (pitch != -1 && pitch < rowBytes) return -1;  // a given pitch must hold a row
   const int64_t realPitch = pitch != -1 ? pitch : ((rowBytes + 15) & ~int64_t{15});
   const int64_t pixelBytes = realPitch * height;
-  // The run table, then its kind masks on an 8-byte boundary.
+  // The run table, then its kind masks on an 8-byte boundary (and, after
+  // byte masks, the drawn bits).
   const int64_t runTableBytes = ((static_cast<int64_t>(width) + 5) * height + 7) & ~int64_t{7};
   const bool maskBytes = RunMaskIsBytes(type, alpha);
-  const int64_t runMaskWords =
-      maskBytes ? (static_cast<int64_t>(width) + 7) / 8 : (static_cast<int64_t>(width) + 63) / 64;
-  const int64_t runBytes = runTableBytes + runMaskWords * (maskBytes ? 1 : 2) * 8 * height;
+  const int64_t bitWords = (static_cast<int64_t>(width) + 63) / 64;
+  const int64_t runMaskWords = maskBytes ? (static_cast<int64_t>(width) + 7) / 8 : bitWords;
+  const int64_t maskBlockWords = runMaskWords * (maskBytes ? 1 : 2) * height;
+  const int64_t runBytes = runTableBytes + (maskBlockWords + (maskBytes ? bitWords * height : 0)) * 8;
   if (realPitch > INT32_MAX || pixelBytes > static_cast<int64_t>(TRACKED_ALLOC_MAX_SIZE) ||
       runBytes > static_cast<int64_t>(TRACKED_ALLOC_MAX_SIZE))
     return -1;
@@ -188,6 +191,8 @@ int InitializeMemImg(MEMIMG* img, int width, int height, int pitch, uint32_t tra
       if (ok) {
         base->RunMask = reinterpret_cast<uint64_t*>(base->RunTable + runTableBytes);
         base->RunMaskWords = static_cast<uint32_t>(runMaskWords);
+        base->RunDrawnBits = maskBytes ? base->RunMask + maskBlockWords : base->RunMask;
+        base->RunDrawnBitsStride = static_cast<uint32_t>(maskBytes ? bitWords : 2 * runMaskWords);
       }
     }
   }

@@ -45,7 +45,7 @@ struct MemImgBase {
   uint8_t* RunTable;           // (Width + 5) x Height bytes, or null
   // Set with the run table: pixels per drawn stretch (a row's opaque and
   // translucent pixels between transparent runs), which tells whether the
-  // run-by-run loops or the bit-mask loops draw a plain copy faster.
+  // stretch-by-stretch loops or the kind-mask loops draw a plain copy faster.
   uint32_t RunTableStretchLength;
   // Also set with the run table, in its block after it: each row's kinds, so
   // that short runs are drawn by vector loops without decoding the table. A
@@ -55,12 +55,18 @@ struct MemImgBase {
   // the drawn pixels (kinds 1 and 2) and then the translucent ones (kind 2).
   uint64_t* RunMask;
   uint32_t RunMaskWords;
+  // Each row's drawn pixels one bit each, RunDrawnBitsStride words from one
+  // row to the next, for the loops that copy stretch by stretch: the first
+  // bit mask of the rows above, or after a 16-bit image's bytes a block of
+  // (Width + 63) / 64 words a row.
+  uint64_t* RunDrawnBits;
+  uint32_t RunDrawnBitsStride;
 };
 
 // Whether a run table's kind masks are bytes (see MemImgBase): they widen to
 // 16-bit lanes in one step, where bit masks would go through a lookup; on a
 // 32-bit image they would weigh four times the bit masks' memory traffic.
-inline bool RunMaskIsBytes(uint32_t type, uint32_t alpha) { return !alpha && type == MEMIMG_TYPE_RGB565; }
+constexpr bool RunMaskIsBytes(uint32_t type, uint32_t alpha) { return !alpha && type == MEMIMG_TYPE_RGB565; }
 
 // A view: must be zero before its first initialisation.
 struct MEMIMG {

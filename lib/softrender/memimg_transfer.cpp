@@ -78,7 +78,9 @@ int BuildMemImgRunTable(MEMIMG* img) {
     uint64_t* drawn = base->RunMask + static_cast<size_t>(y) * rowWords;
     uint64_t* translucent = drawn + words;
     uint8_t* drawnBytes = reinterpret_cast<uint8_t*>(drawn);
+    uint64_t* drawnBits = base->RunDrawnBits + static_cast<size_t>(y) * base->RunDrawnBitsStride;
     std::memset(drawn, 0, rowWords * sizeof(uint64_t));
+    if (maskBytes) std::memset(drawnBits, 0, base->RunDrawnBitsStride * sizeof(uint64_t));
     int x = 0;
     while (x < img->Width) {
       const int kind = PixelKind(base, p);
@@ -89,14 +91,12 @@ int BuildMemImgRunTable(MEMIMG* img) {
         p += bpp;
       }
       *out++ = static_cast<uint8_t>(kind << 6 | (len - 1));
-      if (maskBytes) {
-        if (kind != MEMIMG_RUN_TRANSPARENT) std::memset(drawnBytes + x, 0xFF, static_cast<size_t>(len));
-      } else {
-        for (int i = x; i < x + len; ++i) {
-          const uint64_t bit = uint64_t{1} << (i & 63);
-          if (kind != MEMIMG_RUN_TRANSPARENT) drawn[i >> 6] |= bit;
-          if (kind == MEMIMG_RUN_TRANSLUCENT) translucent[i >> 6] |= bit;
-        }
+      if (maskBytes && kind != MEMIMG_RUN_TRANSPARENT)
+        std::memset(drawnBytes + x, 0xFF, static_cast<size_t>(len));
+      for (int i = x; i < x + len; ++i) {
+        const uint64_t bit = uint64_t{1} << (i & 63);
+        if (kind != MEMIMG_RUN_TRANSPARENT) drawnBits[i >> 6] |= bit;
+        if (!maskBytes && kind == MEMIMG_RUN_TRANSLUCENT) translucent[i >> 6] |= bit;
       }
       if (kind != MEMIMG_RUN_TRANSPARENT && (x == 0 || prevKind == MEMIMG_RUN_TRANSPARENT)) ++stretches;
       prevKind = kind;
