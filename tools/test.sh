@@ -23,16 +23,13 @@ cmake --build build -j"$JOBS"
 # here. The seed is printed; VX_TEST_SEED=N repeats an order.
 SEED=${VX_TEST_SEED:-$((RANDOM % 100000 + 1))}
 echo "Every test binary whole, shuffled with seed $SEED"
-shuffle_failed=""
-for test in build/bin/test_*; do
-  name=$(basename "$test")
-  if ! (cd build && "./bin/$name" --gtest_shuffle --gtest_random_seed="$SEED" >"shuffled-$name.log" 2>&1); then
-    tail -n 60 "build/shuffled-$name.log"
-    shuffle_failed="$shuffle_failed $name"
-  fi
-done
-if [ -n "$shuffle_failed" ]; then
-  echo "Failed whole and shuffled (seed $SEED):$shuffle_failed; logs in build/shuffled-*.log"
+rm -f build/shuffled-failed.txt
+# The binaries run side by side, as ctest runs its tests.
+ls build/bin/test_* | xargs -P "$JOBS" -I{} sh -c \
+  'name=$(basename "$1"); cd build && "./bin/$name" --gtest_shuffle --gtest_random_seed="$2" >"shuffled-$name.log" 2>&1 \
+     || { tail -n 60 "shuffled-$name.log"; echo "$name" >>shuffled-failed.txt; }' _ {} "$SEED"
+if [ -s build/shuffled-failed.txt ]; then
+  echo "Failed whole and shuffled (seed $SEED): $(tr '\n' ' ' <build/shuffled-failed.txt); logs in build/shuffled-*.log"
   exit 1
 fi
 
