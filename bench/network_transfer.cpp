@@ -6,16 +6,25 @@
 //   a 64-byte packet ping-pong              vs  a blocking 64-byte ping-pong
 //   the pump's poll per frame with 0 and with 1,000 idle connections;
 //   a 16 MiB HTTP GET from a server thread into memory and into a file,
-//   stepped as the pump steps it      vs  direct-mode NetWorkRecv of 16 MiB.
+//   stepped as the pump steps it      vs  direct-mode NetWorkRecv of 16 MiB,
+//                                         and vs Python's urllib reading the
+//                                         same answer from the same server
+//                                         into memory (BM_HttpGetPythonAnchor).
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <thread>
-#include <vector>
-
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "core/alloc.h"
 #include "network/network.h"
@@ -299,7 +308,13 @@ void BM_HttpGet(benchmark::State& state) {
   int port = PlatSocketLocalPort(listener);
   std::vector<uint8_t> body = Block(kHttpBody);
   std::string file = (std::filesystem::temp_directory_path() / "vx_bench_http.bin").string();
+  std::error_code ec;
   for (auto _ : state) {
+    // A new file each time, as a download makes one: emptying the last
+    // iteration's 16 MiB would time the file system's freeing of it.
+    state.PauseTiming();
+    std::filesystem::remove(file, ec);
+    state.ResumeTiming();
     std::thread server([&] { ServeOnce(listener, body); });
     void* block = nullptr;
     int slot = CreateHttpTransfer(HTTP_GET, "127.0.0.1", port, "/big", toFile ? file.c_str() : nullptr,
@@ -316,11 +331,96 @@ void BM_HttpGet(benchmark::State& state) {
   }
   PlatSocketClose(listener);
   EndNetWorkSystem();
-  std::error_code ec;
   std::filesystem::remove(file, ec);
   state.SetBytesProcessed(int64_t(state.iterations()) * kHttpBody);
 }
 BENCHMARK(BM_HttpGet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The anchor for BM_HttpGet: Python's urllib reads the same answer from the
+// same server into memory. One python3 process makes one GET for each line it
+// is sent and answers with the seconds that GET took (connect, request and
+// the whole body), measured by itself, so its start-up and the pipe are not
+// counted; -1 for a short body.
+const char kPythonClient[] = R"(
+import sys, time, urllib.request
+port, size = int(sys.argv[1]), int(sys.argv[2])
+opener = urllib.request.build_opener(urllib.request.ProxyHandler({}))
+url = 'http://127.0.0.1:%d/big' % port
+for line in sys.stdin:
+    start = time.perf_counter()
+    with opener.open(url, timeout=10) as answer:
+        data = answer.read()
+    took = time.perf_counter() - start
+    print('%.9f' % (took if len(data) == size else -1.0), flush=True)
+)";
+
+class PythonClient {
+ public:
+  PythonClient(int port, int size) {
+    int toChild[2], fromChild[2];
+    if (pipe2(toChild, O_CLOEXEC) != 0) return;
+    if (pipe2(fromChild, O_CLOEXEC) != 0) {
+      close(toChild[0]);
+      close(toChild[1]);
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
+    std::string portText = std::to_string(port), sizeText = std::to_string(size);
+    char* argv[] = {const_cast<char*>("python3"), const_cast<char*>("-c"), const_cast<char*>(kPythonClient),
+                    portText.data(), sizeText.data(), nullptr};
+    if (posix_spawnp(&pid_, "python3", &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(toChild[0]);
+    close(fromChild[1]);
+    to_ = fdopen(toChild[1], "w");
+    from_ = fdopen(fromChild[0], "r");
+  }
+  ~PythonClient() {
+    if (to_) fclose(to_);  // its stdin ends: the client's loop ends
+    if (from_) fclose(from_);
+    if (pid_ > 0) waitpid(pid_, nullptr, 0);
+  }
+  // One GET: the seconds it took, or -1.
+  double Get() {
+    if (pid_ <= 0 || !to_ || !from_) return -1;
+    if (std::fputs("get\n", to_) < 0 || std::fflush(to_) != 0) return -1;
+    char line[64];
+    if (!std::fgets(line, sizeof line, from_)) return -1;
+    return std::strtod(line, nullptr);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* to_ = nullptr;
+  FILE* from_ = nullptr;
+};
+
+void BM_HttpGetPythonAnchor(benchmark::State& state) {
+  PlatSocket listener = PlatSocketListen(kLoopback, 0, 4);
+  std::vector<uint8_t> body = Block(kHttpBody);
+  PythonClient client(PlatSocketLocalPort(listener), kHttpBody);
+  auto once = [&] {
+    std::thread server([&] { ServeOnce(listener, body); });
+    double took = client.Get();
+    server.join();
+    return took;
+  };
+  if (once() < 0) state.SkipWithError("python3 client failed");  // also warms it up
+  for (auto _ : state) {
+    double took = once();
+    if (took < 0) {
+      state.SkipWithError("python3 client failed");
+      break;
+    }
+    state.SetIterationTime(took);
+  }
+  PlatSocketClose(listener);
+  state.SetBytesProcessed(int64_t(state.iterations()) * kHttpBody);
+}
+BENCHMARK(BM_HttpGetPythonAnchor)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 // The same bytes through a direct-mode handle: 0 into a fresh 16 MiB block,
 // 1 into a file in 64 KiB pieces, 2 into a file in 4 KiB pieces (the size of
