@@ -71,6 +71,51 @@ int CommitRecord(NetWorkRecord* record) {
   return NodeHandle(record);
 }
 
+// Registers the socket of a new connection's record for `events` and makes
+// it a handle: the handle, or -1 with a log line naming `entry`, the record
+// undone.
+int RegisterRecord(int slot, uint32_t events, const char* entry) {
+  NetWorkRecord* record = NetWork.Records[slot];
+  // A packet leaves as its prefix and then its body: without this the body
+  // would wait for the peer's delayed acknowledgement of the prefix.
+  PlatSocketSetNoDelay(record->Socket, 1);
+  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage, events) != 0) {
+    LogNetWorkError("WSAAsyncSelectのエラー in %s", entry);
+    return DiscardRecord(slot);
+  }
+  return CommitRecord(record);
+}
+
+// Starts a connection to address and port in the first free slot: the
+// handle, or -1 with a log line (no free slot, no memory, a connect or a
+// registration that failed; the record is then undone). A direct connection
+// carries plain bytes both ways, is kept until its owner closes it, whatever
+// the settings say, and stands when its handle is returned (it is waited for
+// up to timeoutMs); any other is connected once its FD_CONNECT arrives
+// without error.
+int OpenConnection(const uint8_t address[4], int port, bool direct, uint32_t timeoutMs) {
+  if (!NetWork.Initialized || !address) return -1;
+  PumpNetWorkMessages(0);
+  int slot = FirstFreeConnectionSlot();
+  if (slot < 0) return LogWrite("空きソケットデータがなかったので接続を中止しました\n");
+  NetWorkRecord* record = NewRecord(slot);
+  if (!record) return LogWrite("ソケット用のメモリの確保に失敗しました\n");
+  if (direct) {
+    record->PacketMode = 0;
+    record->AutoClose = 0;
+  }
+  std::memcpy(record->PeerAddress, address, 4);
+  record->PeerPort = uint32_t(((port & 0xFF) << 8) | ((port >> 8) & 0xFF));
+  record->Socket = PlatSocketConnect(address, port, direct ? 1 : 0, direct ? timeoutMs : 0);
+  if (record->Socket == PLAT_INVALID_SOCKET) {
+    LogNetWorkError("connectに失敗しました");
+    return DiscardRecord(slot);
+  }
+  if (direct) record->Connected = 1;
+  return RegisterRecord(slot, NETWORK_ACCEPTED_EVENTS | (direct ? 0 : PLAT_FD_CONNECT),
+                        direct ? "ConnectNetWorkDirect" : "ConnectNetWork");
+}
+
 intptr_t NotifyWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (message == SocketNotifyMessage) return OnSocketMessage(wParam, lParam);
   if (message == WM_DESTROY) {
@@ -121,16 +166,7 @@ int AcceptNetWork() {
     return DiscardRecord(slot);
   }
   record->PeerPort = port;
-  // A packet leaves as its prefix and then its body: without this the body
-  // would wait for the peer's delayed acknowledgement of the prefix.
-  PlatSocketSetNoDelay(record->Socket, 1);
-  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
-                            NETWORK_ACCEPTED_EVENTS) != 0) {
-    LogNetWorkError("WSAAsyncSelectのエラー in AcceptNetWork");
-    return DiscardRecord(slot);
-  }
-  CommitRecord(record);
-  return 1;
+  return RegisterRecord(slot, NETWORK_ACCEPTED_EVENTS, "AcceptNetWork") < 0 ? -1 : 1;
 }
 
 intptr_t OnSocketMessage(uintptr_t socket, intptr_t eventAndError) {
@@ -320,54 +356,10 @@ int GetNetWorkListenPort() {
   return listener ? PlatSocketLocalPort(listener->Socket) : -1;
 }
 
-int ConnectNetWork(const uint8_t address[4], int port) {
-  if (!NetWork.Initialized || !address) return -1;
-  PumpNetWorkMessages(0);
-  int slot = FirstFreeConnectionSlot();
-  if (slot < 0) return LogWrite("空きソケットデータがなかったので接続を中止しました\n");
-  NetWorkRecord* record = NewRecord(slot);
-  if (!record) return LogWrite("ソケット用のメモリの確保に失敗しました\n");
-  std::memcpy(record->PeerAddress, address, 4);
-  record->PeerPort = uint32_t(((port & 0xFF) << 8) | ((port >> 8) & 0xFF));
-  record->Socket = PlatSocketConnect(address, port, 0, 0);
-  if (record->Socket == PLAT_INVALID_SOCKET) {
-    LogNetWorkError("connectに失敗しました");
-    return DiscardRecord(slot);
-  }
-  PlatSocketSetNoDelay(record->Socket, 1);
-  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
-                            NETWORK_ACCEPTED_EVENTS | PLAT_FD_CONNECT) != 0) {
-    LogNetWorkError("WSAAsyncSelectのエラー in ConnectNetWork");
-    return DiscardRecord(slot);
-  }
-  return CommitRecord(record);
-}
+int ConnectNetWork(const uint8_t address[4], int port) { return OpenConnection(address, port, false, 0); }
 
 int ConnectNetWorkDirect(const uint8_t address[4], int port, uint32_t timeoutMs) {
-  if (!NetWork.Initialized || !address) return -1;
-  PumpNetWorkMessages(0);
-  int slot = FirstFreeConnectionSlot();
-  if (slot < 0) return LogWrite("空きソケットデータがなかったので接続を中止しました\n");
-  NetWorkRecord* record = NewRecord(slot);
-  if (!record) return LogWrite("ソケット用のメモリの確保に失敗しました\n");
-  // Plain bytes both ways, and kept until its owner closes it.
-  record->PacketMode = 0;
-  record->AutoClose = 0;
-  std::memcpy(record->PeerAddress, address, 4);
-  record->PeerPort = uint32_t(((port & 0xFF) << 8) | ((port >> 8) & 0xFF));
-  record->Socket = PlatSocketConnect(address, port, 1, timeoutMs);
-  if (record->Socket == PLAT_INVALID_SOCKET) {
-    LogNetWorkError("connectに失敗しました");
-    return DiscardRecord(slot);
-  }
-  record->Connected = 1;
-  PlatSocketSetNoDelay(record->Socket, 1);
-  if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
-                            NETWORK_ACCEPTED_EVENTS) != 0) {
-    LogNetWorkError("WSAAsyncSelectのエラー in ConnectNetWorkDirect");
-    return DiscardRecord(slot);
-  }
-  return CommitRecord(record);
+  return OpenConnection(address, port, true, timeoutMs);
 }
 
 int SetNetWorkPacketModeOff(int flag) {

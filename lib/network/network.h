@@ -105,11 +105,12 @@ int GetNewestNetWorkHandle();
 // already received allow and returns. A finished or failed transfer keeps its
 // slot, with its result, until it is deleted.
 constexpr int HTTP_TRANSFER_SLOTS = 100;
-constexpr int HTTP_HOST_SIZE = 128;        // the host text with its terminator
-constexpr int HTTP_PATH_SIZE = 256;        // the request target with its terminator
-constexpr int HTTP_GET_TEXT_SIZE = 512;    // text buffer of a GET step
-constexpr int HTTP_SHORT_TEXT_SIZE = 256;  // text buffer of a POST or HEAD step
-constexpr int HTTP_RECEIVE_BUFFER_SIZE = 4096;
+constexpr int HTTP_HOST_SIZE = 128;                // the host text with its terminator
+constexpr int HTTP_PATH_SIZE = 256;                // the request target with its terminator
+constexpr int HTTP_GET_TEXT_SIZE = 512;            // text buffer of a GET step
+constexpr int HTTP_SHORT_TEXT_SIZE = 256;          // text buffer of a POST or HEAD step
+constexpr int HTTP_RECEIVE_BUFFER_SIZE = 4096;     // the most one body receive takes
+constexpr int HTTP_WRITE_BEHIND_SIZE = 64 * 1024;  // file mode: bytes gathered per file write
 
 enum HttpMethod : int32_t { HTTP_GET = 0, HTTP_POST = 1, HTTP_HEAD = 2 };
 enum HttpOutputMode : int32_t { HTTP_TO_FILE = 0, HTTP_TO_MEMORY = 1 };
@@ -153,6 +154,13 @@ struct HttpTransfer {
   int32_t PostLength;
   int32_t RequestSent;  // bytes of the request text and POST body sent so far
   int32_t Port;
+  // File mode: the body's receives gather here (a tracked block of
+  // HTTP_WRITE_BEHIND_SIZE bytes) and go to the file when it is full and when
+  // the transfer finishes, fails or is deleted. Null when the block could not
+  // be had, or once the transfer has finished: each receive is then written
+  // at once.
+  uint8_t* WriteBehind;
+  int32_t WriteBehindHeld;  // bytes in it not yet written
 };
 
 // The number after the text's first blank (as ParseDecimalInt reads it); -1

@@ -131,6 +131,47 @@ TEST_F(NetHandles, RefusedOutgoingConnectionStaysUnconnected) {
   EXPECT_EQ(CloseNetWorkHandle(h), 0);
 }
 
+TEST_F(NetHandles, ADirectConnectionStandsAtOncePlainWhateverTheSettingsSay) {
+  // The settings ask for packets and auto close; a direct connection takes neither.
+  PlatSocket listener = PlatSocketListen(kLoopback, 0, 4);
+  ASSERT_NE(listener, PLAT_INVALID_SOCKET);
+  int port = PlatSocketLocalPort(listener);
+  int h = ConnectNetWorkDirect(kLoopback, port, 3000);
+  ASSERT_GE(h, 0);
+  EXPECT_EQ(h, MakeNetWorkHandle(1, 0));
+  EXPECT_EQ(GetNewestNetWorkHandle(), h);
+  EXPECT_EQ(NetWork.HandleCount, 2);
+  NetWorkRecord* r = GetNetWorkRecord(h);
+  ASSERT_NE(r, nullptr);
+  EXPECT_EQ(r->Connected, 1);
+  EXPECT_EQ(r->PacketMode, 0);
+  EXPECT_EQ(r->AutoClose, 0);
+  EXPECT_EQ(std::memcmp(r->PeerAddress, kLoopback, 4), 0);
+  EXPECT_EQ(r->PeerPort, uint32_t(((port & 0xFF) << 8) | (port >> 8)));
+  PlatSocket far = PLAT_INVALID_SOCKET;
+  for (int i = 0; i < 3000 && far == PLAT_INVALID_SOCKET; ++i) {
+    far = PlatSocketAccept(listener, nullptr, nullptr);
+    if (far == PLAT_INVALID_SOCKET) PlatSleep(1);
+  }
+  ASSERT_NE(far, PLAT_INVALID_SOCKET);
+  PlatSocketSetTimeouts(far, 3000, 3000);
+  EXPECT_EQ(NetWorkSend(h, "hello", 5), 5);
+  std::vector<uint8_t> got = RecvExactly(far, 5);
+  EXPECT_EQ(std::string(got.begin(), got.end()), "hello") << "no length prefix";
+  PlatSocketClose(far);
+  PlatSocketClose(listener);
+
+  // Refused: -1 with the connect line, and neither a record nor a check number spent.
+  int check = NetWork.CheckCounter;
+  EXPECT_EQ(ConnectNetWorkDirect(kLoopback, port, 1000), -1);
+  EXPECT_EQ(LogCount("connectに失敗しました"), 1);
+  EXPECT_EQ(NetWork.Records[1], nullptr);
+  EXPECT_EQ(NetWork.HandleCount, 2);
+  EXPECT_EQ(NetWork.CheckCounter, check);
+  EXPECT_EQ(GetNewestNetWorkHandle(), h);
+  EXPECT_EQ(CloseNetWorkHandle(h), 0);
+}
+
 TEST_F(NetHandles, OrderlyCloseLeavesTheDataReadableThenAutoCloseEndsTheHandle) {
   PlatSocket peer;
   int h = Accept(&peer);

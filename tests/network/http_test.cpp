@@ -477,6 +477,67 @@ TEST_F(HttpFixture, AFourMebibytePostGoesOutWhole) {
   EXPECT_TRUE(server.Request().compare(head.size(), post.size(), post) == 0);
 }
 
+// Bodies of several write gathers and a part: the file holds every byte, in
+// order, once the transfer has finished, failed or been deleted, whenever
+// the server's pieces fall.
+TEST_F(HttpFixture, AFileHoldsEveryByteReceivedWhenTheTransferEnds) {
+  const int big = 3 * HTTP_WRITE_BEHIND_SIZE + 1234;
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(big) + "\r\n\r\n";
+  auto stepUntilReceived = [](int slot, int count) {
+    for (int i = 0; i < 3000 && GetHttpTransfer(slot)->Received < count; ++i) {
+      PumpNetWorkMessages(1);
+      StepAllHttpTransfers();
+      PlatSleep(1);
+    }
+    return GetHttpTransfer(slot)->Received == count;
+  };
+  // Finished by its length while the connection stays open.
+  {
+    std::string body = Body(size_t(big), 21);
+    ScriptedHttpServer server({Say(head + body.substr(0, 70001)), Pause(10), Say(body.substr(70001, 3)),
+                               Pause(10), Say(body.substr(70004)), KeepOpen()});
+    int slot = Get(server, "/whole");
+    ASSERT_TRUE(StepUntilDone(slot));
+    ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
+    EXPECT_TRUE(FileText() == body) << FileText().size() << " bytes of " << body.size();
+    DeleteHttpTransfer(slot);
+  }
+  // Failed: the server closes part way through the announced length.
+  {
+    std::string body = Body(size_t(big), 22);
+    const size_t sent = size_t(HTTP_WRITE_BEHIND_SIZE) * 2 + 17;
+    ScriptedHttpServer server({Say(head + body.substr(0, sent)), Pause(10), CloseIt()});
+    int slot = Get(server, "/cut");
+    ASSERT_TRUE(StepUntilDone(slot));
+    ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_CLOSED);
+    EXPECT_EQ(GetHttpTransfer(slot)->Received, int(sent));
+    EXPECT_TRUE(FileText() == body.substr(0, sent)) << FileText().size() << " bytes of " << sent;
+    DeleteHttpTransfer(slot);
+  }
+  // Deleted while running: what had arrived.
+  {
+    std::string body = Body(size_t(big), 23);
+    const size_t sent = size_t(HTTP_WRITE_BEHIND_SIZE) + 5;
+    ScriptedHttpServer server({Say(head + body.substr(0, sent)), KeepOpen()});
+    int slot = Get(server, "/half");
+    ASSERT_TRUE(stepUntilReceived(slot, int(sent)));
+    EXPECT_EQ(DeleteHttpTransfer(slot), 0);
+    EXPECT_TRUE(FileText() == body.substr(0, sent)) << FileText().size() << " bytes of " << sent;
+  }
+  // A file that takes no byte: the transfer does not notice and finishes.
+  {
+    std::string body = Body(size_t(big), 24);
+    ScriptedHttpServer server({Say(head + body), KeepOpen()});
+    int slot = CreateHttpTransfer(HTTP_GET, "127.0.0.1", server.Port(), "/full", "/dev/full", nullptr,
+                                  nullptr, 0, 3000);
+    ASSERT_GE(slot, 0);
+    ASSERT_TRUE(StepUntilDone(slot));
+    ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
+    EXPECT_EQ(GetHttpTransfer(slot)->Received, big);
+    DeleteHttpTransfer(slot);
+  }
+}
+
 TEST_F(HttpFixture, PostToFileWithoutLengthTakesOneReceivePerStep) {
   std::string answer = Body(3000, 6);
   ScriptedHttpServer server({Say("HTTP/1.0 200 OK\n\n" + answer), Pause(10), CloseIt()});
