@@ -524,21 +524,22 @@ int CreateHttpTransfer(int method, const char* host, int port, const char* path,
   if (!failure && outputPath) {
     t->OutputFile = PlatOpenFile(outputPath, PLAT_CREATE_ALWAYS);
     if (t->OutputFile == PLAT_INVALID_FILE) failure = "出力ファイルを開けません";
-    // Without it the body is written a receive at a time: slower, not wrong.
-    else if (method != HTTP_HEAD)
-      t->WriteBehind = static_cast<uint8_t*>(TrackedAlloc(HTTP_WRITE_BEHIND_SIZE, "", 0));
   }
   if (!failure) {
     t->NetHandle = ConnectNetWorkDirect(address, port, connectTimeoutMs);
     if (t->NetHandle < 0) failure = "接続できません";
   }
   if (failure) {
-    TrackedFree(t->WriteBehind);
     TrackedFree(t->PostBody);
     if (t->OutputFile != PLAT_INVALID_FILE) PlatCloseFile(t->OutputFile);
     TrackedFree(t);
     return RefuseTransfer(failure);
   }
+  // A file body needs no memory of its own: without this block it is written
+  // a receive at a time through the shared receive buffers, slower but whole.
+  // Taken last, once nothing can refuse the transfer any more.
+  if (t->OutputFile != PLAT_INVALID_FILE && method != HTTP_HEAD)
+    t->WriteBehind = static_cast<uint8_t*>(TrackedAlloc(HTTP_WRITE_BEHIND_SIZE, "", 0));
   g_http.Slots[slot] = t;
   ++g_http.Count;
   return slot;

@@ -19,6 +19,18 @@ class HttpOutput : public HttpFixture {
   int Fetch(const ScriptedHttpServer& server, const char* path, int method = HTTP_GET) {
     return CreateHttpTransfer(method, "127.0.0.1", server.Port(), "/o", path, nullptr, "p", 1, 3000);
   }
+  // The same with no memory for the write-behind block. The allocations
+  // before it are let through one more per try: the first try that starts
+  // a transfer is the one whose last allocation, that block, failed.
+  int FetchWithoutWriteBehind(const ScriptedHttpServer& server, const char* path, int method = HTTP_GET) {
+    for (long allowed = 0; allowed < 16; ++allowed) {
+      PlatHeapFailAfter(allowed);
+      int slot = Fetch(server, path, method);
+      PlatHeapFailAfter(-1);
+      if (slot >= 0) return slot;
+    }
+    return -1;
+  }
   // Makes the transfer's own file take allowed more bytes, then none.
   static void LimitFile(int slot, int64_t allowed) {
     PlatFileFailWritesAfter(PlatFile(GetHttpTransfer(slot)->OutputFile), allowed);
@@ -118,4 +130,42 @@ TEST_F(HttpOutput, AFileThatFillsPartWayKeepsWhatItTook) {
     DeleteHttpTransfer(slot);
     EXPECT_EQ(LogCount(kLostLine), 1);
   }
+}
+
+// Without memory for its write-behind block a transfer still starts, and
+// takes its body a receive at a time through the shared receive buffers
+// straight to the file.
+TEST_F(HttpOutput, WithoutAWriteBehindBlockTheBodyGoesStraightToTheFile) {
+  const size_t size = 2 * HTTP_WRITE_BEHIND_SIZE + 4321;
+  // GET with a length; POST to the server's close.
+  for (int method : {HTTP_GET, HTTP_POST}) {
+    SCOPED_TRACE(method);
+    std::string body = Body(size, uint32_t(40 + method));
+    std::string head = method == HTTP_GET ? LengthHead(size) : "HTTP/1.0 200 OK\r\n\r\n";
+    ScriptedHttpServer server({Say(head + body.substr(0, 5000)), Pause(10), Say(body.substr(5000)),
+                               method == HTTP_GET ? KeepOpen() : CloseIt()});
+    int slot = FetchWithoutWriteBehind(server, file_.c_str(), method);
+    ASSERT_GE(slot, 0);
+    EXPECT_EQ(GetHttpTransfer(slot)->WriteBehind, nullptr);
+    ASSERT_TRUE(StepUntilDone(slot));
+    ExpectResult(slot, HTTP_FINISHED, HTTP_DETAIL_NONE);
+    EXPECT_EQ(GetHttpTransfer(slot)->Received, int(size));
+    EXPECT_TRUE(FileText() == body) << FileText().size() << " bytes of " << size;
+    DeleteHttpTransfer(slot);
+  }
+  // A file that fills part way fails the transfer at the receive it takes
+  // short, and keeps every byte up to there.
+  LogText().clear();
+  std::string body = Body(size, 42);
+  ScriptedHttpServer server({Say(LengthHead(size) + body), KeepOpen()});
+  int slot = FetchWithoutWriteBehind(server, file_.c_str());
+  ASSERT_GE(slot, 0);
+  EXPECT_EQ(GetHttpTransfer(slot)->WriteBehind, nullptr);
+  LimitFile(slot, 10000);
+  ASSERT_TRUE(StepUntilDone(slot));
+  ExpectResult(slot, HTTP_FAILED, HTTP_DETAIL_NO_MEMORY);
+  EXPECT_GT(GetHttpTransfer(slot)->Received, 10000);
+  EXPECT_LE(GetHttpTransfer(slot)->Received, 10000 + HTTP_RECEIVE_BUFFER_SIZE);
+  EXPECT_EQ(LogCount(kLostLine), 1);
+  EXPECT_TRUE(FileText() == body.substr(0, 10000)) << FileText().size() << " bytes";
 }
