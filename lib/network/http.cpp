@@ -136,29 +136,47 @@ const BodyRules kPostRules = {false, g_postReceive, true};
 
 int32_t AddWrapping(int32_t a, int b) { return int32_t(uint32_t(a) + uint32_t(b)); }
 
-// Writes what the write-behind block holds to the output file. A failed or
-// short write is not noticed: the bytes are dropped as a direct write's are.
-void FlushWriteBehind(HttpTransfer* t) {
-  if (t->WriteBehindHeld > 0 && t->OutputFile != PLAT_INVALID_FILE)
-    PlatWriteFile(t->OutputFile, t->WriteBehind, size_t(t->WriteBehindHeld));
-  t->WriteBehindHeld = 0;
+// Writes body bytes to the output file. False, with a log line, when the
+// file took fewer of them than asked (a full disk, a file that takes
+// nothing): what it took before stays in it, the rest is lost.
+bool WriteToOutput(HttpTransfer* t, const uint8_t* bytes, int count) {
+  if (count <= 0 || t->OutputFile == PLAT_INVALID_FILE) return true;
+  int64_t written = PlatWriteFile(t->OutputFile, bytes, size_t(count));
+  if (written == count) return true;
+  LogPrintf("受信データのファイルへの書き込みに失敗しました(データサイズ %d byte)", count);
+  return false;
 }
+
+// Writes what the write-behind block holds to the output file; false when
+// the file did not take all of it. The block is empty afterwards either way.
+bool FlushWriteBehind(HttpTransfer* t) {
+  bool ok = WriteToOutput(t, t->WriteBehind, t->WriteBehindHeld);
+  t->WriteBehindHeld = 0;
+  return ok;
+}
+
+// A body that could not be written is lost: the transfer has failed, with
+// the detail that already means "nowhere to put the body" (the block a
+// memory transfer could not have); the server and the connection were not at
+// fault, so the details that say they were would mislead a caller.
+void FailForLostBody(int slot) { FinishHttpTransfer(slot, HTTP_FAILED, HTTP_DETAIL_NO_MEMORY); }
 
 // One receive of the body in file mode, at most HTTP_RECEIVE_BUFFER_SIZE
 // bytes: into the write-behind block, which goes to the file once full, or
 // through the shared receive buffer straight to the file. The count taken,
-// or a negative value when nothing could be.
-int ReceiveToFile(HttpTransfer* t, uint8_t* receiveBuffer) {
+// or a negative value when nothing could be. A write the file does not take
+// fails the transfer.
+int ReceiveToFile(int slot, HttpTransfer* t, uint8_t* receiveBuffer) {
   if (!t->WriteBehind) {
     int n = NetWorkRecv(t->NetHandle, receiveBuffer, HTTP_RECEIVE_BUFFER_SIZE);
-    if (n > 0 && t->OutputFile != PLAT_INVALID_FILE) PlatWriteFile(t->OutputFile, receiveBuffer, size_t(n));
+    if (n > 0 && !WriteToOutput(t, receiveBuffer, n)) FailForLostBody(slot);
     return n;
   }
   int room = HTTP_WRITE_BEHIND_SIZE - t->WriteBehindHeld;
   int n = NetWorkRecv(t->NetHandle, t->WriteBehind + t->WriteBehindHeld,
                       room < HTTP_RECEIVE_BUFFER_SIZE ? room : HTTP_RECEIVE_BUFFER_SIZE);
   if (n > 0) t->WriteBehindHeld += n;
-  if (t->WriteBehindHeld == HTTP_WRITE_BEHIND_SIZE) FlushWriteBehind(t);
+  if (t->WriteBehindHeld == HTTP_WRITE_BEHIND_SIZE && !FlushWriteBehind(t)) FailForLostBody(slot);
   return n;
 }
 
@@ -203,10 +221,11 @@ int StepWithBody(int slot, const BodyRules& rules) {
             n = room == 0 ? 0 : NetWorkRecv(t->NetHandle, block + t->Received, int(room));
             if (n < 0) return 0;
           } else {
-            n = ReceiveToFile(t, rules.ReceiveBuffer);
+            n = ReceiveToFile(slot, t, rules.ReceiveBuffer);
             if (n < 0) return 0;
           }
           t->Received = AddWrapping(t->Received, n);
+          if (t->Result.Status != HTTP_RUNNING) return 0;  // the file did not take the body
           // With a length the count alone decides; without one, the
           // connection's state does (closed with nothing left to read).
           bool complete = t->ContentLength != -1 ? t->Received >= t->ContentLength
@@ -371,9 +390,14 @@ int FinishHttpTransfer(int slot, int status, int detail) {
     TrackedFree(t->PostBody);
     t->PostBody = nullptr;
   }
-  // The file holds every byte received before it is closed.
+  // The file holds every byte received before it is closed. When it does not
+  // take them, a transfer that would have finished has failed instead (as
+  // FailForLostBody says); one already failing keeps its own detail.
   if (t->WriteBehind) {
-    FlushWriteBehind(t);
+    if (!FlushWriteBehind(t) && status == HTTP_FINISHED) {
+      status = HTTP_FAILED;
+      detail = HTTP_DETAIL_NO_MEMORY;
+    }
     TrackedFree(t->WriteBehind);
     t->WriteBehind = nullptr;
   }
@@ -500,21 +524,22 @@ int CreateHttpTransfer(int method, const char* host, int port, const char* path,
   if (!failure && outputPath) {
     t->OutputFile = PlatOpenFile(outputPath, PLAT_CREATE_ALWAYS);
     if (t->OutputFile == PLAT_INVALID_FILE) failure = "出力ファイルを開けません";
-    // Without it the body is written a receive at a time: slower, not wrong.
-    else if (method != HTTP_HEAD)
-      t->WriteBehind = static_cast<uint8_t*>(TrackedAlloc(HTTP_WRITE_BEHIND_SIZE, "", 0));
   }
   if (!failure) {
     t->NetHandle = ConnectNetWorkDirect(address, port, connectTimeoutMs);
     if (t->NetHandle < 0) failure = "接続できません";
   }
   if (failure) {
-    TrackedFree(t->WriteBehind);
     TrackedFree(t->PostBody);
     if (t->OutputFile != PLAT_INVALID_FILE) PlatCloseFile(t->OutputFile);
     TrackedFree(t);
     return RefuseTransfer(failure);
   }
+  // A file body needs no memory of its own: without this block it is written
+  // a receive at a time through the shared receive buffers, slower but whole.
+  // Taken last, once nothing can refuse the transfer any more.
+  if (t->OutputFile != PLAT_INVALID_FILE && method != HTTP_HEAD)
+    t->WriteBehind = static_cast<uint8_t*>(TrackedAlloc(HTTP_WRITE_BEHIND_SIZE, "", 0));
   g_http.Slots[slot] = t;
   ++g_http.Count;
   return slot;

@@ -122,8 +122,10 @@ constexpr int32_t HTTP_DETAIL_NONE = -1;
 // or a line that cannot be read (too long, or holding a 0 byte).
 constexpr int32_t HTTP_DETAIL_STATUS = 0;
 constexpr int32_t HTTP_DETAIL_NOT_FOUND = 1;  // the server answered 404
-constexpr int32_t HTTP_DETAIL_NO_MEMORY = 2;  // no block for the body (or a length that cannot size one)
-constexpr int32_t HTTP_DETAIL_CLOSED = 3;     // the connection closed before the answer was complete
+// Nowhere to put the body: no block for it (or a length that cannot size
+// one), or an output file that did not take it (what it took stays in it).
+constexpr int32_t HTTP_DETAIL_NO_MEMORY = 2;
+constexpr int32_t HTTP_DETAIL_CLOSED = 3;  // the connection closed before the answer was complete
 
 // Position in the method's state machine; a value above the method's last
 // step makes its step do nothing.

@@ -7,6 +7,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -60,6 +61,10 @@ std::string FindCaseInsensitive(const std::string& dir, const std::string& name)
   closedir(d);
   return found;
 }
+
+// The file of the full-disk seam and the bytes it still takes.
+std::atomic<PlatFile> g_limitedFile{PLAT_INVALID_FILE};
+std::atomic<int64_t> g_limitedBytesLeft{0};
 
 int OpenFlags(PlatOpenMode mode) {
   switch (mode) {
@@ -116,7 +121,10 @@ PlatFile PlatOpenFile(const char* systemPath, PlatOpenMode mode) {
 }
 
 void PlatCloseFile(PlatFile file) {
-  if (file >= 0) close(int(file));
+  if (file < 0) return;
+  PlatFile limited = file;
+  g_limitedFile.compare_exchange_strong(limited, PLAT_INVALID_FILE);
+  close(int(file));
 }
 
 int64_t PlatReadFile(PlatFile file, void* buffer, size_t size) {
@@ -136,6 +144,16 @@ int64_t PlatReadFile(PlatFile file, void* buffer, size_t size) {
 
 int64_t PlatWriteFile(PlatFile file, const void* buffer, size_t size) {
   if (file < 0) return -1;
+  const bool limited = file == g_limitedFile.load();
+  if (limited) {
+    int64_t left = g_limitedBytesLeft.load();
+    if (left <= 0 && size > 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    if (int64_t(size) > left) size = size_t(left);
+    g_limitedBytesLeft.fetch_sub(int64_t(size));
+  }
   size_t done = 0;
   while (done < size) {
     ssize_t n = write(int(file), static_cast<const char*>(buffer) + done, size - done);
@@ -254,4 +272,9 @@ void PlatCloseDir(PlatDir dir) {
   if (!dir) return;
   closedir(dir->Dir);
   delete dir;
+}
+
+void PlatFileFailWritesAfter(PlatFile file, int64_t allowedBytes) {
+  g_limitedBytesLeft.store(allowedBytes < 0 ? 0 : allowedBytes);
+  g_limitedFile.store(file < 0 ? PLAT_INVALID_FILE : file);
 }

@@ -32,7 +32,8 @@ PlatFile PlatOpenFile(const char* systemPath, PlatOpenMode mode);
 void PlatCloseFile(PlatFile file);
 // Bytes read (0 at the end), or -1 on error.
 int64_t PlatReadFile(PlatFile file, void* buffer, size_t size);
-// Bytes written, or -1 on error.
+// Bytes written, or -1 on error. Fewer than size when the error came part way
+// (a full disk): the bytes before it are in the file.
 int64_t PlatWriteFile(PlatFile file, const void* buffer, size_t size);
 // New position from the start, or -1 on error.
 int64_t PlatSeekFile(PlatFile file, int64_t offset, PlatSeekOrigin origin);
@@ -74,3 +75,8 @@ PlatDir PlatOpenDir(const char* systemPath);
 // The next entry ("." and ".." are skipped); 0 when there is none, 1 otherwise.
 int PlatReadDir(PlatDir dir, PlatDirEntry* out);
 void PlatCloseDir(PlatDir dir);
+
+// Test seam: the open file takes `allowedBytes` more bytes and then behaves as
+// a full disk (the write that crosses the limit is short, every later one
+// fails). Ends when the file is closed, or when called with PLAT_INVALID_FILE.
+void PlatFileFailWritesAfter(PlatFile file, int64_t allowedBytes);

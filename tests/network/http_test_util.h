@@ -12,6 +12,7 @@
 #include "core/system_state.h"
 #include "net_test_util.h"
 #include "platform/file.h"
+#include "platform/heap.h"
 #include "platform/thread.h"
 
 namespace nettest {
@@ -137,6 +138,29 @@ inline bool StepUntilDone(int slot) {
   return false;
 }
 
+// Steps the transfers until the slot's transfer has received count body
+// bytes or about three seconds pass; returns whether it has.
+inline bool StepUntilReceived(int slot, int count) {
+  for (int i = 0; i < 3000 && GetHttpTransfer(slot)->Received < count; ++i) {
+    PumpNetWorkMessages(1);
+    StepAllHttpTransfers();
+    PlatSleep(1);
+  }
+  return GetHttpTransfer(slot)->Received == count;
+}
+
+inline std::string Body(size_t n, uint32_t seed) {
+  auto bytes = Pattern(n, seed);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+inline void ExpectResult(int slot, int status, int detail) {
+  const HttpTransfer* t = GetHttpTransfer(slot);
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(t->Result.Status, status);
+  EXPECT_EQ(t->Result.Detail, detail);
+}
+
 // A started network layer (no listener), a captured log and a check that
 // every transfer, record, socket and block is gone at the end.
 class HttpFixture : public ::testing::Test {
@@ -148,6 +172,9 @@ class HttpFixture : public ::testing::Test {
     ASSERT_EQ(InitNetWorkSystem(-1), 0);
   }
   void TearDown() override {
+    // The seams a test may have left set when it stopped early.
+    PlatFileFailWritesAfter(PLAT_INVALID_FILE, 0);
+    PlatHeapFailAfter(-1);
     DeleteAllHttpTransfers();
     EXPECT_EQ(GetHttpTransferCount(), 0);
     EndNetWorkSystem();
