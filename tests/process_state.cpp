@@ -26,6 +26,7 @@
 #include "network/network.h"
 #include "platform/audio.h"
 #include "platform/cpu.h"
+#include "platform/file.h"
 #include "platform/heap.h"
 #include "platform/input.h"
 #include "platform/input_internal.h"
@@ -80,6 +81,7 @@ void ResetSystemState() {
   std::memcpy(static_cast<void*>(&kept.Lock), &lock, sizeof lock);
   PlatSetDebugSink(nullptr);
   PlatHeapFailAfter(-1);
+  PlatFileFailWritesAfter(PLAT_INVALID_FILE, 0);
   PlatSetCpuidHook(nullptr, 1);
   SetOsVersionSource(nullptr);
   RandomState = RandomStateBlock{{}, {}, RANDOM_STATE_WORDS, 0, 0};
