@@ -116,6 +116,20 @@ int OpenConnection(const uint8_t address[4], int port, bool direct, uint32_t tim
                         direct ? "ConnectNetWorkDirect" : "ConnectNetWork");
 }
 
+// A connection refused for a full table stays queued on the listener, and
+// an accept notice comes only after an accept: with a slot free again, the
+// listener is registered anew, which tells at once of a connection waiting
+// (and otherwise of the next to arrive). Once per refusal, so the refusal's
+// line is written once per change and not at every pump.
+void AskForRefusedAccept() {
+  NetWorkRecord* listener = NetWork.Records[NETWORK_LISTEN_SLOT];
+  if (!NetWork.AcceptRefused || !listener) return;
+  NetWork.AcceptRefused = 0;
+  if (PlatSocketAsyncSelect(listener->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
+                            NETWORK_LISTENER_EVENTS) != 0)
+    LogNetWorkError("WSAAsyncSelectのエラー in CloseNetWorkHandle");
+}
+
 intptr_t NotifyWindowProc(PlatWindow window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (message == SocketNotifyMessage) return OnSocketMessage(wParam, lParam);
   if (message == WM_DESTROY) {
@@ -155,7 +169,10 @@ int AcceptNetWork() {
   NetWorkRecord* listener = NetWork.Records[NETWORK_LISTEN_SLOT];
   if (!listener) return -1;
   int slot = FirstFreeConnectionSlot();
-  if (slot < 0) return LogWrite("空きソケットデータがなかったので accept を拒否しました \n");
+  if (slot < 0) {
+    NetWork.AcceptRefused = 1;
+    return LogWrite("空きソケットデータがなかったので accept を拒否しました \n");
+  }
   NetWorkRecord* record = NewRecord(slot);
   if (!record) return LogWrite("ソケット用のメモリの確保に失敗しました\n");
   record->Connected = 1;
@@ -265,6 +282,7 @@ int CloseNetWorkHandle(int handle) {
   NetWork.Records[handle & 0xFFFF] = nullptr;
   TrackedFree(record);
   --NetWork.HandleCount;
+  if ((handle & 0xFFFF) < NETWORK_CONNECTION_SLOTS) AskForRefusedAccept();
   return 0;
 }
 
@@ -274,6 +292,7 @@ int EndNetWorkSystem() {
   // No connection is accepted any more, so none arrives in a slot the walk has passed.
   if (NetWorkRecord* listener = NetWork.Records[NETWORK_LISTEN_SLOT])
     PlatSocketAsyncSelect(listener->Socket, NetWork.NotifyWindow, 0, 0);
+  NetWork.AcceptRefused = 0;  // and the slots freed below do not register it again
   for (int slot = 0; slot < NETWORK_TABLE_SLOTS; ++slot)
     if (NetWorkRecord* record = NetWork.Records[slot])
       CloseNetWorkHandle(MakeNetWorkHandle(record->Check, slot));
@@ -330,7 +349,7 @@ int InitNetWorkSystem(int listenPort) {
       if (record->Socket == PLAT_INVALID_SOCKET)
         LogNetWorkError("listenに失敗しました");
       else if (PlatSocketAsyncSelect(record->Socket, NetWork.NotifyWindow, SocketNotifyMessage,
-                                     PLAT_FD_ACCEPT | PLAT_FD_CLOSE) != 0)
+                                     NETWORK_LISTENER_EVENTS) != 0)
         LogNetWorkError("WSAAsyncSelectのエラー in InitNetWorkSystem");
       else
         ok = 1;

@@ -19,6 +19,8 @@ constexpr int NETWORK_CHECK_LIMIT = 2048;
 constexpr uint32_t SocketNotifyMessage = 0x505;
 // The events an accepted connection is registered for: read, write, close.
 constexpr uint32_t NETWORK_ACCEPTED_EVENTS = 35;
+// The events the listening socket is registered for: accept, close.
+constexpr uint32_t NETWORK_LISTENER_EVENTS = 40;
 
 struct NetWorkRecord {
   int32_t Used;
@@ -54,6 +56,10 @@ struct NetWorkState {
   int32_t PacketModeOff;
   int32_t AutoCloseOff;
   int32_t WindowClosed;  // set when the notification window is destroyed
+  // An accept notice found every connection slot taken. The refused
+  // connection waits on the listener, and no socket event tells when a slot
+  // frees, so closing a connection asks for the notice again.
+  int32_t AcceptRefused;
 };
 
 extern NetWorkState NetWork;

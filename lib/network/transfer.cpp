@@ -114,6 +114,9 @@ int RecvSocketBody(int handle) {
       if (PlatSocketRecv(record->Socket, prefix, 4, 0) < 4) break;
       uint32_t length = ReadLe32(prefix);
       // A length beyond what a ring can hold is refused like a failed growth.
+      // Its line prints the length with %u on purpose, not %d: length is a
+      // uint32_t, and a prefix of 2^31 or more must not read as a negative
+      // byte count.
       if (length > 0x7FFFFFFFu || RingBufferReserve(&record->RecvRing, int(length)) != 0) {
         LogPrintf("受信データを保存するリングバッファのリサイズに失敗しました(データサイズ %u byte)", length);
         record->Error = 1;

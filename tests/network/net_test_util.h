@@ -2,14 +2,18 @@
 // read (so the drains of closing end after a bounded number of passes),
 // loopback peers and bounded waits.
 #pragma once
+#include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
+#include <thread>  // std::chrono: <chrono> itself does not build with the Shift-JIS execution set
 #include <vector>
 
 #include "core/log.h"
@@ -86,6 +90,38 @@ inline bool PumpUntil(const std::function<bool()>& done, int closeFinished = 1) 
     PlatSleep(1);
   }
   return done();
+}
+
+// Pumps as the frames do, each pump timed.
+inline void PumpFrames(int frames) {
+  for (int i = 0; i < frames; ++i) {
+    auto start = std::chrono::steady_clock::now();
+    PumpNetWorkMessages(1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    PlatSleep(1);
+  }
+}
+
+// Pumps as the frames do until the condition holds: how many pumps it took,
+// or -1 when it still fails after `limit` of them.
+inline int PumpsUntil(const std::function<bool()>& done, int limit) {
+  for (int pumps = 1; pumps <= limit; ++pumps) {
+    PumpNetWorkMessages(1);
+    if (done()) return pumps;
+    PlatSleep(1);
+  }
+  return -1;
+}
+
+// The highest descriptor the process has open, or -1 when it cannot be seen.
+inline int HighestOpenDescriptor() {
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return -1;
+  int highest = -1;
+  while (dirent* entry = readdir(dir))
+    if (entry->d_name[0] != '.') highest = std::max(highest, std::atoi(entry->d_name));
+  closedir(dir);
+  return highest;
 }
 
 // A blocking peer connection with bounded waits.

@@ -3,7 +3,6 @@
 // accept fails for as long as that lasts. Each pump dispatches what was
 // queued when it started, a failed accept is told once per change, and the
 // waiting connection is taken once a descriptor is free.
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -80,7 +79,7 @@ class FullDescriptorTable {
   }
   // False when the table cannot be filled here.
   bool Fill() {
-    int highest = HighestOpen();
+    int highest = HighestOpenDescriptor();
     int seed = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (highest < 0 || seed < 0) {
       if (seed >= 0) close(seed);
@@ -113,16 +112,6 @@ class FullDescriptorTable {
   }
 
  private:
-  static int HighestOpen() {
-    DIR* dir = opendir("/proc/self/fd");
-    if (!dir) return -1;
-    int highest = -1;
-    while (dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') highest = std::max(highest, std::atoi(entry->d_name));
-    closedir(dir);
-    return highest;
-  }
-
   rlimit saved_{};
   bool lowered_ = false;
   std::vector<int> held_;
@@ -165,16 +154,6 @@ class Watchdog {
   bool done_ = false;
   std::thread thread_;
 };
-
-// Pumps as the frames do, each pump timed.
-void PumpFrames(int frames) {
-  for (int i = 0; i < frames; ++i) {
-    auto start = std::chrono::steady_clock::now();
-    PumpNetWorkMessages(1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-    PlatSleep(1);
-  }
-}
 
 class StarvedAccept : public NetFixture {
  protected:
