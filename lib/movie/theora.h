@@ -51,6 +51,9 @@ struct TheoraFrameSlot {
   uint8_t* PlaneV;
   int32_t YWidth, YHeight, YStride;
   int32_t UVWidth, UVHeight, UVStride;
+  // The decoder's picture the planes hold (TheoraPlayer::DecoderPicture when
+  // stored); 0 for black stored before any picture, and before the first store.
+  int64_t Picture;
 };
 
 struct TheoraMovieInfo {
@@ -87,10 +90,13 @@ struct TheoraPlayer {
   theora_state Decoder;
   int32_t StreamReady;   // 1 once Stream holds the Theora stream's assembler
   int32_t DecoderReady;  // 1 once theora_decode_init has run
-  // Decode thread only: 1 once the decoder has accepted a packet of this
-  // movie. Until then its output describes no picture of ours: libtheora
-  // answers theora_decode_YUVout with buffers it never filled.
-  int32_t DecoderHasPicture;
+  // Decode thread only: which picture the decoder's output holds, so that a
+  // frame repeating the one before is known as such. 0 until the decoder has
+  // accepted a packet with data: its output then describes no picture of
+  // ours (libtheora answers theora_decode_YUVout with buffers it never
+  // filled). Each packet with data that it accepts counts one more; an empty
+  // packet (a repeated frame) or a refused one leaves the output as it was.
+  int64_t DecoderPicture;
 
   TheoraPageEntry* PageIndex;
   int32_t PageCount;
@@ -111,6 +117,7 @@ struct TheoraPlayer {
   uint32_t OverlayFourCC;
   int32_t ImageCurrent;  // 1 while Image holds CurrentFrame
   int32_t OverlayCurrent;
+  int64_t ImagePicture;  // the slot Picture that Image was converted from; 0 none
 };
 
 // ---- Open, index and close -----------------------------------------------------
