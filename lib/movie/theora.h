@@ -30,6 +30,22 @@ enum TheoraThreadState : int32_t {
 constexpr int THEORA_INDEX_STEP = 1000;
 // Every read of the movie file asks for this many bytes.
 constexpr int THEORA_READ_BLOCK = 4096;
+// Frames larger than this, in pixels or on either side, are refused before
+// the decoder is made: a damaged identification header could otherwise ask
+// for gigabytes. The side matters too: libtheora pads every plane by 16
+// pixels around, which doubles a frame 32 pixels wide. Within the caps a
+// movie opens whatever its size in bytes: a title card, a fade or a still
+// codes a large frame in a few kilobytes. What it takes is bounded where it
+// is spent: the stock keeps no more planes than THEORA_STOCK_BUDGET, a slot
+// takes memory only when a frame is stored in it, and a repeated frame is
+// neither copied nor converted again.
+constexpr int64_t THEORA_MAX_FRAME_PIXELS = int64_t(8192) * 4096;
+constexpr uint32_t THEORA_MAX_FRAME_SIDE = 8192;
+// Most bytes of planes the frame stock may hold: a movie with large frames
+// keeps fewer slots than its caller asks for (never fewer than one). 64 MiB
+// keeps ten slots up to 2048 x 2048 in 4:2:0; a frame at the size cap gets
+// one.
+constexpr int64_t THEORA_STOCK_BUDGET = int64_t(64) << 20;
 
 // One run of frames in the file: the data packets counted from the page on
 // which the entry's first data packet ends.
@@ -110,7 +126,7 @@ struct TheoraPlayer {
   int32_t HeaderCount;
 
   TheoraFrameSlot* Stock;
-  int32_t StockSize;
+  int32_t StockSize;  // the caller's stock size, lowered to keep within THEORA_STOCK_BUDGET
 
   PixelImage Image;  // the current frame as XRGB8, Info.width x Info.height
   void* Overlay;     // YUV surface; never made while drawing in software
@@ -119,6 +135,12 @@ struct TheoraPlayer {
   int32_t OverlayCurrent;
   int64_t ImagePicture;  // the slot Picture that Image was converted from; 0 none
 };
+
+// The size of each chroma plane of the stream's frames.
+inline void TheoraChromaSize(const theora_info& info, int* width, int* height) {
+  *width = info.pixelformat == OC_PF_444 ? int(info.width) : int(info.width) / 2;
+  *height = info.pixelformat == OC_PF_420 ? int(info.height) / 2 : int(info.height);
+}
 
 // ---- Open, index and close -----------------------------------------------------
 

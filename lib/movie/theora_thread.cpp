@@ -93,8 +93,8 @@ bool StoreFrame(TheoraPlayer* p, TheoraFrameSlot& slot, int32_t frame) {
   } else {
     yuv.y_width = yuv.y_stride = int(p->Info.width);
     yuv.y_height = int(p->Info.height);
-    yuv.uv_width = yuv.uv_stride = p->Info.pixelformat == OC_PF_444 ? yuv.y_width : yuv.y_width / 2;
-    yuv.uv_height = p->Info.pixelformat == OC_PF_420 ? yuv.y_height / 2 : yuv.y_height;
+    TheoraChromaSize(p->Info, &yuv.uv_width, &yuv.uv_height);
+    yuv.uv_stride = yuv.uv_width;
   }
   if (yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.y_stride < yuv.y_width || yuv.uv_width <= 0 ||
       yuv.uv_height <= 0 || yuv.uv_stride < yuv.uv_width) {
