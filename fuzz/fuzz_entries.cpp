@@ -502,15 +502,18 @@ constexpr int64_t kMoviePixelBudget = int64_t(1) << 24;
 constexpr int64_t kMovieFramePixelLimit = int64_t(1024) * 1024;
 
 // True when a Theora identification header anywhere in the bytes declares
-// such a frame (its size in macroblocks: bytes 10 to 13, big-endian).
+// such a frame (its size in macroblocks: bytes 10 to 13, big-endian; its
+// pixel format: bits 3 and 4 of byte 41).
 bool DeclaresLargeMovieFrame(const std::vector<uint8_t>& bytes) {
   static const uint8_t kIdentification[] = {0x80, 't', 'h', 'e', 'o', 'r', 'a'};
   for (auto at = bytes.begin();; ++at) {
     at = std::search(at, bytes.end(), std::begin(kIdentification), std::end(kIdentification));
-    if (bytes.end() - at < 14) return false;
-    const int64_t wide = (int64_t(at[10]) << 8 | at[11]) * 16, high = (int64_t(at[12]) << 8 | at[13]) * 16;
-    if (wide * high > kMovieFramePixelLimit && wide <= THEORA_MAX_FRAME_SIDE &&
-        high <= THEORA_MAX_FRAME_SIDE && wide * high <= THEORA_MAX_FRAME_PIXELS) {
+    if (bytes.end() - at < 42) return false;
+    const uint32_t wide = (uint32_t(at[10]) << 8 | at[11]) * 16, high = (uint32_t(at[12]) << 8 | at[13]) * 16;
+    const auto format = theora_pixelformat((at[41] >> 3) & 3);
+    if (int64_t(wide) * high > kMovieFramePixelLimit && wide <= THEORA_MAX_FRAME_SIDE &&
+        high <= THEORA_MAX_FRAME_SIDE && int64_t(wide) * high <= THEORA_MAX_FRAME_PIXELS &&
+        TheoraFramePlaneBytes(wide, high, format) <= THEORA_MAX_FRAME_PLANE_BYTES) {
       return true;
     }
   }

@@ -41,6 +41,11 @@ constexpr int THEORA_READ_BLOCK = 4096;
 // neither copied nor converted again.
 constexpr int64_t THEORA_MAX_FRAME_PIXELS = int64_t(8192) * 4096;
 constexpr uint32_t THEORA_MAX_FRAME_SIDE = 8192;
+// The same cap on the bytes of a frame's three planes, which is what the
+// decoder's reference frames and the stock really take: a 4:2:0 frame at the
+// pixel cap. A 4:4:4 frame has twice those bytes for its pixels, so one of
+// more than 8192 x 2048 pixels is refused (4:2:2: more than 8192 x 3072).
+constexpr int64_t THEORA_MAX_FRAME_PLANE_BYTES = THEORA_MAX_FRAME_PIXELS * 3 / 2;
 // Most bytes of planes the frame stock may hold: a movie with large frames
 // keeps fewer slots than its caller asks for (never fewer than one). 64 MiB
 // keeps ten slots up to 2048 x 2048 in 4:2:0; a frame at the size cap gets
@@ -140,6 +145,14 @@ struct TheoraPlayer {
 inline void TheoraChromaSize(const theora_info& info, int* width, int* height) {
   *width = info.pixelformat == OC_PF_444 ? int(info.width) : int(info.width) / 2;
   *height = info.pixelformat == OC_PF_420 ? int(info.height) / 2 : int(info.height);
+}
+
+// The bytes of one frame's three planes, for a frame size and pixel format
+// as an identification header gives them.
+inline int64_t TheoraFramePlaneBytes(uint32_t width, uint32_t height, theora_pixelformat format) {
+  const int64_t chromaWidth = format == OC_PF_444 ? int64_t(width) : int64_t(width / 2);
+  const int64_t chromaHeight = format == OC_PF_420 ? int64_t(height / 2) : int64_t(height);
+  return int64_t(width) * int64_t(height) + 2 * chromaWidth * chromaHeight;
 }
 
 // ---- Open, index and close -----------------------------------------------------

@@ -52,10 +52,7 @@ using LiveDecodeThreads = ExitStopRegistry<TheoraPlayer, StopDecodeThread>;
 // The caller's stock size, lowered so that the stored planes stay within
 // the budget; at least one slot, or the thread would rest with nothing stored.
 int StockSlots(const theora_info& info, int asked) {
-  int chromaWidth = 0, chromaHeight = 0;
-  TheoraChromaSize(info, &chromaWidth, &chromaHeight);
-  const int64_t frameBytes =
-      int64_t(info.width) * int64_t(info.height) + 2 * int64_t(chromaWidth) * int64_t(chromaHeight);
+  const int64_t frameBytes = TheoraFramePlaneBytes(info.width, info.height, info.pixelformat);
   const int64_t fits = THEORA_STOCK_BUDGET / (frameBytes > 0 ? frameBytes : 1);
   return int(std::max<int64_t>(1, std::min<int64_t>(asked, fits)));
 }
@@ -191,7 +188,8 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   const int64_t framePixels = int64_t(p->Info.width) * int64_t(p->Info.height);
   if (framePixels == 0) return FailOpen(p, nullptr);
   if (p->Info.width > THEORA_MAX_FRAME_SIDE || p->Info.height > THEORA_MAX_FRAME_SIDE ||
-      framePixels > THEORA_MAX_FRAME_PIXELS) {
+      framePixels > THEORA_MAX_FRAME_PIXELS ||
+      TheoraFramePlaneBytes(p->Info.width, p->Info.height, p->Info.pixelformat) > THEORA_MAX_FRAME_PLANE_BYTES) {
     LogPrintf(kMsgFrameTooLarge, p->Info.width, p->Info.height);
     return FailOpen(p, nullptr);
   }
