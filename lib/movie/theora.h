@@ -30,6 +30,27 @@ enum TheoraThreadState : int32_t {
 constexpr int THEORA_INDEX_STEP = 1000;
 // Every read of the movie file asks for this many bytes.
 constexpr int THEORA_READ_BLOCK = 4096;
+// Frames larger than this, in pixels or on either side, are refused before
+// the decoder is made: a damaged identification header could otherwise ask
+// for gigabytes. The side matters too: libtheora pads every plane by 16
+// pixels around, which doubles a frame 32 pixels wide. Within the caps a
+// movie opens whatever its size in bytes: a title card, a fade or a still
+// codes a large frame in a few kilobytes. What it takes is bounded where it
+// is spent: the stock keeps no more planes than THEORA_STOCK_BUDGET, a slot
+// takes memory only when a frame is stored in it, and a repeated frame is
+// neither copied nor converted again.
+constexpr int64_t THEORA_MAX_FRAME_PIXELS = int64_t(8192) * 4096;
+constexpr uint32_t THEORA_MAX_FRAME_SIDE = 8192;
+// The same cap on the bytes of a frame's three planes, which is what the
+// decoder's reference frames and the stock really take: a 4:2:0 frame at the
+// pixel cap. A 4:4:4 frame has twice those bytes for its pixels, so one of
+// more than 8192 x 2048 pixels is refused (4:2:2: more than 8192 x 3072).
+constexpr int64_t THEORA_MAX_FRAME_PLANE_BYTES = THEORA_MAX_FRAME_PIXELS * 3 / 2;
+// Most bytes of planes the frame stock may hold: a movie with large frames
+// keeps fewer slots than its caller asks for (never fewer than one). 64 MiB
+// keeps ten slots up to 2048 x 2048 in 4:2:0; a frame at the size cap gets
+// one.
+constexpr int64_t THEORA_STOCK_BUDGET = int64_t(64) << 20;
 
 // One run of frames in the file: the data packets counted from the page on
 // which the entry's first data packet ends.
@@ -51,6 +72,9 @@ struct TheoraFrameSlot {
   uint8_t* PlaneV;
   int32_t YWidth, YHeight, YStride;
   int32_t UVWidth, UVHeight, UVStride;
+  // The decoder's picture the planes hold (TheoraPlayer::DecoderPicture when
+  // stored); 0 for black stored before any picture, and before the first store.
+  int64_t Picture;
 };
 
 struct TheoraMovieInfo {
@@ -87,10 +111,13 @@ struct TheoraPlayer {
   theora_state Decoder;
   int32_t StreamReady;   // 1 once Stream holds the Theora stream's assembler
   int32_t DecoderReady;  // 1 once theora_decode_init has run
-  // Decode thread only: 1 once the decoder has accepted a packet of this
-  // movie. Until then its output describes no picture of ours: libtheora
-  // answers theora_decode_YUVout with buffers it never filled.
-  int32_t DecoderHasPicture;
+  // Decode thread only: which picture the decoder's output holds, so that a
+  // frame repeating the one before is known as such. 0 until the decoder has
+  // accepted a packet with data: its output then describes no picture of
+  // ours (libtheora answers theora_decode_YUVout with buffers it never
+  // filled). Each packet with data that it accepts counts one more; an empty
+  // packet (a repeated frame) or a refused one leaves the output as it was.
+  int64_t DecoderPicture;
 
   TheoraPageEntry* PageIndex;
   int32_t PageCount;
@@ -104,14 +131,29 @@ struct TheoraPlayer {
   int32_t HeaderCount;
 
   TheoraFrameSlot* Stock;
-  int32_t StockSize;
+  int32_t StockSize;  // the caller's stock size, lowered to keep within THEORA_STOCK_BUDGET
 
   PixelImage Image;  // the current frame as XRGB8, Info.width x Info.height
   void* Overlay;     // YUV surface; never made while drawing in software
   uint32_t OverlayFourCC;
   int32_t ImageCurrent;  // 1 while Image holds CurrentFrame
   int32_t OverlayCurrent;
+  int64_t ImagePicture;  // the slot Picture that Image was converted from; 0 none
 };
+
+// The size of each chroma plane of the stream's frames.
+inline void TheoraChromaSize(const theora_info& info, int* width, int* height) {
+  *width = info.pixelformat == OC_PF_444 ? int(info.width) : int(info.width) / 2;
+  *height = info.pixelformat == OC_PF_420 ? int(info.height) / 2 : int(info.height);
+}
+
+// The bytes of one frame's three planes, for a frame size and pixel format
+// as an identification header gives them.
+inline int64_t TheoraFramePlaneBytes(uint32_t width, uint32_t height, theora_pixelformat format) {
+  const int64_t chromaWidth = format == OC_PF_444 ? int64_t(width) : int64_t(width / 2);
+  const int64_t chromaHeight = format == OC_PF_420 ? int64_t(height / 2) : int64_t(height);
+  return int64_t(width) * int64_t(height) + 2 * chromaWidth * chromaHeight;
+}
 
 // ---- Open, index and close -----------------------------------------------------
 

@@ -2,6 +2,7 @@
 // one scan of the whole file that records where each run of frames starts and
 // which frames are keyframes, and the teardown that tolerates every stage of a
 // failed open.
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -12,21 +13,6 @@
 #include "movie/theora.h"
 
 namespace {
-// Frames larger than this, in pixels or on either side, are refused before
-// the decoder is made: a damaged identification header could otherwise ask
-// for gigabytes. The side matters too: libtheora pads every plane by 16
-// pixels around, which doubles a frame 32 pixels wide.
-constexpr int64_t kMaxFramePixels = int64_t(8192) * 4096;
-constexpr uint32_t kMaxFrameSide = 8192;
-// A frame above kUnbackedFramePixels must be backed by the file: at least one
-// byte of its Ogg pages for every kPixelsPerPageByte pixels. The decoder, the
-// frame image and the stock take some 30 bytes a pixel and each frame costs
-// time in proportion to its size, so a small file declaring a huge frame
-// would take hundreds of megabytes and seconds a frame; a real movie of that
-// size is far larger. (A 64 KB file may declare at most 2 megapixels.)
-constexpr int64_t kUnbackedFramePixels = int64_t(1024) * 1024;
-constexpr int64_t kPixelsPerPageByte = 32;
-
 const char* const kMsgPlayerMemory = "Theora ムービーデコード処理用のメモリ確保に失敗しました\n";
 const char* const kMsgThread = "Theora ムービーデコード用スレッドの作成に失敗しました\n";
 const char* const kMsgPageIndex = "Theora ページ情報格納用メモリの確保に失敗しました\n";
@@ -34,7 +20,6 @@ const char* const kMsgKeyframes = "Theora キーフレーム情報格納用メ�
 const char* const kMsgImage = "Theora ムービーデコードフレームストック用画像バッファの確保に失敗しました\n";
 const char* const kMsgStock = "Theora ムービーデコードフレームストック用のメモリ確保に失敗しました\n";
 const char* const kMsgFrameTooLarge = "Theora ムービーのフレームサイズ %u x %u は大きすぎます";
-const char* const kMsgFileTooSmall = "Theora ムービーのフレームサイズ %u x %u に対してファイルが小さすぎます";
 
 // Set by ReadTheoraData when libogg could not grow its buffer; only the open
 // looks at it (the thread takes such a read as the end of the file).
@@ -64,6 +49,14 @@ void StopDecodeThread(TheoraPlayer* p) {
 // Decode threads still running when the process exits.
 using LiveDecodeThreads = ExitStopRegistry<TheoraPlayer, StopDecodeThread>;
 
+// The caller's stock size, lowered so that the stored planes stay within
+// the budget; at least one slot, or the thread would rest with nothing stored.
+int StockSlots(const theora_info& info, int asked) {
+  const int64_t frameBytes = TheoraFramePlaneBytes(info.width, info.height, info.pixelformat);
+  const int64_t fits = THEORA_STOCK_BUDGET / (frameBytes > 0 ? frameBytes : 1);
+  return int(std::max<int64_t>(1, std::min<int64_t>(asked, fits)));
+}
+
 TheoraPlayer* FailOpen(TheoraPlayer* player, const char* message) {
   if (message) LogWrite(message);
   CloseTheoraMovie(player);
@@ -84,13 +77,10 @@ bool NextIndexedPage(TheoraPlayer* p, uint64_t* running, uint64_t* pageStart) {
   }
 }
 
-// Scans the whole file once, classifying packets without decoding them;
-// *pageBytes receives the size of every page taken out of the file. nullptr
-// when done, else the log line of the allocation that failed.
-const char* IndexTheoraFile(TheoraPlayer* p, uint64_t* pageBytes) {
-  uint64_t& running = *pageBytes;
-  uint64_t pageStart = 0;
-  running = 0;
+// Scans the whole file once, classifying packets without decoding them.
+// nullptr when done, else the log line of the allocation that failed.
+const char* IndexTheoraFile(TheoraPlayer* p) {
+  uint64_t running = 0, pageStart = 0;
   bool newPage = false;
   for (;;) {
     while (ogg_stream_packetout(&p->Stream, &p->Packet) != 1) {
@@ -197,7 +187,9 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   if (ReadTheoraHeaders(p) != 1) return FailOpen(p, t_syncBufferFailed ? kMsgPlayerMemory : nullptr);
   const int64_t framePixels = int64_t(p->Info.width) * int64_t(p->Info.height);
   if (framePixels == 0) return FailOpen(p, nullptr);
-  if (p->Info.width > kMaxFrameSide || p->Info.height > kMaxFrameSide || framePixels > kMaxFramePixels) {
+  if (p->Info.width > THEORA_MAX_FRAME_SIDE || p->Info.height > THEORA_MAX_FRAME_SIDE ||
+      framePixels > THEORA_MAX_FRAME_PIXELS ||
+      TheoraFramePlaneBytes(p->Info.width, p->Info.height, p->Info.pixelformat) > THEORA_MAX_FRAME_PLANE_BYTES) {
     LogPrintf(kMsgFrameTooLarge, p->Info.width, p->Info.height);
     return FailOpen(p, nullptr);
   }
@@ -225,18 +217,12 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   p->KeyframeRoom = THEORA_INDEX_STEP;
   p->FrameCount = 0;
 
-  uint64_t pageBytes = 0;
-  if (const char* failure = IndexTheoraFile(p, &pageBytes)) return FailOpen(p, failure);
+  if (const char* failure = IndexTheoraFile(p)) return FailOpen(p, failure);
   if (t_syncBufferFailed) return FailOpen(p, kMsgPlayerMemory);
   if (p->PageCount > 0) p->PageIndex[0].Offset = 0;
-  if (framePixels > kUnbackedFramePixels && uint64_t(framePixels) > pageBytes * kPixelsPerPageByte) {
-    LogPrintf(kMsgFileTooSmall, p->Info.width, p->Info.height);
-    return FailOpen(p, nullptr);
-  }
 
-  // Made only for a frame the file backs: the decoder's buffers take some
-  // 12 bytes a pixel. (The thread stays paused until the first seek below.)
-  // A decoder that could not be made would be used through a null pointer.
+  // (The thread stays paused until the first seek below.) A decoder that
+  // could not be made would be used through a null pointer.
   if (theora_decode_init(&p->Decoder, &p->Info) != 0) return FailOpen(p, nullptr);
   p->DecoderReady = 1;
 
@@ -248,8 +234,7 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
   // A stream without data packets never converts a frame: show black.
   std::memset(p->Image.Pixels, 0, size_t(p->Image.Pitch) * size_t(p->Image.Height));
 
-  // A stock needs at least one slot, or the thread would rest with nothing stored.
-  p->StockSize = stockSize < 1 ? 1 : stockSize;
+  p->StockSize = StockSlots(p->Info, stockSize);
   void* stock = TrackedAllocZeroed(size_t(p->StockSize) * sizeof(TheoraFrameSlot), "", 0);
   if (stock == nullptr) {
     p->StockSize = 0;

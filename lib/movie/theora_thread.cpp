@@ -78,54 +78,61 @@ int64_t Ahead(int64_t f, int64_t c, int64_t count) { return f >= c ? f - c : f +
 // Stores a picture in the slot: the decoder's output once it has accepted a
 // packet of this movie, black (Y 16, U and V 128) before that. A refused
 // first keyframe thus shows black, and a refused later packet the picture
-// before it, which the decoder keeps as its output. false when it could not
-// be stored (no picture, or no memory for the planes).
+// before it, which the decoder keeps as its output. A slot that holds the
+// decoder's picture already (a repeated frame stored where the frame it
+// repeats was) keeps its planes: a slot's Picture is set only once its
+// planes are whole, and a picture's planes never change their geometry.
+// false when it could not be stored (no picture, or no memory for the planes).
 bool StoreFrame(TheoraPlayer* p, TheoraFrameSlot& slot, int32_t frame) {
   yuv_buffer yuv;
   std::memset(&yuv, 0, sizeof yuv);
-  const bool decoded = p->DecoderHasPicture != 0;
-  if (decoded) {
+  const int64_t picture = p->DecoderPicture;
+  if (picture != 0) {
     theora_decode_YUVout(&p->Decoder, &yuv);
     if (yuv.y == nullptr || yuv.u == nullptr || yuv.v == nullptr) return false;
   } else {
     yuv.y_width = yuv.y_stride = int(p->Info.width);
     yuv.y_height = int(p->Info.height);
-    yuv.uv_width = yuv.uv_stride = p->Info.pixelformat == OC_PF_444 ? yuv.y_width : yuv.y_width / 2;
-    yuv.uv_height = p->Info.pixelformat == OC_PF_420 ? yuv.y_height / 2 : yuv.y_height;
+    TheoraChromaSize(p->Info, &yuv.uv_width, &yuv.uv_height);
+    yuv.uv_stride = yuv.uv_width;
   }
   if (yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.y_stride < yuv.y_width || yuv.uv_width <= 0 ||
       yuv.uv_height <= 0 || yuv.uv_stride < yuv.uv_width) {
     return false;
   }
-  if (slot.YWidth != yuv.y_width || slot.YHeight != yuv.y_height || slot.YStride != yuv.y_stride) {
-    TrackedFree(slot.PlaneY);
-    slot.PlaneY = nullptr;
-  }
-  if (slot.UVWidth != yuv.uv_width || slot.UVHeight != yuv.uv_height || slot.UVStride != yuv.uv_stride) {
-    TrackedFree(slot.PlaneU);
-    TrackedFree(slot.PlaneV);
-    slot.PlaneU = slot.PlaneV = nullptr;
-  }
-  slot.YWidth = yuv.y_width;
-  slot.YHeight = yuv.y_height;
-  slot.YStride = yuv.y_stride;
-  slot.UVWidth = yuv.uv_width;
-  slot.UVHeight = yuv.uv_height;
-  slot.UVStride = yuv.uv_stride;
-  const size_t ySize = size_t(slot.YStride) * size_t(slot.YHeight);
-  const size_t uvSize = size_t(slot.UVStride) * size_t(slot.UVHeight);
-  if (!slot.PlaneY) slot.PlaneY = static_cast<uint8_t*>(TrackedAlloc(ySize, "", 0));
-  if (!slot.PlaneU) slot.PlaneU = static_cast<uint8_t*>(TrackedAlloc(uvSize, "", 0));
-  if (!slot.PlaneV) slot.PlaneV = static_cast<uint8_t*>(TrackedAlloc(uvSize, "", 0));
-  if (!slot.PlaneY || !slot.PlaneU || !slot.PlaneV) return false;
-  if (decoded) {
-    std::memcpy(slot.PlaneY, yuv.y, ySize);
-    std::memcpy(slot.PlaneU, yuv.u, uvSize);
-    std::memcpy(slot.PlaneV, yuv.v, uvSize);
-  } else {
-    std::memset(slot.PlaneY, 16, ySize);
-    std::memset(slot.PlaneU, 128, uvSize);
-    std::memset(slot.PlaneV, 128, uvSize);
+  if (picture == 0 || slot.Picture != picture) {
+    if (slot.YWidth != yuv.y_width || slot.YHeight != yuv.y_height || slot.YStride != yuv.y_stride) {
+      TrackedFree(slot.PlaneY);
+      slot.PlaneY = nullptr;
+    }
+    if (slot.UVWidth != yuv.uv_width || slot.UVHeight != yuv.uv_height || slot.UVStride != yuv.uv_stride) {
+      TrackedFree(slot.PlaneU);
+      TrackedFree(slot.PlaneV);
+      slot.PlaneU = slot.PlaneV = nullptr;
+    }
+    slot.Picture = 0;  // until the planes below are whole
+    slot.YWidth = yuv.y_width;
+    slot.YHeight = yuv.y_height;
+    slot.YStride = yuv.y_stride;
+    slot.UVWidth = yuv.uv_width;
+    slot.UVHeight = yuv.uv_height;
+    slot.UVStride = yuv.uv_stride;
+    const size_t ySize = size_t(slot.YStride) * size_t(slot.YHeight);
+    const size_t uvSize = size_t(slot.UVStride) * size_t(slot.UVHeight);
+    if (!slot.PlaneY) slot.PlaneY = static_cast<uint8_t*>(TrackedAlloc(ySize, "", 0));
+    if (!slot.PlaneU) slot.PlaneU = static_cast<uint8_t*>(TrackedAlloc(uvSize, "", 0));
+    if (!slot.PlaneV) slot.PlaneV = static_cast<uint8_t*>(TrackedAlloc(uvSize, "", 0));
+    if (!slot.PlaneY || !slot.PlaneU || !slot.PlaneV) return false;
+    if (picture != 0) {
+      std::memcpy(slot.PlaneY, yuv.y, ySize);
+      std::memcpy(slot.PlaneU, yuv.u, uvSize);
+      std::memcpy(slot.PlaneV, yuv.v, uvSize);
+    } else {
+      std::memset(slot.PlaneY, 16, ySize);
+      std::memset(slot.PlaneU, 128, uvSize);
+      std::memset(slot.PlaneV, 128, uvSize);
+    }
+    slot.Picture = picture;
   }
   slot.Frame.store(frame, std::memory_order_release);
   slot.Used.store(1, std::memory_order_release);
@@ -235,8 +242,9 @@ int TheoraDecodeFrames(TheoraPlayer* p, int n) {
       }
     }
     if (lastKey == -1 || lastKey <= p->DecodeFrame + 1) {
-      // A refused packet leaves the decoder's output as it was.
-      if (theora_decode_packetin(&p->Decoder, &p->Packet) == 0) p->DecoderHasPicture = 1;
+      // A refused packet, and an empty one (the frame before, repeated),
+      // leave the decoder's output as it was.
+      if (theora_decode_packetin(&p->Decoder, &p->Packet) == 0 && p->Packet.bytes > 0) ++p->DecoderPicture;
     }
     if (theora_packet_iskeyframe(&p->Packet) < 0) continue;  // a header packet
     p->DecodeFrame = p->DecodeFrame + 1;

@@ -151,7 +151,11 @@ int UpdateTheoraMovieImage(TheoraPlayer* player, int updateImage, int updateOver
   }
 
   // No YUV surface exists in software drawing, so only the image is filled.
-  if (wantImage && player->Image.Pixels != nullptr) {
+  // A frame that repeats the picture the image was converted from (a still,
+  // a title card, a pause in the action) costs no conversion.
+  const bool imageHoldsIt = found->Picture != 0 && found->Picture == player->ImagePicture;
+  if (wantImage && player->Image.Pixels != nullptr && !imageHoldsIt) {
+    player->ImagePicture = found->Picture;
     if (found->YWidth == 2 * found->UVWidth && found->YHeight == 2 * found->UVHeight) {
       ConvertYuvFixed(found, player->Image.Pixels, player->Image.Pitch, player->Image.Width,
                       player->Image.Height);

@@ -256,6 +256,14 @@ constexpr uint32_t kSoundSerial = 0x5678;
 }  // namespace
 
 void MakePicture(const ClipOptions& o, int fw, int fh, int picture, Bytes* y, Bytes* u, Bytes* v) {
+  const int cw = o.PixelFormat == 3 ? fw : fw / 2;
+  const int ch = o.PixelFormat == 0 ? fh / 2 : fh;
+  if (o.FlatLuma >= 0) {
+    y->assign(size_t(fw) * size_t(fh), uint8_t(o.FlatLuma));
+    u->assign(size_t(cw) * size_t(ch), 128);
+    v->assign(size_t(cw) * size_t(ch), 128);
+    return;
+  }
   y->assign(size_t(fw) * size_t(fh), 16);
   const int cols = fw / 8;
   for (int r = 0; r < fh; ++r) {
@@ -264,8 +272,6 @@ void MakePicture(const ClipOptions& o, int fw, int fh, int picture, Bytes* y, By
       (*y)[size_t(r) * size_t(fw) + size_t(c)] = ((picture >> (b % 12)) & 1) ? 235 : 16;
     }
   }
-  const int cw = o.PixelFormat == 3 ? fw : fw / 2;
-  const int ch = o.PixelFormat == 0 ? fh / 2 : fh;
   u->resize(size_t(cw) * size_t(ch));
   v->resize(size_t(cw) * size_t(ch));
   for (int r = 0; r < ch; ++r) {

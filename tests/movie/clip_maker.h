@@ -33,6 +33,9 @@ struct ClipOptions {
   int ForeignFirstPacket = 0;
   int Quality = 40;
   uint32_t ColorSeed = 0;  // varies the chroma pattern
+  // When 0 or above: every picture is this luma with neutral chroma, without
+  // barcode (a black filler, a fade's end, a still).
+  int FlatLuma = -1;
   // Every keyframe damaged in its frame header so that libtheora refuses it
   // (it still reads as a keyframe).
   bool RefuseKeyframes = false;

@@ -144,6 +144,47 @@ TEST_F(TheoraThread, RepeatedFramesCountAsFrames) {
   Close(p);
 }
 
+// A repeated frame (an empty packet) costs no new conversion, and, stored
+// where the frame it repeats was, no new copy: a mark put into the image
+// and into the slot's planes stays while the picture repeats, and goes with
+// the next picture.
+TEST_F(TheoraThread, RepeatedFramesAreNeitherCopiedNorConvertedAgain) {
+  ClipOptions o;
+  o.Pictures = 4;
+  o.Duplicates = {{1, 3}};  // frames 1 to 4 show picture 1, frame 5 picture 2
+  Clip clip = MakeClip(o);
+  ASSERT_EQ(clip.PictureOfFrame[5], 2);
+  TheoraPlayer* p = Open(clip.Data, 1);
+  ASSERT_NE(p, nullptr);
+  AdvanceTheoraMovie(p, 1);
+  ASSERT_FALSE(ShownLuma(p).empty());
+  EXPECT_EQ(ImagePicture(p->Image, o.Width, o.Height), 1);
+  TheoraFrameSlot* slot = const_cast<TheoraFrameSlot*>(CurrentSlot(p));
+  ASSERT_NE(slot, nullptr);
+  const uint32_t imageMark = 0x12345678u;
+  const uint8_t planeMark = 77;
+  std::memcpy(p->Image.Pixels, &imageMark, 4);
+  slot->PlaneY[0] = planeMark;
+  const auto imagePixel = [p] {
+    uint32_t pixel;
+    std::memcpy(&pixel, p->Image.Pixels, 4);
+    return pixel;
+  };
+  for (int f = 2; f <= 4; ++f) {
+    AdvanceTheoraMovie(p, 1);
+    ASSERT_EQ(UpdateTheoraMovieImage(p, 1, 0), 1) << f;
+    ASSERT_EQ(CurrentSlot(p), slot) << f;
+    EXPECT_EQ(imagePixel(), imageMark) << f;
+    EXPECT_EQ(slot->PlaneY[0], planeMark) << f;
+  }
+  AdvanceTheoraMovie(p, 1);
+  ASSERT_EQ(UpdateTheoraMovieImage(p, 1, 0), 1);
+  EXPECT_NE(imagePixel(), imageMark);
+  EXPECT_NE(slot->PlaneY[0], planeMark);
+  EXPECT_EQ(ImagePicture(p->Image, o.Width, o.Height), 2);
+  Close(p);
+}
+
 // 4:2:2 and 4:4:4 streams convert through the floating-point path with
 // chroma read at its own resolution: the colours come out near the source's.
 TEST_F(TheoraThread, OtherPixelFormatsShowTheirOwnColours) {
