@@ -12,6 +12,10 @@ reaches), then in the include folders (lib/, and game/ for the game); an
 angle-bracket name only in the include folders. Names found nowhere in the
 tree are system headers.
 
+A layer may also be kept out of part of a lower one (SEALED): the movie
+layer reaches graphics through graphics/graph.h and is kept out of the
+software display side under graphics/soft/.
+
 Tests, benchmarks and tools sit above everything and are not checked; fuzz
 targets neither.
 """
@@ -33,6 +37,10 @@ RUNGS = [
     ["game"],
 ]
 RANK = {layer: rank for rank, rung in enumerate(RUNGS) for layer in rung}
+# Folders of lower layers that a layer may not include from.
+SEALED = {
+    "movie": ["lib/graphics/soft"],
+}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]')
 
 
@@ -81,6 +89,9 @@ def check_include(name, quoted, path, own, root):
         return f"includes {shown}; the game includes only vexlo.h of the library"
     if target != own and RANK[target] >= RANK[own]:
         return f"layer '{own}' includes {shown} of layer '{target}'"
+    for folder in SEALED.get(own, []):
+        if header.is_relative_to(root / folder):
+            return f"layer '{own}' includes {shown}; it may not include anything under {folder}/"
     return None
 
 
@@ -106,7 +117,7 @@ def main() -> int:
     for problem in problems:
         print(problem)
     if problems:
-        print(f"{len(problems)} include(s) point up or sideways; see docs/architecture.md")
+        print(f"{len(problems)} include(s) point up, sideways or into a sealed folder; see docs/architecture.md")
         return 1
     print("layers: every include points down")
     return 0

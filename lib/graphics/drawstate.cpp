@@ -20,6 +20,18 @@ bool With3D() { return GraphicsManager.Direct3DUsable != 0; }
 
 }  // namespace
 
+NewGraphSettings GetNewGraphSettings() {
+  const GraphicsStateBlock& s = GraphicsState;
+  return NewGraphSettings{
+      .ColorBitDepth = s.NewGraphColorBitDepth,
+      .TextureGraph = s.TextureGraphSetting,
+      .DrawValid = s.NewGraphDrawValid,
+      .AlphaTest = s.NewGraphAlphaTest,
+      .SystemMemory = s.NewGraphSystemMem,
+      .NoTextureManage = s.NewGraphNoManageTexture,
+  };
+}
+
 int SetNewGraphColorBitDepth(int bits) {
   GraphicsState.NewGraphColorBitDepth = bits;
   return 0;

@@ -29,6 +29,19 @@ struct SurfaceFormatRequest {
 };
 static_assert(sizeof(SurfaceFormatRequest) == 9, "format request is nine bytes");
 
+// What a new graph is made with beyond its size, alpha and palette. The
+// drawing state keeps the caller's settings (GetNewGraphSettings); a layer
+// above graphics that needs a graph of its own kind passes its own copy
+// rather than changing those.
+struct NewGraphSettings {
+  int32_t ColorBitDepth;  // 0: the screen's (32 for a texture with alpha)
+  int32_t TextureGraph;   // 0: never texture pieces
+  int32_t DrawValid;      // 1: can be a draw target (and then has no alpha)
+  int32_t AlphaTest;
+  int32_t SystemMemory;
+  int32_t NoTextureManage;
+};
+
 // A source that feeds a graph's pixels from a layer above graphics (a
 // movie's frames). That layer fills in the operations and the source's id
 // when it binds the source to a graph; the graph layer calls them and knows
@@ -73,7 +86,13 @@ struct GraphRecord {
 };
 
 // ---- Table ---------------------------------------------------------------------------
+// The drawing state's new-graph settings as they are now.
+NewGraphSettings GetNewGraphSettings();
+// A record with its format bytes, without surfaces; AddGraphData with the
+// drawing state's settings.
 int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, int alpha, int palette);
+int AddGraphDataWithSettings(int width, int height, int textureAllowed, GraphRecord** out, int alpha,
+                             int palette, const NewGraphSettings& settings);
 GraphRecord* GetGraphRecord(int handle);
 int IsGraphHandleValid(int handle);
 int GetGraphDimensions(int handle, int* width, int* height);
@@ -82,7 +101,11 @@ int FreeGraphHandle(int handle, int logFlag);
 int FreeAllGraphHandles(int logFlag);
 
 // ---- Making graphs ---------------------------------------------------------------------
+// A graph with its surfaces; CreateGraphOfSize with the drawing state's
+// settings. -1 when the size has no area or the surfaces cannot be made.
 int CreateGraphOfSize(int width, int height, int textureAllowed, int alpha, int palette);
+int CreateGraphWithSettings(int width, int height, int textureAllowed, int alpha, int palette,
+                            const NewGraphSettings& settings);
 int CreateBlankGraph(int width, int height, int twoDimensionalOnly);
 int MakeGraphForImage(PixelImage* image, PixelImage* alpha, int textureAllowed);
 int CreateGraphFromImagePair(PixelImage* image, PixelImage* alpha, int textureAllowed, int mirror,
@@ -102,6 +125,10 @@ int TransferImageToGraph(int destX, int destY, int flag, const char* fileName, c
                          const PixelImage* alpha, const Rect* sourceRect, int handle, uint32_t loadOption);
 int ReloadGraphFromImage(int x, int y, int flag, const char* fileName, int reserved, const PixelImage* image,
                          const PixelImage* alpha, int sourceX, int sourceY, int handle, uint32_t loadOption);
+// Writes an image into the graph's surfaces from its top left corner,
+// whichever kind they are: a frame source's new picture. The graph's source
+// file, position and load option stay as they are. 0, or -1.
+int ReloadGraphPixels(GraphRecord* graph, const PixelImage* image);
 int RestoreGraphSurface(int handle);
 int RestoreAllGraphSurfaces();
 int SetAllGraphsLost();
@@ -113,6 +140,15 @@ void ReloadLostGraphs();
 // ---- Pixels ----------------------------------------------------------------------------------
 int FillGraphWithColor(int handle, int r, int g, int b, int a);
 int CopyDrawTargetToGraph(int x1, int y1, int x2, int y2, int handle, int flag);
+
+// ---- The display under the graphs ---------------------------------------------------------
+// The display device object the graphs' surfaces are made on, or null while
+// the library draws in software (always, on this platform). A movie player
+// above graphics makes its own surfaces on it.
+void* GetDirectDrawObject();
+// Asks for software drawing at the display's next start; output through the
+// window alone always draws in software. 0.
+int SetSoftwareRenderRequest(int flag);
 
 // The frame-source check of the drawing entries: brings a fed graph up to
 // date; 1 when its source was placed straight on the screen instead (see

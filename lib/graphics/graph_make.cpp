@@ -21,9 +21,14 @@ void DiscardGraph(int handle) { FreeGraphHandle(handle, 0); }
 }  // namespace
 
 int CreateGraphOfSize(int width, int height, int textureAllowed, int alpha, int palette) {
+  return CreateGraphWithSettings(width, height, textureAllowed, alpha, palette, GetNewGraphSettings());
+}
+
+int CreateGraphWithSettings(int width, int height, int textureAllowed, int alpha, int palette,
+                            const NewGraphSettings& settings) {
   if (width <= 0 || height <= 0) return -1;
   GraphRecord* g = nullptr;
-  const int handle = AddGraphData(width, height, textureAllowed, &g, alpha, palette);
+  const int handle = AddGraphDataWithSettings(width, height, textureAllowed, &g, alpha, palette, settings);
   if (handle < 0) return -1;
   const int r = g->Format.Texture ? CreateGraphSurface3D(g) : CreateGraphSurface2D(g);
   if (r != 0) {

@@ -32,6 +32,13 @@ bool CopyBounded(char* field, size_t size, const char* text) {
   return true;
 }
 
+int ReloadSurfaces(int x, int y, int flag, int sourceX, int sourceY, GraphRecord* g, int reserved,
+                   const PixelImage* image, const PixelImage* alpha) {
+  return g->Format.Texture
+             ? ReloadImageToGraphSurface3D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha)
+             : ReloadImageToGraphSurface2D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha);
+}
+
 void CurrentDirectory(char* buffer) {
   buffer[0] = '\0';
   if (GetDirDispatch(buffer) != 0) buffer[0] = '\0';
@@ -95,9 +102,12 @@ int ReloadGraphFromImage(int x, int y, int flag, const char* fileName, int reser
   g->LoadOption = loadOption;
   g->SourceX = sourceX;
   g->SourceY = sourceY;
-  return g->Format.Texture
-             ? ReloadImageToGraphSurface3D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha)
-             : ReloadImageToGraphSurface2D(x, y, flag, sourceX, sourceY, g, reserved, image, alpha);
+  return ReloadSurfaces(x, y, flag, sourceX, sourceY, g, reserved, image, alpha);
+}
+
+int ReloadGraphPixels(GraphRecord* graph, const PixelImage* image) {
+  if (!graph || !image) return -1;
+  return ReloadSurfaces(0, 0, 0, 0, 0, graph, 0, image, nullptr);
 }
 
 int RestoreGraphSurface(int handle) {

@@ -10,6 +10,11 @@
 #include "graphics/soft/display.h"
 
 int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, int alpha, int palette) {
+  return AddGraphDataWithSettings(width, height, textureAllowed, out, alpha, palette, GetNewGraphSettings());
+}
+
+int AddGraphDataWithSettings(int width, int height, int textureAllowed, GraphRecord** out, int alpha,
+                             int palette, const NewGraphSettings& s) {
   GraphicsManagerBlock& m = GraphicsManager;
   if (m.Graphs.Full()) FatalErrorExit("グラフィックの数が許容量を越えました終了します");
   const int slot = m.Graphs.FreeSlot();
@@ -21,27 +26,26 @@ int AddGraphData(int width, int height, int textureAllowed, GraphRecord** out, i
   g->Width = width;
   g->Height = height;
 
-  const GraphicsStateBlock& s = GraphicsState;
   SurfaceFormatRequest& f = g->Format;
-  f.Texture = (textureAllowed && s.TextureGraphSetting && m.Direct3DUsable && !IsSoftwareDrawing()) ? 1 : 0;
-  f.NoTextureManage = uint8_t(s.NewGraphNoManageTexture ? 1 : 0);
+  f.Texture = (textureAllowed && s.TextureGraph && m.Direct3DUsable && !IsSoftwareDrawing()) ? 1 : 0;
+  f.NoTextureManage = uint8_t(s.NoTextureManage ? 1 : 0);
   f.Palette = 0;
-  if (s.NewGraphDrawValid == 1) {
+  if (s.DrawValid == 1) {
     f.DrawValid = 1;
     f.AlphaTestFlag = 0;
     f.AlphaChFlag = 0;
   } else {
     f.AlphaChFlag = uint8_t(alpha ? 1 : 0);
     f.DrawValid = 0;
-    f.AlphaTestFlag = uint8_t(s.NewGraphAlphaTest ? 1 : 0);
+    f.AlphaTestFlag = uint8_t(s.AlphaTest ? 1 : 0);
   }
-  int depth = s.NewGraphColorBitDepth;
+  int depth = s.ColorBitDepth;
   if (f.Texture) {
     if (depth == 0) depth = alpha == 1 ? 32 : GetScreenColorBits();
     f.SystemMemory = 0;
   } else {
     if (depth == 0 || !HasDirectDrawOutput()) depth = GetScreenColorBits();
-    f.SystemMemory = uint8_t(s.NewGraphSystemMem ? 1 : 0);
+    f.SystemMemory = uint8_t(s.SystemMemory ? 1 : 0);
     f.Palette = uint8_t(palette ? 1 : 0);
     f.NoTextureManage = 0;
   }

@@ -3,27 +3,22 @@
 // and binds the movie to it as the graph's frame source. A draw of the graph
 // refreshes the source: the movie moves to the frame due now and its frame
 // callback copies a new frame into the graph. The graph layer reaches the
-// movie only through the source's operations.
+// movie only through the source's operations, and the movie reaches
+// graphics only through graph.h.
 #include "core/log.h"
-#include "graphics/drawstate.h"
 #include "graphics/graph.h"
-#include "graphics/soft/display.h"
 #include "image/pixelimage.h"
 #include "movie/movie.h"
 
 namespace {
 
-using ReloadFunction = int (*)(int, int, int, int, int, GraphRecord*, int, const PixelImage*,
-                               const PixelImage*);
-
 // Copies the movie's frame into the graph when it is new, or when the graph
 // lost its surfaces' contents since (or always, when forced).
-template <ReloadFunction Reload>
 void CopyMovieFrame(MovieRecord* movie, GraphRecord* g, bool force) {
   int fresh = 0;
   const PixelImage* frame = GetMovieFrameImage(movie, &fresh);
   if (!frame || !(fresh || force || g->Lost)) return;
-  Reload(0, 0, 0, 0, 0, g, 0, frame, nullptr);
+  ReloadGraphPixels(g, frame);
   g->Lost = 0;
 }
 
@@ -49,12 +44,14 @@ constexpr GraphFrameSourceOps kMovieSource = {
 
 }  // namespace
 
+// The graph's reload writes either kind of surface; the two callbacks stay
+// apart so that a movie's record tells which kind of graph it feeds.
 void UpdateMovieGraphSurface2D(MovieRecord* movie, void* graph) {
-  CopyMovieFrame<ReloadImageToGraphSurface2D>(movie, static_cast<GraphRecord*>(graph), false);
+  CopyMovieFrame(movie, static_cast<GraphRecord*>(graph), false);
 }
 
 void UpdateMovieGraphTexture(MovieRecord* movie, void* graph) {
-  CopyMovieFrame<ReloadImageToGraphSurface3D>(movie, static_cast<GraphRecord*>(graph), false);
+  CopyMovieFrame(movie, static_cast<GraphRecord*>(graph), false);
 }
 
 int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
@@ -65,25 +62,21 @@ int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
     return -1;
   }
 
-  // The graph is made in the screen's depth, in system memory, unmanaged.
-  GraphicsStateBlock& s = GraphicsState;
-  const int32_t depth = s.NewGraphColorBitDepth, systemMem = s.NewGraphSystemMem;
-  const int32_t noManage = s.NewGraphNoManageTexture, textureMode = IsTextureGraphMode();
+  // The graph is made in the screen's depth, in system memory, unmanaged;
+  // the caller's other new-graph settings hold. A movie placed straight on
+  // the screen takes no texture pieces, and without a display device it asks
+  // for software drawing.
+  NewGraphSettings settings = GetNewGraphSettings();
   if (IsMovieShownOnScreen(movie) == 1) {
     if (GetDirectDrawObject() == nullptr) SetSoftwareRenderRequest(1);
-    s.TextureGraphSetting = 0;
+    settings.TextureGraph = 0;
   }
-  s.NewGraphColorBitDepth = GetScreenColorBits();
-  s.NewGraphSystemMem = 1;
-  s.NewGraphNoManageTexture = 1;
-  const int handle = CreateGraphOfSize(width, height, textureAllowed, 0, 0);
-  if (handle < 0)
-    LogPrintf("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);
-  s.NewGraphColorBitDepth = depth;
-  s.NewGraphSystemMem = systemMem;
-  s.NewGraphNoManageTexture = noManage;
-  s.TextureGraphSetting = textureMode;
+  settings.ColorBitDepth = 0;  // the screen's
+  settings.SystemMemory = 1;
+  settings.NoTextureManage = 1;
+  const int handle = CreateGraphWithSettings(width, height, textureAllowed, 0, 0, settings);
   if (handle < 0) {
+    LogPrintf("右記のグラフィックファイルの格納用グラフィック領域の作成に失敗しました：%s", fileName);
     // Nothing would ever close the movie (its thread, file and sound).
     CloseMovie(movie);
     return -1;
@@ -95,10 +88,6 @@ int LoadMovieAsGraph(const char* fileName, int textureAllowed, int movieFlag) {
   SetMovieFrameCallback(movie, texture ? UpdateMovieGraphTexture : UpdateMovieGraphSurface2D, g);
   // The movie stands on its first frame, converted when it opened: the graph
   // shows it from the start rather than staying blank until a new frame.
-  MovieRecord* m = GetMovieRecord(movie);
-  if (texture)
-    CopyMovieFrame<ReloadImageToGraphSurface3D>(m, g, true);
-  else
-    CopyMovieFrame<ReloadImageToGraphSurface2D>(m, g, true);
+  CopyMovieFrame(GetMovieRecord(movie), g, true);
   return handle;
 }

@@ -7,7 +7,7 @@
 #include <cmath>
 
 #include "core/clock.h"
-#include "graphics/soft/display.h"
+#include "graphics/graph.h"
 #include "movie/movie.h"
 #include "movie/theora.h"
 #include "sound/sound.h"

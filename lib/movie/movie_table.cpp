@@ -6,7 +6,7 @@
 #include "core/alloc.h"
 #include "core/log.h"
 #include "file/fileaccess.h"
-#include "graphics/soft/display.h"
+#include "graphics/graph.h"
 #include "movie/movie.h"
 #include "movie/theora.h"
 #include "sound/sound.h"

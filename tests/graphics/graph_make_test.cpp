@@ -206,6 +206,29 @@ TEST_F(GraphFileTest, AfterTheDeviceIsRebuiltTheTargetStaysAndFileGraphsComeBack
   EXPECT_EQ(GetGraphRecord(canvas)->Lost, 1);  // no file: keeps its flag
 }
 
+TEST_F(GraphFileTest, AFedPictureFillsTheGraphAndKeepsItsFileForTheReload) {
+  WriteBmp("tiles.bmp", 8, 4, [](int, int) { return 0x0000FFu; });
+  const int g = LoadFileAsGraph("tiles.bmp", 1, 0);
+  ASSERT_GE(g, 0);
+  PixelImage frame{};
+  ASSERT_EQ(MakeXRGB8PixelImageImpl(8, 4, &frame), 0);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 8; ++x)
+      reinterpret_cast<uint32_t*>(frame.Pixels + size_t(y) * frame.Pitch)[x] = x < 4 ? 0xFF0000u : 0x00FF00u;
+  GraphRecord* r = GetGraphRecord(g);
+  EXPECT_EQ(ReloadGraphPixels(r, &frame), 0);
+  EXPECT_EQ(PixelAt(GraphImage(g), 0, 0), 0xF800u);
+  EXPECT_EQ(PixelAt(GraphImage(g), 7, 3), 0x07E0u);
+  EXPECT_STREQ(r->FileName, "tiles.bmp");
+  EXPECT_EQ(ReloadGraphPixels(r, nullptr), -1);
+  EXPECT_EQ(ReloadGraphPixels(nullptr, &frame), -1);
+  ReleasePixelImageImpl(&frame);
+  // A lost graph still comes back from its file.
+  SetGraphRestoreCallback(nullptr);
+  SetAllGraphsLost();
+  EXPECT_EQ(PixelAt(GraphImage(g), 0, 0), 0x001Fu);
+}
+
 TEST_F(Graphics16Test, AnOverLongNameMakesAGraphThatCannotBeReloaded) {
   const int g = CreateGraphOfSize(4, 4, 0, 0, 0);
   const std::string name(200, 'n');

@@ -94,6 +94,39 @@ TEST_F(Graphics16Test, NewGraphSettingsShapeTheFormatBytes) {
   FreeGraphHandle(g, 0);
 }
 
+TEST_F(Graphics16Test, AGraphMadeWithSettingsOfItsOwnLeavesTheDrawingStates) {
+  SetNewGraphDrawValid(0);
+  SetNewGraphAlphaTest(0);
+  NewGraphSettings own = GetNewGraphSettings();
+  own.DrawValid = 1;
+  own.SystemMemory = 1;
+  const int drawable = CreateGraphWithSettings(16, 16, 0, 1, 0, own);
+  ASSERT_GE(drawable, 0);
+  GraphRecord* r = GetGraphRecord(drawable);
+  EXPECT_EQ(r->Format.DrawValid, 1);
+  EXPECT_EQ(r->Format.AlphaChFlag, 0);
+  EXPECT_EQ(r->Format.SystemMemory, 1);
+  own.DrawValid = 0;
+  own.AlphaTest = 1;
+  const int tested = CreateGraphWithSettings(16, 16, 0, 1, 0, own);
+  ASSERT_GE(tested, 0);
+  EXPECT_EQ(GetGraphRecord(tested)->Format.AlphaTestFlag, 1);
+  EXPECT_EQ(GetGraphRecord(tested)->Format.AlphaChFlag, 1);
+  // Neither changed what the next graph of the caller is made with.
+  EXPECT_EQ(GraphicsState.NewGraphDrawValid, 0);
+  EXPECT_EQ(GraphicsState.NewGraphAlphaTest, 0);
+  EXPECT_EQ(GraphicsState.NewGraphSystemMem, 0);
+  const int plain = CreateGraphOfSize(16, 16, 0, 1, 0);
+  ASSERT_GE(plain, 0);
+  r = GetGraphRecord(plain);
+  EXPECT_EQ(r->Format.DrawValid, 0);
+  EXPECT_EQ(r->Format.AlphaTestFlag, 0);
+  EXPECT_EQ(r->Format.SystemMemory, 0);
+  FreeGraphHandle(plain, 0);
+  FreeGraphHandle(tested, 0);
+  FreeGraphHandle(drawable, 0);
+}
+
 TEST_F(Graphics16Test, GraphsWhoseSurfacesFailLeaveNothingInTheTable) {
   const int count = GraphicsManager.Graphs.Count;
   EXPECT_EQ(CreateGraphOfSize(70000, 4, 0, 0, 0), -1);

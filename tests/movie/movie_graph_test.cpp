@@ -180,6 +180,27 @@ TEST_F(MovieGraphs, ALoopingClipWrapsAndSubGraphsShareTheMovie) {
   EXPECT_EQ(DrawnPicture(0, 0), clip.PictureOfFrame[11]);
 }
 
+TEST_F(MovieGraphs, AMovieGraphIsMadeInSystemMemoryAndLeavesTheCallersNewGraphSettings) {
+  // What a caller set up for its own graphs (the screen is 32-bit).
+  SetNewGraphColorBitDepth(16);
+  SetNewGraphNoManageTexture(0);
+  ASSERT_EQ(GraphicsState.NewGraphSystemMem, 0);
+  ASSERT_EQ(GraphicsState.TextureGraphSetting, 1);
+  const int graph = LoadClip(MakeFramesClip(2));
+  ASSERT_NE(graph, -1) << CapturedLog();
+  const SurfaceFormatRequest& f = GetGraphRecord(graph)->Format;
+  EXPECT_EQ(f.ColorBitDepth, 32);
+  EXPECT_EQ(f.SystemMemory, 1);
+  EXPECT_EQ(f.Texture, 0);
+  EXPECT_EQ(GraphicsState.NewGraphColorBitDepth, 16);
+  EXPECT_EQ(GraphicsState.NewGraphSystemMem, 0);
+  EXPECT_EQ(GraphicsState.NewGraphNoManageTexture, 0);
+  EXPECT_EQ(GraphicsState.TextureGraphSetting, 1);
+  const int plain = CreateGraphOfSize(8, 8, 0, 0, 0);
+  ASSERT_NE(plain, -1);
+  EXPECT_EQ(GetGraphRecord(plain)->Format.SystemMemory, 0);
+}
+
 TEST_F(MovieGraphs, AFileNoPlayerTakesGivesMinusOneWithThreeLinesInOrder) {
   SetLogFileOutput(1);
   filetest::WriteBytes(Scratch.Path / "clip.avi", Bytes(4096, 0x52));

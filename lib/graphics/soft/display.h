@@ -57,14 +57,14 @@ struct DirectDrawStateBlock {
 extern DirectDrawStateBlock DirectDrawState;
 
 // ---- Device, modes and formats ----------------------------------------------------
+// SetSoftwareRenderRequest and GetDirectDrawObject are declared in graph.h,
+// where the layers above graphics reach them.
 int GetSoftwareRenderRequest();
-int SetSoftwareRenderRequest(int flag);
 int SelectRenderMode(int flag);
 int SetSeparateBackLayout(int flag);
 int GetSeparateBackLayout();
 int GetScreenSize(int* width, int* height);
 int GetScreenColorBits();
-void* GetDirectDrawObject();
 int HasDirectDrawOutput();
 int IsDisplayModeChanged();
 // Inline: every drawing entry asks this on each call.
