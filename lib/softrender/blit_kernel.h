@@ -418,9 +418,9 @@ void BlitRows(const BlitJob& __restrict j) {
       if constexpr (C::Graph) g += j.GraphPitch;
     }
   } else if constexpr (kRunBitRows<C>) {
-    // Images of short stretches go by the table's kind masks vector by
-    // vector; images of long stretches copy stretch by stretch.
-    if (j.ShortStretches) {
+    // Images of short drawn spans go by the table's kind masks vector by
+    // vector; images of long ones copy span by span.
+    if (j.ShortSpans) {
       uint8_t* d = j.Dst;
       const uint8_t* s = j.Src;
       const uint64_t* mask = j.RunMask;
@@ -436,7 +436,7 @@ void BlitRows(const BlitJob& __restrict j) {
         s += j.SrcPitch;
       }
     } else {
-      StretchRows<C>(j);
+      SpanRows<C>(j);
     }
   } else {
     RunRows<C>(j);

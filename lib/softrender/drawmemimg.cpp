@@ -144,7 +144,7 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   j.RunMaskWords = sb->RunMaskWords;
   j.RunBits = run ? sb->RunDrawnBits : nullptr;
   j.RunBitsStride = sb->RunDrawnBitsStride;
-  j.ShortStretches = run && RunTableHasShortStretches(sb);
+  j.ShortSpans = run && RunTableHasShortSpans(sb);
   j.Width = w;
   j.Height = h;
   j.Key = JobKey(sb, kind, bits);
