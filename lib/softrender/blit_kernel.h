@@ -1,7 +1,9 @@
 // The pixel loops of the software blits. Each combination of depth, source
 // kind, blend mode and option is one instantiation of BlitRows<Cfg<...>>, so
 // that inside a loop nothing is tested per pixel but the colour key or the
-// alpha value.
+// alpha value. Here: the per-pixel spans, the copies and the twins of the
+// MMX loops (both in SSE2), the choice of a span and the rows; the SSE2
+// weighing and run-table loops come from blit_simd.h.
 #pragma once
 #include <emmintrin.h>
 

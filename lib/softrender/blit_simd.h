@@ -1,11 +1,15 @@
-// SSE2 forms of the busiest plain loops. Each gives exactly the pixels of the
-// per-pixel rule it stands for (the tests compare both against one model):
+// SSE2 forms of the weighing loops (mode 1 by the parameter, multiply, the
+// source alpha under the transparent flag) and of the run-table loops that go
+// by the table's kind masks or span by span. Each gives exactly the pixels of
+// the per-pixel rule it stands for (the tests compare both against one model):
 //   d + floor((x - d) * w / 256)    = (d * (256 - w) + x * w) >> 8
 //   floor(d * s / 2^n)              = (d * s) >> n
 //   floor((r * k + c * (63 - k)) / 63) = ((r * k + c * (63 - k)) * 8323) >> 19
 // (the last exact for every sum up to 63 * 126). All intermediate values fit
 // unsigned 16-bit lanes. Included by blit_kernel.h after the scalar spans,
-// which finish the last pixels of a row.
+// which finish the last pixels of a row; the SSE2 copies (raw, keyed,
+// palette) and the twins of the MMX loops stay there, beside the choice of
+// a span.
 #pragma once
 #include <emmintrin.h>
 
