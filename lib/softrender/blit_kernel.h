@@ -1,7 +1,9 @@
 // The pixel loops of the software blits. Each combination of depth, source
 // kind, blend mode and option is one instantiation of BlitRows<Cfg<...>>, so
 // that inside a loop nothing is tested per pixel but the colour key or the
-// alpha value.
+// alpha value. Here: the per-pixel spans, the copies and the twins of the
+// MMX loops (both in SSE2), the choice of a span and the rows; the SSE2
+// weighing and run-table loops come from blit_simd.h.
 #pragma once
 #include <emmintrin.h>
 
@@ -418,9 +420,9 @@ void BlitRows(const BlitJob& __restrict j) {
       if constexpr (C::Graph) g += j.GraphPitch;
     }
   } else if constexpr (kRunBitRows<C>) {
-    // Images of short stretches go by the table's kind masks vector by
-    // vector; images of long stretches copy stretch by stretch.
-    if (j.ShortStretches) {
+    // Images of short drawn spans go by the table's kind masks vector by
+    // vector; images of long ones copy span by span.
+    if (j.ShortSpans) {
       uint8_t* d = j.Dst;
       const uint8_t* s = j.Src;
       const uint64_t* mask = j.RunMask;
@@ -436,7 +438,7 @@ void BlitRows(const BlitJob& __restrict j) {
         s += j.SrcPitch;
       }
     } else {
-      StretchRows<C>(j);
+      SpanRows<C>(j);
     }
   } else {
     RunRows<C>(j);

@@ -28,7 +28,7 @@ struct BlitJob {
   intptr_t RunMaskWords;
   const uint64_t* RunBits;  // its drawn bits and their row stride in words (see MemImgBase)
   intptr_t RunBitsStride;
-  bool ShortStretches;  // the table's drawn stretches are short (see RunTableHasShortStretches)
+  bool ShortSpans;  // the table's drawn spans are short (see RunTableHasShortSpans)
   int Width;
   int Height;
   uint32_t Key;             // transparent colour (an index for palette sources)

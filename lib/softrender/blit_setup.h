@@ -56,12 +56,12 @@ inline uint32_t JobKey(const MemImgBase* sb, SrcKind kind, int bits) {
 }
 
 // A keyed plain copy (mode 0, no graph, no tint) of a direct or alpha source
-// through the run table: on images of short stretches between transparent
-// runs the stretch-by-stretch copy pays a dispatch (and, on mixed images,
-// mispredicted branches) per stretch, worth several pixels of a vector loop;
+// through the run table: on images of short drawn spans between transparent
+// runs the span-by-span copy pays a dispatch (and, on mixed images,
+// mispredicted branches) per span, worth several pixels of a vector loop;
 // there the row is copied under the table's kind masks instead. Either way
 // the table's kinds decide which pixels are drawn.
-inline bool RunTableHasShortStretches(const MemImgBase* sb) { return sb->RunTableStretchLength < 8u; }
+inline bool RunTableHasShortSpans(const MemImgBase* sb) { return sb->RunTableSpanLength < 8u; }
 
 // The loop family of a draw onto a destination of base db. The fast loops
 // serve mode 1 at p = 128 and modes 2, 3 at p = 255 with no graph, tint,

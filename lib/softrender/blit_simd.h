@@ -1,11 +1,15 @@
-// SSE2 forms of the busiest plain loops. Each gives exactly the pixels of the
-// per-pixel rule it stands for (the tests compare both against one model):
+// SSE2 forms of the weighing loops (mode 1 by the parameter, multiply, the
+// source alpha under the transparent flag) and of the run-table loops that go
+// by the table's kind masks or span by span. Each gives exactly the pixels of
+// the per-pixel rule it stands for (the tests compare both against one model):
 //   d + floor((x - d) * w / 256)    = (d * (256 - w) + x * w) >> 8
 //   floor(d * s / 2^n)              = (d * s) >> n
 //   floor((r * k + c * (63 - k)) / 63) = ((r * k + c * (63 - k)) * 8323) >> 19
 // (the last exact for every sum up to 63 * 126). All intermediate values fit
 // unsigned 16-bit lanes. Included by blit_kernel.h after the scalar spans,
-// which finish the last pixels of a row.
+// which finish the last pixels of a row; the SSE2 copies (raw, keyed,
+// palette) and the twins of the MMX loops stay there, beside the choice of
+// a span.
 #pragma once
 #include <emmintrin.h>
 
@@ -192,7 +196,7 @@ inline void SpanVec16(uint8_t* d, const uint8_t* s, const uint8_t* g, int n, con
 
 // Plain copies through the run table that go by its kind masks (see
 // MemImgBase): an alpha source always, a direct source on images of short
-// stretches.
+// drawn spans.
 template <class C>
 constexpr bool kRunBitRows = C::Run&& C::RawCopy&& C::Key &&
                              (C::S == SrcKind::Alpha || C::S == SrcKind::Direct);
@@ -344,7 +348,7 @@ inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, con
     const int end = whole - i < 64 ? whole : i + 64;
     for (; i < end; i += kStep, dw >>= kStep, tw >>= kStep) {
       const uint32_t drawnHere = static_cast<uint32_t>(dw) & kGroup;
-      if (C::S == SrcKind::Alpha && drawnHere == 0) continue;  // a transparent stretch (sprite corners)
+      if (C::S == SrcKind::Alpha && drawnHere == 0) continue;  // nothing drawn here (sprite corners)
       RunBitsVector<C, false>(d + i * C::DstStep, s + i * C::SrcStep, drawnHere,
                               static_cast<uint32_t>(tw) & kGroup);
     }
@@ -371,14 +375,14 @@ inline void SpanRunBits(uint8_t* d, const uint8_t* s, const uint64_t* drawn, con
   }
 }
 
-// ---- drawn stretches of long-stretch images ------------------------------
+// ---- drawn spans of long-span images -------------------------------------
 
-// Calls f(first, count) for each stretch of set bits, lowest first.
+// Calls f(first, count) for each span of set bits, lowest first.
 template <class F>
-inline void ForEachStretch(uint64_t bits, F&& f) {
+inline void ForEachSpan(uint64_t bits, F&& f) {
   while (bits) {
     const int first = __builtin_ctzll(bits);
-    const uint64_t clear = ~(bits >> first);  // zero over the stretch
+    const uint64_t clear = ~(bits >> first);  // zero over the span
     const int count = clear ? __builtin_ctzll(clear) : 64;
     f(first, count);
     if (first + count >= 64) break;
@@ -451,11 +455,11 @@ template <class C>
   }
 }
 
-// Calls f(first, count) for each stretch of set bits, lowest first, when no
-// stretch reaches bit 63 (a row of fewer than 64 pixels): adding a stretch's
+// Calls f(first, count) for each span of set bits, lowest first, when no
+// span reaches bit 63 (a row of fewer than 64 pixels): adding a span's
 // lowest bit carries through it to the bit after it.
 template <class F>
-inline void ForEachShortRowStretch(uint64_t bits, F&& f) {
+inline void ForEachShortRowSpan(uint64_t bits, F&& f) {
   while (bits) {
     const uint64_t next = bits + (bits & (~bits + 1));
     const int first = __builtin_ctzll(bits);
@@ -468,7 +472,7 @@ inline void ForEachShortRowStretch(uint64_t bits, F&& f) {
 // time: fully opaque vectors as their colours, others weighed lane by lane
 // (256 opaque, the alpha translucent, 0 transparent), empty ones skipped.
 // Sprites' rows mix all three within a few pixels, which a vector takes in
-// one step where stretches would be taken one by one.
+// one step where spans would be taken one by one.
 template <class C>
 [[gnu::always_inline]] inline void AlphaRowByVectors16(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
                                                        uint64_t translucent) {
@@ -495,12 +499,12 @@ template <class C>
 }
 
 // One row's (or 64 pixels') drawn and translucent bits drawn: opaque
-// stretches copied whole (the colours of a 16-bit alpha source), translucent
+// spans copied whole (the colours of a 16-bit alpha source), translucent
 // ones weighed by their alpha. Narrow: the row has fewer than 64 pixels and
-// a stretch at most 128 bytes.
+// a span at most 128 bytes.
 template <class C, bool Narrow>
-[[gnu::always_inline]] inline void DrawStretches(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
-                                                 uint64_t translucent) {
+[[gnu::always_inline]] inline void DrawSpans(uint8_t* d, const uint8_t* s, int n, uint64_t drawn,
+                                             uint64_t translucent) {
   auto copy = [&](int first, int count) {
     if constexpr (C::S == SrcKind::Alpha && C::Bits == 16) {
       CopyColours16<C>(d + first * 2, s + first * 4, count);
@@ -511,19 +515,19 @@ template <class C, bool Narrow>
     }
   };
   if constexpr (Narrow) {
-    ForEachShortRowStretch(drawn & ~translucent, copy);
+    ForEachShortRowSpan(drawn & ~translucent, copy);
   } else {
-    ForEachStretch(drawn & ~translucent, copy);
+    ForEachSpan(drawn & ~translucent, copy);
   }
   if constexpr (C::S == SrcKind::Alpha) WeighTranslucent<C>(d, s, translucent, n);
 }
 
-// A keyed plain copy through the run table of an image of long stretches
-// (sprites): per row, the table's kind masks give the drawn stretches, each
-// copied whole (and, from an alpha source, its translucent stretches weighed
+// A keyed plain copy through the run table of an image of long drawn spans
+// (sprites): per row, the table's kind masks give the drawn spans, each
+// copied whole (and, from an alpha source, its translucent spans weighed
 // by their alpha); transparent pixels cost nothing.
 template <class C, bool Narrow>
-void StretchRowsOf(const BlitJob& __restrict j) {
+void SpanRowsOf(const BlitJob& __restrict j) {
   uint8_t* d = j.Dst;
   const uint8_t* s = j.Src;
   const uint64_t* drawn = j.RunBits;
@@ -533,11 +537,11 @@ void StretchRowsOf(const BlitJob& __restrict j) {
     if constexpr (Narrow && C::S == SrcKind::Alpha && C::Bits == 16) {
       AlphaRowByVectors16<C>(d, s, width, drawn[0], translucent[0]);
     } else if constexpr (Narrow) {
-      DrawStretches<C, true>(d, s, width, drawn[0], C::S == SrcKind::Alpha ? translucent[0] : 0);
+      DrawSpans<C, true>(d, s, width, drawn[0], C::S == SrcKind::Alpha ? translucent[0] : 0);
     } else {
       for (int x0 = 0; x0 < width; x0 += 64)
-        DrawStretches<C, false>(d + x0 * C::DstStep, s + x0 * C::SrcStep, width - x0 < 64 ? width - x0 : 64,
-                                drawn[x0 >> 6], C::S == SrcKind::Alpha ? translucent[x0 >> 6] : 0);
+        DrawSpans<C, false>(d + x0 * C::DstStep, s + x0 * C::SrcStep, width - x0 < 64 ? width - x0 : 64,
+                            drawn[x0 >> 6], C::S == SrcKind::Alpha ? translucent[x0 >> 6] : 0);
     }
     drawn += j.RunBitsStride;
     if constexpr (C::S == SrcKind::Alpha) translucent += 2 * j.RunMaskWords;
@@ -547,11 +551,11 @@ void StretchRowsOf(const BlitJob& __restrict j) {
 }
 
 template <class C>
-void StretchRows(const BlitJob& j) {
+void SpanRows(const BlitJob& j) {
   if (j.Width < 64 && j.Width * C::DstStep <= 128) {
-    StretchRowsOf<C, true>(j);
+    SpanRowsOf<C, true>(j);
   } else {
-    StretchRowsOf<C, false>(j);
+    SpanRowsOf<C, false>(j);
   }
 }
 

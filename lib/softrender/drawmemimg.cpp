@@ -59,8 +59,8 @@ namespace {
 // What the drawing state resolved to at the last draw. Games draw many small
 // images in a row under one state, so the mode's shortcuts, its table rows
 // and the loop chosen for each kind of draw are kept until the state (or the
-// MMX flag) changes; every draw compares them first (draws never overlap,
-// see the scratch palette).
+// MMX flag) changes; every draw compares them first. Draws never overlap
+// (all drawing runs on the main thread), so one kept job serves them all.
 struct ResolvedDrawState {
   int32_t Mode;
   int32_t Param;
@@ -78,6 +78,22 @@ struct ResolvedDrawState {
 // Mode -1 draws nothing, whatever the parameter and tint: the answer kept
 // before the first draw.
 ResolvedDrawState g_resolved = {-1, 0, 0, 0, false, {}, {}, {}};
+
+// The key (mode, parameter, tint and the MMX flag) covers every field of the
+// drawing state but Clip, which ClipToTarget reads at every draw. A change to
+// the block stops this from compiling until the key is looked at: the binding
+// counts the fields (a new one may fit in padding), the size their widths.
+static_assert(
+    [] {
+      struct Keyed {
+        const Rect* Clip;
+        int32_t BlendMode, BlendParam;
+        uint32_t Tint;
+      };
+      [[maybe_unused]] const auto [clip, mode, param, tint] = SoftDrawStateBlock{};
+      return sizeof(SoftDrawStateBlock) == sizeof(Keyed);
+    }(),
+    "SoftDrawStateBlock changed: make the kept draw state's key cover the new field");
 
 ResolvedDrawState& CurrentDrawState() {
   const SoftDrawStateBlock& st = SoftDrawState;
@@ -144,7 +160,7 @@ void DrawMemImg(MEMIMG* dest, const MEMIMG* src, int x, int y, int transFlag, co
   j.RunMaskWords = sb->RunMaskWords;
   j.RunBits = run ? sb->RunDrawnBits : nullptr;
   j.RunBitsStride = sb->RunDrawnBitsStride;
-  j.ShortStretches = run && RunTableHasShortStretches(sb);
+  j.ShortSpans = run && RunTableHasShortSpans(sb);
   j.Width = w;
   j.Height = h;
   j.Key = JobKey(sb, kind, bits);

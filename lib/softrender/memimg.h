@@ -43,10 +43,10 @@ struct MemImgBase {
   uint8_t* Pixels;             // Pitch x Height bytes
   uint8_t* Premul;             // premultiplied copy of the pixels, or null
   uint8_t* RunTable;           // (Width + 5) x Height bytes, or null
-  // Set with the run table: pixels per drawn stretch (a row's opaque and
+  // Set with the run table: pixels per drawn span (a row's opaque and
   // translucent pixels between transparent runs), which tells whether the
-  // stretch-by-stretch loops or the kind-mask loops draw a plain copy faster.
-  uint32_t RunTableStretchLength;
+  // span-by-span loops or the kind-mask loops draw a plain copy faster.
+  uint32_t RunTableSpanLength;
   // Also set with the run table, in its block after it: each row's kinds, so
   // that short runs are drawn by vector loops without decoding the table. A
   // 16-bit image without alpha has one byte a pixel, 0xFF where drawn and 0
@@ -56,7 +56,7 @@ struct MemImgBase {
   uint64_t* RunMask;
   uint32_t RunMaskWords;
   // Each row's drawn pixels one bit each, RunDrawnBitsStride words from one
-  // row to the next, for the loops that copy stretch by stretch: the first
+  // row to the next, for the loops that copy span by span: the first
   // bit mask of the rows above, or after a 16-bit image's bytes a block of
   // (Width + 63) / 64 words a row.
   uint64_t* RunDrawnBits;

@@ -68,7 +68,7 @@ int BuildMemImgRunTable(MEMIMG* img) {
   if (base->Type != MEMIMG_TYPE_RGB565 && base->Type != MEMIMG_TYPE_XRGB32) return -1;
   const int bpp = base->Format->BytesPerPixel;
   uint8_t* out = base->RunTable;
-  uint64_t stretches = 0;  // drawn stretches: runs of opaque or translucent pixels
+  uint64_t spans = 0;  // drawn spans: a row's opaque and translucent runs between transparent ones
   int prevKind = MEMIMG_RUN_TRANSPARENT;
   const size_t words = base->RunMaskWords;
   const bool maskBytes = RunMaskIsBytes(base->Type, base->AlphaFlag);
@@ -98,15 +98,15 @@ int BuildMemImgRunTable(MEMIMG* img) {
         if (kind != MEMIMG_RUN_TRANSPARENT) drawnBits[i >> 6] |= bit;
         if (!maskBytes && kind == MEMIMG_RUN_TRANSLUCENT) translucent[i >> 6] |= bit;
       }
-      if (kind != MEMIMG_RUN_TRANSPARENT && (x == 0 || prevKind == MEMIMG_RUN_TRANSPARENT)) ++stretches;
+      if (kind != MEMIMG_RUN_TRANSPARENT && (x == 0 || prevKind == MEMIMG_RUN_TRANSPARENT)) ++spans;
       prevKind = kind;
       x += len;
     }
     *out++ = MEMIMG_RUN_ROW_END;
   }
   const uint64_t pixels = static_cast<uint64_t>(img->Width) * static_cast<uint64_t>(img->Height);
-  const uint64_t perStretch = stretches ? pixels / stretches : pixels;
-  base->RunTableStretchLength = perStretch > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(perStretch);
+  const uint64_t perSpan = spans ? pixels / spans : pixels;
+  base->RunTableSpanLength = perSpan > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(perSpan);
   base->RunTableValid = 1;
   return 0;
 }

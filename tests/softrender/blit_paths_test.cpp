@@ -1,7 +1,7 @@
 // Draws in a row as games make them: each change of the drawing state reaches
 // the next draw, draws of other kinds under one state take loops of their
 // own, and keyed copies through the run table give the model's pixels at
-// every row width around the limits of their stretch-by-stretch loops.
+// every row width around the limits of their span-by-span loops.
 #include "softrender/test_support.h"
 
 namespace {
@@ -93,11 +93,11 @@ TEST_F(BlitPathsTest, DrawsOfOtherKindsUnderOneStateTakeLoopsOfTheirOwn) {
   }
 }
 
-// Rows of long stretches, kinds chosen per stretch: with the transparent flag
-// and a valid table, plain copies go stretch by stretch (whatever the
-// stretch length the table reports). Widths around 8, 32, 64 and 128 pixels
+// Rows of runs of 1 to 20 pixels, kinds chosen per run: with the transparent
+// flag and a valid table, plain copies go span by span (whatever span length
+// the table reports). Widths around 8, 32, 64 and 128 pixels
 // meet the vector steps, the 128-byte copies and the 64-pixel words.
-TEST_F(BlitPathsTest, StretchCopiesMatchTheModelAtEveryRowWidthAroundTheirLimits) {
+TEST_F(BlitPathsTest, SpanCopiesMatchTheModelAtEveryRowWidthAroundTheirLimits) {
   std::mt19937 rng(14);
   for (int depth = 0; depth < 2; ++depth) {
     const bool is32 = depth == 1;
@@ -113,7 +113,7 @@ TEST_F(BlitPathsTest, StretchCopiesMatchTheModelAtEveryRowWidthAroundTheirLimits
           int x = 0;
           while (x < width) {
             // Rows 0 and 1 are one kind whole (drawn to the last pixel);
-            // the others stretches of 1 to 20 pixels.
+            // the others runs of 1 to 20 pixels.
             const int kind = y == 0   ? 1
                              : y == 1 ? (alpha ? 2 : 1)
                                       : static_cast<int>(rng() % (alpha ? 3 : 2));
@@ -131,7 +131,7 @@ TEST_F(BlitPathsTest, StretchCopiesMatchTheModelAtEveryRowWidthAroundTheirLimits
           }
         }
         ASSERT_EQ(BuildMemImgRunTable(&src.m), 0);
-        src.m.Base->RunTableStretchLength = 0xFFFFFFFFu;
+        src.m.Base->RunTableSpanLength = 0xFFFFFFFFu;
         std::vector<uint8_t> init(dst.Bytes());
         for (auto& v : init) v = static_cast<uint8_t>(rng());
         EXPECT_TRUE(DrawMatches(dst, init, &src.m, 1, nullptr,

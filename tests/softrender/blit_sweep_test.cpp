@@ -26,7 +26,7 @@ struct Sources {
   std::vector<uint8_t> destInit;
 };
 
-// Source pixels where the key (or alpha 0 and 255) is common, in stretches of
+// Source pixels where the key (or alpha 0 and 255) is common, in runs of
 // random length so that run tables hold short and long runs alike.
 void RandomiseSource(TestImg& img, SrcSort sort, bool is32, std::mt19937& rng) {
   MemImgBase* b = img.m.Base;
@@ -39,12 +39,12 @@ void RandomiseSource(TestImg& img, SrcSort sort, bool is32, std::mt19937& rng) {
     // A 16-bit key may carry high bits that the 16-bit pixel never has.
     b->TransColor = is32 ? any(rng) : (rng() % 4 == 0 ? (any(rng) | 0x10000) : any(rng) & 0xFFFF);
   }
-  int stretch = 0;
+  int runLeft = 0;
   uint32_t pick = 0;
   for (int y = 0; y < img.m.Height; ++y)
     for (int x = 0; x < img.m.Width; ++x) {
-      if (stretch-- <= 0) {
-        stretch = rng() % 2 ? static_cast<int>(rng() % 3) : static_cast<int>(rng() % 90);
+      if (runLeft-- <= 0) {
+        runLeft = rng() % 2 ? static_cast<int>(rng() % 3) : static_cast<int>(rng() % 90);
         pick = rng() % 3;
       }
       uint8_t* p = img.At(x, y);

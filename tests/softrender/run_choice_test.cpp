@@ -1,4 +1,4 @@
-// Plain copies through a valid run table: sprites with long stretches and
+// Plain copies through a valid run table: sprites with long drawn spans and
 // noisy images with short ones give the pixels of the reference model, runs
 // of every length included, also after direct writes the table no longer
 // matches.
@@ -45,9 +45,9 @@ TEST_F(RunChoiceTest, PlainCopiesMatchTheModelOnSpritesAndNoise) {
           ASSERT_EQ(BuildMemImgRunTable(&src.m), 0);
           ASSERT_EQ(src.m.Base->RunTableValid, 1u);
           if (noise) {
-            EXPECT_LT(src.m.Base->RunTableStretchLength, 8u);
+            EXPECT_LT(src.m.Base->RunTableSpanLength, 8u);
           } else if (size == 150) {
-            EXPECT_GE(src.m.Base->RunTableStretchLength, 32u);
+            EXPECT_GE(src.m.Base->RunTableSpanLength, 32u);
           }
           for (int mode : {0, 1}) {  // mode 1 at p = 255 is the same plain copy
             const RefBlendState st{{0, 0, size + 8, size + 8}, mode, 255, 0xFFFFFF, false};
@@ -61,12 +61,12 @@ TEST_F(RunChoiceTest, PlainCopiesMatchTheModelOnSpritesAndNoise) {
             DrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr);
             EXPECT_EQ(dst.Snapshot(), want) << "bits " << (is32 ? 32 : 16) << " alpha " << alpha << " noise "
                                             << noise << " size " << size << " mode " << mode;
-            // The run loops themselves, whatever the table's stretches.
-            const uint32_t stretch = src.m.Base->RunTableStretchLength;
-            src.m.Base->RunTableStretchLength = 0xFFFFFFFFu;
+            // The run loops themselves, whatever the table's spans.
+            const uint32_t spanLength = src.m.Base->RunTableSpanLength;
+            src.m.Base->RunTableSpanLength = 0xFFFFFFFFu;
             dst.Restore(init);
             DrawMemImg(&dst.m, &src.m, 3, 4, 1, nullptr);
-            src.m.Base->RunTableStretchLength = stretch;
+            src.m.Base->RunTableSpanLength = spanLength;
             EXPECT_EQ(dst.Snapshot(), want) << "run loops: bits " << (is32 ? 32 : 16) << " alpha " << alpha
                                             << " noise " << noise << " size " << size << " mode " << mode;
           }
