@@ -511,11 +511,7 @@ bool DeclaresLargeMovieFrame(const std::vector<uint8_t>& bytes) {
     if (bytes.end() - at < 42) return false;
     const uint32_t wide = (uint32_t(at[10]) << 8 | at[11]) * 16, high = (uint32_t(at[12]) << 8 | at[13]) * 16;
     const auto format = theora_pixelformat((at[41] >> 3) & 3);
-    if (int64_t(wide) * high > kMovieFramePixelLimit && wide <= THEORA_MAX_FRAME_SIDE &&
-        high <= THEORA_MAX_FRAME_SIDE && int64_t(wide) * high <= THEORA_MAX_FRAME_PIXELS &&
-        TheoraFramePlaneBytes(wide, high, format) <= THEORA_MAX_FRAME_PLANE_BYTES) {
-      return true;
-    }
+    if (int64_t(wide) * high > kMovieFramePixelLimit && TheoraFrameWithinCaps(wide, high, format)) return true;
   }
 }
 

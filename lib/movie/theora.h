@@ -141,18 +141,26 @@ struct TheoraPlayer {
   int64_t ImagePicture;  // the slot Picture that Image was converted from; 0 none
 };
 
-// The size of each chroma plane of the stream's frames.
-inline void TheoraChromaSize(const theora_info& info, int* width, int* height) {
-  *width = info.pixelformat == OC_PF_444 ? int(info.width) : int(info.width) / 2;
-  *height = info.pixelformat == OC_PF_420 ? int(info.height) / 2 : int(info.height);
+// The size of each chroma plane of a frame of that size in that format.
+inline void TheoraChromaSize(uint32_t width, uint32_t height, theora_pixelformat format, int64_t* chromaWidth,
+                             int64_t* chromaHeight) {
+  *chromaWidth = format == OC_PF_444 ? int64_t(width) : int64_t(width / 2);
+  *chromaHeight = format == OC_PF_420 ? int64_t(height / 2) : int64_t(height);
 }
 
 // The bytes of one frame's three planes, for a frame size and pixel format
 // as an identification header gives them.
 inline int64_t TheoraFramePlaneBytes(uint32_t width, uint32_t height, theora_pixelformat format) {
-  const int64_t chromaWidth = format == OC_PF_444 ? int64_t(width) : int64_t(width / 2);
-  const int64_t chromaHeight = format == OC_PF_420 ? int64_t(height / 2) : int64_t(height);
+  int64_t chromaWidth = 0, chromaHeight = 0;
+  TheoraChromaSize(width, height, format, &chromaWidth, &chromaHeight);
   return int64_t(width) * int64_t(height) + 2 * chromaWidth * chromaHeight;
+}
+
+// Whether a frame of that size and format lies within the caps above.
+inline bool TheoraFrameWithinCaps(uint32_t width, uint32_t height, theora_pixelformat format) {
+  return width <= THEORA_MAX_FRAME_SIDE && height <= THEORA_MAX_FRAME_SIDE &&
+         int64_t(width) * int64_t(height) <= THEORA_MAX_FRAME_PIXELS &&
+         TheoraFramePlaneBytes(width, height, format) <= THEORA_MAX_FRAME_PLANE_BYTES;
 }
 
 // ---- Open, index and close -----------------------------------------------------

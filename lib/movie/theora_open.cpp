@@ -185,11 +185,8 @@ TheoraPlayer* OpenTheoraMovie(const FileAccessTableRec* files, FileHandle file, 
 
   t_syncBufferFailed = false;
   if (ReadTheoraHeaders(p) != 1) return FailOpen(p, t_syncBufferFailed ? kMsgPlayerMemory : nullptr);
-  const int64_t framePixels = int64_t(p->Info.width) * int64_t(p->Info.height);
-  if (framePixels == 0) return FailOpen(p, nullptr);
-  if (p->Info.width > THEORA_MAX_FRAME_SIDE || p->Info.height > THEORA_MAX_FRAME_SIDE ||
-      framePixels > THEORA_MAX_FRAME_PIXELS ||
-      TheoraFramePlaneBytes(p->Info.width, p->Info.height, p->Info.pixelformat) > THEORA_MAX_FRAME_PLANE_BYTES) {
+  if (p->Info.width == 0 || p->Info.height == 0) return FailOpen(p, nullptr);
+  if (!TheoraFrameWithinCaps(p->Info.width, p->Info.height, p->Info.pixelformat)) {
     LogPrintf(kMsgFrameTooLarge, p->Info.width, p->Info.height);
     return FailOpen(p, nullptr);
   }

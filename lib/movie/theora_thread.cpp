@@ -93,8 +93,10 @@ bool StoreFrame(TheoraPlayer* p, TheoraFrameSlot& slot, int32_t frame) {
   } else {
     yuv.y_width = yuv.y_stride = int(p->Info.width);
     yuv.y_height = int(p->Info.height);
-    TheoraChromaSize(p->Info, &yuv.uv_width, &yuv.uv_height);
-    yuv.uv_stride = yuv.uv_width;
+    int64_t chromaWidth = 0, chromaHeight = 0;
+    TheoraChromaSize(p->Info.width, p->Info.height, p->Info.pixelformat, &chromaWidth, &chromaHeight);
+    yuv.uv_width = yuv.uv_stride = int(chromaWidth);
+    yuv.uv_height = int(chromaHeight);
   }
   if (yuv.y_width <= 0 || yuv.y_height <= 0 || yuv.y_stride < yuv.y_width || yuv.uv_width <= 0 ||
       yuv.uv_height <= 0 || yuv.uv_stride < yuv.uv_width) {
